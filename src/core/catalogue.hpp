@@ -1,0 +1,37 @@
+// The space-group catalogue spgr2.dat and the two space-group lists of the cell tab.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/cell_entry.hpp"
+#include "core/messages.hpp"
+#include "core/session.hpp"
+
+namespace vornax {
+
+// Lines (1-based, inclusive) of a system's block in spgr2.dat; {1, 1} for other codes.
+struct CatalogueBlock {
+  int first = 1, last = 1;
+};
+CatalogueBlock catalogue_block(std::string_view system);
+
+// The list entry built from one spgr2.dat line: H-M (12), Hall (at least 17), code (3).
+std::string getspec_entry(std::string_view catalogue_line);
+
+// Raised when spgr2.dat is missing: the program shows the message and ends.
+struct CatalogueMissing {
+  std::string message = "The file SPGR2.Dat was not found";
+};
+
+// Fill the two lists of the tab for the session's system and select the session's
+// symbol in them. fill_getspec_list throws CatalogueMissing; fill_hm_list throws
+// FileError when the operator file cannot be read.
+void fill_getspec_list(const WorkSession& s, CellTab& tab);
+void fill_hm_list(const WorkSession& s, CellTab& tab);
+
+// Brings the system list and the H-M list in line with the session.
+void sync_symbol_lists(WorkSession& s, CellTab& tab);
+
+}  // namespace vornax

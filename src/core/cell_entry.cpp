@@ -1,0 +1,214 @@
+#include "core/cell_entry.hpp"
+
+#include <cmath>
+
+#include "core/cell.hpp"
+#include "core/format.hpp"
+
+namespace vornax {
+
+std::string system_code_from_entry(std::string_view entry) {
+  return to_upper(entry.substr(0, 4));
+}
+
+int system_index(std::string_view code) {
+  for (int i = 0; i < static_cast<int>(kSystemCodes.size()); ++i)
+    if (code == kSystemCodes[static_cast<size_t>(i)]) return i;
+  return -1;
+}
+
+std::string CellTab::system_entry() const {
+  if (system_index < 0 || system_index >= static_cast<int>(kSystemEntries.size())) return {};
+  return kSystemEntries[static_cast<size_t>(system_index)];
+}
+
+CellEntryInput CellTab::input() const {
+  CellEntryInput in;
+  in.system_entry = system_entry();
+  if (hm_selected >= 0 && hm_selected < static_cast<int>(hm_list.size()))
+    in.hm_selection = hm_list[static_cast<size_t>(hm_selected)];
+  if (getspec_selected >= 0 && getspec_selected < static_cast<int>(getspec_list.size()))
+    in.getspec_selection = getspec_list[static_cast<size_t>(getspec_selected)];
+  in.fields = fields;
+  return in;
+}
+
+static bool near90(std::optional<double> v) { return v && std::fabs(*v - 90.0) < 0.002; }
+
+std::array<bool, 6> offered_cell_flags(std::string_view sys, std::optional<double> alpha,
+                                       std::optional<double> beta, std::optional<double> gamma) {
+  std::array<bool, 6> f{};
+  if (sys == "CUBI") f = {true, false, false, false, false, false};
+  else if (sys == "TETR" || sys == "HEXA") f = {true, false, true, false, false, false};
+  else if (sys == "ORTH") f = {true, true, true, false, false, false};
+  else if (sys == "RHOM") f = {true, false, false, true, false, false};
+  else if (sys == "TRIC") f = {true, true, true, true, true, true};
+  else if (sys == "MONO") {
+    f = {true, true, true, false, false, false};
+    if (near90(alpha) && near90(gamma)) f[4] = true;
+    if (near90(alpha) && near90(beta)) f[5] = true;
+    if (near90(beta) && near90(gamma)) f[3] = true;
+  }
+  return f;
+}
+
+SystemLayout apply_system_layout(std::string_view sys, const std::array<std::string, 6>& in) {
+  SystemLayout L;
+  L.texts = in;
+  L.flag_enabled[6] = L.flag_enabled[7] = true;  // shift and lambda: enabled, unchecked
+  auto tie = [&](std::initializer_list<int> fields) {
+    for (int f : fields) L.tied[static_cast<size_t>(f - 1)] = true;
+  };
+  auto fix_angles = [&](const char* al, const char* be, const char* ga) {
+    L.texts[3] = al;
+    L.texts[4] = be;
+    L.texts[5] = ga;
+  };
+  if (sys == "CUBI") {
+    tie({kFieldB, kFieldC, kFieldBeta, kFieldGamma});
+    fix_angles("90", "90", "90");
+    L.texts[1] = L.texts[2] = L.texts[0];
+  } else if (sys == "TETR" || sys == "HEXA") {
+    tie({kFieldB, kFieldAlpha, kFieldBeta, kFieldGamma});
+    if (sys == "TETR") fix_angles("90", "90", "90");
+    else fix_angles("90", "90", "120");
+    L.texts[1] = L.texts[0];
+  } else if (sys == "ORTH") {
+    tie({kFieldAlpha, kFieldBeta, kFieldGamma});
+    fix_angles("90", "90", "90");
+  } else if (sys == "RHOM") {
+    tie({kFieldB, kFieldC, kFieldBeta, kFieldGamma});
+    L.texts[1] = L.texts[2] = L.texts[0];
+    L.texts[4] = L.texts[5] = L.texts[3];
+  }
+  auto angle = [&](int i) { return parse_real(repair_number_text(L.texts[static_cast<size_t>(i)])); };
+  auto offered = offered_cell_flags(sys, angle(3), angle(4), angle(5));
+  for (size_t i = 0; i < 6; ++i) L.flag_checked[i] = L.flag_enabled[i] = offered[i];
+  return L;
+}
+
+VerificationResult verification(WorkSession& s, int field, const std::string& text, Messages& m) {
+  VerificationResult r;
+  auto v = parse_real(repair_number_text(text));
+  if (!v) {
+    m.error("Type error!");
+    return r;
+  }
+  r.ok = true;
+  const std::string& sys = s.system;
+  switch (field) {
+    case kFieldA:
+      if (sys == "CUBI" || sys == "RHOM") r.copies[1] = r.copies[2] = text;
+      else if (sys == "TETR" || sys == "HEXA") r.copies[1] = text;
+      s.cell.a = *v;
+      break;
+    case kFieldB: s.cell.b = *v; break;
+    case kFieldC: s.cell.c = *v; break;
+    case kFieldAlpha:
+      s.cell.alpha = *v;
+      if (sys == "RHOM") {
+        r.copies[4] = r.copies[5] = text;
+        s.cell.beta = s.cell.gamma = *v;
+      }
+      break;
+    case kFieldBeta: s.cell.beta = *v; break;
+    case kFieldGamma: s.cell.gamma = *v; break;
+    default: break;
+  }
+  return r;
+}
+
+void read_symbol_from_lists(WorkSession& s, const std::optional<std::string>& hm,
+                            const std::optional<std::string>& getspec) {
+  if (hm) {
+    s.symbol = trim(*hm);
+    s.symbol_kind = "HM";
+  } else if (getspec) {
+    s.symbol = getspec->substr(0, 12);
+    s.symbol_kind = "HALL";
+  } else {
+    s.symbol.clear();
+  }
+  s.symbol = to_upper(trim(s.symbol));
+}
+
+// The nine values in reading order, as places in the session.
+static std::array<double*, 9> entry_targets(WorkSession& s) {
+  return {&s.cell.a,     &s.cell.b,    &s.cell.c,           &s.cell.alpha, &s.cell.beta,
+          &s.cell.gamma, &s.wavelengths.lambda, &s.range_min, &s.range_max};
+}
+
+static void finish_range(WorkSession& s) {
+  if (s.angle_mode == AngleMode::Theta) {
+    s.range_min *= 2;
+    s.range_max *= 2;
+  }
+  widen_window_to_range(s);
+}
+
+std::optional<CellEntryEcho> read_cell_entry(WorkSession& s, const CellEntryInput& in,
+                                             Messages& m) {
+  static constexpr std::array<const char*, 9> kMessages = {
+      "Error on a",     "Error on b",     "Error on c",
+      "Error on alpha", "Error on beta",  "Error on gamma",
+      "Error on lambda", "Error on theta_min", "Error on theta_max"};
+  if (!in.system_entry.empty()) s.system = system_code_from_entry(in.system_entry);
+  read_symbol_from_lists(s, in.hm_selection, in.getspec_selection);
+  auto targets = entry_targets(s);
+  for (size_t i = 0; i < 9; ++i) {
+    if (in.fields[i].empty()) return std::nullopt;
+    auto v = parse_real(repair_number_text(in.fields[i]));
+    if (!v) {
+      m.error(kMessages[i]);
+      return std::nullopt;
+    }
+    *targets[i] = *v;
+  }
+  finish_range(s);
+  CellEntryEcho echo;
+  echo.lambda = format_fixed(s.wavelengths.lambda, 8, 5);
+  echo.range_min = format_fixed(angle_for_display(s, s.range_min), 8, 2);
+  echo.range_max = format_fixed(angle_for_display(s, s.range_max), 8, 2);
+  return echo;
+}
+
+bool read_cell_entry_quietly(WorkSession& s, const std::array<std::string, 9>& fields) {
+  auto targets = entry_targets(s);
+  for (size_t i = 0; i < 9; ++i) {
+    if (fields[i].empty()) return false;
+    auto v = parse_real(repair_number_text(fields[i]));
+    if (!v) {
+      if (i > 0) return false;
+      *targets[i] = 0;  // a badly typed a is taken as 0; the full reading reports it
+      continue;
+    }
+    *targets[i] = *v;
+  }
+  finish_range(s);
+  return true;
+}
+
+std::array<std::string, 6> show_cell(const CellParameters& c) {
+  return {format_fixed(c.a, 8, 4),     format_fixed(c.b, 8, 4),    format_fixed(c.c, 8, 4),
+          format_fixed(c.alpha, 8, 3), format_fixed(c.beta, 8, 3), format_fixed(c.gamma, 8, 3)};
+}
+
+std::string detect_system(const CellParameters& c, std::string_view current) {
+  const bool ab = std::fabs(c.a - c.b) < 0.001;
+  const bool bc = std::fabs(c.b - c.c) < 0.001;
+  const bool ca = std::fabs(c.c - c.a) < 0.001;
+  const bool al90 = c.alpha == 90, be90 = c.beta == 90, ga90 = c.gamma == 90;
+  if (al90 && be90 && ga90) {
+    if (ab && bc && ca) return "CUBI";
+    if (ab && !bc) return "TETR";
+    if (!ab && !bc) return "ORTH";
+    return std::string(current);
+  }
+  if (al90 && be90 && c.gamma == 120) return "HEXA";
+  if (ab && bc && ca) return "RHOM";
+  const int n90 = int(al90) + int(be90) + int(ga90);
+  if (n90 == 2) return "MONO";
+  return "TRIC";
+}
+
+}  // namespace vornax

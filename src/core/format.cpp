@@ -1,0 +1,107 @@
+#include "core/format.hpp"
+
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace vornax {
+
+std::string format_fixed(double value, int width, int decimals) {
+  char buf[512];
+  int n = std::snprintf(buf, sizeof buf, "%*.*f", width, decimals, value);
+  if (n < 0) return std::string();
+  if (n < static_cast<int>(sizeof buf)) return std::string(buf, static_cast<size_t>(n));
+  std::string big(static_cast<size_t>(n) + 1, '\0');
+  std::snprintf(big.data(), big.size(), "%*.*f", width, decimals, value);
+  big.resize(static_cast<size_t>(n));
+  return big;
+}
+
+std::string format_int(long long value, int width) {
+  char buf[64];
+  int n = std::snprintf(buf, sizeof buf, "%*lld", width, value);
+  return std::string(buf, static_cast<size_t>(n > 0 ? n : 0));
+}
+
+static bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+std::string trim(std::string_view text) {
+  size_t b = 0, e = text.size();
+  while (b < e && (is_blank(text[b]) || text[b] == '\r' || text[b] == '\n')) ++b;
+  while (e > b && (is_blank(text[e - 1]) || text[e - 1] == '\r' || text[e - 1] == '\n')) --e;
+  return std::string(text.substr(b, e - b));
+}
+
+std::string to_upper(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::optional<double> parse_real(std::string_view text) {
+  std::string t = trim(text);
+  if (t.empty()) return std::nullopt;
+  std::string canon;
+  canon.reserve(t.size());
+  size_t i = 0;
+  if (t[i] == '+' || t[i] == '-') canon += t[i++];
+  int digits = 0, separators = 0;
+  for (; i < t.size(); ++i) {
+    char c = t[i];
+    if (std::isdigit(static_cast<unsigned char>(c))) {
+      canon += c;
+      ++digits;
+    } else if (c == '.' || c == ',') {
+      if (++separators > 1) return std::nullopt;
+      canon += '.';
+    } else {
+      break;
+    }
+  }
+  if (digits == 0) return std::nullopt;
+  if (i < t.size()) {
+    if (t[i] != 'e' && t[i] != 'E') return std::nullopt;
+    canon += 'e';
+    ++i;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-')) canon += t[i++];
+    int exp_digits = 0;
+    for (; i < t.size() && std::isdigit(static_cast<unsigned char>(t[i])); ++i) {
+      canon += t[i];
+      ++exp_digits;
+    }
+    if (exp_digits == 0 || i != t.size()) return std::nullopt;
+  }
+  errno = 0;
+  char* end = nullptr;
+  double v = std::strtod(canon.c_str(), &end);
+  if (end != canon.c_str() + canon.size()) return std::nullopt;
+  if (errno == ERANGE && std::isinf(v)) return std::nullopt;
+  if (!std::isfinite(v)) return std::nullopt;
+  return v;
+}
+
+std::optional<long long> parse_integer(std::string_view text) {
+  std::string t = trim(text);
+  if (t.empty()) return std::nullopt;
+  size_t i = (t[0] == '+' || t[0] == '-') ? 1 : 0;
+  if (i == t.size()) return std::nullopt;
+  for (size_t j = i; j < t.size(); ++j)
+    if (!std::isdigit(static_cast<unsigned char>(t[j]))) return std::nullopt;
+  errno = 0;
+  long long v = std::strtoll(t.c_str(), nullptr, 10);
+  if (errno == ERANGE) return std::nullopt;
+  return v;
+}
+
+std::string repair_number_text(std::string text) {
+  if (text.empty()) return "0";
+  if (auto p = text.find(" ."); p != std::string::npos) text[p] = '0';
+  if (auto p = text.find(". "); p != std::string::npos) text[p + 1] = '0';
+  if (auto p = text.find("-."); p != std::string::npos) text.insert(p + 1, "0");
+  if (text.back() == '.') text += '0';
+  return text;
+}
+
+}  // namespace vornax

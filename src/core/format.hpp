@@ -1,0 +1,40 @@
+// Number formatting and parsing used by every window, report and file writer.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vornax {
+
+// A real right-aligned in `width` characters with `decimals` decimals, fixed point,
+// point as separator ("w:d"). A number longer than the field takes the room it needs.
+std::string format_fixed(double value, int width, int decimals);
+
+// An integer right-aligned in `width` characters, widening like format_fixed.
+std::string format_int(long long value, int width);
+
+// The strict number parser behind every typed or read number.
+// Accepted: optional blanks (space, tab) before and after; an optional sign; digits
+// with at most one decimal separator (a point, or a comma for users whose keyboards
+// give one), at least one digit in all ("5", "5.", ".5", "-0,25"); an optional
+// exponent "e" or "E" with an optional sign and at least one digit ("1.5e-3").
+// Refused: empty or blank text, anything else inside the number (blanks, a second
+// separator, thousands separators, letters), "inf", "nan", hexadecimal forms, and
+// values that overflow a double.
+std::optional<double> parse_real(std::string_view text);
+
+// Integer form of the same rules: optional blanks, optional sign, digits only.
+std::optional<long long> parse_integer(std::string_view text);
+
+// The repair applied to a typed number before it is converted, rules in this order:
+// empty text becomes "0" (and nothing else is done); the first blank right before a
+// point becomes "0"; the first blank right after a point becomes "0"; "0" is inserted
+// after the first "-."; a text ending in a point gets a "0" appended.
+std::string repair_number_text(std::string text);
+
+// Blanks removed at both ends.
+std::string trim(std::string_view text);
+std::string to_upper(std::string_view text);
+
+}  // namespace vornax

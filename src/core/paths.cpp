@@ -1,0 +1,59 @@
+#include "core/paths.hpp"
+
+#include <system_error>
+
+#include "core/format.hpp"
+
+namespace vornax {
+
+std::filesystem::path in_working_folder(const WorkSession& s, std::string_view name) {
+  return s.working_folder / std::filesystem::path(std::string(name));
+}
+
+std::filesystem::path in_current_folder(std::string_view name) {
+  std::error_code ec;
+  auto cur = std::filesystem::current_path(ec);
+  return (ec ? std::filesystem::path(".") : cur) / std::filesystem::path(std::string(name));
+}
+
+std::filesystem::path find_data_file(const WorkSession& s, std::string_view name) {
+  std::error_code ec;
+  auto w = in_working_folder(s, name);
+  if (std::filesystem::is_regular_file(w, ec)) return w;
+  if (!s.data_folder.empty()) {
+    auto d = s.data_folder / std::filesystem::path(std::string(name));
+    if (std::filesystem::is_regular_file(d, ec)) return d;
+  }
+  return w;
+}
+
+void delete_file_nocase(const std::filesystem::path& folder, std::string_view name) {
+  std::error_code ec;
+  const std::string wanted = to_upper(name);
+  for (auto it = std::filesystem::directory_iterator(folder, ec);
+       !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+    if (!it->is_regular_file(ec)) continue;
+    if (to_upper(it->path().filename().string()) == wanted) {
+      std::error_code rm;
+      std::filesystem::remove(it->path(), rm);
+    }
+  }
+}
+
+std::filesystem::path locate_data_folder(const std::filesystem::path& binary_dir) {
+  std::error_code ec;
+  auto beside = binary_dir / "data";
+  if (std::filesystem::is_directory(beside, ec)) return beside;
+#ifdef VORNAX_SOURCE_DATA_DIR
+  return std::filesystem::path(VORNAX_SOURCE_DATA_DIR);
+#else
+  return beside;
+#endif
+}
+
+std::string file_name_only(std::string_view path) {
+  auto p = path.find_last_of("/\\");
+  return std::string(p == std::string_view::npos ? path : path.substr(p + 1));
+}
+
+}  // namespace vornax

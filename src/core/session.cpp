@@ -1,0 +1,49 @@
+#include "core/session.hpp"
+
+namespace vornax {
+
+void reset_session(WorkSession& s, const std::filesystem::path& working_folder) {
+  s = WorkSession{};
+  s.working_folder = working_folder;
+}
+
+void erase_peak_data(WorkSession& s) {
+  s.measured.peaks.clear();
+  s.measured.wavelengths = WavelengthSet{};
+  s.measured.file_name.clear();
+  s.selected.clear();
+}
+
+void erase_profile(WorkSession& s) {
+  s.profile.points.clear();
+  s.profile.wavelengths = WavelengthSet{};
+  s.profile.file_name.clear();
+}
+
+void erase_cell_parameters(WorkSession& s) {
+  s.allowed.clear();
+  s.forbidden.clear();
+  s.merged.clear();
+  s.selected.clear();
+  s.cell_file_name.clear();
+}
+
+void erase_all(WorkSession& s) {
+  erase_peak_data(s);
+  erase_profile(s);
+  erase_cell_parameters(s);
+  // The current ratio survives; the wavelengths themselves do not.
+  s.wavelengths.lambda = 0;
+  s.wavelengths.lambda1 = 0;
+  s.wavelengths.lambda2 = 0;
+  s.wavelengths.anode.clear();
+  s.range_min = s.range_max = 0;
+  s.window_min = s.window_max = 0;
+}
+
+void widen_window_to_range(WorkSession& s) {
+  if (s.window_min > s.range_min) s.window_min = s.range_min;
+  if (s.window_max < s.range_max) s.window_max = s.range_max;
+}
+
+}  // namespace vornax

@@ -1,0 +1,186 @@
+// The one working state of the program. Every window and command reads and writes
+// this record directly; nothing works on a copy.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace vornax {
+
+// Capacities of the lists; every place that adds an entry checks against these.
+constexpr int kMaxMeasuredPeaks = 500;
+constexpr int kMaxProfilePoints = 30000;
+constexpr int kMaxCalculatedReflections = 10000;
+constexpr int kMaxOperators = 192;
+constexpr int kMaxSelectedPairs = 500;
+
+struct CellParameters {
+  double a = 0, b = 0, c = 0;              // Å
+  double alpha = 0, beta = 0, gamma = 0;   // degrees
+};
+
+struct ReciprocalCell {
+  double a_star = 0, b_star = 0, c_star = 0;              // 1/Å
+  double alpha_star = 0, beta_star = 0, gamma_star = 0;   // degrees
+};
+
+// B, row by row: (x y z) = B (h k l) and 1/d² = x² + y² + z².
+using ReciprocalMatrix = std::array<std::array<double, 3>, 3>;
+
+struct WavelengthSet {
+  double lambda = 0;   // Å, the one used for calculations; 0 = not defined
+  double lambda1 = 0;  // Kα1
+  double lambda2 = 0;  // Kα2
+  double ratio = 0;    // I(Kα2)/I(Kα1)
+  std::string anode;   // at most two characters ("Cu", "Co", ...)
+};
+
+enum class AngleMode { Theta, TwoTheta };
+
+struct MeasuredPeak {
+  double two_theta = 0;       // working position: as read + zero offset
+  double two_theta_read = 0;  // as it came from the file, keyboard, search or mouse
+  double intensity = 0;
+  int line_code = 0;
+};
+
+struct MeasuredPeakList {
+  std::vector<MeasuredPeak> peaks;
+  std::string file_name;
+  std::string sample;
+  WavelengthSet wavelengths;
+  double range_min = 0, range_max = 0;  // degrees 2θ
+  double intensity_max = 0;
+  double zero_offset = 0;               // degrees 2θ
+};
+
+struct ProfilePoint {
+  float two_theta = 0, intensity = 0, two_theta_read = 0;
+};
+
+struct Profile {
+  std::vector<ProfilePoint> points;
+  std::string file_name;
+  std::string sample;
+  WavelengthSet wavelengths;
+  double intensity_max = 0, intensity_min = 0;
+  double start_angle = 0, final_angle = 0;
+};
+
+struct CalculatedReflection {
+  int32_t h = 0, k = 0, l = 0;
+  int32_t mark = 0;       // 0 allowed, 1 forbidden
+  double d = 0;           // Å; 0 marks a record to drop while the list is built
+  double two_theta = 0;   // degrees
+};
+using CalculatedReflectionList = std::vector<CalculatedReflection>;
+
+struct SelectedPair {
+  int16_t h = 0, k = 0, l = 0;
+  float two_theta_obs = 0;
+  float two_theta_calc = 0;
+  float two_theta_obs_shifted = 0;  // 0 = not yet corrected by a refined shift
+  float theta_calc_refined = 0;     // degrees θ, after refinement
+};
+
+// R x + t, rows of (R_r1 R_r2 R_r3 t_r).
+struct SymmetryOperator {
+  std::array<std::array<double, 4>, 3> rows{};
+};
+
+// An entry of an indexed list loaded as measured data: its 2θ is that of the
+// same-numbered measured peak.
+struct IndexedEntry {
+  int32_t h = 0, k = 0, l = 0;
+  double two_theta = 0;
+};
+
+enum class ShiftMode { ConstantZeroShift = 1, SampleEccentricity = 2 };
+
+// What a successful refinement leaves behind for the windows.
+struct RefinementResults {
+  bool refined = false;
+  CellParameters cell;
+  double zero_shift = 0;     // degrees 2θ
+  double lambda = 0;
+  // zero, lambda, a, b, c, alpha, beta, gamma
+  std::array<double, 8> errors{};
+  double volume_initial = 0, volume_refined = 0, volume_error = 0;
+  int npar = 0;              // from the last collection of inputs
+};
+
+struct WorkSession {
+  // Cell
+  CellParameters cell;           // what the cell fields show and the refinement changes
+  CellParameters initial_cell;   // copy taken when a new cell is calculated
+  ReciprocalCell reciprocal;
+  ReciprocalMatrix B{};
+
+  // Crystal system code: "CUBI", "TETR", "ORTH", "HEXA", "RHOM", "MONO", "TRIC" or empty.
+  std::string system;
+
+  // Space group
+  std::string symbol;            // upper-cased, trimmed; empty = none
+  std::string symbol_kind;       // "HM" or "HALL"
+  char lattice_letter = ' ';
+  std::vector<SymmetryOperator> operators;  // at most kMaxOperators
+
+  // Wavelengths
+  WavelengthSet wavelengths;     // current
+
+  // Angular settings (degrees 2θ)
+  double range_min = 0, range_max = 0;    // entered range; range_max = 0: no range
+  double window_min = 0, window_max = 0;  // working window used by the calculation
+  AngleMode angle_mode = AngleMode::TwoTheta;
+  double tolerance = 0.1;
+
+  // Lists
+  MeasuredPeakList measured;
+  Profile profile;
+  CalculatedReflectionList allowed;
+  CalculatedReflectionList forbidden;
+  CalculatedReflectionList merged;
+  std::vector<SelectedPair> selected;     // kept sorted by two_theta_obs
+  std::vector<IndexedEntry> indexed_list; // an indexed list loaded with the peaks
+  bool show_forbidden = false;            // the forbidden-lines toggle is up
+
+  // Refinement settings and results
+  // "To refine" check boxes: a, b, c, alpha, beta, gamma, shift, lambda.
+  std::array<bool, 8> refine_checked{};
+  std::array<bool, 8> refine_enabled{};
+  ShiftMode shift_mode = ShiftMode::ConstantZeroShift;
+  double refined_shift = 0;
+  int selected_measured_row = -1;
+  int current_measured_peak = 0;          // 1-based; 0 = none
+  int highlighted_pair = 0;               // 1-based; 0 = none
+  RefinementResults results;
+
+  std::string title;
+
+  // Files and folders
+  std::filesystem::path working_folder;   // the current folder at start-up
+  std::filesystem::path data_folder;      // where the supplied catalogue files live
+  std::string cell_file_name;
+  std::string help_file = "vornax2.hlp";
+
+  int measured_count() const { return static_cast<int>(measured.peaks.size()); }
+  int allowed_count() const { return static_cast<int>(allowed.size()); }
+  int selected_count() const { return static_cast<int>(selected.size()); }
+};
+
+// Start-up values of every field.
+void reset_session(WorkSession& s, const std::filesystem::path& working_folder);
+
+// The erase groups of the main window's erase menu.
+void erase_all(WorkSession& s);
+void erase_peak_data(WorkSession& s);
+void erase_profile(WorkSession& s);
+void erase_cell_parameters(WorkSession& s);
+
+// Widens the working window so that it covers the entered range; never narrows it.
+void widen_window_to_range(WorkSession& s);
+
+}  // namespace vornax
