@@ -1,0 +1,13 @@
+// Sub-commands of vornax-cli. Each takes the arguments after its name and returns the
+// process exit code; messages go to standard error.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vornax::cli {
+
+int run_calc_command(const std::vector<std::string>& args);
+int run_refine_command(const std::vector<std::string>& args);
+
+}  // namespace vornax::cli
