@@ -99,7 +99,8 @@ std::string repair_number_text(std::string text) {
   if (text.empty()) return "0";
   if (auto p = text.find(" ."); p != std::string::npos) text[p] = '0';
   if (auto p = text.find(". "); p != std::string::npos) text[p + 1] = '0';
-  if (auto p = text.find("-."); p != std::string::npos) text.insert(p + 1, "0");
+  if (auto p = text.find("-."); p != std::string::npos)
+    text = text.substr(0, p + 1) + '0' + text.substr(p + 1);
   if (text.back() == '.') text += '0';
   return text;
 }
