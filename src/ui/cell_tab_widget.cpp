@@ -1,0 +1,355 @@
+#include "ui/cell_tab_widget.hpp"
+
+#include <QApplication>
+#include <QEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "core/calculation.hpp"
+#include "core/catalogue.hpp"
+#include "core/cell.hpp"
+#include "core/format.hpp"
+#include "core/text_file.hpp"
+
+namespace vornax {
+
+namespace {
+
+QString q(const std::string& s) { return QString::fromStdString(s); }
+std::string str(const QString& s) { return s.toStdString(); }
+
+// Restores the normal cursor however the command ends.
+struct HourGlass {
+  HourGlass() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~HourGlass() { QApplication::restoreOverrideCursor(); }
+};
+
+const char* kFieldNames[9] = {"edit_a",      "edit_b",    "edit_c",
+                              "edit_alpha",  "edit_beta", "edit_gamma",
+                              "edit_lambda", "edit_range_min", "edit_range_max"};
+const char* kFieldLabels[9] = {"a", "b", "c", "α", "β", "γ", "λ", "2θ min", "2θ max"};
+
+}  // namespace
+
+CellTabWidget::CellTabWidget(WorkSession& s, Messages& m, QWidget* parent)
+    : QWidget(parent), s_(s), m_(m) {
+  build();
+}
+
+void CellTabWidget::build() {
+  auto* top = new QHBoxLayout(this);
+
+  // Systems and the two space-group lists.
+  auto* lists = new QVBoxLayout;
+  lists->addWidget(new QLabel("System", this));
+  systems_ = new QListWidget(this);
+  systems_->setObjectName("list_systems");
+  for (const char* e : kSystemEntries) systems_->addItem(e);
+  systems_->setMaximumHeight(130);
+  lists->addWidget(systems_);
+  lists->addWidget(new QLabel("H-M standard symbols", this));
+  hm_ = new QListWidget(this);
+  hm_->setObjectName("list_hm");
+  lists->addWidget(hm_);
+  lists->addWidget(new QLabel("Getspec symbols (H-M and Hall)", this));
+  getspec_ = new QListWidget(this);
+  getspec_->setObjectName("list_getspec");
+  QFont mono("Monospace");
+  mono.setStyleHint(QFont::TypeWriter);
+  getspec_->setFont(mono);
+  lists->addWidget(getspec_);
+  top->addLayout(lists, 2);
+
+  // Cell, wavelength and range fields.
+  auto* entry = new QGroupBox("Cell parameters", this);
+  auto* grid = new QGridLayout(entry);
+  for (int i = 0; i < 9; ++i) {
+    auto* e = new QLineEdit(entry);
+    e->setObjectName(kFieldNames[i]);
+    e->setMaximumWidth(110);
+    fields_[static_cast<size_t>(i)] = e;
+    int row = i < 6 ? i : i + 1;
+    grid->addWidget(new QLabel(kFieldLabels[i], entry), row, 0);
+    grid->addWidget(e, row, 1);
+  }
+  grid->addWidget(new QLabel(" ", entry), 6, 0);
+  fields_[0]->installEventFilter(this);
+  fields_[3]->installEventFilter(this);
+
+  auto* buttons = new QHBoxLayout;
+  auto* file = new QPushButton("File", entry);
+  file->setObjectName("button_cell_file");
+  file->setToolTip("Load the initial cell parameters from a file");
+  file->setEnabled(false);  // cell files come with their readers
+  auto* save = new QPushButton("Save", entry);
+  save->setObjectName("button_cell_save");
+  save->setToolTip("Save the cell parameters into a file");
+  save->setEnabled(false);
+  auto* erase = new QPushButton("Erase", entry);
+  erase->setObjectName("button_cell_erase");
+  erase->setToolTip("Erase the calculated reflections");
+  erase->setEnabled(false);
+  auto* keyb = new QPushButton("Keyboard", entry);
+  keyb->setObjectName("button_cell_keyboard");
+  keyb->setToolTip("Enter the initial cell parameters by keyboard");
+  connect(keyb, &QPushButton::clicked, this, [this] { fields_[0]->setFocus(); });
+  buttons->addWidget(file);
+  buttons->addWidget(save);
+  buttons->addWidget(erase);
+  buttons->addWidget(keyb);
+  grid->addLayout(buttons, 11, 0, 1, 2);
+
+  calc_ = new QPushButton("Calc.", entry);
+  calc_->setObjectName("button_calc");
+  calc_->setToolTip("Lauch the calculation of the diagram");
+  print_ = new QPushButton("Ed/Print", entry);
+  print_->setObjectName("button_ed_print");
+  print_->setToolTip("Edit/Print the calculated reflections");
+  toggle_ = new QPushButton("Forbidden lines", entry);
+  toggle_->setObjectName("button_forbidden");
+  toggle_->setToolTip("See forbidden lines");
+  toggle_->setCheckable(true);  // checked = forbidden lines shown
+  auto* cmds = new QHBoxLayout;
+  cmds->addWidget(calc_);
+  cmds->addWidget(print_);
+  cmds->addWidget(toggle_);
+  grid->addLayout(cmds, 12, 0, 1, 2);
+  grid->setRowStretch(13, 1);
+  top->addWidget(entry, 2);
+
+  // The grid "Calculated diagram".
+  auto* right = new QVBoxLayout;
+  grid_title_ = new QLabel(q(tab_.grid_title), this);
+  grid_title_->setObjectName("label_calc_title");
+  right->addWidget(grid_title_);
+  grid_ = new QTableWidget(15, 3, this);
+  grid_->setObjectName("grid_calculated");
+  grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  grid_->verticalHeader()->setVisible(false);
+  grid_->horizontalHeader()->setVisible(false);
+  grid_->setFont(mono);
+  grid_->setColumnWidth(0, 100);
+  grid_->setColumnWidth(1, 80);
+  grid_->setColumnWidth(2, 80);
+  right->addWidget(grid_);
+  top->addLayout(right, 3);
+
+  connect(systems_, &QListWidget::itemClicked, this, [this] { on_system_clicked(); });
+  connect(hm_, &QListWidget::itemClicked, this, [this] { on_hm_clicked(); });
+  connect(getspec_, &QListWidget::itemClicked, this, [this] { on_getspec_clicked(); });
+  connect(calc_, &QPushButton::clicked, this, [this] { on_calc(); });
+  connect(toggle_, &QPushButton::clicked, this, [this] { on_toggle(); });
+  connect(print_, &QPushButton::clicked, this, [this] { on_print(); });
+  clear_calculated_grid();
+}
+
+void CellTabWidget::pull_fields() {
+  for (size_t i = 0; i < 9; ++i) tab_.fields[i] = str(fields_[i]->text());
+  tab_.system_index = systems_->currentRow();
+  tab_.hm_selected = hm_->currentItem() && hm_->currentItem()->isSelected() ? hm_->currentRow() : -1;
+  tab_.getspec_selected =
+      getspec_->currentItem() && getspec_->currentItem()->isSelected() ? getspec_->currentRow() : -1;
+}
+
+static void mirror_list(QListWidget* w, const std::vector<std::string>& entries, int selected) {
+  bool same = w->count() == static_cast<int>(entries.size());
+  for (int i = 0; same && i < w->count(); ++i) same = w->item(i)->text() == q(entries[static_cast<size_t>(i)]);
+  if (!same) {
+    w->clear();
+    for (const auto& e : entries) w->addItem(q(e));
+  }
+  w->clearSelection();
+  if (selected >= 0 && selected < w->count()) {
+    w->setCurrentRow(selected);
+    w->item(selected)->setSelected(true);
+  } else {
+    w->setCurrentRow(-1);
+  }
+}
+
+void CellTabWidget::push_fields() {
+  updating_ = true;
+  for (size_t i = 0; i < 9; ++i) {
+    if (fields_[i]->text() != q(tab_.fields[i])) fields_[i]->setText(q(tab_.fields[i]));
+  }
+  for (size_t i = 0; i < 6; ++i) {
+    // Tied fields are grey (silver) and follow their master.
+    fields_[i]->setReadOnly(tab_.tied[i]);
+    fields_[i]->setStyleSheet(tab_.tied[i] ? "background-color: silver;" : "background-color: white;");
+  }
+  if (tab_.system_index >= 0) {
+    systems_->setCurrentRow(tab_.system_index);
+  } else {
+    systems_->clearSelection();
+  }
+  mirror_list(hm_, tab_.hm_list, tab_.hm_selected);
+  mirror_list(getspec_, tab_.getspec_list, tab_.getspec_selected);
+  grid_title_->setText(q(tab_.grid_title));
+  toggle_->setChecked(s_.show_forbidden);
+  updating_ = false;
+}
+
+void CellTabWidget::on_system_clicked() {
+  pull_fields();
+  s_.system = system_code_from_entry(tab_.system_entry());
+  try {
+    fill_getspec_list(s_, tab_);
+    fill_hm_list(s_, tab_);
+  } catch (const CatalogueMissing& e) {
+    m_.error(e.message);
+    emit fatalError();
+    return;
+  } catch (const FileError& e) {
+    m_.error(e.what());
+  }
+  std::array<std::string, 6> cell;
+  std::copy_n(tab_.fields.begin(), 6, cell.begin());
+  auto L = apply_system_layout(s_.system, cell);
+  std::copy_n(L.texts.begin(), 6, tab_.fields.begin());
+  tab_.tied = L.tied;
+  s_.refine_checked = L.flag_checked;
+  s_.refine_enabled = L.flag_enabled;
+  push_fields();
+  emit fieldEntered();  // the refinement tab shows the new flags
+}
+
+void CellTabWidget::run_command(const std::function<CalcOutcome()>& command) {
+  pull_fields();
+  CalcOutcome out;
+  try {
+    HourGlass wait;
+    out = command();
+  } catch (const CatalogueMissing& e) {
+    m_.error(e.message);
+    emit fatalError();
+    return;
+  }
+  push_fields();
+  emit currentValuesChanged();
+  if (out.show_cell_tab) emit showRequested();
+  fill_grid();
+  emit calculated();
+}
+
+void CellTabWidget::on_hm_clicked() {
+  if (updating_) return;
+  const int row = hm_->currentRow();
+  run_command([&] { return select_group_hm(s_, tab_, row, m_); });
+}
+
+void CellTabWidget::on_getspec_clicked() {
+  if (updating_) return;
+  const int row = getspec_->currentRow();
+  run_command([&] { return select_group_getspec(s_, tab_, row, m_); });
+}
+
+void CellTabWidget::on_calc() {
+  run_command([&] { return calcul_diagramme(s_, tab_, m_); });
+}
+
+void CellTabWidget::recalculate() {
+  run_command([&] { return run_calculation(s_, tab_, m_); });
+}
+
+void CellTabWidget::on_toggle() {
+  bool want_up = toggle_->isChecked();
+  {
+    HourGlass wait;
+    toggle_forbidden(s_, want_up, m_);
+  }
+  toggle_->setChecked(s_.show_forbidden);
+  fill_grid();
+  emit calculated();
+}
+
+void CellTabWidget::on_print() {
+  auto path = edit_print_raies_indx(s_, m_);
+  if (path) emit reportRequested(q(path->string()));
+}
+
+void CellTabWidget::fill_grid() {
+  auto g = fill_calculated_grid(s_, tab_);
+  grid_title_->setText(q(tab_.grid_title));
+  grid_->clearContents();
+  grid_->setRowCount(g.row_count());
+  for (int r = 0; r < g.row_count(); ++r) {
+    for (int c = 0; c < 3; ++c) {
+      auto* item = new QTableWidgetItem(q(g.rows[static_cast<size_t>(r)][static_cast<size_t>(c)]));
+      item->setTextAlignment(Qt::AlignCenter);
+      if (g.cyan[static_cast<size_t>(r)]) {
+        item->setBackground(Qt::cyan);
+        item->setForeground(Qt::black);
+      }
+      grid_->setItem(r, c, item);
+    }
+  }
+}
+
+void CellTabWidget::clear_calculated_grid() {
+  grid_->clearContents();
+  grid_->setRowCount(15);
+  const auto g = calculated_grid(WorkSession{});
+  for (int c = 0; c < 3; ++c) {
+    auto* item = new QTableWidgetItem(q(g.rows[0][static_cast<size_t>(c)]));
+    item->setTextAlignment(Qt::AlignCenter);
+    grid_->setItem(0, c, item);
+  }
+}
+
+void CellTabWidget::redisplay() {
+  // Range fields follow the angle mode; the stored values never change.
+  if (s_.range_max != 0 || s_.range_min != 0) {
+    tab_.fields[7] = format_fixed(angle_for_display(s_, s_.range_min), 8, 2);
+    tab_.fields[8] = format_fixed(angle_for_display(s_, s_.range_max), 8, 2);
+    fields_[7]->setText(q(tab_.fields[7]));
+    fields_[8]->setText(q(tab_.fields[8]));
+  }
+  if (s_.allowed.empty()) clear_calculated_grid();
+  else fill_grid();
+}
+
+bool CellTabWidget::eventFilter(QObject* obj, QEvent* ev) {
+  if (updating_ || (obj != fields_[0] && obj != fields_[3])) return QWidget::eventFilter(obj, ev);
+  const int field = obj == fields_[0] ? kFieldA : kFieldAlpha;
+  if (ev->type() == QEvent::FocusIn) {
+    // set_numero: a new cell is being typed; what was calculated from the old one goes.
+    pull_fields();
+    s_.cell_file_name.clear();
+    tab_.grid_title = "Calculated diagram";
+    clear_calculated_grid();
+    std::array<std::string, 6> cell;
+    std::copy_n(tab_.fields.begin(), 6, cell.begin());
+    auto L = apply_system_layout(s_.system, cell);
+    std::copy_n(L.texts.begin(), 6, tab_.fields.begin());
+    tab_.tied = L.tied;
+    s_.refine_checked = L.flag_checked;
+    s_.refine_enabled = L.flag_enabled;
+    push_fields();
+    emit fieldEntered();
+  } else if (ev->type() == QEvent::FocusOut) {
+    auto* edit = static_cast<QLineEdit*>(obj);
+    updating_ = true;
+    auto r = verification(s_, field, str(edit->text()), m_);
+    updating_ = false;
+    if (!r.ok) {
+      edit->setFocus();
+      return false;
+    }
+    for (size_t i = 0; i < 6; ++i)
+      if (r.copies[i]) {
+        tab_.fields[i] = *r.copies[i];
+        fields_[i]->setText(q(*r.copies[i]));
+      }
+  }
+  return QWidget::eventFilter(obj, ev);
+}
+
+}  // namespace vornax

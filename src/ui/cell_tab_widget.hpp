@@ -1,0 +1,88 @@
+// The "Initial cell parameters" tab: system list, the two space-group lists, the cell,
+// wavelength and range fields, "Calc.", the forbidden-lines toggle and the grid.
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+
+#include "core/calculation.hpp"
+#include "core/cell_entry.hpp"
+#include "core/messages.hpp"
+#include "core/session.hpp"
+
+class QListWidget;
+class QLineEdit;
+class QPushButton;
+class QTableWidget;
+class QLabel;
+
+namespace vornax {
+
+class CellTabWidget : public QWidget {
+  Q_OBJECT
+ public:
+  CellTabWidget(WorkSession& s, Messages& m, QWidget* parent = nullptr);
+
+  // Shows every angle again (θ / 2θ switch, erase commands).
+  void redisplay();
+  // Empties the grid "Calculated diagram" (erase commands).
+  void clear_calculated_grid();
+  // Runs the calculation sequence again on the session's cell (after the refined
+  // parameters were adopted or the initial cell restored).
+  void recalculate();
+
+  CellTab& model() { return tab_; }
+  QLineEdit* field(int index) const { return fields_[static_cast<size_t>(index)]; }  // 0..8
+  QListWidget* system_list() const { return systems_; }
+  QListWidget* hm_list() const { return hm_; }
+  QListWidget* getspec_list() const { return getspec_; }
+  QPushButton* calc_button() const { return calc_; }
+  QPushButton* forbidden_toggle() const { return toggle_; }
+  QPushButton* print_button() const { return print_; }
+  QTableWidget* grid() const { return grid_; }
+
+ signals:
+  // The calculated lists changed: the selection tab and the refinement tab refresh.
+  void calculated();
+  // The a or alpha field was entered: the selection and refinement grids are cleared.
+  void fieldEntered();
+  // Wavelength or range changed: the "Current values" panel refreshes.
+  void currentValuesChanged();
+  // The calculation asks for this tab to be in front.
+  void showRequested();
+  // A report file should be shown in the report viewer.
+  void reportRequested(const QString& path);
+  // The catalogue is missing: the program must end.
+  void fatalError();
+
+ private:
+  void build();
+  void pull_fields();   // widgets -> model
+  void push_fields();   // model -> widgets
+  void on_system_clicked();
+  void on_hm_clicked();
+  void on_getspec_clicked();
+  void on_calc();
+  void on_toggle();
+  void on_print();
+  void fill_grid();
+  void run_command(const std::function<CalcOutcome()>& command);
+  bool eventFilter(QObject* obj, QEvent* ev) override;
+
+  WorkSession& s_;
+  Messages& m_;
+  CellTab tab_;
+  QListWidget* systems_ = nullptr;
+  QListWidget* hm_ = nullptr;
+  QListWidget* getspec_ = nullptr;
+  std::array<QLineEdit*, 9> fields_{};
+  QPushButton* calc_ = nullptr;
+  QPushButton* toggle_ = nullptr;
+  QPushButton* print_ = nullptr;
+  QTableWidget* grid_ = nullptr;
+  QLabel* grid_title_ = nullptr;
+  bool updating_ = false;
+};
+
+}  // namespace vornax
