@@ -1,0 +1,181 @@
+#include "ui/measured_tab_widget.hpp"
+
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "selection/measured.hpp"
+#include "ui/grid_text_table.hpp"
+
+namespace vornax {
+
+namespace {
+QPushButton* make_button(QWidget* parent, const char* caption, const char* name,
+                         const char* hint, bool enabled) {
+  auto* b = new QPushButton(QString::fromUtf8(caption), parent);
+  b->setObjectName(QString::fromUtf8(name));
+  b->setToolTip(QString::fromUtf8(hint));
+  b->setEnabled(enabled);
+  return b;
+}
+}  // namespace
+
+MeasuredTabWidget::MeasuredTabWidget(WorkSession& s, Messages& m, QLineEdit* current_lambda,
+                                     QWidget* parent)
+    : QWidget(parent), s_(s), m_(m), lambda_(current_lambda) {
+  build();
+  redisplay();
+}
+
+QTableWidget* MeasuredTabWidget::grid() const { return grid_; }
+
+void MeasuredTabWidget::build() {
+  setObjectName("tab_measured");
+  auto* layout = new QHBoxLayout(this);
+
+  auto* buttons = new QVBoxLayout;
+  // The file readers, the diagram measurement and the peak writers come with their
+  // own features; until then their buttons are shown but cannot be pressed.
+  file_ = make_button(this, "File", "button_file_peaks",
+                      "Get the measured Bragg angles from a file", false);
+  diagram_ = make_button(this, "Diagram", "button_diagram_peaks",
+                         "Measure the Bragg angles on a diagram", false);
+  erase_ = make_button(this, "Erase", "button_erase_peaks", "Delete the measured Bragg angles",
+                       false);
+  save_ = make_button(this, "Save", "button_save_peaks", "Save the measured Bragg angles", false);
+  keyboard_ = make_button(this, "Keyboard", "button_keyboard_peaks",
+                          "Enter the measured Bragg angles by keyboard", true);
+  erase_->setVisible(false);
+  save_->setVisible(false);
+  for (QPushButton* b : {file_, diagram_, erase_, save_, keyboard_}) buttons->addWidget(b);
+
+  auto* mode = new QGroupBox(this);
+  mode->setObjectName("group_angle_mode");
+  mode->setToolTip("Work with Theta or 2Theta angle");
+  auto* mode_layout = new QVBoxLayout(mode);
+  theta_ = new QRadioButton(QString::fromUtf8("θ"), mode);
+  theta_->setObjectName("radio_theta");
+  two_theta_ = new QRadioButton(QString::fromUtf8("2θ"), mode);
+  two_theta_->setObjectName("radio_two_theta");
+  mode_layout->addWidget(theta_);
+  mode_layout->addWidget(two_theta_);
+  buttons->addWidget(mode);
+  buttons->addStretch(1);
+  layout->addLayout(buttons);
+
+  panel_ = new QWidget(this);
+  panel_->setObjectName("panel_measured_grid");
+  auto* panel_layout = new QVBoxLayout(panel_);
+  panel_layout->setContentsMargins(0, 0, 0, 0);
+  title_ = new QLabel(panel_);
+  title_->setObjectName("label_measured_title");
+  grid_ = new QTableWidget(panel_);
+  grid_->setObjectName("grid_measured");
+  setup_table(grid_, true);
+  grid_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                         QAbstractItemView::AnyKeyPressed);
+  grid_->setMinimumWidth(300);
+  panel_layout->addWidget(title_);
+  panel_layout->addWidget(grid_, 1);
+  panel_->setVisible(false);
+  layout->addWidget(panel_, 0);
+  layout->addStretch(1);
+
+  show_grid(prepare_measured_grid(s_, kMeasuredGridMinRows));
+
+  connect(keyboard_, &QPushButton::clicked, this, [this] { enter_refl_keyb(); });
+  connect(grid_, &QTableWidget::currentCellChanged, this, [this](int, int, int, int) {
+    if (!updating_) theta_to_dhkl();
+  });
+  connect(theta_, &QRadioButton::toggled, this, [this](bool on) {
+    if (on && !updating_) change_angles(AngleMode::Theta);
+  });
+  connect(two_theta_, &QRadioButton::toggled, this, [this](bool on) {
+    if (on && !updating_) change_angles(AngleMode::TwoTheta);
+  });
+}
+
+void MeasuredTabWidget::show_grid(const GridText& g) {
+  fill_table(grid_, g);
+  // d and the row number are the program's; only the angle and the area are typed.
+  for (int r = 0; r < grid_->rowCount(); ++r)
+    for (int c : {1, 3})
+      if (QTableWidgetItem* it = grid_->item(r, c)) it->setFlags(it->flags() & ~Qt::ItemIsEditable);
+}
+
+void MeasuredTabWidget::relabel() {
+  const bool theta = s_.angle_mode == AngleMode::Theta;
+  title_->setText(theta ? "Measured reflections (Theta)" : "Measured reflections (2Theta)");
+  updating_ = true;
+  theta_->setChecked(theta);
+  two_theta_->setChecked(!theta);
+  updating_ = false;
+}
+
+void MeasuredTabWidget::redisplay() {
+  relabel();
+  updating_ = true;
+  if (auto shown = show_measured_list(s_)) {
+    show_grid(shown->grid);
+    if (lambda_) lambda_->setText(qstr(shown->lambda_text));
+    panel_->setVisible(true);
+  } else {
+    show_grid(prepare_measured_grid(s_, std::max(grid_->rowCount() + 1,
+                                                         kMeasuredGridMinRows)));
+  }
+  updating_ = false;
+}
+
+void MeasuredTabWidget::enter_refl_keyb() {
+  s_.measured.zero_offset = 0;
+  updating_ = true;
+  show_grid(prepare_measured_grid(s_, std::max(grid_->rowCount() + 1,
+                                                       kMeasuredGridMinRows)));
+  updating_ = false;
+  panel_->setVisible(true);
+  erase_->setVisible(true);
+  save_->setVisible(true);
+  grid_->setFocus();
+}
+
+void MeasuredTabWidget::theta_to_dhkl() {
+  std::vector<MeasuredGridRow> rows;
+  rows.reserve(static_cast<size_t>(grid_->rowCount()));
+  auto text = [this](int r, int c) {
+    QTableWidgetItem* it = grid_->item(r, c);
+    return it ? it->text().toStdString() : std::string();
+  };
+  for (int r = 0; r < grid_->rowCount(); ++r) rows.push_back({text(r, 0), text(r, 2)});
+
+  const std::string lambda_text = lambda_ ? lambda_->text().toStdString() : std::string();
+  MeasuredScan scan = vornax::theta_to_dhkl(rows, lambda_text, s_, m_);
+
+  updating_ = true;
+  for (const MeasuredRowText& row : scan.rows) {
+    const int r = row.row - 1;
+    if (QTableWidgetItem* it = grid_->item(r, 1)) it->setText(qstr(row.d));
+    if (row.number)
+      if (QTableWidgetItem* it = grid_->item(r, 3)) it->setText(qstr(*row.number));
+  }
+  if (scan.ok) {
+    if (auto shown = show_measured_list(s_)) {
+      show_grid(shown->grid);
+      if (lambda_) lambda_->setText(qstr(shown->lambda_text));
+    }
+  }
+  updating_ = false;
+  if (scan.ok) emit measuredChanged();
+}
+
+void MeasuredTabWidget::change_angles(AngleMode mode) {
+  s_.angle_mode = mode;
+  redisplay();
+  emit angleModeChanged();
+}
+
+}  // namespace vornax

@@ -1,0 +1,66 @@
+// The "Measured reflections" tab: the measured grid, keyboard entry and the θ / 2θ choice.
+#pragma once
+
+#include <QWidget>
+
+#include "core/messages.hpp"
+#include "core/session.hpp"
+#include "selection/measured.hpp"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QTableWidget;
+
+namespace vornax {
+
+class MeasuredTabWidget : public QWidget {
+  Q_OBJECT
+ public:
+  // `current_lambda` is the wavelength box of the main window's "Current values" panel,
+  // which the measured grid reads.
+  MeasuredTabWidget(WorkSession& s, Messages& m, QLineEdit* current_lambda,
+                    QWidget* parent = nullptr);
+
+  // Shows every angle again (θ / 2θ switch, erase commands, peaks loaded elsewhere).
+  void redisplay();
+  QTableWidget* grid() const;
+
+  // "Keyboard": zero offset 0, an empty grid, the grid panel and "Erase"/"Save" shown.
+  void enter_refl_keyb();
+  // Re-reads the whole grid into the measured list (every move between cells).
+  void theta_to_dhkl();
+
+  QPushButton* keyboard_button() const { return keyboard_; }
+  QWidget* grid_panel() const { return panel_; }
+
+ signals:
+  // The measured list changed: current values, selection tab and diagram refresh.
+  void measuredChanged();
+  // The user switched between θ and 2θ (the session's angle mode is already set).
+  void angleModeChanged();
+
+ private:
+  void build();
+  void relabel();
+  void show_grid(const GridText& g);
+  void change_angles(AngleMode mode);
+
+  WorkSession& s_;
+  Messages& m_;
+  QLineEdit* lambda_ = nullptr;
+  QWidget* panel_ = nullptr;
+  QLabel* title_ = nullptr;
+  QTableWidget* grid_ = nullptr;
+  QPushButton* file_ = nullptr;
+  QPushButton* diagram_ = nullptr;
+  QPushButton* erase_ = nullptr;
+  QPushButton* save_ = nullptr;
+  QPushButton* keyboard_ = nullptr;
+  QRadioButton* theta_ = nullptr;
+  QRadioButton* two_theta_ = nullptr;
+  bool updating_ = false;
+};
+
+}  // namespace vornax
