@@ -1,1 +1,108 @@
 #include "core/catalogue.hpp"
+
+#include <system_error>
+
+#include "core/format.hpp"
+#include "core/paths.hpp"
+#include "core/symmetry.hpp"
+#include "core/text_file.hpp"
+
+namespace vornax {
+
+namespace {
+
+struct BlockOfSystem {
+  const char* system;
+  CatalogueBlock block;
+};
+// The catalogue is addressed by these fixed line numbers; line 557 is in no block.
+constexpr BlockOfSystem kBlocks[] = {
+    {"TRIC", {1, 18}},    {"MONO", {19, 178}},  {"ORTH", {179, 370}}, {"TETR", {371, 480}},
+    {"HEXA", {481, 547}}, {"RHOM", {548, 556}}, {"CUBI", {558, 637}},
+};
+
+constexpr const char* kNoExtinction = "No ext.";
+
+std::string padded(std::string text, size_t width) {
+  if (text.size() < width) text.append(width - text.size(), ' ');
+  return text;
+}
+
+std::string field(std::string_view line, size_t first, size_t last) {
+  if (line.size() < first) return {};
+  return std::string(line.substr(first - 1, last - first + 1));
+}
+
+}  // namespace
+
+CatalogueBlock catalogue_block(std::string_view system) {
+  for (const auto& b : kBlocks)
+    if (system == b.system) return b.block;
+  return {};
+}
+
+std::string getspec_entry(std::string_view line) {
+  return padded(trim(field(line, 6, 17)), 12) + padded(trim(field(line, 27, 46)), 17) +
+         padded(trim(field(line, 47, 49)), 3);
+}
+
+void fill_getspec_list(const WorkSession& s, CellTab& tab) {
+  const CatalogueBlock block = catalogue_block(s.system);
+  tab.getspec_list.clear();
+  tab.getspec_selected = -1;
+  const std::filesystem::path file = find_data_file(s, "spgr2.dat");
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(file, ec)) throw CatalogueMissing{};
+
+  const std::vector<std::string> lines = read_text_lines(file);
+  for (int n = block.first; n <= block.last && n <= static_cast<int>(lines.size()); ++n)
+    tab.getspec_list.push_back(getspec_entry(lines[static_cast<size_t>(n - 1)]));
+
+  if (s.symbol.empty()) return;
+  for (size_t i = 0; i < tab.getspec_list.size(); ++i) {
+    if (to_upper(trim(tab.getspec_list[i].substr(0, 12))) == s.symbol) {
+      tab.getspec_selected = static_cast<int>(i);
+      break;
+    }
+  }
+}
+
+void fill_hm_list(const WorkSession& s, CellTab& tab) {
+  std::vector<std::string> list{kNoExtinction};
+  const std::string name = operator_file_name(s.system);
+  if (!name.empty()) {
+    // Read first: a file that cannot be read leaves the list as it was.
+    const std::vector<std::string> lines = read_text_lines(find_data_file(s, name));
+    for (size_t i = 0; i + 1 < lines.size(); ++i) {
+      if (!trim(lines[i]).empty()) continue;
+      std::string symbol = trim(lines[++i]);
+      // The list always opens with "No ext."; a block of that name in the file is the
+      // same entry, not a second one.
+      if (symbol.empty() || is_no_extinction(symbol)) continue;
+      list.push_back(symbol);
+    }
+  }
+  tab.hm_list = std::move(list);
+  tab.hm_selected = -1;
+  if (s.symbol.empty()) return;
+  for (size_t i = 0; i < tab.hm_list.size(); ++i) {
+    if (to_upper(trim(tab.hm_list[i])) == s.symbol) {
+      tab.hm_selected = static_cast<int>(i);
+      break;
+    }
+  }
+}
+
+void sync_symbol_lists(WorkSession& s, CellTab& tab) {
+  s.lattice_letter = symbol_lattice_letter(s.symbol, s.system);
+  if (int index = system_index(s.system); index >= 0) tab.system_index = index;
+  if (s.symbol.empty()) return;
+  for (size_t i = 0; i < tab.hm_list.size(); ++i) {
+    if (to_upper(trim(tab.hm_list[i])) == to_upper(trim(s.symbol))) {
+      tab.hm_selected = static_cast<int>(i);
+      break;
+    }
+  }
+}
+
+}  // namespace vornax

@@ -22,6 +22,14 @@ struct ParsedExpression {
 };
 ParsedExpression parse_expression(std::string_view expression);
 
+// The lattice letter a symbol stands for under a system: its first character, "P" for
+// the rhombohedral system (the cell is primitive in rhombohedral axes) and "P" for
+// "No ext." (no extinction at all); blank for an empty symbol.
+char symbol_lattice_letter(std::string_view symbol, std::string_view system);
+
+// True for the first entry of the H-M list, "No ext.", whatever its case and blanks.
+bool is_no_extinction(std::string_view symbol);
+
 // Operator file of a system code: "c.pos", "q.pos" (tetragonal), "o.pos", "h.pos",
 // "r.pos", "m.pos", "t.pos"; empty for an unknown code.
 std::string operator_file_name(std::string_view system);
@@ -31,14 +39,25 @@ std::string operator_file_name(std::string_view system);
 void add_lattice_centring(std::vector<SymmetryOperator>& ops, char lattice_letter,
                           std::string_view system);
 
-// Operators of the session's symbol from the system's operator file; writes hm.txt in
-// the current folder. Shows symbol + " not found" when the file lacks the symbol.
-// Throws FileError when the operator file cannot be read (nothing is changed then).
+// Operators of the session's symbol from the system's operator file (working folder
+// first, then the data folder); writes hm.txt in the current folder after making the
+// working folder current. Shows symbol + " not found" when the file lacks the symbol
+// (empty table, empty hm.txt); "No ext." is the identity even then. Throws FileError
+// when the operator file cannot be read or a block is malformed or too large for the
+// table; the session is unchanged then. Does nothing without a system.
 void load_operators_hm(WorkSession& s, Messages& m);
 
 // Operators of the session's symbol through the space-group library: scfs.dat is
-// written in the current folder and read back; writes hall.txt. Throws FileError.
+// written in the current folder (the working folder, made current) and read back, the
+// centring is added and hall.txt written. Shows symbol + " not found" when the
+// catalogue lacks the symbol. Throws FileError (session unchanged) when spgr2.dat or
+// scfs.dat cannot be read.
 void load_operators_getspec(WorkSession& s, Messages& m);
+
+// The operators listed in scfs.dat: the first line is skipped, the list ends at an empty
+// line or the end of the file. " ." and "-." are read as " 0." and "-0.", commas as
+// blanks. Throws FileError when the file cannot be read or a line lacks its twelve numbers.
+std::vector<SymmetryOperator> read_scfs(const std::filesystem::path& path);
 
 // hm.txt / hall.txt: one line per operator.
 void write_operator_table(const std::filesystem::path& path,
