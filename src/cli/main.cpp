@@ -1,1 +1,31 @@
-int main() { return 0; }
+// vornax-cli: the program's commands without windows, for scripts and batch runs.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/commands.hpp"
+
+namespace {
+
+void usage() {
+  std::cerr << "usage:\n"
+               "  vornax-cli calc --system CODE --group SYMBOL [--getspec]\n"
+               "                  --cell A B C ALPHA BETA GAMMA --lambda L --range MIN MAX\n"
+               "                  [--theta] [--forbidden]\n"
+               "  vornax-cli refine ...\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    usage();
+    return 2;
+  }
+  const std::string command = argv[1];
+  std::vector<std::string> args(argv + 2, argv + argc);
+  if (command == "calc") return vornax::cli::run_calc_command(args);
+  if (command == "refine") return vornax::cli::run_refine_command(args);
+  usage();
+  return 2;
+}

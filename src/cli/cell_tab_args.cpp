@@ -1,0 +1,131 @@
+#include "cli/cell_tab_args.hpp"
+
+#include <system_error>
+
+#include "core/catalogue.hpp"
+#include "core/format.hpp"
+#include "core/paths.hpp"
+
+namespace vornax::cli {
+
+OptionTaken take_cell_tab_option(const std::vector<std::string>& args, size_t& i,
+                                 CellTabArgs& out, std::string& error) {
+  const std::string& a = args[i];
+  auto values = [&](size_t n, const char* what) {
+    if (i + n < args.size()) return true;
+    error = a + " needs " + what;
+    return false;
+  };
+  if (a == "--system") {
+    if (!values(1, "a value")) return OptionTaken::MissingValue;
+    out.system = args[++i];
+  } else if (a == "--group") {
+    if (!values(1, "a value")) return OptionTaken::MissingValue;
+    out.group = args[++i];
+  } else if (a == "--getspec") {
+    out.getspec = true;
+  } else if (a == "--cell") {
+    if (!values(6, "six values")) return OptionTaken::MissingValue;
+    for (auto& c : out.cell) c = args[++i];
+    out.have_cell = true;
+  } else if (a == "--lambda") {
+    if (!values(1, "a value")) return OptionTaken::MissingValue;
+    out.lambda = args[++i];
+    out.have_lambda = true;
+  } else if (a == "--range") {
+    if (!values(2, "two values")) return OptionTaken::MissingValue;
+    out.range_min = args[++i];
+    out.range_max = args[++i];
+    out.have_range = true;
+  } else if (a == "--theta") {
+    out.theta = true;
+  } else {
+    return OptionTaken::NotMine;
+  }
+  return OptionTaken::Taken;
+}
+
+std::optional<std::string> missing_cell_tab_option(const CellTabArgs& a) {
+  if (a.system.empty()) return "--system is missing";
+  if (a.group.empty()) return "--group is missing";
+  if (!a.have_cell) return "--cell is missing";
+  if (!a.have_lambda) return "--lambda is missing";
+  if (!a.have_range) return "--range is missing";
+  return std::nullopt;
+}
+
+namespace {
+
+std::string without_blanks(std::string_view t) {
+  std::string out;
+  for (char c : t)
+    if (c != ' ' && c != '\t') out += c;
+  return to_upper(out);
+}
+
+}  // namespace
+
+int find_group(const std::vector<std::string>& list, const std::string& group, bool getspec) {
+  auto key = [&](const std::string& entry) { return getspec ? entry.substr(0, 12) : entry; };
+  const std::string wanted = to_upper(trim(group));
+  for (size_t i = 0; i < list.size(); ++i)
+    if (to_upper(trim(key(list[i]))) == wanted) return static_cast<int>(i);
+  const std::string loose = without_blanks(group);
+  for (size_t i = 0; i < list.size(); ++i)
+    if (without_blanks(key(list[i])) == loose) return static_cast<int>(i);
+  return -1;
+}
+
+std::filesystem::path executable_dir() {
+  std::error_code ec;
+  auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) return std::filesystem::current_path();
+  return exe.parent_path();
+}
+
+std::optional<std::string> prepare_cell_tab(WorkSession& s, CellTab& tab, const CellTabArgs& a) {
+  reset_session(s, std::filesystem::current_path());
+  s.data_folder = locate_data_folder(executable_dir());
+  if (a.theta) s.angle_mode = AngleMode::Theta;
+
+  const std::string code =
+      a.system.size() > 4 ? system_code_from_entry(a.system) : to_upper(a.system);
+  tab.system_index = system_index(code);
+  if (tab.system_index < 0) return "unknown system " + a.system;
+  s.system = code;
+  fill_getspec_list(s, tab);
+  fill_hm_list(s, tab);
+
+  // Choosing the group as a click in the list does, without its own calculation.
+  auto& list = a.getspec ? tab.getspec_list : tab.hm_list;
+  const int index = find_group(list, a.group, a.getspec);
+  if (index < 0)
+    return a.group + " not found in the " + (a.getspec ? "Getspec" : "H-M") + " list of " +
+           tab.system_entry();
+  const std::string& entry = list[static_cast<size_t>(index)];
+  if (a.getspec) {
+    std::error_code ec;
+    std::filesystem::remove(in_current_folder("scfs2.dat"), ec);
+    tab.getspec_selected = index;
+    tab.hm_selected = -1;
+    s.symbol = to_upper(trim(entry.substr(0, 12)));
+    s.symbol_kind = "HALL";
+  } else {
+    tab.hm_selected = index;
+    tab.getspec_selected = -1;
+    s.symbol = to_upper(trim(entry));
+    s.symbol_kind = "HM";
+  }
+
+  // The cell fields as the window shows them once the system is chosen: tied fields
+  // copy their master, fixed angles are written.
+  const auto layout = apply_system_layout(code, a.cell);
+  for (size_t i = 0; i < 6; ++i) tab.fields[i] = layout.texts[i];
+  tab.tied = layout.tied;
+  tab.fields[6] = a.lambda;
+  tab.fields[7] = a.range_min;
+  tab.fields[8] = a.range_max;
+  return std::nullopt;
+}
+
+}  // namespace vornax::cli

@@ -1,0 +1,56 @@
+// The options that fill the "Initial cell parameters" tab (--system, --group,
+// --getspec, --cell, --lambda, --range, --theta), shared by the commands that run
+// "Calc.", and the set-up the window does once the user has chosen and typed them.
+#pragma once
+
+#include <array>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/cell_entry.hpp"
+#include "core/session.hpp"
+
+namespace vornax::cli {
+
+struct CellTabArgs {
+  std::string system;
+  std::string group;
+  bool getspec = false;
+  std::array<std::string, 6> cell;
+  std::string lambda;
+  std::string range_min, range_max;
+  bool theta = false;
+  bool have_cell = false, have_lambda = false, have_range = false;
+};
+
+enum class OptionTaken { NotMine, Taken, MissingValue };
+
+// Takes the option at args[i] when it is a cell-tab option, moving i onto its last
+// value; on MissingValue, `error` says what is missing.
+OptionTaken take_cell_tab_option(const std::vector<std::string>& args, size_t& i,
+                                 CellTabArgs& out, std::string& error);
+
+// The first required option that was not given ("--system is missing"), if any.
+std::optional<std::string> missing_cell_tab_option(const CellTabArgs& a);
+
+// Usage lines of these options.
+inline constexpr const char* kCellTabUsage =
+    "--system CODE --group SYMBOL [--getspec]\n"
+    "         --cell A B C ALPHA BETA GAMMA --lambda L --range MIN MAX [--theta]";
+
+// Index in the H-M or Getspec list of the entry the user would click: the exact
+// (upper-cased, trimmed) text first, then the same symbol spaced otherwise.
+int find_group(const std::vector<std::string>& list, const std::string& group, bool getspec);
+
+// The folder of the running program (for its data folder).
+std::filesystem::path executable_dir();
+
+// A fresh session in the current folder with the tab as the window has it once the
+// system and the group are chosen and the fields typed: lists filled, symbol set,
+// fields laid out for the system. Returns an error text for an unknown system or a
+// group missing from its list. Throws CatalogueMissing and FileError like the lists do.
+std::optional<std::string> prepare_cell_tab(WorkSession& s, CellTab& tab, const CellTabArgs& a);
+
+}  // namespace vornax::cli

@@ -1,0 +1,91 @@
+// vornax-cli calc: the "Calc." command of the cell tab run on a tab filled from the
+// arguments, in the current folder (which is also the working folder). Prints the
+// "Ed/Print" report to standard output and leaves the files the window leaves.
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/cell_tab_args.hpp"
+#include "cli/commands.hpp"
+#include "cli/stderr_messages.hpp"
+#include "core/calculation.hpp"
+#include "core/catalogue.hpp"
+#include "core/cell_entry.hpp"
+#include "core/format.hpp"
+#include "core/text_file.hpp"
+
+namespace vornax::cli {
+
+namespace {
+
+constexpr int kExitFailed = 1;  // a check or a file failed, or nothing was calculated
+constexpr int kExitUsage = 2;
+
+struct CalcArgs {
+  CellTabArgs tab;
+  bool forbidden = false;
+};
+
+int usage_error(const std::string& why) {
+  std::cerr << "calc: " << why << "\n"
+            << "usage: vornax-cli calc " << kCellTabUsage << " [--forbidden]\n"
+            << "  CODE: CUBI TETR ORTH HEXA RHOM MONO TRIC (or the list entry, e.g. Cubic)\n"
+               "  --theta: the range is given, and the grid shown, in theta\n";
+  return kExitUsage;
+}
+
+std::optional<std::string> parse_args(const std::vector<std::string>& args, CalcArgs& out) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    std::string error;
+    switch (take_cell_tab_option(args, i, out.tab, error)) {
+      case OptionTaken::Taken: continue;
+      case OptionTaken::MissingValue: return error;
+      case OptionTaken::NotMine: break;
+    }
+    if (args[i] == "--forbidden") out.forbidden = true;
+    else return "unknown argument " + args[i];
+  }
+  if (auto missing = missing_cell_tab_option(out.tab)) return missing;
+  const std::string& sys = out.tab.system;
+  if (system_index(sys.size() > 4 ? system_code_from_entry(sys) : to_upper(sys)) < 0)
+    return "unknown system " + sys;
+  return std::nullopt;
+}
+
+int run(const CalcArgs& a) {
+  StderrMessages m;
+  WorkSession s;
+  CellTab tab;
+  if (auto error = prepare_cell_tab(s, tab, a.tab)) {
+    std::cerr << *error << "\n";
+    return kExitFailed;
+  }
+
+  calcul_diagramme(s, tab, m);
+  if (a.forbidden) toggle_forbidden(s, true, m);
+
+  auto report = edit_print_raies_indx(s, m);
+  if (report) {
+    for (const auto& line : read_text_lines(*report)) std::cout << line << '\n';
+  }
+  if (m.errors > 0 || s.allowed.empty()) return kExitFailed;
+  return 0;
+}
+
+}  // namespace
+
+int run_calc_command(const std::vector<std::string>& args) {
+  CalcArgs a;
+  if (auto err = parse_args(args, a)) return usage_error(*err);
+  try {
+    return run(a);
+  } catch (const CatalogueMissing& e) {
+    std::cerr << e.message << '\n';
+  } catch (const FileError& e) {
+    std::cerr << e.what() << '\n';
+  }
+  return kExitFailed;
+}
+
+}  // namespace vornax::cli

@@ -1,0 +1,183 @@
+// vornax-cli refine: measured 2θ values from a file, then "Calc.", "Auto Sel." and the
+// refinement as the window runs them, in the current folder (which is also the working
+// folder). Leaves vornax.inp, vornax.out, mouchard and Excel.txt there and prints the
+// report to standard output.
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/cell_tab_args.hpp"
+#include "cli/commands.hpp"
+#include "cli/stderr_messages.hpp"
+#include "core/calculation.hpp"
+#include "core/catalogue.hpp"
+#include "core/format.hpp"
+#include "core/paths.hpp"
+#include "core/text_file.hpp"
+#include "refine/refine_tab.hpp"
+#include "selection/measured.hpp"
+#include "selection/selection.hpp"
+
+namespace vornax::cli {
+
+namespace {
+
+constexpr int kExitFailed = 1;  // the run could not start, the matrix was singular, or a file failed
+constexpr int kExitUsage = 2;
+
+struct RefineArgs {
+  CellTabArgs tab;
+  std::string peaks;
+  std::string tolerance = "0.1";
+  std::optional<std::string> keys;  // --refine list
+  bool eccentricity = false;
+  std::string shift = "0";
+};
+
+int usage_error(const std::string& why) {
+  std::cerr << "refine: " << why << "\n"
+            << "usage: vornax-cli refine --peaks FILE " << kCellTabUsage << "\n"
+            << "         [--tolerance T] [--refine a,b,c,alpha,beta,gamma,shift,lambda]\n"
+               "         [--eccentricity] [--shift V]\n"
+               "  FILE: one 2theta (degrees) per line, optionally followed by an intensity\n"
+               "  without --refine, the parameters the crystal system leaves free are refined\n";
+  return kExitUsage;
+}
+
+std::optional<std::string> parse_args(const std::vector<std::string>& args, RefineArgs& out) {
+  bool have_peaks = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    std::string error;
+    switch (take_cell_tab_option(args, i, out.tab, error)) {
+      case OptionTaken::Taken: continue;
+      case OptionTaken::MissingValue: return error;
+      case OptionTaken::NotMine: break;
+    }
+    const std::string& a = args[i];
+    const bool has_value = i + 1 < args.size();
+    if (a == "--peaks") {
+      if (!has_value) return "--peaks needs a file";
+      out.peaks = args[++i];
+      have_peaks = true;
+    } else if (a == "--tolerance") {
+      if (!has_value) return "--tolerance needs a value";
+      out.tolerance = args[++i];
+    } else if (a == "--refine") {
+      if (!has_value) return "--refine needs a list";
+      out.keys = args[++i];
+    } else if (a == "--shift") {
+      if (!has_value) return "--shift needs a value";
+      out.shift = args[++i];
+    } else if (a == "--eccentricity") {
+      out.eccentricity = true;
+    } else {
+      return "unknown argument " + a;
+    }
+  }
+  if (!have_peaks) return "--peaks is missing";
+  return missing_cell_tab_option(out.tab);
+}
+
+// "a,c,shift" -> the eight check boxes.
+std::optional<std::array<bool, 8>> parse_keys(const std::string& list, std::string& bad) {
+  static const char* const names[8] = {"a", "b", "c", "alpha", "beta", "gamma", "shift", "lambda"};
+  std::array<bool, 8> keys{};
+  std::stringstream in(list);
+  std::string item;
+  while (std::getline(in, item, ',')) {
+    item = trim(item);
+    if (item.empty()) continue;
+    int found = -1;
+    for (int k = 0; k < 8; ++k)
+      if (item == names[k]) found = k;
+    if (found < 0) {
+      bad = item;
+      return std::nullopt;
+    }
+    keys[static_cast<size_t>(found)] = true;
+  }
+  return keys;
+}
+
+// The peak file: one 2θ per line, an intensity after it if wanted; blank lines skipped.
+std::optional<std::string> read_peaks(const std::string& path, WorkSession& s) {
+  const auto lines = read_text_lines(path);
+  s.measured.peaks.clear();
+  for (size_t n = 0; n < lines.size(); ++n) {
+    if (trim(lines[n]).empty()) continue;
+    const auto v = split_numbers(lines[n]);
+    if (v.empty() || !(v[0] > 0 && v[0] < 180))
+      return "Read error in " + file_name_only(path) + ", line " + std::to_string(n + 1);
+    if (s.measured_count() >= kMaxMeasuredPeaks) return kTooManyPeaksMessage;
+    MeasuredPeak p;
+    p.two_theta = p.two_theta_read = v[0];
+    p.intensity = v.size() > 1 ? v[1] : 100.0;
+    s.measured.peaks.push_back(p);
+  }
+  if (s.measured.peaks.empty()) return "No peaks in " + file_name_only(path);
+  s.measured.file_name = path;
+  for (const auto& p : s.measured.peaks)
+    if (p.intensity > s.measured.intensity_max) s.measured.intensity_max = p.intensity;
+  sort_measured_peaks(s);
+  return std::nullopt;
+}
+
+int run(const RefineArgs& a) {
+  StderrMessages m;
+  WorkSession s;
+  CellTab tab;
+  if (auto err = prepare_cell_tab(s, tab, a.tab)) {
+    std::cerr << *err << '\n';
+    return kExitFailed;
+  }
+  if (auto err = read_peaks(a.peaks, s)) {
+    std::cerr << *err << '\n';
+    return kExitFailed;
+  }
+
+  // "Calc." (it also sets the default keys of the system).
+  const CalcOutcome calc = calcul_diagramme(s, tab, m);
+  if (calc.failed || s.allowed.empty()) {
+    if (m.errors == 0) std::cerr << "No calculated reflections\n";
+    return kExitFailed;
+  }
+  if (a.keys) {
+    std::string bad;
+    const auto keys = parse_keys(*a.keys, bad);
+    if (!keys) return usage_error("unknown parameter " + bad + " in --refine");
+    s.refine_checked = *keys;
+  }
+  if (a.eccentricity) s.shift_mode = ShiftMode::SampleEccentricity;
+
+  // "Auto Sel."
+  if (!selection_automatique(s, a.tolerance, m)) return kExitFailed;
+
+  // The refinement, with the wavelength as typed and the shift given.
+  const RefineOutcome out = go_affinement(s, {a.tab.lambda, a.shift}, m);
+  if (out.status == RefineStatus::NotStarted || out.status == RefineStatus::FileFailed)
+    return kExitFailed;
+  for (const auto& line : read_text_lines(in_working_folder(s, kRefineReportFile)))
+    std::cout << line << '\n';
+  if (out.status == RefineStatus::Singular) return kExitFailed;
+  if (!export_excel(s, m)) return kExitFailed;
+  return 0;
+}
+
+}  // namespace
+
+int run_refine_command(const std::vector<std::string>& args) {
+  RefineArgs a;
+  if (auto err = parse_args(args, a)) return usage_error(*err);
+  try {
+    return run(a);
+  } catch (const CatalogueMissing& e) {
+    std::cerr << e.message << '\n';
+  } catch (const FileError& e) {
+    std::cerr << e.what() << '\n';
+  }
+  return kExitFailed;
+}
+
+}  // namespace vornax::cli

@@ -1,0 +1,36 @@
+// Messages for the command-line tool: every message goes to standard error, one line
+// each; questions are answered Yes (a batch run cannot ask). Counts errors so that a
+// command can return a non-zero exit code when one was shown.
+#pragma once
+
+#include <iostream>
+#include <string>
+#include <string_view>
+
+#include "core/messages.hpp"
+
+namespace vornax::cli {
+
+struct StderrMessages : Messages {
+  int errors = 0;
+  int warnings = 0;
+  std::string last_error;
+
+  void error(std::string_view t) override {
+    ++errors;
+    last_error = std::string(t);
+    std::cerr << t << '\n';
+  }
+  void warning(std::string_view t) override {
+    ++warnings;
+    std::cerr << t << '\n';
+  }
+  void info(std::string_view t) override { std::cerr << t << '\n'; }
+  Answer ask(std::string_view t) override {
+    std::cerr << t << " [Yes]\n";
+    return Answer::Yes;
+  }
+  void beep() override {}
+};
+
+}  // namespace vornax::cli

@@ -1,0 +1,365 @@
+#include "core/calculation.hpp"
+
+#include <cmath>
+#include <system_error>
+
+#include "core/catalogue.hpp"
+#include "core/cell.hpp"
+#include "core/exchange_sort.hpp"
+#include "core/format.hpp"
+#include "core/paths.hpp"
+#include "core/reflections.hpp"
+#include "core/symmetry.hpp"
+#include "core/text_file.hpp"
+
+namespace vornax {
+
+namespace {
+
+// After the lists were refilled, each selects the session's symbol when it holds it; a
+// symbol present in both would then be read back from the H-M list and silently turn a
+// Getspec choice into an H-M one. The list of the last click keeps the selection.
+void keep_last_kind(const WorkSession& s, CellTab& tab) {
+  if (s.symbol_kind == "HALL" && tab.getspec_selected >= 0) tab.hm_selected = -1;
+  else if (s.symbol_kind == "HM" && tab.hm_selected >= 0) tab.getspec_selected = -1;
+}
+
+void refill_lists(const WorkSession& s, CellTab& tab) {
+  fill_getspec_list(s, tab);
+  fill_hm_list(s, tab);
+  keep_last_kind(s, tab);
+}
+
+// The cell entry read from the tab: the lists refilled for the chosen system first, the
+// echo of lambda and the range written back into their fields.
+bool read_entry(WorkSession& s, CellTab& tab, Messages& m) {
+  if (tab.system_index >= 0) {
+    s.system = system_code_from_entry(tab.system_entry());
+    refill_lists(s, tab);
+  }
+  auto echo = read_cell_entry(s, tab.input(), m);
+  if (!echo) return false;
+  tab.fields[6] = echo->lambda;
+  tab.fields[7] = echo->range_min;
+  tab.fields[8] = echo->range_max;
+  return true;
+}
+
+// Operators, the five checks and the generator. Returns true when reflections exist.
+bool check_and_generate(WorkSession& s, Messages& m, CalcOutcome& out) {
+  // Without a symbol there is nothing to look up (an operator file would match its first
+  // empty line and fail on the next); the check below names the real problem.
+  if (!s.symbol.empty()) {
+    if (s.symbol_kind == "HM") load_operators_hm(s, m);
+    else if (s.symbol_kind == "HALL") load_operators_getspec(s, m);
+  }
+
+  const auto& c = s.cell;
+  const char* failure = nullptr;
+  if (s.wavelengths.lambda == 0) failure = "The wavelength =0";
+  else if (c.a * c.b * c.c * c.alpha * c.beta * c.gamma == 0) failure = "Cell parameters error!";
+  else if (s.system.empty()) failure = "No system!";
+  else if (s.symbol.empty()) failure = "No space group!";
+  else if (!(s.window_max > s.window_min)) failure = "Theta range error";
+  if (failure) {
+    m.error(failure);
+    out.failed = true;
+    return false;
+  }
+  generate_allowed_reflections(s, m);
+  out.calculated = true;
+  return s.allowed_count() != 0;
+}
+
+// Steps 4.1 to 4.4 of the sequence plus the grid, as a space-group click runs them.
+void calculate_from_entry(WorkSession& s, CellTab& tab, Messages& m, CalcOutcome& out) {
+  out.show_cell_tab = true;
+  read_entry(s, tab, m);
+  if (check_and_generate(s, m, out)) {
+    fill_calculated_grid(s, tab);
+    out.grid_filled = true;
+  }
+}
+
+void build_merged(WorkSession& s) {
+  s.merged = s.allowed;
+  s.merged.insert(s.merged.end(), s.forbidden.begin(), s.forbidden.end());
+  exchange_sort(s.merged, [](const CalculatedReflection& a, const CalculatedReflection& b) {
+    return a.two_theta > b.two_theta;
+  });
+}
+
+void reset_refine_defaults(WorkSession& s) {
+  const auto offered = offered_cell_flags(s.system, s.cell.alpha, s.cell.beta, s.cell.gamma);
+  s.refine_checked.fill(false);
+  s.refine_enabled.fill(false);
+  for (size_t i = 0; i < 6; ++i) s.refine_checked[i] = s.refine_enabled[i] = offered[i];
+  s.refine_enabled[6] = s.refine_enabled[7] = true;  // shift and lambda: offered, unchecked
+}
+
+CalcOutcome select_group(WorkSession& s, CellTab& tab, Messages& m) {
+  CalcOutcome out;
+  try {
+    if (!read_cell_entry_quietly(s, tab.fields)) return out;
+    s.selected.clear();
+    read_entry(s, tab, m);
+    s.initial_cell = s.cell;
+    calculate_from_entry(s, tab, m, out);
+  } catch (const FileError& e) {
+    m.error(e.what());
+    out.failed = true;
+  }
+  return out;
+}
+
+}  // namespace
+
+CalcOutcome run_calculation(WorkSession& s, CellTab& tab, Messages& m) {
+  CalcOutcome out;
+  try {
+    // The lists, the field layout and the refinement defaults follow the session.
+    if (!s.system.empty()) refill_lists(s, tab);
+    sync_symbol_lists(s, tab);
+    keep_last_kind(s, tab);
+    tab.tied = apply_system_layout(s.system, show_cell(s.cell)).tied;
+    const auto cell_texts = show_cell(s.cell);
+    for (size_t i = 0; i < 6; ++i) tab.fields[i] = cell_texts[i];
+    reset_refine_defaults(s);
+
+    tab.fields[6] = format_fixed(s.wavelengths.lambda, 8, 5);
+    tab.fields[7] = format_fixed(angle_for_display(s, s.range_min), 7, 2);
+    tab.fields[8] = format_fixed(angle_for_display(s, s.range_max), 7, 2);
+
+    s.selected.clear();
+    read_entry(s, tab, m);
+
+    if (s.wavelengths.lambda > 0 && s.range_max > 0) {
+      calculate_from_entry(s, tab, m, out);
+      if (out.failed || !out.grid_filled) return out;
+    }
+
+    tab.grid_title = trim("Calc. diagram (" + file_name_only(s.cell_file_name) + ")");
+
+    if (s.wavelengths.lambda == 0) {
+      m.info("Warning: Current wavelength not defined");
+    } else if (s.range_max != 0) {
+      if (to_upper(s.measured.file_name).find(".LST") != std::string::npos) {
+        s.selected.clear();
+        pair_indexed_list(s);
+        out.pairs_changed = true;
+      }
+    } else {
+      m.info("Warning: Current Theta range not defined. ");
+    }
+  } catch (const FileError& e) {
+    m.error(e.what());
+    out.failed = true;
+  }
+  return out;
+}
+
+CalcOutcome calcul_diagramme(WorkSession& s, CellTab& tab, Messages& m) {
+  CalcOutcome out;
+  s.selected.clear();
+  try {
+    read_entry(s, tab, m);
+  } catch (const FileError& e) {
+    m.error(e.what());
+    out.failed = true;
+    return out;
+  }
+  s.initial_cell = s.cell;
+  out = run_calculation(s, tab, m);
+  if (s.allowed_count() != 0) {
+    fill_calculated_grid(s, tab);
+    out.grid_filled = true;
+  }
+  return out;
+}
+
+CalcOutcome select_group_hm(WorkSession& s, CellTab& tab, int index, Messages& m) {
+  erase_cell_parameters(s);
+  tab.getspec_selected = -1;
+  s.symbol_kind = "HM";
+  if (index < 0 || index >= static_cast<int>(tab.hm_list.size())) return {};
+  tab.hm_selected = index;
+  const std::string entry = trim(tab.hm_list[static_cast<size_t>(index)]);
+  if (!entry.empty()) s.symbol = to_upper(entry);
+  return select_group(s, tab, m);
+}
+
+CalcOutcome select_group_getspec(WorkSession& s, CellTab& tab, int index, Messages& m) {
+  s.symbol_kind = "HALL";
+  tab.hm_selected = -1;
+  std::error_code ec;
+  std::filesystem::remove(in_current_folder("scfs2.dat"), ec);
+  if (index < 0 || index >= static_cast<int>(tab.getspec_list.size())) return {};
+  tab.getspec_selected = index;
+  const std::string& entry = tab.getspec_list[static_cast<size_t>(index)];
+  s.symbol = to_upper(trim(entry.substr(0, 12)));
+  return select_group(s, tab, m);
+}
+
+bool toggle_forbidden(WorkSession& s, bool want_up, Messages& m) {
+  if (s.allowed.empty()) {
+    s.show_forbidden = false;
+    return false;
+  }
+  s.show_forbidden = want_up;
+  if (want_up) generate_forbidden_reflections(s, m);
+  if (s.show_forbidden) build_merged(s);
+  try {
+    TextFile f;
+    f.lines = forbidden_lines(s);
+    f.save(in_current_folder("forbidden.txt"));
+  } catch (const FileError& e) {
+    m.error(e.what());
+  }
+  return s.show_forbidden;
+}
+
+CalculatedGrid calculated_grid(const WorkSession& s) {
+  constexpr int kMinRows = 15;
+  CalculatedGrid g;
+  const bool shown = s.show_forbidden;
+  g.title = shown ? "Calc. diagram (+ forbidden lines)" : "Calulated diagram";
+  g.rows.push_back({"  h   k   l", "   Dhkl",
+                    s.angle_mode == AngleMode::Theta ? "Theta" : "2Theta"});
+  g.cyan.push_back(false);
+  for (const auto& r : shown ? s.merged : s.allowed) {
+    g.rows.push_back({format_int(r.h, 3) + format_int(r.k, 3) + format_int(r.l, 3),
+                      format_fixed(r.d, 7, 4),
+                      format_fixed(angle_for_display(s, r.two_theta), 7, 3)});
+    g.cyan.push_back(shown && r.mark == 1);
+  }
+  while (g.row_count() < kMinRows) {
+    g.rows.push_back({});
+    g.cyan.push_back(false);
+  }
+  return g;
+}
+
+CalculatedGrid fill_calculated_grid(WorkSession& s, CellTab& tab) {
+  if (s.show_forbidden) build_merged(s);
+  CalculatedGrid g = calculated_grid(s);
+  tab.grid_title = g.title;
+  return g;
+}
+
+void pair_indexed_list(WorkSession& s) {
+  int row = 0;
+  for (const auto& e : s.indexed_list) {
+    ++row;
+    for (const auto& r : s.allowed) {
+      auto image = [&](const SymmetryOperator& op, size_t i) {
+        const auto& w = op.rows[i];
+        return std::lround(w[0] * e.h + w[1] * e.k + w[2] * e.l);
+      };
+      auto matches = [&](bool swapped) {
+        for (const auto& op : s.operators) {
+          long h = image(op, 0), k = image(op, 1), l = image(op, 2);
+          if (swapped) std::swap(h, k);
+          if (h == r.h && k == r.k && l == r.l) return true;
+        }
+        return false;
+      };
+      if (!matches(false) && !(s.system == "HEXA" && matches(true))) continue;
+      if (s.selected_count() >= kMaxSelectedPairs) return;
+      SelectedPair p;
+      p.h = static_cast<int16_t>(r.h);
+      p.k = static_cast<int16_t>(r.k);
+      p.l = static_cast<int16_t>(r.l);
+      p.two_theta_obs = static_cast<float>(e.two_theta);
+      p.two_theta_calc = static_cast<float>(r.two_theta);
+      s.selected.push_back(p);
+      s.current_measured_peak = row;
+    }
+  }
+}
+
+std::vector<std::string> forbidden_lines(const WorkSession& s) {
+  std::vector<std::string> out = {"Forbiden reflections"};
+  for (const auto& r : s.forbidden)
+    out.push_back(format_int(r.h, 4) + format_int(r.k, 4) + format_int(r.l, 4) +
+                  format_fixed(r.d, 8, 4) + format_fixed(r.two_theta, 8, 3));
+  return out;
+}
+
+std::vector<std::string> calculated_lines_short(const WorkSession& s) {
+  const auto& c = s.cell;
+  std::vector<std::string> out;
+  out.push_back("Lambda: " + format_fixed(s.wavelengths.lambda, 10, 5));
+  out.push_back("Cell  : " + format_fixed(c.a, 10, 4) + format_fixed(c.b, 10, 4) +
+                format_fixed(c.c, 10, 4) + format_fixed(c.alpha, 10, 3) +
+                format_fixed(c.beta, 10, 3) + format_fixed(c.gamma, 10, 3));
+  out.push_back("Group : " + s.symbol);
+  out.push_back("   Nb   h   k   l   Dhkl   Bragg");
+  int n = 0;
+  for (const auto& r : s.allowed)
+    out.push_back(format_int(++n, 5) + format_int(r.h, 4) + format_int(r.k, 4) +
+                  format_int(r.l, 4) + format_fixed(r.d, 8, 4) + format_fixed(r.two_theta, 8, 3));
+  return out;
+}
+
+std::vector<std::string> calculated_lines_report(const WorkSession& s) {
+  const auto& c = s.cell;
+  std::vector<std::string> out;
+  out.push_back("File name    :" + file_name_only(s.cell_file_name));
+  out.push_back("Space Group  :" + s.symbol);
+  out.push_back("a            :" + format_fixed(c.a, 8, 4));
+  out.push_back("b            :" + format_fixed(c.b, 8, 4));
+  out.push_back("c            :" + format_fixed(c.c, 8, 4));
+  out.push_back("alpha        :" + format_fixed(c.alpha, 8, 3));
+  out.push_back("beta         :" + format_fixed(c.beta, 8, 3));
+  out.push_back("gamma        :" + format_fixed(c.gamma, 8, 3));
+  out.push_back("Lambda       :" + format_fixed(s.wavelengths.lambda, 8, 5));
+  out.push_back("Nb. of refl. :" + format_int(s.allowed_count(), 8));
+  out.push_back("");
+  out.push_back("  N  h  k  l    Dhkl  2Theta   Theta");
+  int n = 0;
+  for (const auto& r : s.allowed)
+    out.push_back(format_int(++n, 3) + format_int(r.h, 3) + format_int(r.k, 3) +
+                  format_int(r.l, 3) + format_fixed(r.d, 8, 4) +
+                  format_fixed(r.two_theta, 8, 3) + format_fixed(r.two_theta * 0.5, 8, 3));
+  return out;
+}
+
+std::optional<std::filesystem::path> edit_print_raies_indx(WorkSession& s, Messages& m) {
+  const auto path = in_current_folder("indx.out");
+  std::error_code ec;
+  std::filesystem::remove(path, ec);
+  if (s.allowed.empty()) return std::nullopt;
+  try {
+    TextFile f;
+    f.lines = calculated_lines_short(s);
+    f.save(path);
+  } catch (const FileError& e) {
+    m.error(e.what());
+    return std::nullopt;
+  }
+  return path;
+}
+
+std::optional<std::filesystem::path> write_calculated_report(WorkSession& s, Messages& m) {
+  if (s.allowed.empty()) {
+    m.error("No calculated peaks!");
+    return std::nullopt;
+  }
+  const auto path = in_working_folder(s, "indx.out");
+  try {
+    TextFile f;
+    f.lines = calculated_lines_report(s);
+    f.save(path);
+  } catch (const FileError& e) {
+    m.error(e.what());
+    return std::nullopt;
+  }
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) {
+    m.error("No results");
+    return std::nullopt;
+  }
+  return path;
+}
+
+}  // namespace vornax

@@ -1,0 +1,101 @@
+// The "Calc." command of the cell tab, the space-group list clicks that calculate, the
+// forbidden-lines toggle, the "Calculated diagram" grid and the two indx.out reports.
+// Everything works on the session and on the tab as data (CellTab); the window mirrors
+// the tab in its widgets, shows the hourglass cursor around these calls and refreshes
+// the other windows as the returned outcome says.
+//
+// Errors: a missing operator file or scfs.dat (FileError from the loaders or the list
+// fillers) is shown with Messages::error and ends the command. CatalogueMissing
+// (spgr2.dat missing, thrown by fill_getspec_list) is NOT caught here: it propagates
+// to the caller, and the window ends the program after showing its message.
+#pragma once
+
+#include <array>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/cell_entry.hpp"
+#include "core/messages.hpp"
+#include "core/session.hpp"
+
+namespace vornax {
+
+// What a command did, so the window knows what to refresh.
+struct CalcOutcome {
+  bool failed = false;          // an error message ended the command
+  bool show_cell_tab = false;   // bring the "Initial cell parameters" tab to the front
+  bool calculated = false;      // the checks passed and the generator ran
+  bool grid_filled = false;     // the "Calculated diagram" grid was rebuilt: refresh the
+                                // selection tab's calculated list, the refinement tab's
+                                // initial values and the diagram window
+  bool pairs_changed = false;   // the indexed list was paired: redraw the selection grid
+                                // and the diagram window
+};
+
+// "Calc.": empties the selection, reads the cell entry (echoing lambda and the range into
+// tab.fields), copies the cell to the initial cell and runs run_calculation.
+CalcOutcome calcul_diagramme(WorkSession& s, CellTab& tab, Messages& m);
+
+// The calculation sequence without the first steps of "Calc.": brings the lists in line
+// with the session, lays out the cell fields for the system (tab.tied, tab.fields 0..5 =
+// show_cell), writes lambda (8:5) and the range (7:2, halved in θ mode) into
+// tab.fields 6..8, resets the "To refine" defaults (s.refine_checked / s.refine_enabled),
+// empties the selection, then (lambda > 0 and range max > 0) loads the operators, makes
+// the five checks, generates the allowed reflections and fills the grid; sets the grid
+// title and ends with the wavelength / theta-range warnings or the pairing of a loaded
+// indexed list (.LST peak file).
+CalcOutcome run_calculation(WorkSession& s, CellTab& tab, Messages& m);
+
+// Clicks in the two space-group lists (index into tab.hm_list / tab.getspec_list).
+// Set the symbol and its kind, and calculate when the tab's nine fields are complete.
+CalcOutcome select_group_hm(WorkSession& s, CellTab& tab, int index, Messages& m);
+CalcOutcome select_group_getspec(WorkSession& s, CellTab& tab, int index, Messages& m);
+
+// The forbidden-lines toggle pressed: `want_up` is the position the user asked for.
+// Returns the toggle's new position (also in s.show_forbidden): down when there are no
+// allowed reflections. When up, regenerates the forbidden list; in both positions
+// rebuilds the merged list and writes forbidden.txt in the current folder. The window
+// then refills its grid with fill_calculated_grid and redraws the diagram window.
+bool toggle_forbidden(WorkSession& s, bool want_up, Messages& m);
+
+// The "Calculated diagram" grid as texts. rows[0] is the header row; there are at
+// least 15 rows (empty ones at the end). cyan[i] is true for rows to paint cyan
+// (forbidden records while forbidden lines are shown). Every cell is drawn centred.
+struct CalculatedGrid {
+  std::string title;                            // "Calulated diagram" or
+                                                // "Calc. diagram (+ forbidden lines)"
+  std::vector<std::array<std::string, 3>> rows;
+  std::vector<bool> cyan;
+  int row_count() const { return static_cast<int>(rows.size()); }
+};
+
+// Pure: the grid for the session's lists (the merged list when forbidden lines are
+// shown), headers and formats for the angle mode.
+CalculatedGrid calculated_grid(const WorkSession& s);
+
+// Rebuilds the merged list when forbidden lines are shown (allowed then forbidden,
+// exchange-sorted by increasing 2θ), sets tab.grid_title and returns the grid.
+CalculatedGrid fill_calculated_grid(WorkSession& s, CellTab& tab);
+
+// Pairs every entry of s.indexed_list with the allowed reflections its indices map to
+// under the operator table (with h and k exchanged for "HEXA" when none does), appending
+// to s.selected (at most kMaxSelectedPairs).
+void pair_indexed_list(WorkSession& s);
+
+// "Ed/Print": deletes indx.out in the current folder, then, when reflections exist,
+// writes the short report there and returns its path (for the report viewer).
+std::optional<std::filesystem::path> edit_print_raies_indx(WorkSession& s, Messages& m);
+
+// The "Calculated Peaks" report: indx.out in the working folder. Shows "No calculated
+// peaks!" without reflections and "No results" when the file was not written. Returns
+// the path written.
+std::optional<std::filesystem::path> write_calculated_report(WorkSession& s, Messages& m);
+
+// The report lines (without line ends), for the writers above and for tests.
+std::vector<std::string> calculated_lines_short(const WorkSession& s);   // Ed/Print
+std::vector<std::string> calculated_lines_report(const WorkSession& s);  // Calculated Peaks
+std::vector<std::string> forbidden_lines(const WorkSession& s);          // forbidden.txt
+
+}  // namespace vornax

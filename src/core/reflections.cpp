@@ -1,0 +1,361 @@
+#include "core/reflections.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/cell.hpp"
+#include "core/exchange_sort.hpp"
+#include "core/symmetry.hpp"
+
+namespace vornax {
+
+namespace {
+
+constexpr double kTwoPi = 6.283185307179586;
+// Two trial positions of the test atom; the second settles the rare accidental zero of
+// the first.
+constexpr std::array<double, 3> kTrial0 = {0.13314161, 0.2121487, 0.6139476};
+constexpr std::array<double, 3> kTrial1 = {0.43714161, 0.0121487, 0.618476};
+constexpr double kVanishing = 0.001;
+constexpr double kSameD = 0.0001;
+
+struct Candidate {
+  int h, k, l;
+  double d;
+};
+
+// The images of the two trial positions under every operator, folded into the cell.
+// They do not depend on h k l, so one run computes them once.
+struct TrialImages {
+  std::vector<std::array<double, 3>> p0, p1;
+
+  explicit TrialImages(const std::vector<SymmetryOperator>& ops) {
+    p0.reserve(ops.size());
+    p1.reserve(ops.size());
+    for (const auto& op : ops) {
+      p0.push_back(image(op, kTrial0));
+      p1.push_back(image(op, kTrial1));
+    }
+  }
+
+  static std::array<double, 3> image(const SymmetryOperator& op, const std::array<double, 3>& x) {
+    std::array<double, 3> r{};
+    for (size_t i = 0; i < 3; ++i) {
+      const auto& row = op.rows[i];
+      double v = row[0] * x[0] + row[1] * x[1] + row[2] * x[2] + row[3];
+      if (v < 0) v += 10;
+      r[i] = v - std::trunc(v);
+    }
+    return r;
+  }
+
+  static double modulus2(const std::vector<std::array<double, 3>>& pos, int h, int k, int l) {
+    double c = 0, s = 0;
+    for (const auto& p : pos) {
+      const double phi = kTwoPi * (h * p[0] + k * p[1] + l * p[2]);
+      c += std::cos(phi);
+      s += std::sin(phi);
+    }
+    return c * c + s * s;
+  }
+
+  bool vanishes(int h, int k, int l) const {
+    if (modulus2(p0, h, k, l) >= kVanishing) return false;
+    return modulus2(p1, h, k, l) < kVanishing;
+  }
+};
+
+bool even(long long x) { return x % 2 == 0; }
+bool multiple_of_3(long long x) { return x % 3 == 0; }
+
+// The lattice letter the extinction test works with. "No ext." (the first entry of the
+// H-M list) stands for a group without extinctions: it is tested as primitive, not as
+// an unknown letter that would exclude everything.
+char effective_lattice(const WorkSession& s) {
+  if (s.system == "HEXA" && !s.symbol.empty() && s.symbol[0] == 'R') return 'R';
+  if (is_no_extinction(s.symbol)) return 'P';
+  return s.lattice_letter;
+}
+
+// The lattice part of the extinction test; may exchange h and k (R in hexagonal axes).
+bool lattice_allows(char c, bool hexagonal, int& h, int& k, int l) {
+  switch (c) {
+    case 'P': return true;
+    case 'A': return even(k + l);
+    case 'B': return even(h + l);
+    case 'C': return even(h + k);
+    case 'I': return even(h + k + l);
+    case 'F': return even(h + k) && even(k + l) && even(h + l);
+    case 'R': {
+      if (!hexagonal) return true;
+      bool ok = multiple_of_3(-h + k + l);
+      if (multiple_of_3(h - k + l)) {
+        std::swap(h, k);
+        ok = true;
+      }
+      return ok;
+    }
+    default: return false;
+  }
+}
+
+// Enumerates h k l for a system, nested h, k, l; `visit` returns false to stop.
+template <typename Visit>
+void enumerate(std::string_view sys, const IndexLimits& lim, bool mono_descending, Visit&& visit) {
+  const int hm = static_cast<int>(lim.h), km = static_cast<int>(lim.k),
+            lm = static_cast<int>(lim.l);
+  if (sys == "CUBI") {
+    for (int h = 0; h <= hm; ++h)
+      for (int k = 0; k <= km; ++k)
+        for (int l = k; l <= lm; ++l)
+          if (!visit(h, k, l)) return;
+  } else if (sys == "TETR" || sys == "ORTH") {
+    for (int h = 0; h <= hm; ++h)
+      for (int k = 0; k <= km; ++k)
+        for (int l = 0; l <= lm; ++l)
+          if (!visit(h, k, l)) return;
+  } else if (sys == "HEXA") {
+    for (int h = 0; h <= hm; ++h)
+      for (int k = h; k <= km; ++k)
+        for (int l = 0; l <= lm; ++l)
+          if (!visit(h, k, l)) return;
+  } else if (sys == "RHOM") {
+    // All three indices run to hmax.
+    for (int h = 0; h <= hm; ++h)
+      for (int k = h; k <= hm; ++k)
+        for (int l = -hm; l <= hm; ++l) {
+          if (h == 0 && k == 0 && l == 0) continue;
+          if (l >= 0 && (l < h || l < k)) continue;
+          if (!visit(h, k, l)) return;
+        }
+  } else if (sys == "MONO") {
+    const int step = mono_descending ? -1 : 1;
+    const int first = mono_descending ? hm : -hm;
+    for (int h = first; mono_descending ? h >= -hm : h <= hm; h += step)
+      for (int k = 0; k <= km; ++k)
+        for (int l = 0; l <= lm; ++l)
+          if (!visit(h, k, l)) return;
+  } else if (sys == "TRIC") {
+    for (int h = -hm; h <= hm; ++h)
+      for (int k = -km; k <= km; ++k)
+        for (int l = 0; l <= lm; ++l)
+          if (!visit(h, k, l)) return;
+  }
+}
+
+// Number of triples the enumeration visits (a bound, for the guard against absurd
+// windows that would otherwise loop for hours or overflow the index type).
+double enumeration_size(const IndexLimits& lim) {
+  return (2.0 * static_cast<double>(lim.h) + 1) * (2.0 * static_cast<double>(lim.k) + 1) *
+         (2.0 * static_cast<double>(lim.l) + 1);
+}
+
+enum class Wanted { Allowed, Forbidden };
+
+// Common preparation and enumeration. Returns false when the run ended with a message
+// (the caller then leaves its list empty).
+bool collect_candidates(WorkSession& s, Messages& m, Wanted wanted,
+                        std::vector<Candidate>& out) {
+  out.clear();
+  compute_reciprocal(s);
+  const double lambda = s.wavelengths.lambda;
+  const double smax = 2.0 * std::sin(s.window_max * kHalfDegToRad) / lambda;
+  const double slo = 2.0 * std::sin(s.window_min * kHalfDegToRad) / lambda;
+  const double s2lo = slo * slo, s2hi = smax * smax;
+
+  for (const auto& row : s.B)
+    for (double v : row)
+      if (!std::isfinite(v)) {
+        m.error("Cell parameters error!");
+        return false;
+      }
+  if (!std::isfinite(smax) || !std::isfinite(s2lo)) return true;  // nothing to enumerate
+  const IndexLimits lim = index_limits(s.B, smax);
+  if (enumeration_size(lim) > 2e9) {
+    m.error(kTooManyReflections);
+    return false;
+  }
+
+  const bool hexagonal = s.system == "HEXA";
+  const char lattice = effective_lattice(s);
+  const TrialImages trial(s.operators);
+  const auto& B = s.B;
+  bool overflow = false;
+  int count = 0;
+
+  enumerate(s.system, lim, wanted == Wanted::Allowed, [&](int h, int k, int l) {
+    if (h == 0 && k == 0 && l == 0) return true;
+    // is_extinct split in its cheap lattice part and its costly structure-factor part,
+    // with the window test in between: the three are independent conditions, so the
+    // order changes nothing but the time taken.
+    const bool lattice_ok = lattice_allows(lattice, hexagonal, h, k, l);
+    if (wanted == Wanted::Allowed && !lattice_ok) return true;
+    const double q = inverse_d_squared(B, h, k, l);
+    if (q < s2lo || q > s2hi) return true;
+    const bool extinct = !lattice_ok || trial.vanishes(h, k, l);
+    if (extinct != (wanted == Wanted::Forbidden)) return true;
+    if (++count >= kMaxCandidates + 1) {
+      overflow = true;
+      return false;
+    }
+    out.push_back({h, k, l, 1.0 / std::sqrt(q)});
+    return true;
+  });
+
+  if (overflow) {
+    out.clear();
+    m.error(kTooManyReflections);
+    return false;
+  }
+  return true;
+}
+
+void sort_by_decreasing_d(std::vector<Candidate>& c) {
+  exchange_sort(c, [](const Candidate& a, const Candidate& b) { return a.d < b.d; });
+}
+
+CalculatedReflection record(int h, int k, int l, int mark, double d, double lambda) {
+  CalculatedReflection r;
+  r.h = h;
+  r.k = k;
+  r.l = l;
+  r.mark = mark;
+  r.d = d;
+  r.two_theta = two_theta_from_d(d, lambda);
+  return r;
+}
+
+}  // namespace
+
+long long round_half_even(double x) { return static_cast<long long>(std::nearbyint(x)); }
+
+IndexLimits index_limits(const ReciprocalMatrix& B, double smax) {
+  auto reach = [&](double h, double k, double l) {
+    return round_half_even(smax / std::sqrt(inverse_d_squared(B, h, k, l)));
+  };
+  IndexLimits lim;
+  for (int a = 0; a <= 1; ++a)
+    for (int b = 0; b <= 1; ++b) {
+      lim.h = std::max(lim.h, reach(1, a, b));
+      lim.k = std::max(lim.k, reach(a, 1, b));
+      lim.l = std::max(lim.l, reach(a, b, 1));
+    }
+  ++lim.h;
+  ++lim.k;
+  ++lim.l;
+  return lim;
+}
+
+bool structure_factor_vanishes(const std::vector<SymmetryOperator>& ops, int h, int k, int l) {
+  return TrialImages(ops).vanishes(h, k, l);
+}
+
+bool is_extinct(const WorkSession& s, int& h, int& k, int& l) {
+  if (h == 0 && k == 0 && l == 0) return true;
+  if (!lattice_allows(effective_lattice(s), s.system == "HEXA", h, k, l)) return true;
+  return structure_factor_vanishes(s.operators, h, k, l);
+}
+
+bool are_equivalent(std::string_view sys, int h1, int k1, int l1, int h2, int k2, int l2) {
+  using M = std::array<std::array<int, 3>, 3>;
+  static const std::vector<M> cubic = {
+      M{{{0, 1, 0}, {0, 0, 1}, {1, 0, 0}}}, M{{{0, 0, 1}, {1, 0, 0}, {0, 1, 0}}},
+      M{{{1, 0, 0}, {0, 0, 1}, {0, 1, 0}}}, M{{{0, 1, 0}, {1, 0, 0}, {0, 0, 1}}},
+      M{{{0, 0, 1}, {0, 1, 0}, {1, 0, 0}}}};
+  static const std::vector<M> rhombohedral = {
+      M{{{0, 1, 0}, {0, 0, 1}, {1, 0, 0}}}, M{{{0, 0, 1}, {1, 0, 0}, {0, 1, 0}}},
+      M{{{0, 1, 0}, {1, 0, 0}, {0, 0, 1}}}, M{{{0, 0, 1}, {0, 1, 0}, {1, 0, 0}}},
+      M{{{1, 0, 0}, {0, 0, 1}, {0, 1, 0}}}};
+  static const std::vector<M> swap_hk = {M{{{0, 1, 0}, {1, 0, 0}, {0, 0, 1}}}};
+  static const std::vector<M> monoclinic = {M{{{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}}}};
+
+  const std::vector<M>* set = nullptr;
+  if (sys == "CUBI") set = &cubic;
+  else if (sys == "RHOM") set = &rhombohedral;
+  else if (sys == "TETR" || sys == "HEXA") set = &swap_hk;
+  else if (sys == "MONO") set = &monoclinic;
+  if (!set) return false;
+
+  const std::array<int, 3> v = {h2, k2, l2};
+  for (const M& mat : *set) {
+    std::array<int, 3> p{};
+    for (size_t r = 0; r < 3; ++r) p[r] = mat[r][0] * v[0] + mat[r][1] * v[1] + mat[r][2] * v[2];
+    if (p[0] == h1 && p[1] == k1 && p[2] == l1) return true;
+    if (p[0] == -h1 && p[1] == -k1 && p[2] == -l1) return true;
+  }
+  return false;
+}
+
+void generate_allowed_reflections(WorkSession& s, Messages& m) {
+  s.show_forbidden = false;
+  s.lattice_letter = s.symbol.empty() ? ' ' : s.symbol[0];
+  if (s.system == "HEXA") s.lattice_letter = 'P';
+  s.allowed.clear();
+  s.forbidden.clear();
+  s.merged.clear();
+
+  std::vector<Candidate> c;
+  if (!collect_candidates(s, m, Wanted::Allowed, c)) return;
+  sort_by_decreasing_d(c);
+
+  const double lambda = s.wavelengths.lambda;
+  auto& list = s.allowed;
+  list.reserve(c.size());
+  for (const auto& x : c) list.push_back(record(x.h, x.k, x.l, 0, x.d, lambda));
+
+  // Duplicates: a later record equivalent to an earlier one of the same d is dropped.
+  // The list is sorted by decreasing d, so the scan for a record stops at the first
+  // later d that is 0.0001 or more below it.
+  const size_t n = list.size();
+  const double smallest = n ? list.back().d : 0;
+  for (size_t i = 0; i + 1 < n; ++i) {
+    const double di = list[i].d;
+    const bool dropped = di == 0;
+    if (dropped && smallest >= kSameD) continue;  // |0 - d(j)| < 0.0001 cannot happen
+    for (size_t j = i + 1; j < n; ++j) {
+      const double dj = list[j].d;
+      if (dj == 0) continue;
+      if (!(std::fabs(di - dj) < kSameD)) {
+        if (dropped) continue;
+        break;
+      }
+      if (are_equivalent(s.system, list[i].h, list[i].k, list[i].l, list[j].h, list[j].k,
+                         list[j].l))
+        list[j].d = 0;
+    }
+  }
+  std::erase_if(list, [](const CalculatedReflection& r) { return r.d == 0; });
+}
+
+void generate_forbidden_reflections(WorkSession& s, Messages& m) {
+  s.lattice_letter = s.symbol.empty() ? ' ' : s.symbol[0];
+  if (s.system == "RHOM") s.lattice_letter = 'P';
+  s.forbidden.clear();
+  s.merged.clear();
+
+  std::vector<Candidate> c;
+  if (!collect_candidates(s, m, Wanted::Forbidden, c)) return;
+  sort_by_decreasing_d(c);
+
+  // Reflections of equal d are merged whatever their indices; the last all-positive
+  // triple of a group names it.
+  const double lambda = s.wavelengths.lambda;
+  const size_t n = c.size();
+  for (size_t i = 0; i < n; ++i) {
+    if (c[i].d == 0) continue;
+    Candidate rep = c[i];
+    for (size_t j = i + 1; j < n; ++j) {
+      if (c[j].d == 0) continue;
+      if (!(std::fabs(c[i].d - c[j].d) <= kSameD)) break;
+      if (c[j].h >= 0 && c[j].k >= 0 && c[j].l >= 0) {
+        rep.h = c[j].h;
+        rep.k = c[j].k;
+        rep.l = c[j].l;
+      }
+      c[j].d = 0;
+    }
+    s.forbidden.push_back(record(rep.h, rep.k, rep.l, 1, c[i].d, lambda));
+  }
+}
+
+}  // namespace vornax

@@ -1,0 +1,165 @@
+// vornax-cli calc against the same command run in-process on a cell tab filled as the
+// window fills it: same report, same files; failed checks give a non-zero exit.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+
+#include "calc_fixtures.hpp"
+#include "core/calculation.hpp"
+#include "core/catalogue.hpp"
+#include "core/text_file.hpp"
+
+using namespace vornax;
+using namespace vornax::testing;
+
+namespace {
+
+struct CliRun {
+  int exit_code = -1;
+  std::string out, err;
+};
+
+// Runs the tool in the current folder.
+CliRun run_cli(const std::string& args) {
+  const std::string cmd =
+      std::string("'") + VORNAX_CLI_PATH + "' " + args + " > cli.stdout 2> cli.stderr";
+  const int status = std::system(cmd.c_str());
+  CliRun r;
+  r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  r.out = read_bytes("cli.stdout");
+  r.err = read_bytes("cli.stderr");
+  std::filesystem::remove("cli.stdout");
+  std::filesystem::remove("cli.stderr");
+  return r;
+}
+
+struct Inputs {
+  const char* system;
+  const char* group;
+  bool getspec;
+  std::array<std::string, 6> cell;
+  std::string lambda, min, max;
+  bool theta, forbidden;
+};
+
+std::string cli_args(const Inputs& in) {
+  std::string a = std::string("calc --system ") + in.system + " --group '" + in.group + "'";
+  if (in.getspec) a += " --getspec";
+  a += " --cell";
+  for (const auto& c : in.cell) a += " '" + c + "'";
+  a += " --lambda " + in.lambda + " --range " + in.min + " " + in.max;
+  if (in.theta) a += " --theta";
+  if (in.forbidden) a += " --forbidden";
+  return a;
+}
+
+// The window's way: choose the system, click the group, type the fields, press "Calc."
+// (and the forbidden-lines toggle), then "Ed/Print".
+WorkSession run_in_process(const Inputs& in, const std::filesystem::path& folder) {
+  WorkSession s;
+  reset_session(s, folder);
+  if (in.theta) s.angle_mode = AngleMode::Theta;
+  CellTab tab;
+  tab.system_index = system_index(in.system);
+  s.system = in.system;
+  fill_getspec_list(s, tab);
+  fill_hm_list(s, tab);
+  const auto& list = in.getspec ? tab.getspec_list : tab.hm_list;
+  int index = -1;
+  for (size_t i = 0; i < list.size(); ++i)
+    if (trim(list[i].substr(0, 12)) == in.group) index = static_cast<int>(i);
+  EXPECT_GE(index, 0) << in.group;
+  (in.getspec ? tab.getspec_selected : tab.hm_selected) = index;
+  s.symbol = to_upper(in.group);
+  s.symbol_kind = in.getspec ? "HALL" : "HM";
+  const auto layout = apply_system_layout(in.system, in.cell);
+  for (size_t i = 0; i < 6; ++i) tab.fields[i] = layout.texts[i];
+  tab.fields[6] = in.lambda;
+  tab.fields[7] = in.min;
+  tab.fields[8] = in.max;
+  RecordingMessages m;
+  calcul_diagramme(s, tab, m);
+  if (in.forbidden) toggle_forbidden(s, true, m);
+  edit_print_raies_indx(s, m);
+  EXPECT_TRUE(m.empty()) << m.texts()[0];
+  return s;
+}
+
+std::string stdout_text(const std::vector<std::string>& lines) {
+  std::string out;
+  for (const auto& l : lines) out += l + "\n";
+  return out;
+}
+
+}  // namespace
+
+TEST(CliCalc, ReproducesTheInProcessCalculation) {
+  const Inputs cases[] = {
+      {"CUBI", "F m -3 m", false, {"5.4309", "", "", "", "", ""}, "1.540598", "10", "140",
+       false, true},
+      {"CUBI", "F m -3 m", true, {"4.0496", "4.0496", "4.0496", "90", "90", "90"}, "1.540598",
+       "5", "60", true, false},
+      {"HEXA", "R -3 c", false, {"4.7589", "", "12.991", "", "", ""}, "1.540593", "20", "140",
+       false, true},
+      {"HEXA", "R -3 c", true, {"4.7589", "", "12.991", "", "", ""}, "1.540593", "20", "140",
+       false, false},
+  };
+  for (const auto& in : cases) {
+    const std::string what = std::string(in.group) + (in.getspec ? " (getspec)" : "");
+    TempFolder window;
+    write_test_catalogue(window.path());
+    const WorkSession s = run_in_process(in, window.path());
+    ASSERT_GT(s.allowed_count(), 1) << what;
+
+    TempFolder cli;
+    write_test_catalogue(cli.path());
+    const CliRun r = run_cli(cli_args(in));
+    EXPECT_EQ(r.exit_code, 0) << what << ": " << r.err;
+    EXPECT_EQ(r.err, "") << what;
+    EXPECT_EQ(r.out, stdout_text(calculated_lines_short(s))) << what;
+
+    std::vector<const char*> files = {"indx.out", in.getspec ? "hall.txt" : "hm.txt"};
+    if (in.forbidden) files.push_back("forbidden.txt");
+    for (const char* f : files) {
+      ASSERT_TRUE(std::filesystem::exists(cli.path() / f)) << what << " " << f;
+      EXPECT_EQ(read_bytes(cli.path() / f), read_bytes(window.path() / f)) << what << " " << f;
+    }
+    if (!in.forbidden) {
+      EXPECT_FALSE(std::filesystem::exists(cli.path() / "forbidden.txt"));
+    }
+  }
+}
+
+TEST(CliCalc, FailuresExitNonZeroWithTheProgramsMessage) {
+  TempFolder dir;
+  write_test_catalogue(dir.path());
+  struct Case {
+    std::string args;
+    int exit_code;
+    std::string err;
+  };
+  const Case cases[] = {
+      {"calc --system CUBI --group 'P m -3 m' --cell 0 0 0 90 90 90 --lambda 1.5406 --range 0 60",
+       1, "Cell parameters error!\n"},
+      {"calc --system CUBI --group 'P m -3 m' --cell 4 4 4 90 90 90 --lambda 0 --range 0 60", 1,
+       "Warning: Current wavelength not defined\n"},
+      {"calc --system CUBI --group 'P m -3 m' --cell 4 4 4 90 90 90 --lambda 1.54 --range 0 0",
+       1, "Warning: Current Theta range not defined. \n"},
+      {"calc --system CUBI --group 'P m -3 m' --cell 4 4 4 90 90 90 --lambda x --range 0 60", 1,
+       "Error on lambda\nWarning: Current wavelength not defined\n"},
+      {"calc --system CUBI --group 'I a -3 d' --cell 4 4 4 90 90 90 --lambda 1.54 --range 0 60",
+       1, "I a -3 d not found in the H-M list of Cubic\n"},
+      {"calc --system CUBI --group 'P m -3 m' --cell 4 4 4 90 90 90", 2, ""},
+      {"calc --system XXXX --group 'P m -3 m' --cell 4 4 4 90 90 90 --lambda 1 --range 0 60", 2,
+       ""},
+  };
+  for (const auto& c : cases) {
+    const CliRun r = run_cli(c.args);
+    EXPECT_EQ(r.exit_code, c.exit_code) << c.args << "\n" << r.err;
+    if (!c.err.empty()) {
+      EXPECT_EQ(r.err, c.err) << c.args;
+    }
+    EXPECT_EQ(r.out, "") << c.args;
+  }
+}
