@@ -1,0 +1,298 @@
+#include "refine/refine_tab.hpp"
+
+#include <cmath>
+#include <system_error>
+
+#include "core/cell.hpp"
+#include "core/cell_entry.hpp"
+#include "core/format.hpp"
+#include "core/paths.hpp"
+#include "core/text_file.hpp"
+#include "refine/least_squares.hpp"
+
+namespace vornax {
+
+namespace {
+
+std::optional<double> read_box(const std::string& text) {
+  return parse_real(repair_number_text(text));
+}
+
+double half_if_theta(const WorkSession& s) { return s.angle_mode == AngleMode::Theta ? 0.5 : 1.0; }
+
+// Difference shown in the "After refinement" grid and summed by its deviation box.
+double after_difference(const WorkSession& s, const SelectedPair& p) {
+  if (s.angle_mode == AngleMode::TwoTheta && p.two_theta_obs_shifted > 0)
+    return p.two_theta_obs_shifted - 2.0 * p.theta_calc_refined;
+  return p.two_theta_obs_shifted / 2.0 - p.theta_calc_refined;
+}
+
+}  // namespace
+
+int count_keys(const RefinementInput& in) {
+  int n = 0;
+  for (int k : in.cell_keys) n += k != 0;
+  n += in.shift_key != 0;
+  n += in.lambda_key != 0;
+  return n;
+}
+
+std::optional<RefinementInput> collect_refine_inputs(WorkSession& s, const RefineInputs& in,
+                                                     Messages& m) {
+  if (s.selected.empty()) {
+    show_message(m, "No selected reflections!");
+    return std::nullopt;
+  }
+  RefinementInput r;
+  r.title = file_name_only(s.measured.file_name);
+  r.system = s.system;
+  r.cell = {static_cast<float>(s.cell.a),     static_cast<float>(s.cell.b),
+            static_cast<float>(s.cell.c),     static_cast<float>(s.cell.alpha),
+            static_cast<float>(s.cell.beta),  static_cast<float>(s.cell.gamma)};
+  // A wavelength that is not above 0 has no Bragg angles: refused like a typing error.
+  const auto lambda = read_box(in.lambda_text);
+  if (!lambda || !(*lambda > 0)) {
+    show_message(m, "Error on Lambda!");
+    return std::nullopt;
+  }
+  // A box still showing the session's wavelength (8:5) stands for that wavelength, so
+  // that 1.540593 is not cut to 1.54059 by the display.
+  const bool unchanged = s.wavelengths.lambda > 0 &&
+                         trim(in.lambda_text) == trim(format_fixed(s.wavelengths.lambda, 8, 5));
+  if (!unchanged) s.wavelengths.lambda = *lambda;
+  r.lambda = static_cast<float>(s.wavelengths.lambda);
+  const auto shift = read_box(in.shift_text);
+  if (!shift) {
+    show_message(m, "Error on Angular Shift!");
+    return std::nullopt;
+  }
+  r.shift = static_cast<float>(*shift);
+  for (int i = 0; i < 6; ++i) r.cell_keys[i] = s.refine_checked[i] ? 1 : 0;
+  r.shift_key = s.refine_checked[6] ? (s.shift_mode == ShiftMode::SampleEccentricity ? 2 : 1) : 0;
+  r.lambda_key = s.refine_checked[7] ? 1 : 0;
+  const int npar = count_keys(r);
+  s.results.npar = npar;
+  if (s.selected_count() < npar + 1) {
+    show_message(m, "Nb of selected reflections too low");
+    return std::nullopt;
+  }
+  r.pairs = s.selected;
+  return r;
+}
+
+double shift_correction(ShiftMode mode, double zero_shift, double two_theta) {
+  return mode == ShiftMode::SampleEccentricity
+             ? zero_shift * std::cos(two_theta * kTwoThetaDegToThetaRad)
+             : zero_shift;
+}
+
+void apply_report_results(WorkSession& s, const ReportResults& r) {
+  s.results.refined = true;
+  s.results.cell = r.cell;
+  s.results.zero_shift = r.zero_shift;
+  s.results.lambda = r.lambda;
+  s.results.errors = r.errors;
+  for (size_t i = 0; i < s.selected.size() && i < r.lines.size(); ++i)
+    s.selected[i].theta_calc_refined = static_cast<float>(r.lines[i].two_theta_calc / 2.0);
+  for (auto& p : s.selected)
+    p.two_theta_obs_shifted = static_cast<float>(
+        p.two_theta_obs - shift_correction(s.shift_mode, r.zero_shift, p.two_theta_obs));
+}
+
+RefineOutcome go_affinement(WorkSession& s, const RefineInputs& in, Messages& m) {
+  RefineOutcome out;
+  auto input = collect_refine_inputs(s, in, m);
+  if (!input) return out;
+  for (auto& p : s.selected) p.two_theta_obs_shifted = 0;
+  try {
+    refinement_input_text(*input).save(in_working_folder(s, kRefineInputFile));
+    out.before_grid = before_refinement_grid(s);
+    out.before_deviation = deviation_before_text(s);
+    out.run = run_refinement(s.working_folder, m);
+  } catch (const FileError& e) {
+    m.error(e.what());
+    out.status = RefineStatus::FileFailed;
+    return out;
+  }
+  if (out.run.failed) {
+    out.status = RefineStatus::Singular;
+    return out;
+  }
+  std::optional<ReportResults> results;
+  try {
+    results = read_report_results(read_text_lines(in_working_folder(s, kRefineReportFile)),
+                                  s.selected_count());
+  } catch (const FileError& e) {
+    m.error(e.what());
+    out.status = RefineStatus::FileFailed;
+    return out;
+  }
+  if (!results) {
+    m.error(std::string("Read error in ") + kRefineReportFile);
+    out.status = RefineStatus::FileFailed;
+    return out;
+  }
+  apply_report_results(s, *results);
+  s.results.volume_initial = out.run.initial_volume;
+  s.results.volume_refined = out.run.final_volume;
+  s.results.volume_error = out.run.volume_error;
+  out.status = RefineStatus::Refined;
+  return out;
+}
+
+TextGrid before_refinement_grid(WorkSession& s) {
+  TextGrid g;
+  g.columns = 6;
+  const int rows = std::max(kBeforeGridRows, s.selected_count() + 1);
+  g.cells.assign(static_cast<size_t>(rows), std::vector<std::string>(6));
+  const bool theta = s.angle_mode == AngleMode::Theta;
+  g.cells[0] = {"Nb.", "h   k   l", theta ? "T Obs" : "2T Obs", theta ? "TObs-shift" : "2TObs-shift",
+                theta ? "T Calc" : "2T Calc", "Diff."};
+  const double f = half_if_theta(s);
+  for (int i = 0; i < s.selected_count(); ++i) {
+    SelectedPair& p = s.selected[static_cast<size_t>(i)];
+    if (p.two_theta_obs_shifted == 0) p.two_theta_obs_shifted = p.two_theta_obs;
+    auto& row = g.cells[static_cast<size_t>(i) + 1];
+    row[0] = format_int(i + 1, 2);
+    row[1] = format_int(p.h, 3) + format_int(p.k, 3) + format_int(p.l, 3);
+    row[2] = format_fixed(p.two_theta_obs * f, 8, 3);
+    row[3] = format_fixed(p.two_theta_obs_shifted * f, 8, 3);
+    row[4] = format_fixed(p.two_theta_calc * f, 8, 3);
+    row[5] = format_fixed((double(p.two_theta_obs_shifted) - p.two_theta_calc) * f, 8, 4);
+  }
+  return g;
+}
+
+TextGrid after_refinement_grid(const WorkSession& s) {
+  TextGrid g;
+  g.columns = 5;
+  const int rows = std::max(kAfterGridMinRows, s.selected_count() + 1);
+  g.cells.assign(static_cast<size_t>(rows), std::vector<std::string>(5));
+  const bool theta = s.angle_mode == AngleMode::Theta;
+  g.cells[0] = {"No.", "h k l", theta ? "TObs-shift" : "2TObs-shift", theta ? "TCalc" : "2TCalc",
+                "Dif."};
+  const double f = half_if_theta(s);
+  for (int i = 0; i < s.selected_count(); ++i) {
+    const SelectedPair& p = s.selected[static_cast<size_t>(i)];
+    auto& row = g.cells[static_cast<size_t>(i) + 1];
+    row[0] = format_int(i + 1, 1);
+    row[1] = format_int(p.h, 2) + format_int(p.k, 2) + format_int(p.l, 2);
+    row[2] = format_fixed(p.two_theta_obs_shifted * f, 8, 3);
+    row[3] = format_fixed(theta ? double(p.theta_calc_refined) : 2.0 * p.theta_calc_refined, 8, 3);
+    row[4] = format_fixed(after_difference(s, p), 8, 4);
+  }
+  return g;
+}
+
+std::string deviation_before_text(const WorkSession& s) {
+  const int n = s.selected_count();
+  if (n - s.results.npar < 1) return "";
+  const double f = half_if_theta(s);
+  double sum = 0;
+  for (const auto& p : s.selected) {
+    const double d = (double(p.two_theta_obs) - p.two_theta_calc) * f;
+    sum += d * d;
+  }
+  return format_fixed(std::sqrt(sum / n), 8, 5);
+}
+
+std::string deviation_after_text(const WorkSession& s) {
+  const int n = s.selected_count();
+  if (!s.results.refined || n - s.results.npar < 1) return "";
+  double sum = 0;
+  for (const auto& p : s.selected) {
+    const double d = after_difference(s, p);
+    sum += d * d;
+  }
+  return format_fixed(std::sqrt(sum / n), 8, 5);
+}
+
+ResultBoxes result_box_texts(const WorkSession& s) {
+  ResultBoxes b;
+  const RefinementResults& r = s.results;
+  const CellParameters& c = r.cell;
+  b.refined = {format_fixed(c.a, 9, 4),     format_fixed(c.b, 9, 4),
+               format_fixed(c.c, 9, 4),     format_fixed(c.alpha, 8, 3),
+               format_fixed(c.beta, 8, 3),  format_fixed(c.gamma, 8, 3),
+               format_fixed(r.zero_shift * half_if_theta(s), 8, 6),
+               format_fixed(r.lambda, 8, 5), format_fixed(r.volume_refined, 12, 2)};
+  // errors: zero, lambda, a, b, c, alpha, beta, gamma
+  const auto& e = r.errors;
+  b.sigmas = {format_fixed(e[2], 8, 4), format_fixed(e[3], 8, 4), format_fixed(e[4], 8, 4),
+              format_fixed(e[5], 8, 3), format_fixed(e[6], 8, 3), format_fixed(e[7], 8, 3),
+              format_fixed(e[0], 8, 6), format_fixed(e[1], 8, 5), format_fixed(r.volume_error, 12, 4)};
+  b.initial_volume = format_fixed(r.volume_initial, 12, 2);
+  return b;
+}
+
+InitialBoxes initial_box_texts(const WorkSession& s) {
+  InitialBoxes b;
+  const CellParameters& c = s.cell;
+  b.cell = {format_fixed(c.a, 9, 4),    format_fixed(c.b, 9, 4),    format_fixed(c.c, 9, 4),
+            format_fixed(c.alpha, 8, 3), format_fixed(c.beta, 8, 3), format_fixed(c.gamma, 8, 3)};
+  b.lambda = format_fixed(s.wavelengths.lambda, 8, 5);
+  return b;
+}
+
+RefineKeyBoxes default_refine_keys(const WorkSession& s) {
+  RefineKeyBoxes k;
+  k.enabled[6] = k.enabled[7] = true;
+  const auto offered = offered_cell_flags(s.system, s.cell.alpha, s.cell.beta, s.cell.gamma);
+  for (size_t i = 0; i < 6; ++i) k.checked[i] = k.enabled[i] = offered[i];
+  return k;
+}
+
+void apply_default_refine_keys(WorkSession& s) {
+  const auto k = default_refine_keys(s);
+  s.refine_checked = k.checked;
+  s.refine_enabled = k.enabled;
+}
+
+ShiftLabel shift_row_label(const WorkSession& s) {
+  if (s.shift_mode == ShiftMode::SampleEccentricity) return {"e/R(°)", false};
+  return {s.angle_mode == AngleMode::Theta ? "Dq" : "2Dq", true};
+}
+
+ParameterExchange change_param(WorkSession& s) {
+  ParameterExchange x;
+  if (s.selected.empty()) return x;
+  const RefinementResults& r = s.results;
+  s.refined_shift = r.zero_shift;
+  s.wavelengths.lambda = r.lambda;
+  x.current_lambda_text = trim(format_fixed(r.lambda, 8, 5));
+  s.cell = r.cell;
+  for (auto& p : s.measured.peaks)
+    p.two_theta -= shift_correction(s.shift_mode, r.zero_shift, p.two_theta);
+  s.selected.clear();
+  x.done = true;
+  return x;
+}
+
+ParameterExchange resto_param(WorkSession& s) {
+  ParameterExchange x;
+  s.cell = s.initial_cell;
+  s.refined_shift = 0;
+  // Back to the angle as read; the diagram's zero offset, applied by the user on
+  // purpose, stays applied.
+  for (auto& p : s.measured.peaks) p.two_theta = p.two_theta_read + s.measured.zero_offset;
+  s.selected.clear();
+  x.done = true;
+  return x;
+}
+
+std::optional<std::vector<std::string>> export_excel(const WorkSession& s, Messages& m) {
+  const auto report = in_working_folder(s, kRefineReportFile);
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(report, ec)) {
+    show_message(m, "No results");
+    return std::nullopt;
+  }
+  auto lines = excel_text(read_text_lines(report), s.selected_count(), s.shift_mode);
+  delete_file_nocase(s.working_folder, kExcelFile);
+  TextFile f;
+  f.lines = lines;
+  f.save(in_working_folder(s, kExcelFile));
+  return lines;
+}
+
+}  // namespace vornax

@@ -1,0 +1,170 @@
+// The "Cell refinement" tab as data: collecting the starting values and keys, the
+// refinement command, reading the results back into the session, the texts of the
+// result grids and boxes, using or restoring parameters, and the export. The window
+// mirrors these texts in its widgets; the command line calls the same functions.
+#pragma once
+
+#include <array>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/messages.hpp"
+#include "core/session.hpp"
+#include "refine/refinement.hpp"
+#include "refine/report.hpp"
+
+namespace vornax {
+
+// The two boxes of the tab that the refinement command reads; the eight keys come from
+// s.refine_checked (a, b, c, alpha, beta, gamma, shift, lambda).
+struct RefineInputs {
+  std::string lambda_text;  // Initial lambda box
+  std::string shift_text;   // Initial shift box (degrees 2θ)
+};
+
+// Collects the inputs of a run. Messages, and nothing changed or written, on:
+// "No selected reflections!", "Error on Lambda!" (also for a wavelength that is not
+// above 0), "Error on Angular Shift!", "Nb of selected reflections too low".
+// On success the typed wavelength becomes the session's wavelength (a box that still
+// shows the session's wavelength as 8:5 keeps it unrounded) and s.results.npar is the
+// number of keys.
+std::optional<RefinementInput> collect_refine_inputs(WorkSession& s, const RefineInputs& in,
+                                                     Messages& m);
+
+// Number of non-zero keys of an input.
+int count_keys(const RefinementInput& in);
+
+// A string grid's texts, row 0 being the fixed header row.
+struct TextGrid {
+  int columns = 0;
+  std::vector<std::vector<std::string>> cells;  // [row][column]
+  int rows() const { return static_cast<int>(cells.size()); }
+};
+
+enum class RefineStatus {
+  NotStarted,  // an input message was shown; nothing written
+  FileFailed,  // a file could not be written or read; the message was shown
+  Singular,    // "Singular Matrix": vornax.out holds its initial part; results unchanged
+  Refined,     // results read back into s.results and the selected pairs
+};
+
+struct RefineOutcome {
+  RefineStatus status = RefineStatus::NotStarted;
+  RefinementRun run;  // the engine's own values (valid from Singular on)
+  // "Before refinement" grid and its deviation box as filled once vornax.inp was
+  // written (the pairs' corrected angles were just reset), from FileFailed on.
+  TextGrid before_grid;
+  std::string before_deviation;
+};
+
+// The refinement command: collect the inputs, reset the pairs' corrected angles,
+// write vornax.inp, fill the "Before refinement" texts, run the refinement (vornax.out,
+// mouchard), read vornax.out back into s.results and the pairs. Files go to
+// s.working_folder. After it the window shows outcome.before_grid and
+// outcome.before_deviation (unless NotStarted), and when Refined the "After
+// refinement" grid, its deviation box and the Refined/Sigmas/Vol boxes; it shows the
+// report, export and print buttons unless NotStarted.
+RefineOutcome go_affinement(WorkSession& s, const RefineInputs& in, Messages& m);
+
+// Steps after a successful run: the refined flag, cell, shift and wavelength into
+// s.results, θ_calc refined of every pair from the report's table, and every pair's
+// 2θ obs corrected by the refined shift.
+void apply_report_results(WorkSession& s, const ReportResults& r);
+
+// Correction of a measured 2θ by the refined shift: shift · cos(2θ/2) in eccentricity
+// mode, else the shift itself.
+double shift_correction(ShiftMode mode, double zero_shift, double two_theta);
+
+// --- grids and boxes ----------------------------------------------------------------
+
+constexpr int kBeforeGridRows = 100;  // shown rows, header included; more pairs add rows
+constexpr int kAfterGridMinRows = 25;
+// Column widths the grids set (pixels); the other columns keep the grid's default.
+constexpr int kBeforeGridFirstWidth = 20, kBeforeGridFourthWidth = 60;
+constexpr int kAfterGridFirstWidth = 15, kAfterGridThirdWidth = 64;
+
+// "Before refinement": Nb., h k l, obs, obs-shift, calc, diff (halved in θ mode).
+// A pair whose corrected angle is still 0 gets its 2θ obs copied into it first.
+TextGrid before_refinement_grid(WorkSession& s);
+// "After refinement": No., h k l, obs-shift, calc, difference.
+TextGrid after_refinement_grid(const WorkSession& s);
+
+// "Mean square deviation" boxes, 8:5; empty when N - npar < 1 (and, after, when no
+// refinement succeeded).
+std::string deviation_before_text(const WorkSession& s);
+std::string deviation_after_text(const WorkSession& s);
+
+// Rows of the "Parameters" panel.
+enum ParameterRow { kRowA, kRowB, kRowC, kRowAlpha, kRowBeta, kRowGamma, kRowShift, kRowLambda,
+                    kRowVolume };
+constexpr int kParameterRows = 9;
+
+// The Refined, Sigmas and Vol texts after a refinement (from s.results). The Refined
+// shift is halved in θ mode, its sigma is not. `initial` holds only the initial volume
+// (the other Initial boxes are filled by initial_box_texts).
+struct ResultBoxes {
+  std::array<std::string, kParameterRows> refined, sigmas;
+  std::string initial_volume;
+};
+ResultBoxes result_box_texts(const WorkSession& s);
+
+// The Initial boxes from the session: a, b, c 9:4, angles 8:3, lambda 8:5. The shift
+// box is the user's; change_param and resto_param set it to "0".
+struct InitialBoxes {
+  std::array<std::string, 6> cell;
+  std::string lambda;
+};
+InitialBoxes initial_box_texts(const WorkSession& s);
+
+// Default keys, set each time the calculated reflections are computed: all cleared,
+// shift and wavelength enabled, and the cell parameters that the system leaves free
+// enabled and checked.
+struct RefineKeyBoxes {
+  std::array<bool, 8> checked{}, enabled{};
+};
+RefineKeyBoxes default_refine_keys(const WorkSession& s);
+void apply_default_refine_keys(WorkSession& s);
+
+// Label of the shift row: "2Dq" (2θ mode) or "Dq" (θ mode) in the symbol font for a
+// constant zero shift, "e/R(°)" in the ordinary font for a sample eccentricity.
+struct ShiftLabel {
+  std::string text;
+  bool symbol_font = true;
+};
+ShiftLabel shift_row_label(const WorkSession& s);
+
+// The note shown while the wavelength key is checked.
+inline const std::array<const char*, 4> kWavelengthNote = {
+    "Warning", "It is advisable to refine the wavelength", "where the cell parameters are well",
+    "known and fixed not to refine."};
+
+// --- parameter exchange -------------------------------------------------------------
+
+// What the window does after change_param or resto_param changed the session:
+// empty the "After refinement" grid, its deviation box and the Refined and Sigmas
+// boxes, refresh the cell entry boxes, refill the Initial boxes (shift box "0"),
+// recompute the calculated reflections, refresh the selection grids and the diagram,
+// bring the refinement tab to the front and hide the report and export buttons.
+struct ParameterExchange {
+  bool done = false;                // false: nothing changed (change_param, empty selection)
+  std::string current_lambda_text;  // change_param: the "Current values" wavelength box
+};
+
+// Use the refined values: shift, wavelength and cell from s.results; every measured
+// peak corrected by the refined shift; the selection emptied.
+ParameterExchange change_param(WorkSession& s);
+// Restore: the initial cell, the shift 0, every measured peak back at its angle as
+// read (plus the diagram's zero offset); the selection emptied. The wavelength stays.
+ParameterExchange resto_param(WorkSession& s);
+
+// --- report and export --------------------------------------------------------------
+
+// Rebuilds Excel.txt in the working folder from vornax.out and returns its lines (the
+// text of the export window). "No results" when vornax.out does not exist. The report
+// command calls it too, then opens in_working_folder(s, kRefineReportFile) in the
+// report viewer. Throws FileError on input/output errors.
+std::optional<std::vector<std::string>> export_excel(const WorkSession& s, Messages& m);
+
+}  // namespace vornax

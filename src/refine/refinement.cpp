@@ -1,0 +1,511 @@
+#include "refine/refinement.hpp"
+
+#include <cmath>
+#include <string>
+
+#include "core/cell.hpp"
+#include "core/format.hpp"
+#include "core/text_file.hpp"
+#include "refine/report.hpp"
+
+namespace vornax {
+
+namespace {
+
+constexpr double kVolumeDegToRad = 0.0174533167;  // 1/57.2957, as the volume error has it
+
+// Which slot a tie copies into each reciprocal slot (itself when it is free).
+std::array<int, 6> tie_masters(const std::string& system) {
+  if (system == "CUBI" || system == "RHOM") return {0, 0, 0, 3, 3, 3};
+  if (system == "HEXA" || system == "TETR") return {0, 0, 2, 3, 3, 5};
+  return {0, 1, 2, 3, 4, 5};
+}
+
+FileError input_error(const std::filesystem::path& inp, int line) {
+  return FileError("Read error in " + inp.filename().string() + ", line " + std::to_string(line));
+}
+
+int key_of(double v) { return static_cast<int>(std::lround(v)); }
+
+// The slot of the i-th refined value.
+std::array<int, kSlotCount> refined_slots(const RefinementProblem& p) {
+  std::array<int, kSlotCount> slots{};
+  int n = 0;
+  for (int s = 0; s < kSlotCount; ++s)
+    if (p.K[s] != kKeyFixed) slots[n++] = s;
+  return slots;
+}
+
+// Trace of the cycles in the program's own (French) words. Lines gather in memory and
+// reach the disk when the loop ends, whichever way it ends.
+struct Trace {
+  bool on = false;
+  std::filesystem::path path;
+  TextFile file;
+  void add(std::string line) {
+    if (on) file.add(std::move(line));
+  }
+  void save() {
+    if (on) file.save(path);
+  }
+};
+
+void trace_matrix(Trace& t, const NormalMatrix& m, int n) {
+  if (!t.on) return;
+  for (int i = 0; i < n; ++i) {
+    std::string line;
+    for (int j = 0; j < n; ++j) line += format_fixed(m[i][j], 10, 5);
+    t.add(std::move(line));
+  }
+}
+
+}  // namespace
+
+RefinementProblem load_refinement_problem(const std::filesystem::path& inp) {
+  const std::vector<std::string> lines = read_text_lines(inp);
+  RefinementProblem p;
+  if (lines.size() < 10) throw input_error(inp, static_cast<int>(lines.size()) + 1);
+  p.title = lines[0];
+  p.system = to_upper(trim(lines[1]));
+  double* cell_values[6] = {&p.direct.a,     &p.direct.b,    &p.direct.c,
+                            &p.direct.alpha, &p.direct.beta, &p.direct.gamma};
+  const int cell_slots[6] = {kSlotAStar,     kSlotBStar,    kSlotCStar,
+                             kSlotAlphaStar, kSlotBetaStar, kSlotGammaStar};
+  for (int i = 0; i < 6; ++i) {
+    auto v = split_numbers(lines[2 + i]);
+    if (v.size() < 2) throw input_error(inp, 3 + i);
+    *cell_values[i] = v[0];
+    p.K[cell_slots[i]] = key_of(v[1]);
+  }
+  auto shift = split_numbers(lines[8]);
+  if (shift.size() < 2) throw input_error(inp, 9);
+  p.P[kSlotShift] = shift[0] * kTwoThetaDegToThetaRad;
+  p.K[kSlotShift] = key_of(shift[1]);
+  auto lambda = split_numbers(lines[9]);
+  if (lambda.size() < 2) throw input_error(inp, 10);
+  p.P[kSlotHalfLambda] = lambda[0] / 2.0;
+  p.K[kSlotHalfLambda] = key_of(lambda[1]);
+
+  for (size_t i = 10; i < lines.size() && p.obs.size() < kMaxObservations; ++i) {
+    auto v = split_numbers(lines[i]);
+    if (v.size() < 4 || v[3] == 0.0) break;
+    RefinementObservation o;
+    o.h = key_of(v[0]);
+    o.k = key_of(v[1]);
+    o.l = key_of(v[2]);
+    o.theta_obs = v[3] * kTwoThetaDegToThetaRad;
+    p.obs.push_back(o);
+  }
+  return p;
+}
+
+void direct_to_reciprocal(RefinementProblem& p) {
+  const CellParameters& c = p.direct;
+  const double ca = std::cos(c.alpha * kDegToRad), cb = std::cos(c.beta * kDegToRad),
+               cg = std::cos(c.gamma * kDegToRad);
+  const double sa = std::sin(c.alpha * kDegToRad), sb = std::sin(c.beta * kDegToRad),
+               sg = std::sin(c.gamma * kDegToRad);
+  p.volume = c.a * c.b * c.c * std::sqrt(1 - ca * ca - cb * cb - cg * cg + 2 * ca * cb * cg);
+  p.reciprocal[0] = c.b * c.c * sa / p.volume;
+  p.reciprocal[1] = c.c * c.a * sb / p.volume;
+  p.reciprocal[2] = c.a * c.b * sg / p.volume;
+  p.reciprocal[3] = arc_cos((cb * cg - ca) / (sb * sg));
+  p.reciprocal[4] = arc_cos((cg * ca - cb) / (sg * sa));
+  p.reciprocal[5] = arc_cos((ca * cb - cg) / (sa * sb));
+}
+
+void reciprocal_to_direct(RefinementProblem& p) {
+  const auto& r = p.reciprocal;
+  const double ca = std::cos(r[3]), cb = std::cos(r[4]), cg = std::cos(r[5]);
+  const double sa = std::sin(r[3]), sb = std::sin(r[4]), sg = std::sin(r[5]);
+  const double root = std::sqrt(1 - ca * ca - cb * cb - cg * cg + 2 * ca * cb * cg);
+  p.direct.a = sa / (r[0] * root);
+  p.direct.b = sb / (r[1] * root);
+  p.direct.c = sg / (r[2] * root);
+  const double cal = (cb * cg - ca) / (sb * sg);
+  const double cbe = (cg * ca - cb) / (sg * sa);
+  const double cga = (ca * cb - cg) / (sa * sb);
+  p.direct.alpha = arc_cos(cal) * kRadToDeg;
+  p.direct.beta = arc_cos(cbe) * kRadToDeg;
+  p.direct.gamma = arc_cos(cga) * kRadToDeg;
+  p.volume = p.direct.a * p.direct.b * p.direct.c *
+             std::sqrt(1 - cal * cal - cbe * cbe - cga * cga + 2 * cal * cbe * cga);
+}
+
+void build_refined_vector(RefinementProblem& p) {
+  p.npar = 0;
+  p.x = {};
+  for (int s = 0; s < kSlotCount; ++s)
+    if (p.K[s] != kKeyFixed) p.x[p.npar++] = p.P[s];
+}
+
+void apply_system_ties(RefinementProblem& p) {
+  const auto masters = tie_masters(p.system);
+  for (int i = 0; i < 6; ++i) p.reciprocal[i] = p.reciprocal[masters[i]];
+}
+
+void compute_calculated_angles(RefinementProblem& p, Messages& messages) {
+  apply_system_ties(p);
+  const auto& r = p.reciprocal;
+  const double as = r[0], bs = r[1], cs = r[2];
+  const double ca = std::cos(r[3]), cb = std::cos(r[4]), cg = std::cos(r[5]);
+  const double half_lambda = p.P[kSlotHalfLambda];
+  const bool eccentricity = p.K[kSlotShift] == kKeyEccentricity;
+  for (auto& o : p.obs) {
+    const double h = o.h, k = o.k, l = o.l;
+    const double Q = h * h * as * as + k * k * bs * bs + l * l * cs * cs +
+                     2 * (h * k * as * bs * cg + k * l * bs * cs * ca + l * h * cs * as * cb);
+    if (Q < 1e-7) show_message(messages, "nb de cycles : " + std::to_string(p.cycles));
+    const double d = 1.0 / std::sqrt(Q);
+    const double theta_b = arc_sin(half_lambda / d);
+    o.theta_calc = theta_b + p.P[kSlotShift] * (eccentricity ? std::cos(o.theta_obs) : 1.0);
+  }
+}
+
+void compute_design_matrix(RefinementProblem& p) {
+  const auto masters = tie_masters(p.system);
+  const auto slots = refined_slots(p);
+  const auto& r = p.reciprocal;
+  const double as = r[0], bs = r[1], cs = r[2];
+  const double ca = std::cos(r[3]), cb = std::cos(r[4]), cg = std::cos(r[5]);
+  const double sa = std::sin(r[3]), sb = std::sin(r[4]), sg = std::sin(r[5]);
+  const double lp = p.P[kSlotHalfLambda];
+  const bool eccentricity = p.K[kSlotShift] == kKeyEccentricity;
+
+  p.D.assign(p.obs.size(), {});
+  p.r = {};
+  for (size_t i = 0; i < p.obs.size(); ++i) {
+    const auto& o = p.obs[i];
+    const double h = o.h, k = o.k, l = o.l;
+    const double Q = h * h * as * as + k * k * bs * bs + l * l * cs * cs +
+                     2 * (h * k * as * bs * cg + k * l * bs * cs * ca + l * h * cs * as * cb);
+    const double d = 1.0 / std::sqrt(Q);
+    const double cos_b = std::sqrt(1.0 - Q * lp * lp);
+    const double U = d * lp / cos_b;
+    // Partial derivatives of θ_calc with respect to each slot alone.
+    std::array<double, kSlotCount> part{};
+    part[kSlotAStar] = h * U * (h * as + k * bs * cg + l * cs * cb);
+    part[kSlotBStar] = k * U * (k * bs + l * cs * ca + h * as * cg);
+    part[kSlotCStar] = l * U * (l * cs + h * as * cb + k * bs * ca);
+    part[kSlotAlphaStar] = -U * k * l * bs * cs * sa;
+    part[kSlotBetaStar] = -U * l * h * cs * as * sb;
+    part[kSlotGammaStar] = -U * h * k * as * bs * sg;
+    part[kSlotShift] = eccentricity ? std::cos(o.theta_obs) : 1.0;
+    part[kSlotHalfLambda] = 1.0 / (d * cos_b);
+    // A tied slot follows its master, so the master's column gathers both partials.
+    std::array<double, kSlotCount> total = part;
+    for (int s = 0; s < 6; ++s) total[s] = 0.0;
+    for (int s = 0; s < 6; ++s) total[masters[s]] += part[s];
+
+    const double diff = o.theta_obs - o.theta_calc;
+    for (int j = 0; j < p.npar; ++j) {
+      p.D[i][j] = total[slots[j]];
+      p.r[j] += diff * p.D[i][j];
+    }
+  }
+}
+
+double residual_of(const RefinementProblem& p) {
+  double sum = 0;
+  for (const auto& o : p.obs) sum += (o.theta_obs - o.theta_calc) * (o.theta_obs - o.theta_calc);
+  const int dof = p.count() - p.npar;
+  return std::sqrt(sum / (dof > 0 ? dof : 1));
+}
+
+CycleOutcome refine_cycles(RefinementProblem& p, const std::filesystem::path& trace_path,
+                           Messages& messages) {
+  CycleOutcome out;
+  Trace trace{!trace_path.empty(), trace_path, {}};
+  p.cycles = 0;
+  if (p.npar == 0) {
+    compute_calculated_angles(p, messages);
+    trace.save();
+    return out;
+  }
+  const auto slots = refined_slots(p);
+  double f = 1.0;
+  double s_prev = 0.0;
+  const int n = p.npar;
+
+  for (int cycle = 1; cycle <= p.max_cycles; ++cycle) {
+    const auto saved_x = p.x;
+    const auto saved_P = p.P;
+    const auto saved_rec = p.reciprocal;
+
+    compute_calculated_angles(p, messages);
+    compute_design_matrix(p);
+    ++p.cycles;
+    trace.add("Cycle Nb " + std::to_string(cycle));
+    if (trace.on) {
+      trace.add("Matrice Q des équations normales");
+      for (const auto& row : p.D) {
+        std::string line;
+        for (int j = 0; j < n; ++j) line += format_fixed(row[j], 10, 5);
+        trace.add(std::move(line));
+      }
+      trace.add("");
+    }
+
+    p.M = {};
+    for (int j = 0; j < n; ++j)
+      for (int k = j; k < n; ++k) {
+        double sum = 0;
+        for (const auto& row : p.D) sum += row[j] * row[k];
+        p.M[j][k] = p.M[k][j] = sum;
+      }
+    trace.add("Matrice Q*Qt");
+    trace_matrix(trace, p.M, n);
+    trace.add("");
+
+    if (invert_normal_matrix(p.M, n)) {
+      trace.add("Matrice singulière");
+      trace.save();
+      show_message(messages, "Singular Matrix");
+      out.singular = true;
+      return out;
+    }
+    trace.add("Matrice inverse de Q*Qt");
+    trace_matrix(trace, p.M, n);
+    trace.add("");
+
+    // Correlations. A diagonal product that is not positive cannot come from a sound
+    // inverse; it stops the refinement like a correlation above 2.
+    trace.add("Matrice de covariance");
+    bool stop = false;
+    for (int j = 0; j < n && !stop; ++j) {
+      std::string line;
+      for (int k = 0; k < n; ++k) {
+        const double prod = p.M[j][j] * p.M[k][k];
+        const double c = p.M[j][k] / std::sqrt(std::fabs(prod));
+        line += format_fixed(c, 10, 5);
+        if (j != k && (!(prod > 0.0) || !(std::fabs(c) <= 2.0))) {
+          stop = true;
+          break;
+        }
+      }
+      trace.add(std::move(line));
+    }
+    if (stop) {
+      trace.save();
+      show_message(messages, n >= 2 && p.K[kSlotShift] > 0
+                                 ? "Refinement cannot converge, Refine zero shift alone"
+                                 : "Refinement cannot converge");
+      out.diverging = true;
+      return out;
+    }
+    trace.add("");
+
+    trace.add("Nouveaux paramètres");
+    trace.add(" No      1         2          1-2");
+    for (int j = 0; j < n; ++j) {
+      double delta = 0;
+      for (int k = 0; k < n; ++k) delta += p.M[j][k] * p.r[k];
+      const double old = p.x[j];
+      p.x[j] = old + f * delta;
+      trace.add(format_int(j + 1, 4) + format_fixed(old, 10, 6) + format_fixed(p.x[j], 10, 6) +
+                format_fixed(old - p.x[j], 12, 7));
+    }
+    trace.add("");
+
+    for (int j = 0; j < n; ++j) p.P[slots[j]] = p.x[j];
+    for (int i = 0; i < 6; ++i) p.reciprocal[i] = p.P[i];
+    compute_calculated_angles(p, messages);
+    const double s_c = residual_of(p);
+
+    if (cycle >= 2) {
+      // A step that does not lower the residual (or makes it meaningless) is undone
+      // and the next one shortened.
+      if (!(s_c < s_prev)) {
+        p.x = saved_x;
+        p.P = saved_P;
+        p.reciprocal = saved_rec;
+        f *= 0.7;
+        continue;
+      }
+      if ((s_prev - s_c) / std::fabs(s_prev) <= 1e-5) {
+        out.converged = true;
+        break;
+      }
+    }
+    s_prev = s_c;
+  }
+  trace.save();
+  return out;
+}
+
+CycleOutcome refine_wavelength_alone(RefinementProblem& p, const std::filesystem::path& trace,
+                                     Messages& messages, double& lambda_error) {
+  const auto keys = p.K;
+  for (int s = 0; s < kSlotHalfLambda; ++s) p.K[s] = kKeyFixed;
+  p.K[kSlotHalfLambda] = kKeyRefined;
+  build_refined_vector(p);
+  const CycleOutcome out = refine_cycles(p, trace, messages);
+  lambda_error = 0;
+  if (!out.singular) {
+    compute_calculated_angles(p, messages);
+    compute_errors(p);
+    lambda_error = p.S[kSlotHalfLambda];
+  }
+  p.K = keys;
+  p.K[kSlotHalfLambda] = kKeyFixed;
+  build_refined_vector(p);
+  return out;
+}
+
+namespace {
+
+// Derivatives of a direct length (slot i of a, b, c) with respect to the reciprocal
+// slots, from a = sin α* / (a* √P*). Index order: length slot, then α*, β*, γ*.
+struct LengthDerivatives {
+  double d_len = 0;
+  std::array<double, 3> d_angle{};
+};
+
+LengthDerivatives length_derivatives(const std::array<double, 6>& r, int i) {
+  const std::array<double, 3> c = {std::cos(r[3]), std::cos(r[4]), std::cos(r[5])};
+  const std::array<double, 3> s = {std::sin(r[3]), std::sin(r[4]), std::sin(r[5])};
+  const double P = 1 - c[0] * c[0] - c[1] * c[1] - c[2] * c[2] + 2 * c[0] * c[1] * c[2];
+  const double rp = std::sqrt(P), p32 = P * rp;
+  const double len = r[i];
+  LengthDerivatives d;
+  d.d_len = -s[i] / (len * len * rp);
+  for (int m = 0; m < 3; ++m) {
+    const int o1 = (m + 1) % 3, o2 = (m + 2) % 3;
+    // ∂P/∂θ_m = 2 sin θ_m (cos θ_m - cos θ_o1 cos θ_o2)
+    const double dP = 2 * s[m] * (c[m] - c[o1] * c[o2]);
+    d.d_angle[m] = -s[i] * dP / (2 * len * p32);
+    if (m == i) d.d_angle[m] += c[i] / (len * rp);
+  }
+  return d;
+}
+
+// Derivatives of a direct angle (index i of α, β, γ) with respect to α*, β*, γ*, in
+// radians per radian, with sin of the direct angle taken from its value in degrees.
+std::array<double, 3> angle_derivatives(const std::array<double, 6>& r, int i,
+                                        double direct_angle_deg) {
+  const std::array<double, 3> c = {std::cos(r[3]), std::cos(r[4]), std::cos(r[5])};
+  const std::array<double, 3> s = {std::sin(r[3]), std::sin(r[4]), std::sin(r[5])};
+  const int j = (i + 1) % 3, k = (i + 2) % 3;
+  // cos(direct_i) = (c_j c_k - c_i) / (s_j s_k)
+  const double num = c[j] * c[k] - c[i];
+  std::array<double, 3> dcos{};
+  dcos[i] = s[i] / (s[j] * s[k]);
+  dcos[j] = -c[k] / s[k] - num * c[j] / (s[j] * s[j] * s[k]);
+  dcos[k] = -c[j] / s[j] - num * c[k] / (s[j] * s[k] * s[k]);
+  const double sin_direct = std::sin(direct_angle_deg * kDegToRad);
+  std::array<double, 3> out{};
+  for (int m = 0; m < 3; ++m) out[m] = -dcos[m] / sin_direct;
+  return out;
+}
+
+}  // namespace
+
+void compute_errors(RefinementProblem& p) {
+  const int dof = p.count() - p.npar;
+  double sum = 0;
+  for (const auto& o : p.obs) sum += (o.theta_obs - o.theta_calc) * (o.theta_obs - o.theta_calc);
+  const double s2 = sum / (dof > 0 ? dof : 1);
+  p.residual = std::sqrt(s2);
+
+  p.S = {};
+  const auto slots = refined_slots(p);
+  for (int i = 0; i < p.npar; ++i) p.S[slots[i]] = std::sqrt(s2 * std::fabs(p.M[i][i]));
+
+  p.E = {};
+  const auto& r = p.reciprocal;
+  for (int i = 0; i < 3; ++i) {
+    if (p.K[i] <= 0) continue;
+    const auto d = length_derivatives(r, i);
+    p.E[i] = std::fabs(d.d_len) * p.S[i] + std::fabs(d.d_angle[0]) * p.S[3] +
+             std::fabs(d.d_angle[1]) * p.S[4] + std::fabs(d.d_angle[2]) * p.S[5];
+  }
+  const double direct_angles[3] = {p.direct.alpha, p.direct.beta, p.direct.gamma};
+  for (int i = 0; i < 3; ++i) {
+    if (p.K[3 + i] <= 0) continue;
+    const auto d = angle_derivatives(r, i, direct_angles[i]);
+    p.E[3 + i] = (std::fabs(d[0]) * p.S[3] + std::fabs(d[1]) * p.S[4] + std::fabs(d[2]) * p.S[5]) *
+                 kRadToDeg;
+  }
+  if (p.K[kSlotShift] > 0) p.E[kSlotShift] = p.S[kSlotShift];
+  if (p.K[kSlotHalfLambda] > 0) p.E[kSlotHalfLambda] = p.S[kSlotHalfLambda];
+}
+
+double compute_volume_error(const RefinementProblem& p) {
+  const CellParameters& c = p.direct;
+  const double al = c.alpha * kVolumeDegToRad, be = c.beta * kVolumeDegToRad,
+               ga = c.gamma * kVolumeDegToRad;
+  const double ca = std::cos(al), cb = std::cos(be), cg = std::cos(ga);
+  const double sa = std::sin(al), sb = std::sin(be), sg = std::sin(ga);
+  const double P = 1 - ca * ca - cb * cb - cg * cg + 2 * ca * cb * cg;
+  const double rp = std::sqrt(P);
+  const double abc = c.a * c.b * c.c;
+  const double dv_len[3] = {c.b * c.c * rp, c.c * c.a * rp, c.a * c.b * rp};
+  const double dv_ang[3] = {abc * sa * (ca - cb * cg) / rp, abc * sb * (cb - cg * ca) / rp,
+                            abc * sg * (cg - ca * cb) / rp};
+  double sum = 0;
+  for (int i = 0; i < 3; ++i) {
+    const double t = dv_len[i] * p.E[i];
+    const double u = dv_ang[i] * p.E[3 + i] * kVolumeDegToRad;
+    sum += t * t + u * u;
+  }
+  return std::sqrt(sum);
+}
+
+RefinementRun run_refinement(const std::filesystem::path& folder, Messages& messages) {
+  return run_refinement(load_refinement_problem(folder / kRefineInputFile), folder, messages);
+}
+
+RefinementRun run_refinement(RefinementProblem problem, const std::filesystem::path& folder,
+                             Messages& messages) {
+  RefinementRun run;
+  RefinementProblem& p = run.problem;
+  p = std::move(problem);
+  p.S = {};
+  p.E = {};
+  p.max_cycles = kMaxCycles;
+  p.cycles = 0;
+
+  direct_to_reciprocal(p);
+  for (int i = 0; i < 6; ++i) p.P[i] = p.reciprocal[i];
+  build_refined_vector(p);
+  run.initial_volume = p.volume;
+
+  TextFile report;
+  report_initial_part(report, p, report_time_stamp());
+  compute_calculated_angles(p, messages);
+  report_observation_table(report, p);
+
+  const auto trace = folder / kRefineTraceFile;
+  const bool wavelength = p.K[kSlotHalfLambda] == kKeyRefined;
+  double lambda_error = 0;
+  if (wavelength) {
+    run.wavelength_stage = true;
+    const CycleOutcome first = refine_wavelength_alone(p, trace, messages, lambda_error);
+    if (first.singular) {
+      run.failed = true;
+      report.save(folder / kRefineReportFile);
+      return run;
+    }
+  }
+  const CycleOutcome out = refine_cycles(p, trace, messages);
+  run.converged = out.converged;
+  run.diverging = out.diverging;
+  if (out.singular) {
+    run.failed = true;
+    report.save(folder / kRefineReportFile);
+    return run;
+  }
+  apply_system_ties(p);
+  reciprocal_to_direct(p);
+  // The angles of the parameters kept (a rejected last step leaves them stale).
+  compute_calculated_angles(p, messages);
+  compute_errors(p);
+  run.final_volume = p.volume;
+  run.volume_error = compute_volume_error(p);
+  const double printed_lambda_error = lambda_error != 0 ? lambda_error : p.E[kSlotHalfLambda];
+  report_final_part(report, p, wavelength, printed_lambda_error, run.volume_error);
+  report.save(folder / kRefineReportFile);
+  return run;
+}
+
+}  // namespace vornax

@@ -1,0 +1,101 @@
+// vornax-cli refine end to end: peaks from a file, "Calc.", "Auto Sel." and the
+// refinement, the files it leaves and its exit codes.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "core/text_file.hpp"
+#include "refine_fixtures.hpp"
+
+using namespace refine_test;
+
+namespace {
+
+struct CliRun {
+  int code = -1;
+  std::string out, err;
+};
+
+std::string slurp(const char* name) {
+  std::ifstream f(name, std::ios::binary);
+  std::stringstream ss;
+  ss << f.rdbuf();
+  return ss.str();
+}
+
+CliRun run_cli(const std::string& args) {
+  const std::string cmd = std::string("'") + VORNAX_CLI_PATH + "' refine " + args + " >out.txt 2>err.txt";
+  const int status = std::system(cmd.c_str());
+  CliRun r;
+  r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  r.out = slurp("out.txt");
+  r.err = slurp("err.txt");
+  return r;
+}
+
+// Silicon peaks: a = 5.431194, λ = 1.540593, +0.040° zero shift, rounded to 0.001°.
+void write_silicon_peaks(const char* name, size_t count) {
+  const vornax::CellParameters si{5.431194, 5.431194, 5.431194, 90, 90, 90};
+  const int hkl[][3] = {{1, 1, 1}, {2, 2, 0}, {3, 1, 1}, {4, 0, 0}, {3, 3, 1}, {4, 2, 2},
+                        {5, 1, 1}, {4, 4, 0}, {5, 3, 1}, {6, 2, 0}, {5, 3, 3}};
+  std::ofstream f(name);
+  for (size_t i = 0; i < count && i < std::size(hkl); ++i) {
+    const double tt = two_theta(si, 1.540593, hkl[i][0], hkl[i][1], hkl[i][2], 0.040);
+    f << std::round(tt * 1000) / 1000 << " " << 100 - 5 * i << "\n";
+  }
+}
+
+const char* const kSilicon =
+    "--system CUBI --group 'F d -3 m:2' --cell 5.428 5.428 5.428 90 90 90 "
+    "--lambda 1.540593 --range 20 140 --tolerance 0.3";
+
+}  // namespace
+
+TEST(CliRefine, SiliconRefinesAndLeavesItsFiles) {
+  ScratchFolder folder;
+  write_silicon_peaks("si.txt", 11);
+  const auto r = run_cli(std::string("--peaks si.txt ") + kSilicon + " --refine a,shift");
+  ASSERT_EQ(r.code, 0) << r.err;
+  for (const char* f : {"vornax.inp", "vornax.out", "mouchard", "Excel.txt"})
+    EXPECT_TRUE(std::filesystem::exists(f)) << f;
+  EXPECT_NE(r.out.find("   0.040 1.54059   5.4312   5.4312   5.4312  90.00  90.00  90.00    160.21"),
+            std::string::npos)
+      << r.out;
+  EXPECT_EQ(vornax::read_text_lines("vornax.inp")[9], "1.540593  0.0000");
+
+  // Without --refine: the system's default (a alone), no shift.
+  const auto d = run_cli(std::string("--peaks si.txt ") + kSilicon);
+  ASSERT_EQ(d.code, 0) << d.err;
+  EXPECT_EQ(vornax::read_text_lines("vornax.inp")[8], "  0.0000  0.0000");
+  EXPECT_EQ(vornax::read_text_lines("vornax.inp")[2], "  5.4280  1.0000");
+
+  // Eccentricity: the shift key is written as 2.
+  const auto e = run_cli(std::string("--peaks si.txt ") + kSilicon + " --refine a,shift --eccentricity");
+  ASSERT_EQ(e.code, 0) << e.err;
+  EXPECT_EQ(vornax::read_text_lines("vornax.inp")[8], "  0.0000  2.0000");
+}
+
+TEST(CliRefine, FailuresExitNonZeroWithTheProgramsMessage) {
+  ScratchFolder folder;
+  write_silicon_peaks("si.txt", 3);
+  // Three pairs cannot carry a, shift and lambda.
+  auto r = run_cli(std::string("--peaks si.txt ") + kSilicon + " --refine a,shift,lambda");
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("Nb of selected reflections too low"), std::string::npos) << r.err;
+  EXPECT_FALSE(std::filesystem::exists("vornax.out"));
+
+  // b is tied to a in a cubic cell: alone it moves nothing.
+  r = run_cli(std::string("--peaks si.txt ") + kSilicon + " --refine b");
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("Singular Matrix"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("Initial values"), std::string::npos);
+
+  r = run_cli(std::string("--peaks si.txt ") + kSilicon + " --refine a,delta");
+  EXPECT_EQ(r.code, 2);
+  r = run_cli(std::string("--peaks missing.txt ") + kSilicon);
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("missing.txt"), std::string::npos);
+}

@@ -1,0 +1,390 @@
+// The refinement command around the engine: collecting the inputs, vornax.inp,
+// vornax.out line by line and read back, the result grids and boxes, using and
+// restoring parameters, the export, and the default keys.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <regex>
+
+#include "core/messages.hpp"
+#include "core/text_file.hpp"
+#include "refine/refine_tab.hpp"
+#include "refine_fixtures.hpp"
+
+using namespace vornax;
+using namespace refine_test;
+
+namespace {
+
+SelectedPair pair(int h, int k, int l, float obs, float calc) {
+  SelectedPair p;
+  p.h = static_cast<int16_t>(h);
+  p.k = static_cast<int16_t>(k);
+  p.l = static_cast<int16_t>(l);
+  p.two_theta_obs = obs;
+  p.two_theta_calc = calc;
+  return p;
+}
+
+// Five silicon peaks (a = 5.431194, shift +0.04, rounded to 0.001°), started from
+// a = 5.43 with a typed shift of 0.01; a and the shift keyed.
+void small_silicon_session(WorkSession& s) {
+  reset_session(s, std::filesystem::current_path());
+  s.system = "CUBI";
+  s.cell = s.initial_cell = {5.43, 5.43, 5.43, 90, 90, 90};
+  s.wavelengths.lambda = 1.540593;
+  s.measured.file_name = "C:\\data\\si.dif";
+  s.selected = {pair(1, 1, 1, 28.481f, 28.447f), pair(2, 2, 0, 47.340f, 47.311f),
+                pair(3, 1, 1, 56.159f, 56.133f), pair(4, 0, 0, 69.166f, 69.144f),
+                pair(3, 3, 1, 76.412f, 76.392f)};
+  s.refine_checked = {true, false, false, false, false, false, true, false};
+}
+
+}  // namespace
+
+TEST(CollectInputs, RefusesWithTheProgramsMessagesAndWritesNothing) {
+  struct Case {
+    const char* name;
+    int pairs;
+    std::string lambda, shift;
+    std::array<bool, 8> keys;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"no pairs", 0, "1.5406", "0", {true}, "No selected reflections!"},
+      {"lambda not a number", 3, "1.54a", "0", {true}, "Error on Lambda!"},
+      {"lambda zero", 3, "0", "0", {true}, "Error on Lambda!"},
+      {"shift not a number", 3, "1.5406", "x", {true}, "Error on Angular Shift!"},
+      {"too few pairs", 3, "1.5406", "0", {true, false, false, false, false, false, true, true},
+       "Nb of selected reflections too low"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchFolder folder;
+    WorkSession s;
+    small_silicon_session(s);
+    s.selected.resize(static_cast<size_t>(c.pairs));
+    s.refine_checked = c.keys;
+    RecordingMessages m;
+    const auto out = go_affinement(s, {c.lambda, c.shift}, m);
+    EXPECT_EQ(out.status, RefineStatus::NotStarted);
+    EXPECT_EQ(m.texts(), std::vector<std::string>{c.message});
+    EXPECT_FALSE(std::filesystem::exists("vornax.inp"));
+    EXPECT_FALSE(s.results.refined);
+  }
+  // Three pairs are enough for two keys.
+  WorkSession s;
+  small_silicon_session(s);
+  s.selected.resize(3);
+  RecordingMessages m;
+  EXPECT_TRUE(collect_refine_inputs(s, {"1.5406", " 0.01"}, m));
+  EXPECT_EQ(s.results.npar, 2);
+  EXPECT_DOUBLE_EQ(s.wavelengths.lambda, 1.5406);
+}
+
+TEST(RefinementInputFile, KeysShiftModeAndTheUnroundedWavelength) {
+  WorkSession s;
+  small_silicon_session(s);
+  RecordingMessages m;
+  struct Case {
+    ShiftMode mode;
+    bool shift_checked;
+    const char* shift_line;
+  };
+  const Case cases[] = {{ShiftMode::ConstantZeroShift, true, "  0.0100  1.0000"},
+                        {ShiftMode::SampleEccentricity, true, "  0.0100  2.0000"},
+                        {ShiftMode::SampleEccentricity, false, "  0.0100  0.0000"},
+                        {ShiftMode::ConstantZeroShift, false, "  0.0100  0.0000"}};
+  for (const auto& c : cases) {
+    s.shift_mode = c.mode;
+    s.refine_checked[6] = c.shift_checked;
+    const auto in = collect_refine_inputs(s, {"1.540562", "0.01"}, m);
+    ASSERT_TRUE(in);
+    const auto lines = refinement_input_text(*in).lines;
+    ASSERT_EQ(lines.size(), 15u);
+    EXPECT_EQ(lines[8], c.shift_line);
+    EXPECT_EQ(lines[9], "1.540562  0.0000");  // not rounded to 1.5406
+  }
+  // A box still showing the session's wavelength as 8:5 stands for it unrounded.
+  s.wavelengths.lambda = 1.540593;
+  auto kept = collect_refine_inputs(s, {" 1.54059", "0.01"}, m);
+  EXPECT_EQ(refinement_input_text(*kept).lines[9], "1.540593  0.0000");
+  kept = collect_refine_inputs(s, {"1.54060", "0.01"}, m);
+  EXPECT_EQ(refinement_input_text(*kept).lines[9], "1.540600  0.0000");
+  EXPECT_DOUBLE_EQ(s.wavelengths.lambda, 1.5406);
+
+  const auto in = collect_refine_inputs(s, {"1.540562", "0.01"}, m);
+  const auto lines = refinement_input_text(*in).lines;
+  EXPECT_EQ(lines[0], "si.dif");
+  EXPECT_EQ(lines[1], "CUBI");
+  EXPECT_EQ(lines[2], "  5.4300  1.0000");
+  EXPECT_EQ(lines[3], "  5.4300  0.0000");
+  EXPECT_EQ(lines[5], " 90.0000  0.0000");
+  EXPECT_EQ(lines[10], "   1   1   1   28.4810");
+  EXPECT_EQ(lines[14], "   3   3   1   76.4120");
+  EXPECT_TRUE(m.empty());
+}
+
+TEST(Report, VornaxOutLineByLine) {
+  ScratchFolder folder;
+  WorkSession s;
+  small_silicon_session(s);
+  RecordingMessages m;
+  const auto out = go_affinement(s, {"1.540593", "0.01"}, m);
+  ASSERT_EQ(out.status, RefineStatus::Refined);
+  const std::vector<std::string> expected = {
+      "",  // date line, checked below
+      "----------------------------------------------------------------------",
+      "",
+      "si.dif",
+      "",
+      "Initial values    : (Refinement keys on 2nd line)",
+      "--------------    :",
+      "  Zero    Lambda      a       b       c      alpha  beta   gamma   volume",
+      "   0.010 1.54059   5.4300   5.4300   5.4300  90.00  90.00  90.00    160.10",
+      "   1      0         1        0        0        0      0      0",
+      "",
+      "    H    K    L    2Th(obs) 2Th_obs-shift 2Th(Calc)    diff.",
+      "",
+      "    1    1    1    28.4810      28.4710    28.4473     0.0237",
+      "    2    2    0    47.3400      47.3300    47.3113     0.0187",
+      "    3    1    1    56.1590      56.1490    56.1328     0.0162",
+      "    4    0    0    69.1660      69.1560    69.1435     0.0125",
+      "    3    3    1    76.4120      76.4020    76.3916     0.0104",
+      "",
+      "Sqrt(Sum(2Th O-C)**2)/(Nref-Npar)) : 0.0219",
+      "Sqrt(Sum(2Th O-C)**2)/Nref       ) : 0.0170",
+      "",
+      "Final values      : (Standard errors on 2nd line)",
+      "------------",
+      "  Zero    Lambda      a       b       c      alpha  beta   gamma   volume",
+      "   0.040 1.54059   5.4312   5.4312   5.4312  90.00  90.00  90.00    160.21",
+      "  0.0004 0.00000   0.0000   0.0000   0.0000   0.000  0.000  0.000    0.001",
+      "",
+      "",
+      "    H    K    L    2Th(obs) 2Th_obs-shift 2Th(Calc)    diff.",
+      "",
+      "    1    1    1    28.4810      28.4412    28.4410     0.0002",
+      "    2    2    0    47.3400      47.3002    47.3004    -0.0002",
+      "    3    1    1    56.1590      56.1192    56.1195    -0.0003",
+      "    4    0    0    69.1660      69.1262    69.1263    -0.0001",
+      "    3    3    1    76.4120      76.3722    76.3720     0.0002",
+      "",
+      "Sqrt(Sum(2Th O-C)**2)/(Nref-Npar)) : 0.0003",
+      "Sqrt(Sum(2Th O-C)**2)/Nref       ) : 0.0002",
+  };
+  const auto lines = read_text_lines("vornax.out");
+  ASSERT_EQ(lines.size(), expected.size());
+  EXPECT_TRUE(std::regex_match(lines[0], std::regex(R"(VORNAX Version 3\.  \d\d/\d\d/\d{4} \d\d:\d\d:\d\d)")))
+      << lines[0];
+  for (size_t i = 1; i < lines.size(); ++i) EXPECT_EQ(lines[i], expected[i]) << "line " << i + 1;
+
+  // Read back: the report's values, each pair's refined θ and its corrected angle.
+  const auto& r = s.results;
+  EXPECT_TRUE(r.refined);
+  EXPECT_DOUBLE_EQ(r.cell.a, 5.4312);
+  EXPECT_DOUBLE_EQ(r.zero_shift, 0.040);
+  EXPECT_DOUBLE_EQ(r.lambda, 1.54059);
+  EXPECT_DOUBLE_EQ(r.errors[0], 0.0004);
+  EXPECT_NEAR(r.volume_refined, 160.21, 0.005);
+  EXPECT_NEAR(r.volume_initial, 160.103, 0.001);
+  EXPECT_FLOAT_EQ(s.selected[0].theta_calc_refined, 28.4410f / 2);
+  EXPECT_FLOAT_EQ(s.selected[4].two_theta_obs_shifted, 76.412f - 0.040f);
+
+  // The grids and boxes the window shows.
+  const auto after = after_refinement_grid(s);
+  EXPECT_EQ(after.rows(), 25);
+  EXPECT_EQ(after.cells[0], (std::vector<std::string>{"No.", "h k l", "2TObs-shift", "2TCalc", "Dif."}));
+  EXPECT_EQ(after.cells[1], (std::vector<std::string>{"1", " 1 1 1", "  28.441", "  28.441", "  0.0000"}));
+  EXPECT_EQ(deviation_after_text(s), " 0.00032");  // from the report's rounded values
+  const auto boxes = result_box_texts(s);
+  EXPECT_EQ(boxes.refined[kRowA], "   5.4312");
+  EXPECT_EQ(boxes.refined[kRowShift], "0.040000");
+  EXPECT_EQ(boxes.sigmas[kRowShift], "0.000400");
+  EXPECT_EQ(boxes.refined[kRowVolume].size(), 12u);
+  // The "Before refinement" grid as filled during the run: corrected angles unset.
+  EXPECT_EQ(out.before_grid.rows(), kBeforeGridRows);
+  EXPECT_EQ(out.before_grid.cells[1],
+            (std::vector<std::string>{" 1", "  1  1  1", "  28.481", "  28.481", "  28.447", "  0.0340"}));
+  EXPECT_EQ(out.before_deviation, " 0.02667");
+}
+
+TEST(Report, ReaderFindsTheFinalBlockAfterTheWavelengthWarning) {
+  RefinementProblem p;
+  p.title = "t";
+  p.direct = {5, 5, 5, 90, 90, 90};
+  direct_to_reciprocal(p);
+  p.P[kSlotHalfLambda] = 0.77;
+  p.obs = {{1, 0, 0, 0.3, 0.29}, {1, 1, 0, 0.4, 0.41}};
+  TextFile f;
+  report_initial_part(f, p, "01/01/2000 00:00:00");
+  report_observation_table(f, p);
+  p.E = {0.001, 0, 0, 0, 0, 0, 0, 0};
+  report_final_part(f, p, true, 2e-5, 0.5);
+  const auto r = read_report_results(f.lines, 2);
+  ASSERT_TRUE(r);
+  EXPECT_DOUBLE_EQ(r->lambda, 1.54);
+  EXPECT_DOUBLE_EQ(r->cell.c, 5.0);
+  EXPECT_DOUBLE_EQ(r->errors[1], 0.00004);
+  EXPECT_DOUBLE_EQ(r->errors[2], 0.001);
+  ASSERT_EQ(r->lines.size(), 2u);
+  EXPECT_EQ(r->lines[1].k, 1);
+  EXPECT_NEAR(r->lines[1].two_theta_calc, 0.41 * kThetaRadToTwoThetaDeg, 1e-4);
+  // A report that ends after its initial part has nothing to read.
+  TextFile initial;
+  report_initial_part(initial, p, "x");
+  EXPECT_FALSE(read_report_results(initial.lines, 2));
+}
+
+TEST(ResultGrids, ThetaModeAndRowCounts) {
+  WorkSession s;
+  small_silicon_session(s);
+  s.angle_mode = AngleMode::Theta;
+  s.results.npar = 2;
+  s.selected[0].two_theta_obs_shifted = 28.446f;
+  s.selected[0].theta_calc_refined = 14.2f;
+  auto before = before_refinement_grid(s);
+  EXPECT_EQ(before.cells[0], (std::vector<std::string>{"Nb.", "h   k   l", "T Obs", "TObs-shift", "T Calc", "Diff."}));
+  EXPECT_EQ(before.cells[1][3], "  14.223");   // half the corrected angle
+  EXPECT_EQ(before.cells[2][3], "  23.670");   // unset: the observed angle copied in
+  EXPECT_FLOAT_EQ(s.selected[1].two_theta_obs_shifted, 47.34f);
+  EXPECT_EQ(before.cells[6][0], "");
+  const auto after = after_refinement_grid(s);
+  EXPECT_EQ(after.cells[0][2], "TObs-shift");
+  EXPECT_EQ(after.cells[1][3], "  14.200");
+  EXPECT_EQ(after.cells[1][4], "  0.0230");  // 28.446 / 2 - 14.2
+
+  // More pairs than rows: the grids grow rather than hide pairs.
+  s.selected.resize(130, s.selected[0]);
+  EXPECT_EQ(before_refinement_grid(s).rows(), 131);
+  EXPECT_EQ(after_refinement_grid(s).rows(), 131);
+
+  // The deviation boxes stay empty without a degree of freedom or a refinement.
+  s.selected.resize(2);
+  EXPECT_EQ(deviation_before_text(s), "");
+  s.selected.resize(3);
+  EXPECT_FALSE(deviation_before_text(s).empty());
+  EXPECT_EQ(deviation_after_text(s), "");
+}
+
+TEST(ResultBoxes, ThetaModeHalvesTheRefinedShiftOnly) {
+  WorkSession s;
+  s.results.zero_shift = 0.04;
+  s.results.errors[0] = 0.0004;
+  s.results.cell = {5.4312, 5.4312, 5.4312, 90, 90, 90};
+  s.results.lambda = 1.540593;
+  s.results.volume_initial = 160.1;
+  s.results.volume_error = 0.0012;
+  s.angle_mode = AngleMode::Theta;
+  const auto b = result_box_texts(s);
+  EXPECT_EQ(b.refined[kRowShift], "0.020000");
+  EXPECT_EQ(b.sigmas[kRowShift], "0.000400");
+  EXPECT_EQ(b.refined[kRowAlpha], "  90.000");
+  EXPECT_EQ(b.refined[kRowLambda], " 1.54059");
+  EXPECT_EQ(b.sigmas[kRowVolume], "      0.0012");
+  EXPECT_EQ(b.initial_volume, "      160.10");
+}
+
+TEST(ParameterExchange, UseRefinedValuesAndRestore) {
+  for (ShiftMode mode : {ShiftMode::ConstantZeroShift, ShiftMode::SampleEccentricity}) {
+    WorkSession s;
+    small_silicon_session(s);
+    s.shift_mode = mode;
+    s.measured.peaks = {{28.481, 28.481, 100, 0}, {47.34, 47.34, 60, 0}};
+    s.results.refined = true;
+    s.results.cell = {5.4312, 5.4312, 5.4312, 90, 90, 90};
+    s.results.zero_shift = 0.04;
+    s.results.lambda = 1.54056;
+
+    const auto x = change_param(s);
+    EXPECT_TRUE(x.done);
+    EXPECT_EQ(x.current_lambda_text, "1.54056");
+    EXPECT_DOUBLE_EQ(s.wavelengths.lambda, 1.54056);
+    EXPECT_DOUBLE_EQ(s.cell.a, 5.4312);
+    EXPECT_DOUBLE_EQ(s.refined_shift, 0.04);
+    const double corr = mode == ShiftMode::SampleEccentricity
+                            ? 0.04 * std::cos(47.34 * kTwoThetaDegToThetaRad) : 0.04;
+    EXPECT_DOUBLE_EQ(s.measured.peaks[1].two_theta, 47.34 - corr);
+    EXPECT_DOUBLE_EQ(s.measured.peaks[1].two_theta_read, 47.34);
+    EXPECT_TRUE(s.selected.empty());
+    // With nothing selected there is nothing to use.
+    EXPECT_FALSE(change_param(s).done);
+
+    s.measured.zero_offset = 0.0;
+    const auto y = resto_param(s);
+    EXPECT_TRUE(y.done);
+    EXPECT_DOUBLE_EQ(s.cell.a, 5.43);
+    EXPECT_EQ(s.refined_shift, 0.0);
+    EXPECT_DOUBLE_EQ(s.measured.peaks[1].two_theta, 47.34);
+    EXPECT_DOUBLE_EQ(s.wavelengths.lambda, 1.54056);  // the wavelength stays
+  }
+}
+
+TEST(Export, ExcelTextFromTheReport) {
+  ScratchFolder folder;
+  WorkSession s;
+  reset_session(s, std::filesystem::current_path());
+  RecordingMessages m;
+  EXPECT_FALSE(export_excel(s, m));
+  EXPECT_EQ(m.texts(), std::vector<std::string>{"No results"});
+
+  small_silicon_session(s);
+  s.shift_mode = ShiftMode::SampleEccentricity;
+  s.refine_checked[6] = true;
+  m.clear();
+  ASSERT_EQ(go_affinement(s, {"1.540593", "0.01"}, m).status, RefineStatus::Refined);
+  {  // an export of another case spelled otherwise is replaced
+    TextFile old;
+    old.add("old");
+    old.save("EXCEL.TXT");
+  }
+  const auto lines = export_excel(s, m);
+  ASSERT_TRUE(lines);
+  EXPECT_FALSE(std::filesystem::exists("EXCEL.TXT"));
+  EXPECT_EQ(read_text_lines("Excel.txt"), *lines);
+  ASSERT_EQ(lines->size(), 11u + 5u);
+  const auto& L = *lines;
+  EXPECT_EQ(L[1], "si.dif\t");
+  EXPECT_EQ(L[2], "Initial values    : (Refinement keys on 2nd line)\t");
+  EXPECT_EQ(L[3], " e/R(°)\t Lambda\t   a\t   b\t   c\t alpha\t beta\t gamma\t  Vol.");
+  EXPECT_EQ(L[4], "   0.01\t1.54059\t 5.4300\t 5.4300\t 5.4300\t 90.000\t 90.000\t 90.000\t  160.1\t");
+  EXPECT_EQ(L[5], "    2\t    0\t    1\t    0\t    0\t    0\t    0\t    0\t");
+  EXPECT_EQ(L[6], "Final values      : (Standard errors on 2nd line)\t");
+  EXPECT_EQ(L[7], L[3] + "\t");
+  EXPECT_EQ(std::count(L[9].begin(), L[9].end(), '\t'), 8);
+  EXPECT_EQ(L[10], "   H\t   K\t   L\t  2T(Obs)\t  2T-Zero\t  2Th(Cal)\t   Dif");
+  EXPECT_TRUE(L[11].starts_with("   1\t   1\t   1\t 28.4810\t"));
+  EXPECT_TRUE(m.empty());
+}
+
+TEST(DefaultKeys, PerSystem) {
+  struct Case {
+    const char* system;
+    CellParameters cell;
+    std::array<bool, 6> keys;
+  };
+  const Case cases[] = {
+      {"CUBI", {5, 5, 5, 90, 90, 90}, {1, 0, 0, 0, 0, 0}},
+      {"TETR", {5, 5, 7, 90, 90, 90}, {1, 0, 1, 0, 0, 0}},
+      {"HEXA", {5, 5, 7, 90, 90, 120}, {1, 0, 1, 0, 0, 0}},
+      {"ORTH", {5, 6, 7, 90, 90, 90}, {1, 1, 1, 0, 0, 0}},
+      {"RHOM", {5, 5, 5, 80, 80, 80}, {1, 0, 0, 1, 0, 0}},
+      {"MONO", {5, 6, 7, 90.001, 104, 89.999}, {1, 1, 1, 0, 1, 0}},
+      {"MONO", {5, 6, 7, 90, 90, 117}, {1, 1, 1, 0, 0, 1}},
+      {"TRIC", {5, 6, 7, 80, 85, 95}, {1, 1, 1, 1, 1, 1}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.system);
+    WorkSession s;
+    s.system = c.system;
+    s.cell = c.cell;
+    s.refine_checked.fill(true);
+    apply_default_refine_keys(s);
+    for (int i = 0; i < 6; ++i) {
+      EXPECT_EQ(s.refine_checked[i], c.keys[i]) << i;
+      EXPECT_EQ(s.refine_enabled[i], c.keys[i]) << i;
+    }
+    EXPECT_FALSE(s.refine_checked[6] || s.refine_checked[7]);
+    EXPECT_TRUE(s.refine_enabled[6] && s.refine_enabled[7]);
+  }
+}

@@ -1,0 +1,320 @@
+// Whole refinements through the refinement command: silicon with a zero shift and with
+// a sample eccentricity, monoclinic and triclinic cells from a perturbed start, and a
+// wavelength refinement. Every result is compared with an independent least-squares
+// solution of the same data.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+
+#include "core/messages.hpp"
+#include "core/text_file.hpp"
+#include "refine/refine_tab.hpp"
+#include "refine/refinement.hpp"
+#include "refine_fixtures.hpp"
+
+using namespace vornax;
+using namespace refine_test;
+
+namespace {
+
+const CellParameters kSilicon{5.431194, 5.431194, 5.431194, 90, 90, 90};
+constexpr double kCuKa1 = 1.540593;
+
+// Fd-3m: h k l all odd, or all even with h + k + l = 4n; one of each form.
+bool silicon_allowed(int h, int k, int l) {
+  const bool odd = (h % 2) && (k % 2) && (l % 2);
+  const bool even = !(h % 2) && !(k % 2) && !(l % 2) && (h + k + l) % 4 == 0;
+  return odd || even;
+}
+
+// Silicon peaks from the true cell plus a shift, rounded to 0.001°, each paired with
+// the nearest reflection of the starting cell within 0.3°.
+std::vector<SelectedPair> silicon_pairs(double start_a, double shift, bool eccentricity) {
+  const CellParameters start{start_a, start_a, start_a, 90, 90, 90};
+  struct Refl { int h, k, l; double tt; };
+  std::vector<Refl> calc;
+  std::vector<double> peaks;
+  for (int h = 1; h <= 7; ++h)
+    for (int k = 0; k <= h; ++k)
+      for (int l = 0; l <= k; ++l) {
+        if (!silicon_allowed(h, k, l)) continue;
+        const double tt = two_theta(start, kCuKa1, h, k, l);
+        if (tt > 20 && tt < 140) calc.push_back({h, k, l, tt});
+        const double obs = two_theta(kSilicon, kCuKa1, h, k, l, shift, eccentricity);
+        if (obs > 20 && obs < 140) peaks.push_back(std::round(obs * 1000) / 1000);
+      }
+  std::sort(peaks.begin(), peaks.end());
+  peaks.erase(std::unique(peaks.begin(), peaks.end()), peaks.end());  // 511 and 333 coincide
+  std::vector<SelectedPair> pairs;
+  for (double obs : peaks) {
+    const Refl* best = nullptr;
+    for (const auto& r : calc)
+      if (!best || std::fabs(obs - r.tt) < std::fabs(obs - best->tt)) best = &r;
+    if (best && std::fabs(obs - best->tt) <= 0.3) {
+      SelectedPair p;
+      p.h = static_cast<int16_t>(best->h);
+      p.k = static_cast<int16_t>(best->k);
+      p.l = static_cast<int16_t>(best->l);
+      p.two_theta_obs = static_cast<float>(obs);
+      p.two_theta_calc = static_cast<float>(best->tt);
+      pairs.push_back(p);
+    }
+  }
+  return pairs;
+}
+
+struct RunSetup {
+  std::string system;
+  CellParameters start;
+  std::vector<SelectedPair> pairs;
+  std::array<bool, 8> keys;
+  ShiftMode mode = ShiftMode::ConstantZeroShift;
+  std::string lambda = "1.540593";
+  std::string shift = "0";
+};
+
+RefineOutcome refine(WorkSession& s, const RunSetup& u, RecordingMessages& m) {
+  reset_session(s, std::filesystem::current_path());
+  s.system = u.system;
+  s.cell = u.start;
+  s.initial_cell = u.start;
+  s.wavelengths.lambda = kCuKa1;
+  s.measured.file_name = "/data/sample.dif";
+  s.selected = u.pairs;
+  s.refine_checked = u.keys;
+  s.shift_mode = u.mode;
+  return go_affinement(s, {u.lambda, u.shift}, m);
+}
+
+// The independent solution of the engine's own data (as it read them from vornax.inp).
+IndependentProblem independent_of(const RefinementProblem& p, const std::vector<int>& free,
+                                  bool eccentricity) {
+  IndependentProblem q;
+  q.system = p.system;
+  for (const auto& o : p.obs) {
+    q.hkl.push_back({o.h, o.k, o.l});
+    q.theta_obs.push_back(o.theta_obs);
+  }
+  q.eccentricity = eccentricity;
+  q.free = free;
+  return q;
+}
+
+Params engine_params(const RefinementProblem& p) {
+  const auto& c = p.direct;
+  return {c.a, c.b, c.c, c.alpha, c.beta, c.gamma, p.P[kSlotShift], p.P[kSlotHalfLambda]};
+}
+
+void expect_same_solution(const Params& engine, const Params& indep, const std::vector<int>& free) {
+  for (int f : free)
+    EXPECT_NEAR(engine[f], indep[f], 1e-6 * std::fabs(indep[f])) << "parameter " << f;
+}
+
+Params start_params(const CellParameters& c, double shift, double half_lambda) {
+  return {c.a, c.b, c.c, c.alpha, c.beta, c.gamma, shift, half_lambda};
+}
+
+}  // namespace
+
+TEST(Refinement, SiliconWithZeroShiftOrEccentricity) {
+  for (bool ecc : {false, true}) {
+    SCOPED_TRACE(ecc ? "eccentricity" : "zero shift");
+    ScratchFolder folder;
+    RunSetup u;
+    u.system = "CUBI";
+    u.start = {5.428, 5.428, 5.428, 90, 90, 90};
+    u.pairs = silicon_pairs(5.428, 0.040, ecc);
+    u.keys = {true, false, false, false, false, false, true, false};
+    u.mode = ecc ? ShiftMode::SampleEccentricity : ShiftMode::ConstantZeroShift;
+    ASSERT_GE(u.pairs.size(), 10u);
+    WorkSession s;
+    RecordingMessages m;
+    const auto out = refine(s, u, m);
+    ASSERT_EQ(out.status, RefineStatus::Refined) << (m.empty() ? "" : m.texts()[0]);
+    EXPECT_TRUE(m.empty());
+    const auto& p = out.run.problem;
+    EXPECT_EQ(p.K[kSlotShift], ecc ? kKeyEccentricity : kKeyRefined);
+    EXPECT_NEAR(p.direct.a, 5.431194, 2e-5);
+    EXPECT_DOUBLE_EQ(p.direct.b, p.direct.a);
+    EXPECT_NEAR(p.P[kSlotShift] * kThetaRadToTwoThetaDeg, 0.040, 0.002);
+
+    const std::vector<int> free = {0, 6};
+    const auto indep = solve_independently(independent_of(p, free, ecc),
+                                           start_params(u.start, 0, p.P[kSlotHalfLambda]));
+    expect_same_solution(engine_params(p), indep, free);
+
+    // The session got the report's (rounded) values.
+    EXPECT_TRUE(s.results.refined);
+    EXPECT_NEAR(s.results.cell.a, p.direct.a, 5e-5);
+    EXPECT_NEAR(s.results.zero_shift, 0.040, 0.002);
+  }
+}
+
+TEST(Refinement, MonoclinicAndTriclinicFromAPerturbedStart) {
+  struct Case {
+    const char* system;
+    CellParameters truth, start;
+    std::array<bool, 8> keys;
+    std::vector<int> free;
+  };
+  const Case cases[] = {
+      {"MONO", {7.1, 9.3, 5.6, 90, 104.5, 90}, {7.13, 9.27, 5.62, 90, 104.8, 90},
+       {true, true, true, false, true, false, true, false}, {0, 1, 2, 4, 6}},
+      {"TRIC", {6.2, 7.4, 8.9, 95.3, 103.7, 88.2}, {6.22, 7.38, 8.92, 95.0, 104.0, 88.5},
+       {true, true, true, true, true, true, true, false}, {0, 1, 2, 3, 4, 5, 6}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.system);
+    ScratchFolder folder;
+    RunSetup u;
+    u.system = c.system;
+    u.start = c.start;
+    u.pairs = make_pairs(c.truth, c.start, kCuKa1, 4, 80, 0.025, false, 0.0001, 120);
+    u.keys = c.keys;
+    WorkSession s;
+    RecordingMessages m;
+    const auto out = refine(s, u, m);
+    ASSERT_EQ(out.status, RefineStatus::Refined) << (m.empty() ? "" : m.texts()[0]);
+    EXPECT_TRUE(m.empty());
+    const auto& d = out.run.problem.direct;
+    const double lengths[3][2] = {{d.a, c.truth.a}, {d.b, c.truth.b}, {d.c, c.truth.c}};
+    for (const auto& l : lengths) EXPECT_NEAR(l[0], l[1], 1e-4);
+    const double angles[3][2] = {{d.alpha, c.truth.alpha}, {d.beta, c.truth.beta},
+                                 {d.gamma, c.truth.gamma}};
+    for (const auto& a : angles) EXPECT_NEAR(a[0], a[1], 0.01);
+    EXPECT_NEAR(out.run.problem.P[kSlotShift] * kThetaRadToTwoThetaDeg, 0.025, 0.002);
+
+    const auto indep = solve_independently(independent_of(out.run.problem, c.free, false),
+                                           start_params(c.start, 0, kCuKa1 / 2));
+    expect_same_solution(engine_params(out.run.problem), indep, c.free);
+  }
+}
+
+// The wavelength is fitted alone first (cell fixed at its start), then the cell and the
+// shift with the wavelength held: two independent fits in the same order.
+TEST(Refinement, WavelengthRefinementRunsTheWavelengthAloneFirst) {
+  ScratchFolder folder;
+  const double true_lambda = 1.5406;
+  const CellParameters start{5.4305, 5.4305, 5.4305, 90, 90, 90};
+  std::vector<SelectedPair> pairs;
+  for (const auto& hkl : std::vector<std::array<int, 3>>{{1, 1, 1}, {2, 2, 0}, {3, 1, 1}, {4, 0, 0},
+                                                         {3, 3, 1}, {4, 2, 2}, {5, 1, 1}, {4, 4, 0},
+                                                         {5, 3, 1}, {6, 2, 0}, {5, 3, 3}}) {
+    SelectedPair p;
+    p.h = static_cast<int16_t>(hkl[0]);
+    p.k = static_cast<int16_t>(hkl[1]);
+    p.l = static_cast<int16_t>(hkl[2]);
+    p.two_theta_obs = static_cast<float>(
+        std::round(two_theta(kSilicon, true_lambda, hkl[0], hkl[1], hkl[2], 0.01) * 1000) / 1000);
+    p.two_theta_calc = static_cast<float>(two_theta(start, kCuKa1, hkl[0], hkl[1], hkl[2]));
+    pairs.push_back(p);
+  }
+  RunSetup u;
+  u.system = "CUBI";
+  u.start = start;
+  u.pairs = pairs;
+  u.keys = {true, false, false, false, false, false, true, true};
+  u.lambda = "1.5400";
+  WorkSession s;
+  RecordingMessages m;
+  const auto out = refine(s, u, m);
+  ASSERT_EQ(out.status, RefineStatus::Refined) << (m.empty() ? "" : m.texts()[0]);
+  EXPECT_TRUE(out.run.wavelength_stage);
+  const auto& p = out.run.problem;
+  EXPECT_EQ(p.K[kSlotHalfLambda], kKeyFixed);  // the second stage holds it
+  EXPECT_EQ(p.npar, 2);
+
+  // Stage 1: λ alone, shift fixed at its typed value (0), cell at the start.
+  auto first = independent_of(p, {7}, false);
+  const Params after_first = solve_independently(first, start_params(start, 0, 1.5400 / 2));
+  EXPECT_NEAR(p.P[kSlotHalfLambda], after_first[7], 1e-6 * after_first[7]);
+  // Stage 2: a and the shift, λ held at the first stage's value.
+  auto second = independent_of(p, {0, 6}, false);
+  const Params indep = solve_independently(second, after_first);
+  expect_same_solution(engine_params(p), indep, {0, 6});
+
+  // The trace holds only the second stage: two derivatives per observation line.
+  const auto trace = read_text_lines("mouchard");
+  ASSERT_GE(trace.size(), 3u);
+  EXPECT_EQ(trace[0], "Cycle Nb 1");
+  EXPECT_EQ(trace[2].size(), 20u);
+  // The report warns, and the wavelength is read back.
+  const auto report = read_text_lines("vornax.out");
+  EXPECT_NE(std::find(report.begin(), report.end(), "Warning"), report.end());
+  EXPECT_NEAR(s.results.lambda, 2 * p.P[kSlotHalfLambda], 5e-6);
+  EXPECT_GT(s.results.errors[1], 0.0);
+}
+
+TEST(Refinement, CubicTiesHoldAfterEveryUpdate) {
+  RefinementProblem p;
+  p.system = "CUBI";
+  p.direct = {5.43, 5.43, 5.43, 90, 90, 90};
+  direct_to_reciprocal(p);
+  for (int i = 0; i < 6; ++i) p.P[i] = p.reciprocal[i];
+  p.P[kSlotHalfLambda] = kCuKa1 / 2;
+  p.K[kSlotAStar] = kKeyRefined;
+  build_refined_vector(p);
+  for (const auto& pr : silicon_pairs(5.43, 0, false))
+    p.obs.push_back({pr.h, pr.k, pr.l, pr.two_theta_obs * kTwoThetaDegToThetaRad, 0});
+  RecordingMessages m;
+  const auto out = refine_cycles(p, "", m);
+  EXPECT_FALSE(out.singular);
+  for (int i : {1, 2}) EXPECT_EQ(p.reciprocal[i], p.reciprocal[0]);
+  for (int i : {4, 5}) EXPECT_EQ(p.reciprocal[i], p.reciprocal[3]);
+  EXPECT_NEAR(1 / p.reciprocal[0], 5.431194, 2e-4);
+}
+
+TEST(Refinement, RefiningATiedSlotAloneIsSingular) {
+  // b is tied to a in a cubic cell: refining it alone has no effect on any angle.
+  ScratchFolder folder;
+  RunSetup u;
+  u.system = "CUBI";
+  u.start = {5.428, 5.428, 5.428, 90, 90, 90};
+  u.pairs = silicon_pairs(5.428, 0, false);
+  u.keys = {false, true, false, false, false, false, false, false};
+  WorkSession s;
+  RecordingMessages m;
+  const auto out = refine(s, u, m);
+  EXPECT_EQ(out.status, RefineStatus::Singular);
+  EXPECT_EQ(m.texts(), std::vector<std::string>{"Singular Matrix"});
+  EXPECT_FALSE(s.results.refined);
+  // The report holds its initial part only; the trace ends on the singular matrix.
+  const auto report = read_text_lines("vornax.out");
+  EXPECT_EQ(std::find_if(report.begin(), report.end(),
+                         [](const std::string& l) { return l.find("Final values") != std::string::npos; }),
+            report.end());
+  EXPECT_EQ(read_text_lines("mouchard").back(), "Matrice singulière");
+  std::ifstream raw("mouchard", std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(raw)), {});
+  EXPECT_NE(bytes.find("Matrice singuli\xE8re\r\n"), std::string::npos);  // Windows-1252
+}
+
+TEST(Refinement, ErrorsOfAnOrthogonalCellAndTheVolume) {
+  RefinementProblem p;
+  p.system = "ORTH";
+  p.direct = {4, 5, 6, 90, 90, 90};
+  direct_to_reciprocal(p);
+  p.K = {1, 1, 1, 0, 0, 0, 0, 0};
+  build_refined_vector(p);
+  p.obs.assign(5, {});
+  p.M = {};
+  p.M[0][0] = 4e-4;
+  p.M[1][1] = 9e-4;
+  p.M[2][2] = 1e-4;
+  // residual 1e-4 over N - npar = 2
+  p.obs[0].theta_obs = std::sqrt(2.0) * 1e-4;
+  compute_errors(p);
+  EXPECT_NEAR(p.residual, 1e-4, 1e-15);
+  const double S[3] = {1e-4 * 0.02, 1e-4 * 0.03, 1e-4 * 0.01};
+  const double lengths[3] = {4, 5, 6};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_NEAR(p.S[i], S[i], 1e-15);
+    EXPECT_NEAR(p.E[i], S[i] * lengths[i] * lengths[i], 1e-9);  // S / a*^2
+  }
+  EXPECT_EQ(p.E[3], 0.0);
+  // dV/da = bc, and so on, summed in quadrature.
+  const double expected = std::sqrt(std::pow(30 * p.E[0], 2) + std::pow(24 * p.E[1], 2) +
+                                    std::pow(20 * p.E[2], 2));
+  EXPECT_NEAR(compute_volume_error(p), expected, 1e-6 * expected);
+}
