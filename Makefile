@@ -24,5 +24,8 @@ test: build
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
 
+screenshots: build
+	@bash scripts/screenshots $(BUILD)
+
 clean:
 	@rm -rf $(BUILD)

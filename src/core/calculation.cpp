@@ -89,14 +89,6 @@ void build_merged(WorkSession& s) {
   });
 }
 
-void reset_refine_defaults(WorkSession& s) {
-  const auto offered = offered_cell_flags(s.system, s.cell.alpha, s.cell.beta, s.cell.gamma);
-  s.refine_checked.fill(false);
-  s.refine_enabled.fill(false);
-  for (size_t i = 0; i < 6; ++i) s.refine_checked[i] = s.refine_enabled[i] = offered[i];
-  s.refine_enabled[6] = s.refine_enabled[7] = true;  // shift and lambda: offered, unchecked
-}
-
 CalcOutcome select_group(WorkSession& s, CellTab& tab, Messages& m) {
   CalcOutcome out;
   try {
@@ -124,7 +116,7 @@ CalcOutcome run_calculation(WorkSession& s, CellTab& tab, Messages& m) {
     tab.tied = apply_system_layout(s.system, show_cell(s.cell)).tied;
     const auto cell_texts = show_cell(s.cell);
     for (size_t i = 0; i < 6; ++i) tab.fields[i] = cell_texts[i];
-    reset_refine_defaults(s);
+    reset_refine_flags(s);
 
     tab.fields[6] = format_fixed(s.wavelengths.lambda, 8, 5);
     tab.fields[7] = format_fixed(angle_for_display(s, s.range_min), 7, 2);

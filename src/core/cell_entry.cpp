@@ -1,5 +1,6 @@
 #include "core/cell_entry.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 #include "core/cell.hpp"
@@ -186,6 +187,24 @@ bool read_cell_entry_quietly(WorkSession& s, const std::array<std::string, 9>& f
   }
   finish_range(s);
   return true;
+}
+
+void reset_refine_flags(WorkSession& s) {
+  const auto offered = offered_cell_flags(s.system, s.cell.alpha, s.cell.beta, s.cell.gamma);
+  s.refine_checked.fill(false);
+  s.refine_enabled.fill(false);
+  for (size_t i = 0; i < 6; ++i) s.refine_checked[i] = s.refine_enabled[i] = offered[i];
+  s.refine_enabled[6] = s.refine_enabled[7] = true;
+}
+
+void apply_system_layout(WorkSession& s, CellTab& tab) {
+  std::array<std::string, 6> cell;
+  std::copy_n(tab.fields.begin(), 6, cell.begin());
+  const auto L = apply_system_layout(s.system, cell);
+  std::copy_n(L.texts.begin(), 6, tab.fields.begin());
+  tab.tied = L.tied;
+  s.refine_checked = L.flag_checked;
+  s.refine_enabled = L.flag_enabled;
 }
 
 std::array<std::string, 6> show_cell(const CellParameters& c) {

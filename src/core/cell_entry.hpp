@@ -99,6 +99,13 @@ void read_symbol_from_lists(WorkSession& s, const std::optional<std::string>& hm
 // Returns true when all nine fields were read.
 bool read_cell_entry_quietly(WorkSession& s, const std::array<std::string, 9>& fields);
 
+// The "To refine" defaults: the cell flags the system offers for the session's cell,
+// enabled and checked; shift and lambda enabled and unchecked.
+void reset_refine_flags(WorkSession& s);
+
+// The system layout applied to the tab's six cell fields; the "To refine" flags follow.
+void apply_system_layout(WorkSession& s, CellTab& tab);
+
 // The six field texts of the current cell: lengths 8:4, angles 8:3.
 std::array<std::string, 6> show_cell(const CellParameters& cell);
 

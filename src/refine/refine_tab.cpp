@@ -234,20 +234,6 @@ InitialBoxes initial_box_texts(const WorkSession& s) {
   return b;
 }
 
-RefineKeyBoxes default_refine_keys(const WorkSession& s) {
-  RefineKeyBoxes k;
-  k.enabled[6] = k.enabled[7] = true;
-  const auto offered = offered_cell_flags(s.system, s.cell.alpha, s.cell.beta, s.cell.gamma);
-  for (size_t i = 0; i < 6; ++i) k.checked[i] = k.enabled[i] = offered[i];
-  return k;
-}
-
-void apply_default_refine_keys(WorkSession& s) {
-  const auto k = default_refine_keys(s);
-  s.refine_checked = k.checked;
-  s.refine_enabled = k.enabled;
-}
-
 ShiftLabel shift_row_label(const WorkSession& s) {
   if (s.shift_mode == ShiftMode::SampleEccentricity) return {"e/R(°)", false};
   return {s.angle_mode == AngleMode::Theta ? "Dq" : "2Dq", true};

@@ -118,14 +118,6 @@ struct InitialBoxes {
 };
 InitialBoxes initial_box_texts(const WorkSession& s);
 
-// Default keys, set each time the calculated reflections are computed: all cleared,
-// shift and wavelength enabled, and the cell parameters that the system leaves free
-// enabled and checked.
-struct RefineKeyBoxes {
-  std::array<bool, 8> checked{}, enabled{};
-};
-RefineKeyBoxes default_refine_keys(const WorkSession& s);
-void apply_default_refine_keys(WorkSession& s);
 
 // Label of the shift row: "2Dq" (2θ mode) or "Dq" (θ mode) in the symbol font for a
 // constant zero shift, "e/R(°)" in the ordinary font for a sample eccentricity.

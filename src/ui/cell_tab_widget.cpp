@@ -210,13 +210,7 @@ void CellTabWidget::on_system_clicked() {
   } catch (const FileError& e) {
     m_.error(e.what());
   }
-  std::array<std::string, 6> cell;
-  std::copy_n(tab_.fields.begin(), 6, cell.begin());
-  auto L = apply_system_layout(s_.system, cell);
-  std::copy_n(L.texts.begin(), 6, tab_.fields.begin());
-  tab_.tied = L.tied;
-  s_.refine_checked = L.flag_checked;
-  s_.refine_enabled = L.flag_enabled;
+  apply_system_layout(s_, tab_);
   push_fields();
   emit fieldEntered();  // the refinement tab shows the new flags
 }
@@ -325,13 +319,7 @@ bool CellTabWidget::eventFilter(QObject* obj, QEvent* ev) {
     s_.cell_file_name.clear();
     tab_.grid_title = "Calculated diagram";
     clear_calculated_grid();
-    std::array<std::string, 6> cell;
-    std::copy_n(tab_.fields.begin(), 6, cell.begin());
-    auto L = apply_system_layout(s_.system, cell);
-    std::copy_n(L.texts.begin(), 6, tab_.fields.begin());
-    tab_.tied = L.tied;
-    s_.refine_checked = L.flag_checked;
-    s_.refine_enabled = L.flag_enabled;
+    apply_system_layout(s_, tab_);
     push_fields();
     emit fieldEntered();
   } else if (ev->type() == QEvent::FocusOut) {

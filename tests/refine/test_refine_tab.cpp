@@ -6,6 +6,7 @@
 #include <cmath>
 #include <regex>
 
+#include "core/cell_entry.hpp"
 #include "core/messages.hpp"
 #include "core/text_file.hpp"
 #include "refine/refine_tab.hpp"
@@ -379,7 +380,7 @@ TEST(DefaultKeys, PerSystem) {
     s.system = c.system;
     s.cell = c.cell;
     s.refine_checked.fill(true);
-    apply_default_refine_keys(s);
+    reset_refine_flags(s);
     for (int i = 0; i < 6; ++i) {
       EXPECT_EQ(s.refine_checked[i], c.keys[i]) << i;
       EXPECT_EQ(s.refine_enabled[i], c.keys[i]) << i;

@@ -1,0 +1,415 @@
+#include "ui/refine_tab_widget.hpp"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "core/paths.hpp"
+#include "core/text_file.hpp"
+#include "refine/refine_tab.hpp"
+#include "ui/grid_text_table.hpp"
+#include "ui/printing.hpp"
+
+namespace vornax {
+
+namespace {
+
+const QColor kHighlight(255, 203, 238);
+
+// Grid widths are given for a small grid font; scaled like the other tabs' grids.
+constexpr double kWidthScale = 1.6;
+
+// Labels written in the symbol font: the Latin letters stand for Greek ones.
+QString symbol_text(const std::string& text) {
+  QString out;
+  for (char c : text) {
+    switch (c) {
+      case 'q': out += QChar(0x03B8); break;  // θ
+      case 'D': out += QChar(0x0394); break;  // Δ
+      case 'l': out += QChar(0x03BB); break;  // λ
+      case 'a': out += QChar(0x03B1); break;  // α
+      case 'b': out += QChar(0x03B2); break;  // β
+      case 'g': out += QChar(0x03B3); break;  // γ
+      default: out += QLatin1Char(c);
+    }
+  }
+  return out;
+}
+
+QLineEdit* make_box(QWidget* parent, const QString& name, bool read_only) {
+  auto* box = new QLineEdit(parent);
+  box->setObjectName(name);
+  box->setReadOnly(read_only);
+  box->setAlignment(Qt::AlignRight);
+  box->setMaximumWidth(96);
+  box->setMinimumWidth(72);
+  return box;
+}
+
+QPushButton* make_button(QWidget* parent, const char* caption, const char* name,
+                         const char* hint) {
+  auto* b = new QPushButton(QString::fromUtf8(caption), parent);
+  b->setObjectName(QString::fromUtf8(name));
+  b->setToolTip(QString::fromUtf8(hint));
+  return b;
+}
+
+QTableWidget* make_grid(QWidget* parent, const char* name) {
+  auto* t = new QTableWidget(parent);
+  t->setObjectName(QString::fromUtf8(name));
+  setup_table(t, false);
+  return t;
+}
+
+QString box_text(const std::string& t) { return QString::fromStdString(t).trimmed(); }
+
+constexpr std::array<const char*, 9> kRowNames = {"a",     "b",     "c",     "alpha", "beta",
+                                                  "gamma", "shift", "lambda", "volume"};
+
+}  // namespace
+
+RefineTabWidget::RefineTabWidget(WorkSession& s, Messages& m, QWidget* parent)
+    : QWidget(parent), s_(s), m_(m) {
+  build();
+  show_initial_values();
+  show_before_grid();
+  show_after_grid();
+}
+
+void RefineTabWidget::build() {
+  setObjectName("tab_refine");
+
+  // "Parameters": Initial, Refined, Sigmas and To refine for nine rows.
+  auto* params = new QGroupBox(QStringLiteral("Parameters"), this);
+  params->setObjectName("panel_parameters");
+  auto* g = new QGridLayout(params);
+  g->setVerticalSpacing(2);
+  g->setHorizontalSpacing(4);
+  g->addWidget(new QLabel(QStringLiteral("Initial"), params), 0, 1, Qt::AlignCenter);
+  g->addWidget(new QLabel(QStringLiteral("Refined"), params), 0, 2, Qt::AlignCenter);
+  g->addWidget(new QLabel(QStringLiteral("Sigmas"), params), 0, 3, Qt::AlignCenter);
+  g->addWidget(new QLabel(QStringLiteral("To refine"), params), 0, 4, Qt::AlignCenter);
+  const std::array<QString, 9> labels = {"a", "b", "c", symbol_text("a"), symbol_text("b"),
+                                         symbol_text("g"), QString(), symbol_text("l"), "Vol"};
+  for (int r = 0; r < kParameterRows; ++r) {
+    const size_t i = static_cast<size_t>(r);
+    const QString name = QString::fromLatin1(kRowNames[i]);
+    QLabel* label = new QLabel(labels[i], params);
+    if (r == kRowShift) {
+      shift_label_ = label;
+      shift_label_->setObjectName("label_shift");
+    }
+    g->addWidget(label, r + 1, 0);
+    // The cell rows only show the session's cell; shift and wavelength are typed.
+    const bool typed = r == kRowShift || r == kRowLambda;
+    initial_[i] = make_box(params, "edit_initial_" + name, !typed);
+    refined_[i] = make_box(params, "edit_refined_" + name, true);
+    sigmas_[i] = make_box(params, "edit_sigma_" + name, true);
+    g->addWidget(initial_[i], r + 1, 1);
+    g->addWidget(refined_[i], r + 1, 2);
+    g->addWidget(sigmas_[i], r + 1, 3);
+    if (r < 8) {
+      flags_[i] = new QCheckBox(params);
+      flags_[i]->setObjectName("check_refine_" + name);
+      g->addWidget(flags_[i], r + 1, 4, Qt::AlignCenter);
+      connect(flags_[i], &QCheckBox::toggled, this,
+              [this, r](bool checked) { on_flag_toggled(r, checked); });
+    }
+  }
+  initial_[kRowShift]->setText(QStringLiteral("0"));
+  relabel_shift();
+
+  refine_ = make_button(this, "Refine", "button_refine", "Lauch the refinement process");
+  use_ = make_button(this, "Use refined", "button_use_refined",
+                     "Replace the initial parameters by the refined parameters");
+  restore_ = make_button(this, "Restore", "button_restore", "Restore the initial cell parameters");
+  report_ = make_button(this, "Report", "button_report", "Edit (and print) the refinement report");
+  excel_ = make_button(this, "Excel", "button_excel", "export results to Excel");
+  print_ = make_button(this, "Print screen", "button_print_screen", "Print screen");
+  set_result_buttons_visible(false);
+  connect(refine_, &QPushButton::clicked, this, &RefineTabWidget::go_affinement);
+  connect(use_, &QPushButton::clicked, this, &RefineTabWidget::change_param);
+  connect(restore_, &QPushButton::clicked, this, &RefineTabWidget::resto_param);
+  connect(report_, &QPushButton::clicked, this, &RefineTabWidget::Impression_resultats);
+  connect(excel_, &QPushButton::clicked, this, &RefineTabWidget::transfert_excel);
+  connect(print_, &QPushButton::clicked, this, &RefineTabWidget::print_screen);
+  auto* buttons = new QGridLayout;
+  buttons->addWidget(refine_, 0, 0);
+  buttons->addWidget(use_, 0, 1);
+  buttons->addWidget(restore_, 0, 2);
+  buttons->addWidget(report_, 1, 0);
+  buttons->addWidget(excel_, 1, 1);
+  buttons->addWidget(print_, 1, 2);
+
+  QStringList note;
+  for (const char* line : kWavelengthNote) note << QString::fromLatin1(line);
+  note_ = new QLabel(note.join('\n'), this);
+  note_->setObjectName("label_wavelength_note");
+  note_->setAlignment(Qt::AlignCenter);
+  note_->setStyleSheet("color: #a00000;");
+  note_->hide();
+
+  auto* left = new QVBoxLayout;
+  left->addWidget(params);
+  left->addLayout(buttons);
+  left->addWidget(note_);
+  left->addStretch(1);
+
+  // The two result grids with their deviation boxes.
+  auto titled_grid = [this](const char* title, QTableWidget* grid, QLineEdit* deviation) {
+    auto* box = new QVBoxLayout;
+    box->setSpacing(2);
+    auto* head = new QHBoxLayout;
+    head->addWidget(new QLabel(QString::fromUtf8(title), this));
+    head->addStretch(1);
+    head->addWidget(new QLabel(QStringLiteral("Mean square deviation"), this));
+    head->addWidget(deviation);
+    box->addLayout(head);
+    box->addWidget(grid, 1);
+    return box;
+  };
+  before_ = make_grid(this, "grid_before_refinement");
+  after_ = make_grid(this, "grid_after_refinement");
+  deviation_before_ = make_box(this, "edit_deviation_before", true);
+  deviation_after_ = make_box(this, "edit_deviation_after", true);
+  auto* right = new QVBoxLayout;
+  right->addLayout(titled_grid("Before refinement", before_, deviation_before_), 1);
+  right->addLayout(titled_grid("After refinement", after_, deviation_after_), 1);
+  connect(before_, &QTableWidget::cellClicked, this, [this](int row, int) { select_peak(row); });
+  connect(after_, &QTableWidget::cellClicked, this, [this](int row, int) { select_peak(row); });
+
+  auto* layout = new QHBoxLayout(this);
+  layout->addLayout(left);
+  layout->addLayout(right, 1);
+}
+
+// --- display -------------------------------------------------------------------------
+
+void RefineTabWidget::fill_grid(QTableWidget* table, const TextGrid& grid, int first_width,
+                                int other_col, int other_width) {
+  const int cols = grid.columns;
+  table->setColumnCount(cols);
+  table->setRowCount(std::max(grid.rows() - 1, 0));
+  QStringList headers;
+  for (int c = 0; c < cols; ++c)
+    headers << QString::fromStdString(grid.cells[0][static_cast<size_t>(c)]).trimmed();
+  table->setHorizontalHeaderLabels(headers);
+  const int highlighted = s_.highlighted_pair;  // 1-based: the grid's row number
+  for (int r = 1; r < grid.rows(); ++r) {
+    const auto& row = grid.cells[static_cast<size_t>(r)];
+    const bool hi = r == highlighted && highlighted <= s_.selected_count();
+    for (int c = 0; c < cols; ++c) {
+      QTableWidgetItem* it = table->item(r - 1, c);
+      if (!it) {
+        it = new QTableWidgetItem;
+        it->setFlags(it->flags() & ~Qt::ItemIsEditable);
+        table->setItem(r - 1, c, it);
+      }
+      it->setText(c < static_cast<int>(row.size())
+                      ? QString::fromStdString(row[static_cast<size_t>(c)])
+                      : QString());
+      it->setBackground(hi ? QBrush(kHighlight) : QBrush());
+      if (hi) it->setForeground(Qt::black);
+      it->setTextAlignment(hi ? (Qt::AlignLeft | Qt::AlignVCenter) : Qt::AlignCenter);
+    }
+  }
+  table->resizeColumnsToContents();
+  for (int c = 0; c < cols; ++c) {
+    const int wanted = c == 0 ? first_width : (c == other_col ? other_width : 0);
+    const int scaled = static_cast<int>(wanted * kWidthScale);
+    if (table->columnWidth(c) < scaled) table->setColumnWidth(c, scaled);
+  }
+}
+
+void RefineTabWidget::show_before_grid() {
+  fill_grid(before_, before_refinement_grid(s_), kBeforeGridFirstWidth, 3,
+            kBeforeGridFourthWidth);
+  deviation_before_->setText(box_text(deviation_before_text(s_)));
+}
+
+void RefineTabWidget::show_after_grid() {
+  fill_grid(after_, after_refinement_grid(s_), kAfterGridFirstWidth, 2, kAfterGridThirdWidth);
+  deviation_after_->setText(box_text(deviation_after_text(s_)));
+}
+
+void RefineTabWidget::clear_grids() {
+  blank_table(before_);
+  blank_table(after_);
+  for (QTableWidget* t : {before_, after_})
+    for (int r = 0; r < t->rowCount(); ++r)
+      for (int c = 0; c < t->columnCount(); ++c)
+        if (QTableWidgetItem* it = t->item(r, c)) it->setBackground(QBrush());
+  deviation_before_->clear();
+  deviation_after_->clear();
+}
+
+void RefineTabWidget::show_result_boxes() {
+  const ResultBoxes r = result_box_texts(s_);
+  for (size_t i = 0; i < static_cast<size_t>(kParameterRows); ++i) {
+    refined_[i]->setText(box_text(r.refined[i]));
+    sigmas_[i]->setText(box_text(r.sigmas[i]));
+  }
+  initial_[kRowVolume]->setText(box_text(r.initial_volume));
+}
+
+void RefineTabWidget::clear_result_boxes() {
+  for (size_t i = 0; i < static_cast<size_t>(kParameterRows); ++i) {
+    refined_[i]->clear();
+    sigmas_[i]->clear();
+  }
+}
+
+void RefineTabWidget::relabel_shift() {
+  const ShiftLabel label = shift_row_label(s_);
+  shift_label_->setText(label.symbol_font ? symbol_text(label.text)
+                                          : QString::fromStdString(label.text));
+}
+
+void RefineTabWidget::show_initial_values() {
+  const InitialBoxes ib = initial_box_texts(s_);
+  for (size_t i = 0; i < 6; ++i) initial_[i]->setText(box_text(ib.cell[i]));
+  initial_[kRowLambda]->setText(box_text(ib.lambda));
+  for (size_t i = 0; i < flags_.size(); ++i) {
+    const QSignalBlocker block(flags_[i]);
+    flags_[i]->setChecked(s_.refine_checked[i]);
+    flags_[i]->setEnabled(s_.refine_enabled[i]);
+  }
+  note_->setVisible(s_.refine_checked[kRowLambda]);
+  relabel_shift();
+}
+
+void RefineTabWidget::redisplay() {
+  relabel_shift();
+  show_before_grid();
+  show_after_grid();
+  if (s_.results.refined) show_result_boxes();
+}
+
+// --- flags ---------------------------------------------------------------------------
+
+void RefineTabWidget::on_flag_toggled(int index, bool checked) {
+  s_.refine_checked[static_cast<size_t>(index)] = checked;
+  if (index == kRowShift && checked) emit shiftDialogRequested();  // shift_selection
+  if (index == kRowLambda) achtung(checked);
+}
+
+// The wavelength flag: a warning note while it is checked, and a beep when it becomes so.
+void RefineTabWidget::achtung(bool checked) {
+  note_->setVisible(checked);
+  if (checked) m_.beep();
+}
+
+void RefineTabWidget::apply_shift_choice(int choice) {
+  if (choice == static_cast<int>(ShiftMode::ConstantZeroShift))
+    s_.shift_mode = ShiftMode::ConstantZeroShift;
+  else if (choice == static_cast<int>(ShiftMode::SampleEccentricity))
+    s_.shift_mode = ShiftMode::SampleEccentricity;
+  else
+    flags_[kRowShift]->setChecked(false);
+  relabel_shift();
+}
+
+// --- commands ------------------------------------------------------------------------
+
+void RefineTabWidget::set_result_buttons_visible(bool visible) {
+  report_->setVisible(visible);
+  excel_->setVisible(visible);
+  print_->setVisible(visible);
+}
+
+void RefineTabWidget::go_affinement() {
+  const RefineInputs in{initial_[kRowLambda]->text().toStdString(),
+                        initial_[kRowShift]->text().toStdString()};
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  RefineOutcome out;
+  try {
+    out = vornax::go_affinement(s_, in, m_);
+  } catch (const FileError& e) {
+    QApplication::restoreOverrideCursor();
+    m_.error(e.what());
+    return;
+  }
+  QApplication::restoreOverrideCursor();
+  if (out.status == RefineStatus::NotStarted) return;
+  // The typed wavelength is now the session's.
+  emit currentValuesChanged();
+  show_before_grid();
+  if (out.status == RefineStatus::Refined) {
+    show_after_grid();
+    show_result_boxes();
+  }
+  set_result_buttons_visible(true);
+}
+
+void RefineTabWidget::after_exchange() {
+  clear_result_boxes();
+  initial_[kRowShift]->setText(QStringLiteral("0"));
+  // Recalculation refills the Initial boxes and the default flags.
+  emit cellChanged();
+  show_initial_values();
+  emit measuredChanged();
+  show_before_grid();
+  show_after_grid();
+  deviation_after_->clear();
+  set_result_buttons_visible(false);
+  emit showRequested();
+}
+
+void RefineTabWidget::change_param() {
+  const ParameterExchange ex = vornax::change_param(s_);
+  if (!ex.done) return;
+  emit currentValuesChanged();
+  after_exchange();
+}
+
+void RefineTabWidget::resto_param() {
+  const ParameterExchange ex = vornax::resto_param(s_);
+  if (!ex.done) return;
+  after_exchange();
+}
+
+bool RefineTabWidget::report_exists() const {
+  std::error_code ec;
+  return std::filesystem::is_regular_file(in_working_folder(s_, kRefineReportFile), ec);
+}
+
+void RefineTabWidget::Impression_resultats() {
+  try {
+    // Shows "No results" itself when there is no report.
+    if (!export_excel(s_, m_)) return;
+  } catch (const FileError& e) {
+    m_.error(e.what());
+    return;
+  }
+  emit reportRequested(QString::fromStdString(in_working_folder(s_, kRefineReportFile).string()));
+}
+
+void RefineTabWidget::transfert_excel() {
+  if (!report_exists()) {
+    m_.error("No results");
+    return;
+  }
+  emit excelRequested();
+}
+
+void RefineTabWidget::print_screen() { print_window_image(window(), this); }
+
+void RefineTabWidget::select_peak(int row) {
+  if (row < 0 || row >= s_.selected_count()) return;
+  s_.highlighted_pair = row + 1;
+  show_before_grid();
+  show_after_grid();
+}
+
+}  // namespace vornax

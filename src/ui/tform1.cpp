@@ -1,0 +1,573 @@
+#include "ui/tform1.hpp"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QTabWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <filesystem>
+
+#include "core/calculation.hpp"
+#include "core/format.hpp"
+#include "core/paths.hpp"
+#include "ui/cell_tab_widget.hpp"
+#include "ui/help_window.hpp"
+#include "ui/main_window_texts.hpp"
+#include "ui/measured_tab_widget.hpp"
+#include "ui/refine_tab_widget.hpp"
+#include "ui/report_viewer.hpp"
+#include "ui/selection_tab_widget.hpp"
+#include "ui/shift_mode_panel.hpp"
+#include "ui/tfabout.hpp"
+#include "ui/tfedit_grid3.hpp"
+#include "ui/tfexcel.hpp"
+#include "ui/tflilambda.hpp"
+#include "ui/tfliste_monoc.hpp"
+#include "ui/tform6.hpp"
+#include "ui/tform7.hpp"
+
+namespace vornax {
+
+namespace {
+
+QString q(const std::string& t) { return QString::fromStdString(t); }
+
+// Colour of the panel around the tabs while each tab is in front.
+const std::array<QColor, 4> kTabColours = {
+    QColor(192, 192, 192),  // silver
+    QColor(166, 202, 240),  // light blue
+    QColor(255, 182, 193),  // light pink
+    QColor(255, 255, 224),  // light yellow
+};
+
+const std::array<const char*, 4> kTabCaptions = {
+    "Measured reflections", "Initial cell parameters", "Selection of the reflections",
+    "Cell refinement"};
+
+// The angular-shift panel sits centred horizontally, this far from the top.
+constexpr int kShiftPanelTop = 240;
+
+}  // namespace
+
+Tform1::Tform1(WorkSession& s, Messages& m, QWidget* parent)
+    : QMainWindow(parent), s_(s), m_(m) {
+  setObjectName("Tform1");
+  setWindowTitle(QString::fromLatin1(kProgramTitle));
+
+  // Start-up values of the working state; the current folder becomes the working
+  // folder. The data folder was found by the caller and survives.
+  std::error_code ec;
+  const std::filesystem::path current = std::filesystem::current_path(ec);
+  const std::filesystem::path data_folder = s_.data_folder;
+  reset_session(s_, ec ? std::filesystem::path(".") : current);
+  s_.data_folder = data_folder;
+  s_.measured.zero_offset = 0;
+
+  build_panels();
+  build_tabs();
+  build_menus();
+
+  // 1020 x 455 at the top-left corner; scroll bars only on small screens. On larger
+  // screens the window grows to its content rather than hiding part of it.
+  resize(1020, 455);
+  if (!small_screen_) {
+    const QSize content = panel_->minimumSizeHint() + QSize(0, menuBar()->sizeHint().height());
+    resize(size().expandedTo(content));
+  }
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    move(screen->availableGeometry().topLeft());
+
+  // Results of an earlier run must not be mistaken for this run's.
+  for (const char* name : kStartupDeletedFiles) delete_file_nocase(s_.working_folder, name);
+  s_.help_file = "vornax2.hlp";
+
+  create_windows();
+  connect_tabs();
+  tabs_->setCurrentIndex(kMeasuredTab);
+  change_onglet(kMeasuredTab);
+  relabel_angles();
+  refresh_current_values();
+  refresh_info_panels();
+}
+
+Tform1::~Tform1() = default;
+
+// --- construction --------------------------------------------------------------------
+
+void Tform1::build_panels() {
+  scroll_ = new QScrollArea(this);
+  scroll_->setObjectName("scroll_main");
+  scroll_->setWidgetResizable(true);
+  scroll_->setFrameShape(QFrame::NoFrame);
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect g = screen->geometry();
+    small_screen_ = g.width() <= 800 || g.height() <= 600;
+  }
+  const auto policy = small_screen_ ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff;
+  scroll_->setHorizontalScrollBarPolicy(policy);
+  scroll_->setVerticalScrollBarPolicy(policy);
+
+  panel_ = new QWidget;
+  panel_->setObjectName("panel_main");
+  panel_->setAutoFillBackground(true);
+    scroll_->setWidget(panel_);
+  setCentralWidget(scroll_);
+
+  // "Current values": wavelength and angle range.
+  current_values_ = new QGroupBox(QStringLiteral("Current values"), panel_);
+  current_values_->setObjectName("panel_current_values");
+  lambda_label_ = new QLabel(QStringLiteral("λ ="), current_values_);
+  lambda_box_ = new QLineEdit(current_values_);
+  lambda_box_->setObjectName("edit_current_lambda");
+  range_min_label_ = new QLabel(current_values_);
+  range_min_box_ = new QLineEdit(current_values_);
+  range_min_box_->setObjectName("edit_current_range_min");
+  range_max_label_ = new QLabel(current_values_);
+  range_max_box_ = new QLineEdit(current_values_);
+  range_max_box_->setObjectName("edit_current_range_max");
+  // The range is typed here only for the re-drawing command, which comes later.
+  range_min_box_->setReadOnly(true);
+  range_max_box_->setReadOnly(true);
+  range_ok_ = new QPushButton(QStringLiteral("OK"), current_values_);
+  range_ok_->setObjectName("button_range_ok");
+  range_ok_->setToolTip(QStringLiteral("re-Draw the patterns"));
+  range_ok_->setEnabled(false);
+  auto* cv = new QGridLayout(current_values_);
+  cv->addWidget(lambda_label_, 0, 0);
+  cv->addWidget(lambda_box_, 0, 1);
+  cv->addWidget(range_min_label_, 1, 0);
+  cv->addWidget(range_min_box_, 1, 1);
+  cv->addWidget(range_max_label_, 2, 0);
+  cv->addWidget(range_max_box_, 2, 1);
+  cv->addWidget(range_ok_, 1, 2, 2, 1);
+  connect(lambda_box_, &QLineEdit::editingFinished, this, &Tform1::lit_lambda);
+
+  auto make_info = [this](InfoPanel& p, const QString& title, const char* name) {
+    p.box = new QGroupBox(title, panel_);
+    p.box->setObjectName(name);
+    p.file = new QLabel(p.box);
+    p.sample = new QLabel(p.box);
+    p.anode = new QLabel(p.box);
+    p.lambda = new QLabel(p.box);
+    p.min_label = new QLabel(p.box);
+    p.min = new QLabel(p.box);
+    p.max_label = new QLabel(p.box);
+    p.max = new QLabel(p.box);
+    const QString base = QString::fromLatin1(name);
+    p.file->setObjectName(base + "_file");
+    p.sample->setObjectName(base + "_sample");
+    p.anode->setObjectName(base + "_anode");
+    p.lambda->setObjectName(base + "_lambda");
+    p.min->setObjectName(base + "_min");
+    p.max->setObjectName(base + "_max");
+    auto* g = new QGridLayout(p.box);
+    g->setVerticalSpacing(1);
+    g->addWidget(p.file, 0, 0, 1, 4);
+    g->addWidget(p.sample, 1, 0, 1, 4);
+    g->addWidget(p.anode, 2, 0, 1, 2);
+    g->addWidget(new QLabel(QStringLiteral("λ"), p.box), 2, 2);
+    g->addWidget(p.lambda, 2, 3);
+    g->addWidget(p.min_label, 3, 0);
+    g->addWidget(p.min, 3, 1);
+    g->addWidget(p.max_label, 3, 2);
+    g->addWidget(p.max, 3, 3);
+    p.box->hide();
+  };
+  make_info(peak_info_, QStringLiteral("Peak data"), "panel_peak_data");
+  make_info(profile_info_, QStringLiteral("Profile"), "panel_profile");
+  peak_panel_ = peak_info_.box;
+  profile_panel_ = profile_info_.box;
+
+  // Read-only text boxes rather than wrapping labels: their height does not depend on
+  // their width, so the panel keeps the window's height.
+  auto make_help = [this](const char* name) {
+    auto* t = new QPlainTextEdit(panel_);
+    t->setObjectName(name);
+    t->setReadOnly(true);
+    t->setFrameShape(QFrame::NoFrame);
+    t->setFocusPolicy(Qt::NoFocus);
+    t->viewport()->setAutoFillBackground(false);
+    t->setStyleSheet("QPlainTextEdit { background: transparent; }");
+    return t;
+  };
+  help_text_ = make_help("text_help");
+  help_text2_ = make_help("text_help_indexed");
+  help_text2_->setPlainText(QString::fromUtf8(kIndexedListHelpText));
+  help_text2_->setMaximumHeight(70);
+
+  tabs_ = new QTabWidget(panel_);
+  tabs_->setObjectName("tabs_main");
+
+  auto* side = new QVBoxLayout;
+  side->addWidget(current_values_);
+  side->addWidget(peak_panel_);
+  side->addWidget(profile_panel_);
+  side->addWidget(help_text_, 1);
+  side->addWidget(help_text2_);
+  auto* sideWidget = new QWidget(panel_);
+  sideWidget->setLayout(side);
+  sideWidget->setFixedWidth(250);
+  auto* layout = new QHBoxLayout(panel_);
+  layout->setContentsMargins(4, 4, 4, 4);
+  layout->addWidget(tabs_, 1);
+  layout->addWidget(sideWidget);
+
+  shift_panel_ = new ShiftModePanel(panel_);
+  shift_panel_->hide();
+  connect(shift_panel_, &ShiftModePanel::accepted, this, &Tform1::BitBtn17Click);
+}
+
+void Tform1::build_tabs() {
+  measured_ = new MeasuredTabWidget(s_, m_, lambda_box_, tabs_);
+  measured_->setObjectName("tab_measured");
+  cell_ = new CellTabWidget(s_, m_, tabs_);
+  cell_->setObjectName("tab_cell");
+  selection_ = new SelectionTabWidget(s_, m_, tabs_);
+  selection_->setObjectName("tab_selection");
+  refine_ = new RefineTabWidget(s_, m_, tabs_);
+  refine_->setObjectName("tab_refine");
+  tabs_->addTab(measured_, QString::fromLatin1(kTabCaptions[kMeasuredTab]));
+  tabs_->addTab(cell_, QString::fromLatin1(kTabCaptions[kCellTab]));
+  tabs_->addTab(selection_, QString::fromLatin1(kTabCaptions[kSelectionTab]));
+  tabs_->addTab(refine_, QString::fromLatin1(kTabCaptions[kRefineTab]));
+  connect(tabs_, &QTabWidget::currentChanged, this, &Tform1::change_onglet);
+}
+
+QAction* Tform1::add_entry(QMenu* menu, const QString& text, const char* name, bool enabled) {
+  QAction* a = menu->addAction(text);
+  a->setObjectName(QString::fromLatin1(name));
+  a->setEnabled(enabled);
+  return a;
+}
+
+void Tform1::build_menus() {
+  QMenuBar* bar = menuBar();
+  bar->setObjectName("menu_main");
+
+  // Entries whose command comes with a later feature are present and disabled.
+  QMenu* file = bar->addMenu(QStringLiteral("&File"));
+  file->setObjectName("menu_file");
+  QMenu* open = file->addMenu(QStringLiteral("&Open"));
+  open->setObjectName("menu_open");
+  QMenu* peaks = open->addMenu(QStringLiteral("&Peaks File"));
+  peaks->setObjectName("menu_open_peaks");
+  add_entry(peaks, "&Bruker Format (*.dif)", "action_open_peaks_bruker", false);
+  add_entry(peaks, "&XFIT Format (*.txt)", "action_open_peaks_xfit", false);
+  add_entry(peaks, "&WINFIT Format (*.dat)", "action_open_peaks_winfit", false);
+  add_entry(peaks, "&Philips Format (*.di)", "action_open_peaks_philips", false);
+  add_entry(peaks, "&Column format (*.prn)", "action_open_peaks_column", false);
+  peaks->addSeparator();
+  add_entry(peaks, "Load an &Old  2Theta Indexed list (*.lst)", "action_open_indexed_list", false);
+  add_entry(peaks, "Create a &New 2Theta Indexed list (*.lst)", "action_new_indexed_list", false);
+  QMenu* cellFile = open->addMenu(QStringLiteral("&Cell File"));
+  cellFile->setObjectName("menu_open_cell");
+  add_entry(cellFile, "&VORNAX Format (*.cry)", "action_open_cell_vornax", false);
+  add_entry(cellFile, "&ICSD Format (*.ics)", "action_open_cell_icsd", false);
+  QMenu* profile = open->addMenu(QStringLiteral("Pro&file File"));
+  profile->setObjectName("menu_open_profile");
+  add_entry(profile, "&Bruker Format (*.raw)", "action_open_profile_bruker", false);
+  add_entry(profile, "&Rietveld Format (*.dat)", "action_open_profile_rietveld", false);
+  add_entry(profile, "&CPI Format (*.cpi)", "action_open_profile_cpi", false);
+  add_entry(profile, "&Philips Format (*.rd)", "action_open_profile_philips", false);
+
+  file->addSeparator();
+  QMenu* save = file->addMenu(QStringLiteral("&Save"));
+  save->setObjectName("menu_save");
+  QMenu* savePeaks = save->addMenu(QStringLiteral("&Peaks"));
+  savePeaks->setObjectName("menu_save_peaks");
+  add_entry(savePeaks, "&Bruker Format (*.dif)", "action_save_peaks_bruker", false);
+  add_entry(savePeaks, "&Column Format (*.prn)", "action_save_peaks_column", false);
+  add_entry(save, "&Cell", "action_save_cell", false);
+  QMenu* saveProfile = save->addMenu(QStringLiteral("&Profile"));
+  saveProfile->setObjectName("menu_save_profile");
+  add_entry(saveProfile, "&Bruker Format (*.raw)", "action_save_profile_bruker", false);
+  add_entry(saveProfile, "&CPI Format (*.cpi)", "action_save_profile_cpi", false);
+
+  file->addSeparator();
+  QAction* print = add_entry(file, "&Print results", "action_print_results", true);
+  connect(print, &QAction::triggered, this, &Tform1::Impression_resultats);
+
+  file->addSeparator();
+  QMenu* edit = file->addMenu(QStringLiteral("&Edit"));
+  edit->setObjectName("menu_edit");
+  add_entry(edit, "&Measured peaks", "action_edit_measured", false);
+  QAction* calculated = add_entry(edit, "&Calculated Peaks", "action_edit_calculated", true);
+  connect(calculated, &QAction::triggered, this, &Tform1::edit_raies_calculees);
+  add_entry(edit, "&Raw diagram ", "action_edit_raw", false);
+  QAction* results = add_entry(edit, "Re&sults", "action_edit_results", true);
+  connect(results, &QAction::triggered, this, &Tform1::Impression_resultats);
+
+  file->addSeparator();
+  QAction* fileExit = add_entry(file, "E&xit", "action_file_exit", true);
+  connect(fileExit, &QAction::triggered, this, &Tform1::sortie);
+  file->addSeparator();
+
+  QMenu* erase = bar->addMenu(QStringLiteral("E&rase"));
+  erase->setObjectName("menu_erase");
+  connect(add_entry(erase, "&Peak data", "action_erase_peak", true), &QAction::triggered, this,
+          &Tform1::erase_peak);
+  connect(add_entry(erase, "&Cell parameters", "action_erase_cell", true), &QAction::triggered,
+          this, &Tform1::erase_indx);
+  connect(add_entry(erase, "&Profile", "action_erase_profile", true), &QAction::triggered, this,
+          &Tform1::erase_profil);
+  connect(add_entry(erase, "&All", "action_erase_all", true), &QAction::triggered, this,
+          &Tform1::raze_tout);
+
+  QAction* about = bar->addAction(QStringLiteral("&About"));
+  about->setObjectName("action_about");
+  connect(about, &QAction::triggered, this, &Tform1::Apropos1Click);
+  QAction* exit = bar->addAction(QStringLiteral("&Exit"));
+  exit->setObjectName("action_exit");
+  connect(exit, &QAction::triggered, this, &Tform1::sortie);
+  QAction* help = bar->addAction(QStringLiteral("&Help"));
+  help->setObjectName("action_help");
+  connect(help, &QAction::triggered, this, [this] { aide(1); });
+}
+
+void Tform1::create_windows() {
+  // The program's windows, in their fixed order after this one; all exist for the
+  // life of the program and start hidden.
+  form6_ = new Tform6(s_, m_, this);
+  about_ = new Tfabout(this);
+  form7_ = new TForm7(s_, m_, this);
+  lilambda_ = new Tflilambda(s_, m_, this);
+  excel_ = new Tfexcel(s_, m_, this);
+  liste_monoc_ = new Tfliste_monoc(s_, m_, this);
+  edit_grid3_ = new Tfedit_grid3(s_, m_, this);
+  // Our own stand-ins for the system's text viewer and help viewer.
+  viewer_ = new ReportViewer(m_, this);
+  help_ = new HelpWindow(m_, this);
+}
+
+void Tform1::connect_tabs() {
+  connect(cell_, &CellTabWidget::calculated, this, [this] {
+    selection_->redisplay();
+    refine_->show_initial_values();
+    refine_->show_before_grid();  // the calculation emptied the selection
+  });
+  connect(cell_, &CellTabWidget::fieldEntered, this, [this] {
+    selection_->clear_grids();
+    refine_->clear_grids();
+    refine_->show_initial_values();  // the system's default flags
+  });
+  connect(cell_, &CellTabWidget::currentValuesChanged, this, &Tform1::refresh_current_values);
+  connect(cell_, &CellTabWidget::showRequested, this,
+          [this] { tabs_->setCurrentIndex(kCellTab); });
+  connect(cell_, &CellTabWidget::reportRequested, this, &Tform1::show_report);
+  connect(cell_, &CellTabWidget::fatalError, this, [this] {
+    fatal_ = true;
+    // Ends the event loop if it runs already; main() checks fatal() otherwise.
+    QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(1); });
+  });
+
+  connect(measured_, &MeasuredTabWidget::measuredChanged, this, [this] {
+    refresh_current_values();
+    refresh_info_panels();
+    selection_->redisplay();
+  });
+  connect(measured_, &MeasuredTabWidget::angleModeChanged, this, &Tform1::change_angles);
+
+  connect(selection_, &SelectionTabWidget::selectionChanged, refine_,
+          &RefineTabWidget::show_before_grid);
+
+  connect(refine_, &RefineTabWidget::cellChanged, cell_, &CellTabWidget::recalculate);
+  connect(refine_, &RefineTabWidget::measuredChanged, this, [this] {
+    measured_->redisplay();
+    selection_->redisplay();
+    refresh_info_panels();
+  });
+  connect(refine_, &RefineTabWidget::currentValuesChanged, this, &Tform1::refresh_current_values);
+  connect(refine_, &RefineTabWidget::showRequested, this,
+          [this] { tabs_->setCurrentIndex(kRefineTab); });
+  connect(refine_, &RefineTabWidget::reportRequested, this, &Tform1::show_report);
+  connect(refine_, &RefineTabWidget::shiftDialogRequested, this, &Tform1::shift_selection);
+  connect(refine_, &RefineTabWidget::excelRequested, this, [this] {
+    excel_->show();
+    excel_->raise();
+    excel_->activateWindow();
+  });
+}
+
+QAction* Tform1::action(const QString& object_name) const {
+  return menuBar()->findChild<QAction*>(object_name);
+}
+
+// --- panels --------------------------------------------------------------------------
+
+void Tform1::refresh_current_values() {
+  const CurrentValuesText t = current_values_text(s_);
+  lambda_box_->setText(q(t.lambda));
+  range_min_box_->setText(q(t.range_min));
+  range_max_box_->setText(q(t.range_max));
+}
+
+void Tform1::refresh_info_panels() {
+  auto fill = [](InfoPanel& p, const InfoPanelText& t) {
+    p.file->setText(q(t.file));
+    p.sample->setText(q(t.sample));
+    p.anode->setText(q(t.anode));
+    p.lambda->setText(q(t.lambda));
+    p.min->setText(q(t.range_min));
+    p.max->setText(q(t.range_max));
+    p.box->setVisible(t.visible);
+  };
+  fill(peak_info_, peak_data_text(s_));
+  fill(profile_info_, profile_text(s_));
+}
+
+void Tform1::relabel_angles() {
+  range_min_label_->setText(q(range_label(s_.angle_mode, 1) + " ="));
+  range_max_label_->setText(q(range_label(s_.angle_mode, 2) + " ="));
+  for (InfoPanel* p : {&peak_info_, &profile_info_}) {
+    p->min_label->setText(q(range_label(s_.angle_mode, 1)));
+    p->max_label->setText(q(range_label(s_.angle_mode, 2)));
+  }
+}
+
+void Tform1::change_onglet(int index) {
+  if (index < 0 || index >= static_cast<int>(kTabColours.size())) return;
+  QPalette pal = panel_->palette();
+  pal.setColor(QPalette::Window, kTabColours[static_cast<size_t>(index)]);
+  panel_->setPalette(pal);
+  help_text_->setPlainText(QString::fromUtf8(kTabHelpTexts[static_cast<size_t>(index)]));
+  help_text2_->setVisible(index == kMeasuredTab);
+}
+
+void Tform1::change_angles() {
+  relabel_angles();
+  refresh_current_values();
+  refresh_info_panels();
+  cell_->redisplay();
+  measured_->redisplay();
+  selection_->redisplay();
+  refine_->redisplay();
+}
+
+// Leaving the wavelength box keeps what was typed as the current wavelength.
+void Tform1::lit_lambda() {
+  const auto value = parse_real(lambda_box_->text().toStdString());
+  if (!value) {
+    m_.error("Error at lambda");
+    return;
+  }
+  s_.wavelengths.lambda = *value;
+}
+
+// --- menu commands -------------------------------------------------------------------
+
+void Tform1::erase_peak() {
+  erase_peak_data(s_);
+  measured_->redisplay();
+  selection_->redisplay();
+  refine_->clear_grids();
+  refine_->redisplay();
+  refresh_info_panels();
+}
+
+void Tform1::erase_indx() {
+  erase_cell_parameters(s_);
+  cell_->clear_calculated_grid();
+  selection_->redisplay();
+  refine_->clear_grids();
+  refine_->redisplay();
+}
+
+void Tform1::erase_profil() {
+  erase_profile(s_);
+  refresh_info_panels();
+}
+
+void Tform1::raze_tout() {
+  erase_all(s_);
+  cell_->clear_calculated_grid();
+  cell_->redisplay();
+  measured_->redisplay();
+  selection_->redisplay();
+  refine_->clear_grids();
+  refine_->redisplay();
+  refresh_current_values();
+  refresh_info_panels();
+}
+
+void Tform1::edit_raies_calculees() {
+  if (auto path = write_calculated_report(s_, m_)) show_report(QString::fromStdString(path->string()));
+}
+
+void Tform1::Impression_resultats() { refine_->Impression_resultats(); }
+
+void Tform1::show_report(const QString& path) { viewer_->open_report(path); }
+
+void Tform1::aide(int topic) { help_->open_help(locate_help_file(s_), topic); }
+
+void Tform1::Apropos1Click() {
+  about_->show();
+  about_->raise();
+  about_->activateWindow();
+}
+
+void Tform1::sortie() { close(); }
+
+// --- angular-shift panel -------------------------------------------------------------
+
+void Tform1::place_shift_panel() {
+  const QSize size = shift_panel_->sizeHint().expandedTo(QSize(260, 110));
+  shift_panel_->resize(size);
+  const int x = (panel_->width() - size.width()) / 2;
+  const int y = std::min(kShiftPanelTop, std::max(0, panel_->height() - size.height()));
+  shift_panel_->move(std::max(0, x), y);
+}
+
+void Tform1::shift_selection() {
+  place_shift_panel();
+  shift_panel_->show();
+  shift_panel_->raise();
+}
+
+void Tform1::BitBtn17Click() {
+  refine_->apply_shift_choice(shift_panel_->choice());
+  shift_panel_->hide();
+}
+
+// --- events --------------------------------------------------------------------------
+
+void Tform1::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+    if (const QScreen* screen = this->screen()) {
+      const QPoint corner = screen->availableGeometry().topLeft();
+      if (pos() != corner) move(corner);
+    }
+    change_onglet(tabs_->currentIndex());
+    // The diagram window will come up beside the main window here once it draws.
+    s_.selected_measured_row = -1;
+  }
+}
+
+void Tform1::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  if (shift_panel_ && shift_panel_->isVisible()) place_shift_panel();
+}
+
+void Tform1::closeEvent(QCloseEvent* event) {
+  // Closing the main window ends the program: nothing of it stays on screen.
+  for (QWidget* w : std::initializer_list<QWidget*>{form6_, about_, form7_, lilambda_, excel_,
+                                                    liste_monoc_, edit_grid3_, viewer_, help_})
+    if (w) w->hide();
+  event->accept();
+}
+
+}  // namespace vornax

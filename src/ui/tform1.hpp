@@ -1,0 +1,190 @@
+// The main window: four tabs, one per step of the work (measured reflections, initial
+// cell, selection, refinement), the main menu, the "Current values" panel, the "Peak
+// data" and "Profile" panels, and the angular-shift panel. It creates the program's
+// other windows, hidden, in their fixed order, and relays the refreshes between tabs.
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+
+#include <array>
+
+#include "core/messages.hpp"
+#include "core/session.hpp"
+
+class QAction;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QScrollArea;
+class QTabWidget;
+
+namespace vornax {
+
+class CellTabWidget;
+class MeasuredTabWidget;
+class SelectionTabWidget;
+class RefineTabWidget;
+class Tform6;
+class Tfabout;
+class TForm7;
+class Tflilambda;
+class Tfexcel;
+class Tfliste_monoc;
+class Tfedit_grid3;
+class ReportViewer;
+class HelpWindow;
+class ShiftModePanel;
+
+// Result files of an earlier run, removed from the current folder at start-up.
+inline constexpr std::array<const char*, 6> kStartupDeletedFiles = {
+    "vornax.out", "excel.txt", "raw.out", "indx.out", "dif.out", "obs.txt"};
+
+class Tform1 : public QMainWindow {
+  Q_OBJECT
+ public:
+  enum Tab { kMeasuredTab = 0, kCellTab = 1, kSelectionTab = 2, kRefineTab = 3 };
+
+  // Sets up the session with its start-up values (the data folder is kept), deletes
+  // the result files of an earlier run from the current folder and records that
+  // folder as the working folder, then builds the window and the other windows.
+  Tform1(WorkSession& s, Messages& m, QWidget* parent = nullptr);
+  ~Tform1() override;
+
+  QTabWidget* tabs() const { return tabs_; }
+  MeasuredTabWidget* measured_tab() const { return measured_; }
+  CellTabWidget* cell_tab() const { return cell_; }
+  SelectionTabWidget* selection_tab() const { return selection_; }
+  RefineTabWidget* refine_tab() const { return refine_; }
+
+  // A menu entry by its objectName ("action_erase_peak", ...); nullptr when unknown.
+  QAction* action(const QString& object_name) const;
+
+  QLineEdit* lambda_box() const { return lambda_box_; }
+  QLineEdit* range_min_box() const { return range_min_box_; }
+  QLineEdit* range_max_box() const { return range_max_box_; }
+  QPushButton* range_ok_button() const { return range_ok_; }
+  QGroupBox* current_values_panel() const { return current_values_; }
+  QGroupBox* peak_data_panel() const { return peak_panel_; }
+  QGroupBox* profile_panel() const { return profile_panel_; }
+  QPlainTextEdit* help_text() const { return help_text_; }
+  QPlainTextEdit* indexed_list_help() const { return help_text2_; }
+  QWidget* main_panel() const { return panel_; }
+  ShiftModePanel* shift_panel() const { return shift_panel_; }
+
+  Tform6* diagram_window() const { return form6_; }
+  Tfabout* about_window() const { return about_; }
+  TForm7* profile_window() const { return form7_; }
+  Tflilambda* lambda_window() const { return lilambda_; }
+  Tfexcel* excel_window() const { return excel_; }
+  Tfliste_monoc* indexed_list_window() const { return liste_monoc_; }
+  Tfedit_grid3* selection_editor() const { return edit_grid3_; }
+  ReportViewer* report_viewer() const { return viewer_; }
+  HelpWindow* help_window() const { return help_; }
+
+  // True once the program has to end (the catalogue could not be read).
+  bool fatal() const { return fatal_; }
+
+ public slots:
+  // Shows a report file in the report viewer.
+  void show_report(const QString& path);
+  // "Current values" boxes and the two information panels from the session.
+  void refresh_current_values();
+  void refresh_info_panels();
+
+  // Tab change: panel colour and help text.
+  void change_onglet(int index);
+  // θ / 2θ switch: relabel the panels, redisplay every angle.
+  void change_angles();
+
+  // Erase menu.
+  void erase_peak();
+  void erase_indx();
+  void erase_profil();
+  void raze_tout();
+
+  // "&Calculated Peaks": writes the report of the calculated reflections and shows it.
+  void edit_raies_calculees();
+  // "Re&sults" and "&Print results": the refinement report.
+  void Impression_resultats();
+
+  void aide(int topic = 1);  // help, at a topic
+  void Apropos1Click();      // About
+  void sortie();             // Exit
+
+  // The angular-shift panel: shown when the shift flag becomes checked; OK applies.
+  void shift_selection();
+  void BitBtn17Click();
+
+ protected:
+  void changeEvent(QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void build_panels();
+  void build_tabs();
+  void build_menus();
+  void create_windows();
+  void connect_tabs();
+  void relabel_angles();
+  void place_shift_panel();
+  void lit_lambda();
+  QAction* add_entry(QMenu* menu, const QString& text, const char* name, bool enabled);
+
+  WorkSession& s_;
+  Messages& m_;
+  bool fatal_ = false;
+  bool small_screen_ = false;
+
+  QScrollArea* scroll_ = nullptr;
+  QWidget* panel_ = nullptr;
+  QTabWidget* tabs_ = nullptr;
+  MeasuredTabWidget* measured_ = nullptr;
+  CellTabWidget* cell_ = nullptr;
+  SelectionTabWidget* selection_ = nullptr;
+  RefineTabWidget* refine_ = nullptr;
+
+  QGroupBox* current_values_ = nullptr;
+  QLabel* lambda_label_ = nullptr;
+  QLabel* range_min_label_ = nullptr;
+  QLabel* range_max_label_ = nullptr;
+  QLineEdit* lambda_box_ = nullptr;
+  QLineEdit* range_min_box_ = nullptr;
+  QLineEdit* range_max_box_ = nullptr;
+  QPushButton* range_ok_ = nullptr;
+
+  struct InfoPanel {
+    QGroupBox* box = nullptr;
+    QLabel* file = nullptr;
+    QLabel* sample = nullptr;
+    QLabel* anode = nullptr;
+    QLabel* lambda = nullptr;
+    QLabel* min_label = nullptr;
+    QLabel* min = nullptr;
+    QLabel* max_label = nullptr;
+    QLabel* max = nullptr;
+  };
+  InfoPanel peak_info_;
+  InfoPanel profile_info_;
+  QGroupBox* peak_panel_ = nullptr;
+  QGroupBox* profile_panel_ = nullptr;
+  QPlainTextEdit* help_text_ = nullptr;
+  QPlainTextEdit* help_text2_ = nullptr;
+  ShiftModePanel* shift_panel_ = nullptr;
+
+  Tform6* form6_ = nullptr;
+  Tfabout* about_ = nullptr;
+  TForm7* form7_ = nullptr;
+  Tflilambda* lilambda_ = nullptr;
+  Tfexcel* excel_ = nullptr;
+  Tfliste_monoc* liste_monoc_ = nullptr;
+  Tfedit_grid3* edit_grid3_ = nullptr;
+  ReportViewer* viewer_ = nullptr;
+  HelpWindow* help_ = nullptr;
+};
+
+}  // namespace vornax

@@ -1,0 +1,611 @@
+// The main window: start-up, windows, tabs, menus, erase entries, the θ / 2θ switch,
+// the angular-shift panel, help, About and the report viewer.
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPageLayout>
+#include <QPlainTextEdit>
+#include <QPrinter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QtTest>
+
+#include <filesystem>
+#include <memory>
+
+#include "core/messages.hpp"
+#include "core/paths.hpp"
+#include "core/session.hpp"
+#include "ui/cell_tab_widget.hpp"
+#include "ui/help_window.hpp"
+#include "ui/measured_tab_widget.hpp"
+#include "ui/printing.hpp"
+#include "ui/refine_tab_widget.hpp"
+#include "ui/report_viewer.hpp"
+#include "ui/selection_tab_widget.hpp"
+#include "ui/shift_mode_panel.hpp"
+#include "ui/tfabout.hpp"
+#include "ui/tform1.hpp"
+
+using namespace vornax;
+
+namespace {
+
+QByteArray read_bytes(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  return f.readAll();
+}
+
+void write_bytes(const QString& path, const QByteArray& bytes) {
+  QFile f(path);
+  QVERIFY(f.open(QIODevice::WriteOnly));
+  f.write(bytes);
+}
+
+bool has_text(QTableWidget* t) {
+  for (int r = 0; r < t->rowCount(); ++r)
+    for (int c = 0; c < t->columnCount(); ++c)
+      if (t->item(r, c) && !t->item(r, c)->text().trimmed().isEmpty()) return true;
+  return false;
+}
+
+// Action texts of a menu, "-" for separators, ">" before a submenu's title.
+QStringList menu_layout(QMenu* menu) {
+  QStringList out;
+  for (QAction* a : menu->actions()) {
+    if (a->isSeparator()) out << "-";
+    else if (a->menu()) out << ">" + a->text();
+    else out << a->text();
+  }
+  return out;
+}
+
+QMenu* submenu(QMenu* menu, const QString& title) {
+  for (QAction* a : menu->actions())
+    if (a->menu() && a->text() == title) return a->menu();
+  return nullptr;
+}
+
+}  // namespace
+
+class TestMainWindow : public QObject {
+  Q_OBJECT
+
+  // Each test runs in a fresh temporary folder: the window deletes and writes files
+  // with fixed names in the current folder.
+  std::unique_ptr<QTemporaryDir> dir_;
+  QString old_dir_;
+
+  struct Fixture {
+    WorkSession s;
+    RecordingMessages m;
+    std::unique_ptr<Tform1> w;
+    Fixture() {
+      s.data_folder = locate_data_folder(QCoreApplication::applicationDirPath().toStdString());
+      w = std::make_unique<Tform1>(s, m);
+    }
+  };
+
+  QString path(const QString& name) const { return dir_->filePath(name); }
+
+ private slots:
+  void init() {
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
+    old_dir_ = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir_->path()));
+  }
+  void cleanup() {
+    QDir::setCurrent(old_dir_);
+    dir_.reset();
+  }
+
+  void startup_deletes_old_results_and_resets_the_session() {
+    for (const char* name : {"vornax.out", "INDX.OUT", "Excel.txt", "raw.out", "dif.out",
+                             "obs.txt", "vornax.inp", "keep.txt"})
+      write_bytes(path(name), "old\r\n");
+    WorkSession s;
+    s.tolerance = 3;
+    s.measured.peaks.resize(4);
+    s.data_folder = "/somewhere/data";
+    RecordingMessages m;
+    Tform1 w(s, m);
+
+    for (const char* gone : {"vornax.out", "INDX.OUT", "Excel.txt", "raw.out", "dif.out", "obs.txt"})
+      QVERIFY2(!QFile::exists(path(gone)), gone);
+    QVERIFY(QFile::exists(path("vornax.inp")));  // not a result file
+    QVERIFY(QFile::exists(path("keep.txt")));
+    QCOMPARE(std::filesystem::canonical(s.working_folder),
+             std::filesystem::canonical(dir_->path().toStdString()));
+    QCOMPARE(s.data_folder, std::filesystem::path("/somewhere/data"));
+    QCOMPARE(s.tolerance, 0.1);
+    QCOMPARE(s.measured_count(), 0);
+    QCOMPARE(s.help_file, std::string("vornax2.hlp"));
+    QVERIFY(m.empty());
+  }
+
+  void title_size_tabs_and_windows_in_order() {
+    Fixture f;
+    QCOMPARE(f.w->windowTitle(), QString("VORNAX V3 (17/10/03)"));
+    QCOMPARE(f.w->size(), QSize(1020, 455));
+    QTabWidget* tabs = f.w->tabs();
+    QCOMPARE(tabs->count(), 4);
+    const QStringList captions = {"Measured reflections", "Initial cell parameters",
+                                  "Selection of the reflections", "Cell refinement"};
+    for (int i = 0; i < 4; ++i) QCOMPARE(tabs->tabText(i), captions[i]);
+    QCOMPARE(tabs->widget(0), static_cast<QWidget*>(f.w->measured_tab()));
+    QCOMPARE(tabs->widget(3), static_cast<QWidget*>(f.w->refine_tab()));
+    QCOMPARE(tabs->currentIndex(), 0);
+
+    // The program's other windows, created in their fixed order, all hidden.
+    QStringList titles;
+    for (QObject* o : f.w->children()) {
+      auto* wid = qobject_cast<QWidget*>(o);
+      if (wid && wid->isWindow()) {
+        QVERIFY2(wid->isHidden(), qPrintable(wid->windowTitle()));
+        titles << wid->windowTitle();
+      }
+    }
+    const QStringList expected = {"Diagram",
+                                  "About VORNAX",
+                                  "Measure the reflection angles on the diagram",
+                                  "Lambda missing",
+                                  "Transfert to Excel",
+                                  "Enter the indexed list",
+                                  "Edit/ Modif  selected reflections"};
+    QCOMPARE(titles.mid(0, expected.size()), expected);
+  }
+
+  void menus_entries_separators_and_enabled_states() {
+    Fixture f;
+    QMenuBar* bar = f.w->menuBar();
+    QStringList top;
+    for (QAction* a : bar->actions()) top << a->text();
+    QCOMPARE(top, (QStringList{"&File", "E&rase", "&About", "&Exit", "&Help"}));
+
+    QMenu* file = bar->actions()[0]->menu();
+    QCOMPARE(menu_layout(file), (QStringList{">&Open", "-", ">&Save", "-", "&Print results", "-",
+                                             ">&Edit", "-", "E&xit", "-"}));
+    QMenu* open = submenu(file, "&Open");
+    QCOMPARE(menu_layout(open), (QStringList{">&Peaks File", ">&Cell File", ">Pro&file File"}));
+    QCOMPARE(menu_layout(submenu(open, "&Peaks File")),
+             (QStringList{"&Bruker Format (*.dif)", "&XFIT Format (*.txt)",
+                          "&WINFIT Format (*.dat)", "&Philips Format (*.di)",
+                          "&Column format (*.prn)", "-",
+                          "Load an &Old  2Theta Indexed list (*.lst)",
+                          "Create a &New 2Theta Indexed list (*.lst)"}));
+    QCOMPARE(menu_layout(submenu(open, "&Cell File")),
+             (QStringList{"&VORNAX Format (*.cry)", "&ICSD Format (*.ics)"}));
+    QCOMPARE(menu_layout(submenu(open, "Pro&file File")),
+             (QStringList{"&Bruker Format (*.raw)", "&Rietveld Format (*.dat)",
+                          "&CPI Format (*.cpi)", "&Philips Format (*.rd)"}));
+    QMenu* save = submenu(file, "&Save");
+    QCOMPARE(menu_layout(save), (QStringList{">&Peaks", "&Cell", ">&Profile"}));
+    QCOMPARE(menu_layout(submenu(save, "&Peaks")),
+             (QStringList{"&Bruker Format (*.dif)", "&Column Format (*.prn)"}));
+    QCOMPARE(menu_layout(submenu(save, "&Profile")),
+             (QStringList{"&Bruker Format (*.raw)", "&CPI Format (*.cpi)"}));
+    QCOMPARE(menu_layout(submenu(file, "&Edit")),
+             (QStringList{"&Measured peaks", "&Calculated Peaks", "&Raw diagram ", "Re&sults"}));
+    QCOMPARE(menu_layout(bar->actions()[1]->menu()),
+             (QStringList{"&Peak data", "&Cell parameters", "&Profile", "&All"}));
+
+    // Commands that work now are enabled; the file readers and writers are not yet.
+    struct Entry { const char* name; bool enabled; };
+    const Entry entries[] = {
+        {"action_open_peaks_bruker", false}, {"action_open_indexed_list", false},
+        {"action_new_indexed_list", false},  {"action_open_cell_vornax", false},
+        {"action_open_profile_cpi", false},  {"action_save_peaks_column", false},
+        {"action_save_cell", false},         {"action_save_profile_bruker", false},
+        {"action_edit_measured", false},     {"action_edit_raw", false},
+        {"action_print_results", true},      {"action_edit_calculated", true},
+        {"action_edit_results", true},       {"action_file_exit", true},
+        {"action_erase_peak", true},         {"action_erase_cell", true},
+        {"action_erase_profile", true},      {"action_erase_all", true},
+        {"action_about", true},              {"action_exit", true},
+        {"action_help", true},
+    };
+    for (const Entry& e : entries) {
+      QAction* a = f.w->action(e.name);
+      QVERIFY2(a, e.name);
+      QVERIFY2(a->isEnabled() == e.enabled, e.name);
+    }
+  }
+
+  void tab_colours_and_help_texts() {
+    Fixture f;
+    struct Row { QColor colour; const char* help_start; bool indexed_text; };
+    const Row rows[] = {
+        {QColor(192, 192, 192), "First step: Enter the Bragg angles of the measured", true},
+        {QColor(166, 202, 240), "Second step: Enter the initial cell parameters", false},
+        {QColor(255, 182, 193), "Third step", false},
+        {QColor(255, 255, 224), "Fourth step", false},
+    };
+    for (int i = 3; i >= 0; --i) {
+      f.w->tabs()->setCurrentIndex(i);
+      const Row& r = rows[i];
+      QCOMPARE(f.w->main_panel()->palette().color(QPalette::Window), r.colour);
+      const QString help = f.w->help_text()->toPlainText();
+      QVERIFY2(help.startsWith(r.help_start), qPrintable(help));
+      QPlainTextEdit* indexed = f.w->indexed_list_help();
+      QCOMPARE(!indexed->isHidden(), r.indexed_text);
+      QVERIFY(indexed->toPlainText().startsWith("You also can use an indexed list of h, k, l, 2Theta."));
+    }
+    f.w->tabs()->setCurrentIndex(3);
+    QVERIFY(f.w->help_text()->toPlainText().contains("advisable to refine the wavelength"));
+  }
+
+  void current_values_and_information_panels() {
+    Fixture f;
+    Tform1& w = *f.w;
+    QVERIFY(!w.range_ok_button()->isEnabled());
+    QCOMPARE(w.range_ok_button()->toolTip(), QString("re-Draw the patterns"));
+    QVERIFY(w.peak_data_panel()->isHidden());
+    QVERIFY(w.profile_panel()->isHidden());
+    QCOMPARE(w.lambda_box()->text(), QString("0.00000"));
+
+    f.s.wavelengths.lambda = 1.540593;
+    f.s.range_min = 26.44;
+    f.s.range_max = 90.03;
+    f.s.measured.wavelengths = {1.5418, 1.54056, 1.54439, 0.5, "Cu"};
+    f.s.measured.file_name = "C:\\data\\si.dif";
+    f.s.measured.sample = "Silicon NIST";
+    f.s.measured.range_min = 20;
+    f.s.measured.range_max = 100.5;
+    w.refresh_current_values();
+    w.refresh_info_panels();
+    QCOMPARE(w.lambda_box()->text(), QString("1.54059"));
+    QCOMPARE(w.range_min_box()->text(), QString("26.44"));
+    QCOMPARE(w.range_max_box()->text(), QString("90.03"));
+    QVERIFY(!w.peak_data_panel()->isHidden());
+    QVERIFY(w.profile_panel()->isHidden());  // the profile has no wavelength
+    auto label = [&](const char* name) { return w.findChild<QLabel*>(name)->text(); };
+    QCOMPARE(label("panel_peak_data_file"), QString("File: si.dif"));
+    QCOMPARE(label("panel_peak_data_sample"), QString("Sample: Silicon NIST"));
+    QCOMPARE(label("panel_peak_data_anode"), QString("Anode: Cu"));
+    QCOMPARE(label("panel_peak_data_lambda"), QString(" 1.54180"));
+    QCOMPARE(label("panel_peak_data_min"), QString("   20.00"));
+    QCOMPARE(label("panel_peak_data_max"), QString("  100.50"));
+
+    // Leaving the wavelength box keeps the typed value; a wrong text is refused.
+    w.lambda_box()->setText("1.5406");
+    emit w.lambda_box()->editingFinished();
+    QCOMPARE(f.s.wavelengths.lambda, 1.5406);
+    w.lambda_box()->setText("1.54x");
+    emit w.lambda_box()->editingFinished();
+    QCOMPARE(f.m.texts(), std::vector<std::string>{"Error at lambda"});
+    QCOMPARE(f.s.wavelengths.lambda, 1.5406);
+  }
+
+  // What each entry of the erase menu leaves behind.
+  void erase_entries_clear_exactly_their_groups() {
+    struct Kept {
+      bool peaks, profile, calculated, selected, cell_file, current_lambda, range;
+    };
+    struct Case { const char* action; Kept kept; bool peak_panel, profile_panel; };
+    const Case cases[] = {
+        {"action_erase_peak", {false, true, true, false, true, true, true}, false, true},
+        {"action_erase_cell", {true, true, false, false, false, true, true}, true, true},
+        {"action_erase_profile", {true, false, true, true, true, true, true}, true, false},
+        {"action_erase_all", {false, false, false, false, false, false, false}, false, false},
+    };
+    for (const Case& c : cases) {
+      Fixture f;
+      WorkSession& s = f.s;
+      s.measured.peaks = {{28.44, 28.44, 100, 0}, {47.3, 47.3, 55, 0}};
+      s.measured.wavelengths = {1.5418, 1.54056, 1.54439, 0.5, "Cu"};
+      s.measured.file_name = "si.dif";
+      s.profile.points = {{20, 1, 20}, {20.02, 2, 20.02}};
+      s.profile.wavelengths = {1.5418, 1.54056, 1.54439, 0.5, "Cu"};
+      s.profile.file_name = "si.raw";
+      s.allowed = {{1, 1, 1, 0, 3.1357, 28.44}, {2, 2, 0, 0, 1.9202, 47.30}};
+      s.forbidden = {{1, 0, 0, 1, 5.431, 16.3}};
+      s.selected = {{1, 1, 1, 28.44f, 28.44f, 0, 0}, {2, 2, 0, 47.3f, 47.3f, 0, 0}};
+      s.cell_file_name = "si.cry";
+      s.wavelengths = {1.540593, 1.540593, 1.54439, 0.5, "Cu"};
+      s.range_min = 20;
+      s.range_max = 100;
+      s.window_min = 0;
+      s.window_max = 100;
+      s.cell = {5.431194, 5.431194, 5.431194, 90, 90, 90};
+      s.system = "CUBI";
+      s.symbol = "F D -3 M:2";
+      s.tolerance = 0.3;
+      f.w->cell_tab()->redisplay();
+      f.w->selection_tab()->redisplay();
+      f.w->refine_tab()->show_before_grid();
+      f.w->refresh_info_panels();
+      QVERIFY(has_text(f.w->selection_tab()->selected_grid()));
+      QVERIFY(has_text(f.w->refine_tab()->before_grid()));
+
+      f.w->action(c.action)->trigger();
+
+      const Kept& k = c.kept;
+      QVERIFY2((s.measured_count() > 0) == k.peaks, c.action);
+      QVERIFY2((s.measured.wavelengths.lambda > 0) == k.peaks, c.action);
+      QVERIFY2(!s.measured.file_name.empty() == k.peaks, c.action);
+      QVERIFY2(!s.profile.points.empty() == k.profile, c.action);
+      QVERIFY2((s.profile.wavelengths.lambda > 0) == k.profile, c.action);
+      QVERIFY2(!s.profile.file_name.empty() == k.profile, c.action);
+      QVERIFY2(!s.allowed.empty() == k.calculated, c.action);
+      QVERIFY2(!s.selected.empty() == k.selected, c.action);
+      QVERIFY2(!s.cell_file_name.empty() == k.cell_file, c.action);
+      QVERIFY2((s.wavelengths.lambda > 0) == k.current_lambda, c.action);
+      QVERIFY2((s.wavelengths.lambda1 > 0) == k.current_lambda, c.action);
+      QVERIFY2((s.range_max > 0) == k.range, c.action);
+      QVERIFY2((s.window_max > 0) == k.range, c.action);
+      // Never erased: the cell, its system and group, the tolerance, the ratio.
+      QCOMPARE(s.cell.a, 5.431194);
+      QCOMPARE(s.system, std::string("CUBI"));
+      QCOMPARE(s.symbol, std::string("F D -3 M:2"));
+      QCOMPARE(s.tolerance, 0.3);
+      QCOMPARE(s.wavelengths.ratio, 0.5);
+
+      QVERIFY2(f.w->peak_data_panel()->isHidden() == !c.peak_panel, c.action);
+      QVERIFY2(f.w->profile_panel()->isHidden() == !c.profile_panel, c.action);
+      // The grids that show what was erased are empty.
+      QVERIFY2(has_text(f.w->selection_tab()->selected_grid()) == k.selected, c.action);
+      if (!k.selected) QVERIFY2(!has_text(f.w->refine_tab()->before_grid()), c.action);
+      if (!k.calculated) {
+        QTableWidget* calc = f.w->cell_tab()->grid();
+        for (int r = 1; r < calc->rowCount(); ++r)
+          for (int col = 0; col < calc->columnCount(); ++col)
+            QVERIFY2(!calc->item(r, col) || calc->item(r, col)->text().isEmpty(), c.action);
+      }
+      if (!k.range) QCOMPARE(f.w->range_max_box()->text(), QString("0.00"));
+      QVERIFY2(f.m.empty(), c.action);
+    }
+  }
+
+  void theta_mode_relabels_and_redisplays() {
+    Fixture f;
+    Tform1& w = *f.w;
+    f.s.range_min = 20;
+    f.s.range_max = 100;
+    f.s.measured.wavelengths.lambda = 1.5406;
+    f.s.measured.range_min = 18;
+    f.s.measured.range_max = 62;
+    f.s.allowed = {{1, 1, 1, 0, 3.1357, 28.44}};
+    w.refresh_current_values();
+    w.refresh_info_panels();
+    w.cell_tab()->redisplay();
+    auto text = [&](const char* name) { return w.findChild<QLabel*>(name) ? w.findChild<QLabel*>(name)->text() : QString(); };
+    auto labels = [&] {
+      QStringList out;
+      for (QLabel* l : w.current_values_panel()->findChildren<QLabel*>()) out << l->text();
+      for (QLabel* l : w.peak_data_panel()->findChildren<QLabel*>()) out << l->text();
+      return out;
+    };
+    QVERIFY(labels().contains(QString::fromUtf8("2θ1 =")));
+    QVERIFY(labels().contains(QString::fromUtf8("2θ2")));
+
+    // The user picks θ on the measured tab.
+    w.measured_tab()->findChild<QRadioButton*>("radio_theta")->setChecked(true);
+    QCOMPARE(f.s.angle_mode, AngleMode::Theta);
+    QVERIFY(labels().contains(QString::fromUtf8("θ1 =")));
+    QVERIFY(labels().contains(QString::fromUtf8("θ2 =")));
+    QVERIFY(labels().contains(QString::fromUtf8("θ1")));
+    QVERIFY(!labels().contains(QString::fromUtf8("2θ1 =")));
+    QCOMPARE(w.range_min_box()->text(), QString("10.00"));
+    QCOMPARE(w.range_max_box()->text(), QString("50.00"));
+    QCOMPARE(text("panel_peak_data_min"), QString("    9.00"));
+    QCOMPARE(text("panel_peak_data_max"), QString("   31.00"));
+    QCOMPARE(w.refine_tab()->shift_label()->text(), QString::fromUtf8("Δθ"));
+    QCOMPARE(w.cell_tab()->grid()->item(0, 2)->text(), QString("Theta"));
+    QCOMPARE(w.cell_tab()->grid()->item(1, 2)->text().trimmed(), QString("14.220"));
+    QCOMPARE(f.s.allowed[0].two_theta, 28.44);  // stored values unchanged
+    QCOMPARE(f.s.range_max, 100.0);
+
+    w.measured_tab()->findChild<QRadioButton*>("radio_two_theta")->setChecked(true);
+    QCOMPARE(f.s.angle_mode, AngleMode::TwoTheta);
+    QVERIFY(labels().contains(QString::fromUtf8("2θ1 =")));
+    QCOMPARE(w.range_max_box()->text(), QString("100.00"));
+    QCOMPARE(w.cell_tab()->grid()->item(0, 2)->text(), QString("2Theta"));
+  }
+
+  void shift_flag_opens_the_shift_panel() {
+    Fixture f;
+    Tform1& w = *f.w;
+    RefineTabWidget* tab = w.refine_tab();
+    ShiftModePanel* panel = w.shift_panel();
+    f.s.refine_enabled[6] = f.s.refine_enabled[7] = true;
+    tab->show_initial_values();
+    QCOMPARE(panel->title(), QString("Angular Shift refinement mode"));
+    QCOMPARE(panel->zero_shift_button()->text(), QString("As constant zero shift"));
+    QCOMPARE(panel->excentricity_button()->text(), QString("As sample excentricity"));
+    QVERIFY(panel->isHidden());
+
+    // OK with nothing chosen takes the flag back.
+    tab->refine_flag(6)->setChecked(true);
+    QVERIFY(!panel->isHidden());
+    QTest::mouseClick(panel->ok_button(), Qt::LeftButton);
+    QVERIFY(panel->isHidden());
+    QVERIFY(!tab->refine_flag(6)->isChecked());
+    QVERIFY(!f.s.refine_checked[6]);
+    QCOMPARE(f.s.shift_mode, ShiftMode::ConstantZeroShift);
+
+    tab->refine_flag(6)->setChecked(true);
+    panel->excentricity_button()->setChecked(true);
+    QTest::mouseClick(panel->ok_button(), Qt::LeftButton);
+    QVERIFY(panel->isHidden());
+    QVERIFY(tab->refine_flag(6)->isChecked());
+    QCOMPARE(f.s.shift_mode, ShiftMode::SampleEccentricity);
+    QCOMPARE(tab->shift_label()->text(), QString::fromUtf8("e/R(°)"));
+
+    // Unchecking does not show it.
+    tab->refine_flag(6)->setChecked(false);
+    QVERIFY(panel->isHidden());
+
+    tab->refine_flag(6)->setChecked(true);
+    panel->zero_shift_button()->setChecked(true);
+    QTest::mouseClick(panel->ok_button(), Qt::LeftButton);
+    QCOMPARE(f.s.shift_mode, ShiftMode::ConstantZeroShift);
+    QCOMPARE(tab->shift_label()->text(), QString::fromUtf8("2Δθ"));
+
+    // The wavelength flag: the note and one beep.
+    QVERIFY(tab->wavelength_note()->isHidden());
+    f.m.clear();
+    tab->refine_flag(7)->setChecked(true);
+    QVERIFY(!tab->wavelength_note()->isHidden());
+    QCOMPARE(tab->wavelength_note()->text(),
+             QString("Warning\nIt is advisable to refine the wavelength\nwhere the cell "
+                     "parameters are well\nknown and fixed not to refine."));
+    tab->refine_flag(7)->setChecked(false);
+    QVERIFY(tab->wavelength_note()->isHidden());
+    QCOMPARE(f.m.log.size(), size_t(1));
+    QVERIFY(f.m.log[0].first == RecordingMessages::Kind::Beep);
+  }
+
+  void help_opens_at_its_topics() {
+    Fixture f;
+    f.w->action("action_help")->trigger();
+    HelpWindow* help = f.w->help_window();
+    QVERIFY2(f.m.empty(), f.m.empty() ? "" : f.m.texts()[0].c_str());
+    QVERIFY(!help->isHidden());
+    QCOMPARE(help->current_topic(), 1);
+    QVERIFY(help->browser()->toPlainText().contains("four tabs"));
+
+    // Every topic listed has a page with real text.
+    const auto index = locate_help_file(f.s);
+    QVERIFY(!index.empty());
+    const auto topics = read_help_index(index);
+    QVERIFY(topics.size() >= 6);
+    for (const HelpTopic& t : topics) {
+      QVERIFY2(std::filesystem::file_size(index.parent_path() / t.file) > 500, t.file.c_str());
+    }
+    f.w->aide(4);
+    QCOMPARE(help->current_topic(), 4);
+    QVERIFY(help->browser()->toPlainText().contains("Peak Search"));
+    // Following a link selects the linked topic.
+    help->browser()->setSource(QUrl::fromLocalFile(
+        QString::fromStdString((index.parent_path() / "formats.html").string())));
+    QCOMPARE(help->current_topic(), 7);
+    QCOMPARE(help->topic_list()->currentRow(), 6);
+    f.w->aide(99);  // an unknown topic shows the first
+    QCOMPARE(help->current_topic(), 1);
+
+    // A help file of the user's own in the working folder comes first.
+    write_bytes(path("vornax2.hlp"), "# mine\r\n7|mine.html|Mine\r\n");
+    write_bytes(path("mine.html"), "<html><body>Local help</body></html>");
+    f.w->aide(1);
+    QCOMPARE(help->current_topic(), 7);
+    QVERIFY(help->browser()->toPlainText().contains("Local help"));
+  }
+
+  void help_index_format() {
+    write_bytes(path("index.hlp"),
+                "# comment\r\n\r\n1|a.html|First topic\r\nx|b.html|bad number\r\n"
+                "2|c.html\r\n 4 | d.html | Profile \r\n");
+    const auto topics = read_help_index(path("index.hlp").toStdString());
+    QCOMPARE(topics.size(), size_t(2));
+    QCOMPARE(topics[0].number, 1);
+    QCOMPARE(topics[0].title, std::string("First topic"));
+    QCOMPARE(topics[1].number, 4);
+    QCOMPARE(topics[1].file, std::string("d.html"));
+    QCOMPARE(topics[1].title, std::string("Profile"));
+
+    RecordingMessages m;
+    HelpWindow help(m);
+    QVERIFY(!help.open_help({}, 1));
+    QCOMPARE(m.texts(), std::vector<std::string>{"Help file not found: vornax2.hlp"});
+  }
+
+  void about_and_exit() {
+    Fixture f;
+    f.w->show();
+    f.w->action("action_about")->trigger();
+    Tfabout* about = f.w->about_window();
+    QVERIFY(about->isVisible());
+    QCOMPARE(about->windowTitle(), QString("About VORNAX"));
+    for (const char* word : {"VORNAX", "Version 3", "Licence", "Qt ", "gemmi "})
+      QVERIFY2(about->text().contains(word), word);
+    QVERIFY(about->text().contains(qVersion()));
+    f.w->action("action_exit")->trigger();
+    QVERIFY(!f.w->isVisible());
+    QVERIFY(!about->isVisible());
+    f.w->show();
+    f.w->action("action_file_exit")->trigger();
+    QVERIFY(!f.w->isVisible());
+  }
+
+  void report_menu_entries_without_results() {
+    Fixture f;
+    f.w->action("action_edit_calculated")->trigger();
+    QCOMPARE(f.m.texts(), std::vector<std::string>{"No calculated peaks!"});
+    f.m.clear();
+    f.w->action("action_edit_results")->trigger();
+    f.w->action("action_print_results")->trigger();
+    QCOMPARE(f.m.texts(), (std::vector<std::string>{"No results", "No results"}));
+    QVERIFY(f.w->report_viewer()->isHidden());
+  }
+
+  void calculated_peaks_report_is_shown() {
+    Fixture f;
+    f.s.allowed = {{1, 1, 1, 0, 3.1357, 28.44}, {2, 2, 0, 0, 1.9202, 47.30}};
+    f.s.cell = {5.431194, 5.431194, 5.431194, 90, 90, 90};
+    f.s.wavelengths.lambda = 1.540593;
+    f.s.symbol = "F D -3 M:2";
+    f.w->action("action_edit_calculated")->trigger();
+    QVERIFY2(f.m.empty(), f.m.empty() ? "" : f.m.texts()[0].c_str());
+    ReportViewer* v = f.w->report_viewer();
+    QVERIFY(!v->isHidden());
+    QVERIFY(QFile::exists(path("indx.out")));
+    QVERIFY(v->text().contains("Space Group  :F D -3 M:2"));
+    QVERIFY(v->text().contains("Nb. of refl. :"));
+  }
+
+  void report_viewer_reads_saves_and_prints() {
+    // Windows-1252 bytes and CR LF, as the program writes its reports.
+    write_bytes(path("report.out"), "2Theta (\xB0)\r\n  1  1  1   28.442\r\n");
+    RecordingMessages m;
+    ReportViewer v(m);
+    QVERIFY(v.load_report(path("report.out")));
+    QCOMPARE(v.text(), QString::fromUtf8("2Theta (°)\n  1  1  1   28.442"));
+    QVERIFY(v.editor()->isReadOnly());
+    QVERIFY(v.editor()->font().fixedPitch() || v.editor()->font().styleHint() == QFont::Monospace);
+    QVERIFY(v.windowTitle().contains("report.out"));
+
+    QVERIFY(v.save_to(path("copy.txt")));
+    QCOMPARE(read_bytes(path("copy.txt")), QByteArray("2Theta (\xB0)\r\n  1  1  1   28.442\r\n"));
+
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(path("report.pdf"));
+    set_up_printer(printer, "report.out");
+    QCOMPARE(printer.pageLayout().orientation(), QPageLayout::Landscape);
+    v.print_on(printer);
+    QVERIFY(read_bytes(path("report.pdf")).startsWith("%PDF"));
+
+    QVERIFY(!v.load_report(path("missing.out")));
+    QCOMPARE(m.texts().size(), size_t(1));
+    QVERIFY(m.texts()[0].find("missing.out") != std::string::npos);
+    QVERIFY(!v.save_to(path("no/such/folder/x.txt")));
+  }
+
+  void window_image_prints_on_a_landscape_page() {
+    Fixture f;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(path("screen.pdf"));
+    set_up_printer(printer, "VORNAX");
+    QVERIFY(paint_image_on_printer(printer, f.w->grab().toImage()));
+    QVERIFY(read_bytes(path("screen.pdf")).startsWith("%PDF"));
+    QVERIFY(!paint_image_on_printer(printer, QImage()));
+  }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "test_main_window.moc"
