@@ -1,12 +1,25 @@
 #include "cli/cell_tab_args.hpp"
 
+#include <iostream>
 #include <system_error>
 
 #include "core/catalogue.hpp"
 #include "core/format.hpp"
 #include "core/paths.hpp"
+#include "core/text_file.hpp"
 
 namespace vornax::cli {
+
+int run_reporting_file_errors(const std::function<int()>& body) {
+  try {
+    return body();
+  } catch (const CatalogueMissing& e) {
+    std::cerr << e.message << '\n';
+  } catch (const FileError& e) {
+    std::cerr << e.what() << '\n';
+  }
+  return kExitFailed;
+}
 
 OptionTaken take_cell_tab_option(const std::vector<std::string>& args, size_t& i,
                                  CellTabArgs& out, std::string& error) {

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,6 +14,13 @@
 #include "core/session.hpp"
 
 namespace vornax::cli {
+
+constexpr int kExitFailed = 1;  // a check, a run or a file failed
+constexpr int kExitUsage = 2;   // the arguments were wrong
+
+// Runs a command body; the catalogue and file errors it throws become their message
+// on standard error and kExitFailed.
+int run_reporting_file_errors(const std::function<int()>& body);
 
 struct CellTabArgs {
   std::string system;

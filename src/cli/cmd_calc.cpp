@@ -19,9 +19,6 @@ namespace vornax::cli {
 
 namespace {
 
-constexpr int kExitFailed = 1;  // a check or a file failed, or nothing was calculated
-constexpr int kExitUsage = 2;
-
 struct CalcArgs {
   CellTabArgs tab;
   bool forbidden = false;
@@ -78,14 +75,7 @@ int run(const CalcArgs& a) {
 int run_calc_command(const std::vector<std::string>& args) {
   CalcArgs a;
   if (auto err = parse_args(args, a)) return usage_error(*err);
-  try {
-    return run(a);
-  } catch (const CatalogueMissing& e) {
-    std::cerr << e.message << '\n';
-  } catch (const FileError& e) {
-    std::cerr << e.what() << '\n';
-  }
-  return kExitFailed;
+  return run_reporting_file_errors([&] { return run(a); });
 }
 
 }  // namespace vornax::cli

@@ -24,9 +24,6 @@ namespace vornax::cli {
 
 namespace {
 
-constexpr int kExitFailed = 1;  // the run could not start, the matrix was singular, or a file failed
-constexpr int kExitUsage = 2;
-
 struct RefineArgs {
   CellTabArgs tab;
   std::string peaks;
@@ -170,14 +167,7 @@ int run(const RefineArgs& a) {
 int run_refine_command(const std::vector<std::string>& args) {
   RefineArgs a;
   if (auto err = parse_args(args, a)) return usage_error(*err);
-  try {
-    return run(a);
-  } catch (const CatalogueMissing& e) {
-    std::cerr << e.message << '\n';
-  } catch (const FileError& e) {
-    std::cerr << e.what() << '\n';
-  }
-  return kExitFailed;
+  return run_reporting_file_errors([&] { return run(a); });
 }
 
 }  // namespace vornax::cli

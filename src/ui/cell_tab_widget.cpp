@@ -18,6 +18,7 @@
 #include "core/cell.hpp"
 #include "core/format.hpp"
 #include "core/text_file.hpp"
+#include "ui/widget_helpers.hpp"
 
 namespace vornax {
 
@@ -84,38 +85,24 @@ void CellTabWidget::build() {
   fields_[0]->installEventFilter(this);
   fields_[3]->installEventFilter(this);
 
+  // Cell files come with their readers and writers; until then their buttons are shown
+  // but cannot be pressed.
   auto* buttons = new QHBoxLayout;
-  auto* file = new QPushButton("File", entry);
-  file->setObjectName("button_cell_file");
-  file->setToolTip("Load the initial cell parameters from a file");
-  file->setEnabled(false);  // cell files come with their readers
-  auto* save = new QPushButton("Save", entry);
-  save->setObjectName("button_cell_save");
-  save->setToolTip("Save the cell parameters into a file");
-  save->setEnabled(false);
-  auto* erase = new QPushButton("Erase", entry);
-  erase->setObjectName("button_cell_erase");
-  erase->setToolTip("Erase the calculated reflections");
-  erase->setEnabled(false);
-  auto* keyb = new QPushButton("Keyboard", entry);
-  keyb->setObjectName("button_cell_keyboard");
-  keyb->setToolTip("Enter the initial cell parameters by keyboard");
+  buttons->addWidget(make_button(entry, "File", "button_cell_file",
+                                 "Load the initial cell parameters from a file", false));
+  buttons->addWidget(make_button(entry, "Save", "button_cell_save",
+                                 "Save the cell parameters into a file", false));
+  buttons->addWidget(make_button(entry, "Erase", "button_cell_erase",
+                                 "Erase the calculated reflections", false));
+  auto* keyb = make_button(entry, "Keyboard", "button_cell_keyboard",
+                           "Enter the initial cell parameters by keyboard");
   connect(keyb, &QPushButton::clicked, this, [this] { fields_[0]->setFocus(); });
-  buttons->addWidget(file);
-  buttons->addWidget(save);
-  buttons->addWidget(erase);
   buttons->addWidget(keyb);
   grid->addLayout(buttons, 11, 0, 1, 2);
 
-  calc_ = new QPushButton("Calc.", entry);
-  calc_->setObjectName("button_calc");
-  calc_->setToolTip("Lauch the calculation of the diagram");
-  print_ = new QPushButton("Ed/Print", entry);
-  print_->setObjectName("button_ed_print");
-  print_->setToolTip("Edit/Print the calculated reflections");
-  toggle_ = new QPushButton("Forbidden lines", entry);
-  toggle_->setObjectName("button_forbidden");
-  toggle_->setToolTip("See forbidden lines");
+  calc_ = make_button(entry, "Calc.", "button_calc", "Lauch the calculation of the diagram");
+  print_ = make_button(entry, "Ed/Print", "button_ed_print", "Edit/Print the calculated reflections");
+  toggle_ = make_button(entry, "Forbidden lines", "button_forbidden", "See forbidden lines");
   toggle_->setCheckable(true);  // checked = forbidden lines shown
   auto* cmds = new QHBoxLayout;
   cmds->addWidget(calc_);

@@ -11,19 +11,9 @@
 
 #include "selection/measured.hpp"
 #include "ui/grid_text_table.hpp"
+#include "ui/widget_helpers.hpp"
 
 namespace vornax {
-
-namespace {
-QPushButton* make_button(QWidget* parent, const char* caption, const char* name,
-                         const char* hint, bool enabled) {
-  auto* b = new QPushButton(QString::fromUtf8(caption), parent);
-  b->setObjectName(QString::fromUtf8(name));
-  b->setToolTip(QString::fromUtf8(hint));
-  b->setEnabled(enabled);
-  return b;
-}
-}  // namespace
 
 MeasuredTabWidget::MeasuredTabWidget(WorkSession& s, Messages& m, QLineEdit* current_lambda,
                                      QWidget* parent)

@@ -1,3 +1,4 @@
+#include "ui/widget_helpers.hpp"
 #include "ui/refine_tab_widget.hpp"
 
 #include <QApplication>
@@ -55,14 +56,6 @@ QLineEdit* make_box(QWidget* parent, const QString& name, bool read_only) {
   box->setMaximumWidth(96);
   box->setMinimumWidth(72);
   return box;
-}
-
-QPushButton* make_button(QWidget* parent, const char* caption, const char* name,
-                         const char* hint) {
-  auto* b = new QPushButton(QString::fromUtf8(caption), parent);
-  b->setObjectName(QString::fromUtf8(name));
-  b->setToolTip(QString::fromUtf8(hint));
-  return b;
 }
 
 QTableWidget* make_grid(QWidget* parent, const char* name) {
