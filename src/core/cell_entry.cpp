@@ -82,7 +82,7 @@ SystemLayout apply_system_layout(std::string_view sys, const std::array<std::str
     L.texts[1] = L.texts[2] = L.texts[0];
     L.texts[4] = L.texts[5] = L.texts[3];
   }
-  auto angle = [&](int i) { return parse_real(repair_number_text(L.texts[static_cast<size_t>(i)])); };
+  auto angle = [&](int i) { return parse_typed(L.texts[static_cast<size_t>(i)]); };
   auto offered = offered_cell_flags(sys, angle(3), angle(4), angle(5));
   for (size_t i = 0; i < 6; ++i) L.flag_checked[i] = L.flag_enabled[i] = offered[i];
   return L;
@@ -90,7 +90,7 @@ SystemLayout apply_system_layout(std::string_view sys, const std::array<std::str
 
 VerificationResult verification(WorkSession& s, int field, const std::string& text, Messages& m) {
   VerificationResult r;
-  auto v = parse_real(repair_number_text(text));
+  auto v = parse_typed(text);
   if (!v) {
     m.error("Type error!");
     return r;
@@ -139,6 +139,17 @@ static std::array<double*, 9> entry_targets(WorkSession& s) {
           &s.cell.gamma, &s.wavelengths.lambda, &s.range_min, &s.range_max};
 }
 
+// Decimals the program writes into each of the nine fields.
+static constexpr std::array<int, 9> kEntryDecimals = {4, 4, 4, 3, 3, 3, 5, 2, 2};
+
+// One field: a field still showing the stored value as the program wrote it keeps that
+// value (ranges are shown halved in θ mode, and doubled again after reading).
+static std::optional<double> read_entry_field(const WorkSession& s, size_t i, double stored,
+                                              const std::string& text) {
+  const double shown = i >= 7 ? angle_for_display(s, stored) : stored;
+  return read_shown_number(text, shown, kEntryDecimals[i]);
+}
+
 static void finish_range(WorkSession& s) {
   if (s.angle_mode == AngleMode::Theta) {
     s.range_min *= 2;
@@ -158,7 +169,7 @@ std::optional<CellEntryEcho> read_cell_entry(WorkSession& s, const CellEntryInpu
   auto targets = entry_targets(s);
   for (size_t i = 0; i < 9; ++i) {
     if (in.fields[i].empty()) return std::nullopt;
-    auto v = parse_real(repair_number_text(in.fields[i]));
+    auto v = read_entry_field(s, i, *targets[i], in.fields[i]);
     if (!v) {
       m.error(kMessages[i]);
       return std::nullopt;
@@ -177,7 +188,7 @@ bool read_cell_entry_quietly(WorkSession& s, const std::array<std::string, 9>& f
   auto targets = entry_targets(s);
   for (size_t i = 0; i < 9; ++i) {
     if (fields[i].empty()) return false;
-    auto v = parse_real(repair_number_text(fields[i]));
+    auto v = read_entry_field(s, i, *targets[i], fields[i]);
     if (!v) {
       if (i > 0) return false;
       *targets[i] = 0;  // a badly typed a is taken as 0; the full reading reports it

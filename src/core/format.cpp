@@ -95,6 +95,15 @@ std::optional<long long> parse_integer(std::string_view text) {
   return v;
 }
 
+std::optional<double> parse_typed(std::string_view text) {
+  return parse_real(repair_number_text(std::string(text)));
+}
+
+std::optional<double> read_shown_number(std::string_view text, double shown, int decimals) {
+  if (std::isfinite(shown) && trim(text) == trim(format_fixed(shown, 0, decimals))) return shown;
+  return parse_typed(text);
+}
+
 std::string repair_number_text(std::string text) {
   if (text.empty()) return "0";
   if (auto p = text.find(" ."); p != std::string::npos) text[p] = '0';

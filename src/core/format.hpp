@@ -33,6 +33,16 @@ std::optional<long long> parse_integer(std::string_view text);
 // after the first "-."; a text ending in a point gets a "0" appended.
 std::string repair_number_text(std::string text);
 
+// A number as the user typed it: repair_number_text, then parse_real.
+std::optional<double> parse_typed(std::string_view text);
+
+// A number read back from a box that the program fills itself: while the box still
+// shows exactly what the program wrote for `shown` (with `decimals` decimals, any
+// width), `shown` stands, so that rounding for display never changes a stored value
+// (a wavelength of 1.540593 shown as 1.54059 stays 1.540593). Otherwise the text is
+// repaired and parsed.
+std::optional<double> read_shown_number(std::string_view text, double shown, int decimals);
+
 // Blanks removed at both ends.
 std::string trim(std::string_view text);
 std::string to_upper(std::string_view text);

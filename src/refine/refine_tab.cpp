@@ -14,10 +14,6 @@ namespace vornax {
 
 namespace {
 
-std::optional<double> read_box(const std::string& text) {
-  return parse_real(repair_number_text(text));
-}
-
 double half_if_theta(const WorkSession& s) { return s.angle_mode == AngleMode::Theta ? 0.5 : 1.0; }
 
 // Difference shown in the "After refinement" grid and summed by its deviation box.
@@ -50,18 +46,14 @@ std::optional<RefinementInput> collect_refine_inputs(WorkSession& s, const Refin
             static_cast<float>(s.cell.c),     static_cast<float>(s.cell.alpha),
             static_cast<float>(s.cell.beta),  static_cast<float>(s.cell.gamma)};
   // A wavelength that is not above 0 has no Bragg angles: refused like a typing error.
-  const auto lambda = read_box(in.lambda_text);
+  const auto lambda = read_shown_number(in.lambda_text, s.wavelengths.lambda, 5);
   if (!lambda || !(*lambda > 0)) {
     show_message(m, "Error on Lambda!");
     return std::nullopt;
   }
-  // A box still showing the session's wavelength (8:5) stands for that wavelength, so
-  // that 1.540593 is not cut to 1.54059 by the display.
-  const bool unchanged = s.wavelengths.lambda > 0 &&
-                         trim(in.lambda_text) == trim(format_fixed(s.wavelengths.lambda, 8, 5));
-  if (!unchanged) s.wavelengths.lambda = *lambda;
+  s.wavelengths.lambda = *lambda;
   r.lambda = static_cast<float>(s.wavelengths.lambda);
-  const auto shift = read_box(in.shift_text);
+  const auto shift = parse_typed(in.shift_text);
   if (!shift) {
     show_message(m, "Error on Angular Shift!");
     return std::nullopt;

@@ -23,11 +23,6 @@ GridText empty_grid(std::vector<int> widths, int row_count) {
   return g;
 }
 
-// A typed number: blanks trimmed, then the usual repair of a typed number.
-std::optional<double> read_typed(const std::string& text) {
-  return parse_real(repair_number_text(trim(text)));
-}
-
 std::string angle_text_7_3(const WorkSession& s, double two_theta) {
   return format_fixed(angle_for_display(s, two_theta), 7, 3);
 }
@@ -62,11 +57,8 @@ MeasuredScan theta_to_dhkl(const std::vector<MeasuredGridRow>& rows,
   for (size_t i = 0; i < rows.size(); ++i) {
     const int r = static_cast<int>(i) + 1;
 
-    // The box shows the wavelength rounded to 5 decimals; left as shown, it keeps the
-    // stored wavelength rather than rounding it.
-    auto lambda = trim(lambda_text) == trim(lambda_box_text(s)) && s.wavelengths.lambda > 0
-                      ? std::optional<double>(s.wavelengths.lambda)
-                      : read_typed(lambda_text);
+    auto lambda = trim(lambda_text).empty() ? std::optional<double>(0)
+                                            : read_shown_number(lambda_text, s.wavelengths.lambda, 5);
     if (!lambda || *lambda < 0) {
       m.error("Error on Lambda");
       return scan;
@@ -100,7 +92,7 @@ MeasuredScan theta_to_dhkl(const std::vector<MeasuredGridRow>& rows,
       continue;
     }
 
-    auto value = read_typed(angle);
+    auto value = parse_typed(angle);
     // An angle outside 0..180 degrees 2θ has no d-spacing; refuse it like a typing error.
     double two_theta = value ? angle_from_entry(s, *value) : 0;
     if (!value || two_theta <= 0 || two_theta >= 180) {
@@ -116,7 +108,7 @@ MeasuredScan theta_to_dhkl(const std::vector<MeasuredGridRow>& rows,
     largest = std::max(largest, two_theta);
     smallest = std::min(smallest, two_theta);
 
-    auto area_value = read_typed(area);
+    auto area_value = parse_typed(area);
     if (!area_value) {
       m.error(row_error);
       return scan;

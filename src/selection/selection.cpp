@@ -18,7 +18,7 @@ bool selection_automatique(WorkSession& s, const std::string& tolerance_text, Me
 
 bool select_automatically(WorkSession& s, const std::string& tolerance_text, Messages& m) {
   const std::string typed = trim(tolerance_text);
-  auto value = typed.empty() ? std::nullopt : parse_real(repair_number_text(typed));
+  auto value = typed.empty() ? std::nullopt : parse_typed(typed);
   if (!value) {
     m.error("Error (angular tolerance)");
     return false;

@@ -157,6 +157,33 @@ TEST(ReadCellEntry, ReadsInOrderStopsAtEmptyAndReportsTheFirstBadField) {
   }
 }
 
+TEST(ReadCellEntry, FieldsStillShowingTheStoredValuesKeepThem) {
+  // The program writes the cell 8:4 / 8:3, lambda 8:5 and the range 8:2 into the fields;
+  // reading them back must not round what the user typed.
+  WorkSession s;
+  s.cell = {5.431194, 5.431194, 5.431194, 90, 90, 90};
+  s.wavelengths.lambda = 1.540593;
+  s.angle_mode = AngleMode::Theta;
+  s.range_min = 20.005;  // shown halved: 10.00
+  s.range_max = 130;
+  CellEntryInput in;
+  auto cell = show_cell(s.cell);
+  std::copy(cell.begin(), cell.end(), in.fields.begin());
+  in.fields[6] = " 1.54059";
+  in.fields[7] = "   10.00";
+  in.fields[8] = "   65.00";
+  RecordingMessages m;
+  ASSERT_TRUE(read_cell_entry(s, in, m));
+  EXPECT_EQ(s.cell.a, 5.431194);
+  EXPECT_EQ(s.wavelengths.lambda, 1.540593);
+  EXPECT_EQ(s.range_min, 20.005);
+  EXPECT_EQ(s.range_max, 130);
+  // A field the user changed is read as typed.
+  in.fields[0] = "5.43";
+  ASSERT_TRUE(read_cell_entry(s, in, m));
+  EXPECT_EQ(s.cell.a, 5.43);
+}
+
 TEST(ReadCellEntry, QuietReadingTakesABadAButStopsAtLaterBadFields) {
   std::array<std::string, 9> f = {"x", "6", "7", "90", "90", "90", "1.5406", "10", "80"};
   WorkSession s;

@@ -76,6 +76,14 @@ TEST(Format, RepairNumberTextAppliesItsRulesInOrder) {
   EXPECT_DOUBLE_EQ(*parse_real(repair_number_text("-.25")), -0.25);
 }
 
+TEST(Format, ABoxStillShowingAStoredValueKeepsIt) {
+  EXPECT_EQ(read_shown_number(" 1.54059", 1.540593, 5), 1.540593);
+  EXPECT_EQ(read_shown_number("1.54059", 1.540593, 5), 1.540593);  // any width
+  EXPECT_EQ(read_shown_number("1.5406", 1.540593, 5), 1.5406);     // retyped
+  EXPECT_EQ(read_shown_number("-.5", 3.0, 2), -0.5);                // repaired
+  EXPECT_FALSE(read_shown_number("x", 3.0, 2));
+}
+
 TEST(TextFiles, WriteCrLfWindows1252AndReadBack) {
   auto dir = std::filesystem::temp_directory_path() / "vornax_textfile_test";
   std::filesystem::create_directories(dir);

@@ -1,0 +1,163 @@
+// The first three steps through the real main window, as a user takes them: the
+// wavelength and six silicon peaks typed, a cubic Fd-3m cell entered and calculated,
+// "Auto Sel."; then every grid checked cell by cell against values computed here,
+// in 2θ and in θ mode.
+#include <QDir>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <memory>
+
+#include "core/messages.hpp"
+#include "core/paths.hpp"
+#include "core/session.hpp"
+#include "ui_driver.hpp"
+
+using namespace vornax;
+using namespace vornax::driver;
+
+namespace {
+
+const double kPi = std::acos(-1.0);
+
+QString fixed(double v, int w, int d) { return QString::asprintf("%*.*f", w, d, v); }
+QString hkl(int h, int k, int l) { return QString::asprintf("%3d%3d%3d", h, k, l); }
+
+QString cell(QTableWidget* t, int row, int col) {
+  auto* it = t->item(row, col);
+  return it ? it->text() : QString();
+}
+
+// The silicon families of Fd-3m below 90° 2θ, by increasing angle: h² + k² + l².
+constexpr std::array<int, 7> kFamilies = {3, 8, 11, 12, 16, 19, 24};
+
+// The program states its Bragg angles with the factor 114.59159 (not 360/π); users
+// compare with those figures, so the expected texts use it too.
+double bragg_two_theta(double a, int n, double lambda) {
+  return 114.59159 * std::asin(lambda * std::sqrt(double(n)) / (2 * a));
+}
+
+}  // namespace
+
+class TestWorkflow : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<QTemporaryDir> dir_;
+  QString old_dir_;
+
+ private slots:
+  void init() {
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
+    old_dir_ = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir_->path()));
+  }
+  void cleanup() {
+    QDir::setCurrent(old_dir_);
+    dir_.reset();
+  }
+
+  void silicon_peaks_cell_and_automatic_selection() {
+    WorkSession s;
+    RecordingMessages m;
+    s.data_folder = locate_data_folder(QCoreApplication::applicationDirPath().toStdString());
+    Tform1 w(s, m);
+    w.show();
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+
+    const auto peaks = diamond_peaks(kSiliconA, kCuKa1, 90);
+    QCOMPARE(int(peaks.size()), 6);
+    std::vector<double> angles;
+    for (const Peak& p : peaks) angles.push_back(p.two_theta);
+    // Typed out of order: the grid sorts them.
+    std::swap(angles[0], angles[3]);
+    type_peaks(w, "1.540593", angles);
+    QCOMPARE(s.measured_count(), 6);
+
+    enter_cell(w, "Cubic", "F d -3 m:2", "5.431194", "1.540593", "20", "90");
+    QVERIFY2(m.empty(), m.empty() ? "" : m.texts().front().c_str());
+    // The fields show the cell with four decimals and the wavelength with five, but
+    // reading them back keeps what was typed.
+    QCOMPARE(s.cell.a, kSiliconA);
+    QCOMPARE(s.wavelengths.lambda, kCuKa1);
+    QCOMPARE(w.cell_tab()->field(0)->text(), QString("  5.4312"));
+    QCOMPARE(s.allowed_count(), int(kFamilies.size()));
+
+    auto_select(w, "0.1");
+    QVERIFY(m.empty());
+    QCOMPARE(s.selected_count(), 6);
+
+    for (bool theta : {false, true, false}) {
+      auto* radio = w.findChild<QRadioButton*>(theta ? "radio_theta" : "radio_two_theta");
+      QVERIFY(radio);
+      click(radio);
+      QCOMPARE(s.angle_mode, theta ? AngleMode::Theta : AngleMode::TwoTheta);
+      const double f = theta ? 0.5 : 1.0;
+      const QString angle_name = theta ? "Theta" : "2Theta";
+
+      // Measured grid of the first tab: angle 7:3, d 8:4, area 8:0, number.
+      QTableWidget* mg = w.measured_tab()->grid();
+      QCOMPARE(mg->horizontalHeaderItem(0)->text(), angle_name);
+      for (int i = 0; i < 6; ++i) {
+        const double tt = peaks[size_t(i)].two_theta;
+        const double d = kCuKa1 / (2 * std::sin(tt / 2 * kPi / 180));
+        QCOMPARE(cell(mg, i, 0), fixed(tt * f, 7, 3));
+        QCOMPARE(cell(mg, i, 1), fixed(d, 8, 4));
+        QCOMPARE(cell(mg, i, 2), QString("     100"));
+        QCOMPARE(cell(mg, i, 3), QString::number(i + 1));
+      }
+
+      // Calculated grid of the cell tab: h k l, d 7:4, angle 7:3, families in order.
+      QTableWidget* cg = w.cell_tab()->grid();
+      QCOMPARE(cell(cg, 0, 2), angle_name);
+      for (int i = 0; i < s.allowed_count(); ++i) {
+        const auto& r = s.allowed[size_t(i)];
+        QCOMPARE(r.h * r.h + r.k * r.k + r.l * r.l, kFamilies[size_t(i)]);
+        const double d = kSiliconA / std::sqrt(double(kFamilies[size_t(i)]));
+        QCOMPARE(cell(cg, i + 1, 0), hkl(r.h, r.k, r.l));
+        QCOMPARE(cell(cg, i + 1, 1), fixed(d, 7, 4));
+        QCOMPARE(cell(cg, i + 1, 2), fixed(bragg_two_theta(kSiliconA, kFamilies[size_t(i)], kCuKa1) * f, 7, 3));
+      }
+
+      // The selection tab: measured list, calculated list, selected pairs.
+      SelectionTabWidget* sel = w.selection_tab();
+      for (int i = 0; i < 6; ++i) {
+        const double tt = peaks[size_t(i)].two_theta;
+        QCOMPARE(cell(sel->measured_grid(), i, 0), QString::number(i + 1));
+        QCOMPARE(cell(sel->measured_grid(), i, 2), fixed(tt * f, 8, 3));
+      }
+      for (int i = 0; i < s.allowed_count(); ++i) {
+        const auto& r = s.allowed[size_t(i)];
+        QCOMPARE(cell(sel->calculated_grid(), i, 0), hkl(r.h, r.k, r.l));
+        QCOMPARE(cell(sel->calculated_grid(), i, 2),
+                 fixed(bragg_two_theta(kSiliconA, kFamilies[size_t(i)], kCuKa1) * f, 8, 3));
+      }
+      // 222 (family 12) has no measured peak in silicon: the pairs skip it.
+      const std::array<int, 6> paired = {3, 8, 11, 16, 19, 24};
+      QTableWidget* sg = sel->selected_grid();
+      QCOMPARE(sg->horizontalHeaderItem(2)->text(), QString(theta ? "T Obs" : "2T Obs"));
+      for (int i = 0; i < 6; ++i) {
+        const auto& p = s.selected[size_t(i)];
+        QCOMPARE(p.h * p.h + p.k * p.k + p.l * p.l, paired[size_t(i)]);
+        const double obs = double(float(peaks[size_t(i)].two_theta));
+        const double calc = double(float(bragg_two_theta(kSiliconA, paired[size_t(i)], kCuKa1)));
+        QCOMPARE(cell(sg, i, 0), QString::asprintf("%2d", i + 1));
+        QCOMPARE(cell(sg, i, 1), hkl(p.h, p.k, p.l));
+        QCOMPARE(cell(sg, i, 2), fixed(obs * f, 8, 3));
+        QCOMPARE(cell(sg, i, 3), fixed(calc * f, 8, 3));
+        QCOMPARE(cell(sg, i, 4), fixed((obs - calc) * f, 8, 3));
+      }
+    }
+    // Switching never changed a stored angle.
+    QCOMPARE(s.measured.peaks[0].two_theta, peaks[0].two_theta);
+    QVERIFY(m.empty());
+  }
+};
+
+QTEST_MAIN(TestWorkflow)
+#include "test_workflow.moc"
