@@ -19,7 +19,10 @@ int main(int argc, char** argv) {
   vornax::QtMessages messages;
 
   // Without the space-group catalogue there is nothing the program can calculate.
-  session.working_folder = std::filesystem::current_path();
+  // A current folder that vanished under the program reads as "." rather than ending it.
+  std::error_code ec;
+  const std::filesystem::path current = std::filesystem::current_path(ec);
+  session.working_folder = ec ? std::filesystem::path(".") : current;
   if (!std::filesystem::is_regular_file(vornax::find_data_file(session, "spgr2.dat"))) {
     messages.error(vornax::CatalogueMissing{}.message);
     return 1;

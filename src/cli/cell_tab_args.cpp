@@ -86,6 +86,14 @@ int find_group(const std::vector<std::string>& list, const std::string& group, b
   const std::string loose = without_blanks(group);
   for (size_t i = 0; i < list.size(); ++i)
     if (without_blanks(key(list[i])) == loose) return static_cast<int>(i);
+  // "F d -3 m" for "F d -3 m:1", "R -3 c" for "R -3 c:H": the first setting listed.
+  // Origin choices share their reflection conditions, so the calculation is the same.
+  for (size_t i = 0; i < list.size(); ++i) {
+    const std::string entry = without_blanks(key(list[i]));
+    if (const auto colon = entry.find(':');
+        colon != std::string::npos && entry.substr(0, colon) == loose)
+      return static_cast<int>(i);
+  }
   return -1;
 }
 

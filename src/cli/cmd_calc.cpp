@@ -66,7 +66,12 @@ int run(const CalcArgs& a) {
   if (report) {
     for (const auto& line : read_text_lines(*report)) std::cout << line << '\n';
   }
-  if (m.errors > 0 || s.allowed.empty()) return kExitFailed;
+  if (m.errors > 0) return kExitFailed;
+  if (s.allowed.empty()) {
+    // The window would just show an empty grid; a script needs to be told why it failed.
+    if (m.messages == 0) m.error("No calculated peaks!");
+    return kExitFailed;
+  }
   return 0;
 }
 

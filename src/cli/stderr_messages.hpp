@@ -14,23 +14,30 @@ namespace vornax::cli {
 struct StderrMessages : Messages {
   int errors = 0;
   int warnings = 0;
+  int messages = 0;  // of every kind
   std::string last_error;
 
   void error(std::string_view t) override {
     ++errors;
     last_error = std::string(t);
-    std::cerr << t << '\n';
+    show(t);
   }
   void warning(std::string_view t) override {
     ++warnings;
-    std::cerr << t << '\n';
+    show(t);
   }
-  void info(std::string_view t) override { std::cerr << t << '\n'; }
+  void info(std::string_view t) override { show(t); }
   Answer ask(std::string_view t) override {
     std::cerr << t << " [Yes]\n";
     return Answer::Yes;
   }
   void beep() override {}
+
+ private:
+  void show(std::string_view t) {
+    ++messages;
+    std::cerr << t << '\n';
+  }
 };
 
 }  // namespace vornax::cli

@@ -19,15 +19,10 @@ namespace {
 // After the lists were refilled, each selects the session's symbol when it holds it; a
 // symbol present in both would then be read back from the H-M list and silently turn a
 // Getspec choice into an H-M one. The list of the last click keeps the selection.
-void keep_last_kind(const WorkSession& s, CellTab& tab) {
-  if (s.symbol_kind == "HALL" && tab.getspec_selected >= 0) tab.hm_selected = -1;
-  else if (s.symbol_kind == "HM" && tab.hm_selected >= 0) tab.getspec_selected = -1;
-}
-
 void refill_lists(const WorkSession& s, CellTab& tab) {
   fill_getspec_list(s, tab);
   fill_hm_list(s, tab);
-  keep_last_kind(s, tab);
+  keep_selection_of_kind(s, tab);
 }
 
 // The cell entry read from the tab: the lists refilled for the chosen system first, the
@@ -89,6 +84,19 @@ void build_merged(WorkSession& s) {
   });
 }
 
+// Writes a report; an I/O error is shown with the system's message.
+bool save_lines(const std::filesystem::path& path, std::vector<std::string> lines, Messages& m) {
+  try {
+    TextFile f;
+    f.lines = std::move(lines);
+    f.save(path);
+    return true;
+  } catch (const FileError& e) {
+    m.error(e.what());
+    return false;
+  }
+}
+
 CalcOutcome select_group(WorkSession& s, CellTab& tab, Messages& m) {
   CalcOutcome out;
   try {
@@ -112,7 +120,7 @@ CalcOutcome run_calculation(WorkSession& s, CellTab& tab, Messages& m) {
     // The lists, the field layout and the refinement defaults follow the session.
     if (!s.system.empty()) refill_lists(s, tab);
     sync_symbol_lists(s, tab);
-    keep_last_kind(s, tab);
+    keep_selection_of_kind(s, tab);
     tab.tied = apply_system_layout(s.system, show_cell(s.cell)).tied;
     const auto cell_texts = show_cell(s.cell);
     for (size_t i = 0; i < 6; ++i) tab.fields[i] = cell_texts[i];
@@ -200,13 +208,7 @@ bool toggle_forbidden(WorkSession& s, bool want_up, Messages& m) {
   s.show_forbidden = want_up;
   if (want_up) generate_forbidden_reflections(s, m);
   if (s.show_forbidden) build_merged(s);
-  try {
-    TextFile f;
-    f.lines = forbidden_lines(s);
-    f.save(in_current_folder("forbidden.txt"));
-  } catch (const FileError& e) {
-    m.error(e.what());
-  }
+  save_lines(in_current_folder("forbidden.txt"), forbidden_lines(s), m);
   return s.show_forbidden;
 }
 
@@ -242,6 +244,11 @@ void pair_indexed_list(WorkSession& s) {
   int row = 0;
   for (const auto& e : s.indexed_list) {
     ++row;
+    // The entry's 2θ lives in the peak of the same number, which a zero offset may
+    // have moved since the list was read.
+    const double two_theta_obs =
+        row <= s.measured_count() ? s.measured.peaks[static_cast<size_t>(row - 1)].two_theta
+                                  : e.two_theta;
     for (const auto& r : s.allowed) {
       auto image = [&](const SymmetryOperator& op, size_t i) {
         const auto& w = op.rows[i];
@@ -261,7 +268,7 @@ void pair_indexed_list(WorkSession& s) {
       p.h = static_cast<int16_t>(r.h);
       p.k = static_cast<int16_t>(r.k);
       p.l = static_cast<int16_t>(r.l);
-      p.two_theta_obs = static_cast<float>(e.two_theta);
+      p.two_theta_obs = static_cast<float>(two_theta_obs);
       p.two_theta_calc = static_cast<float>(r.two_theta);
       s.selected.push_back(p);
       s.current_measured_peak = row;
@@ -321,14 +328,7 @@ std::optional<std::filesystem::path> edit_print_raies_indx(WorkSession& s, Messa
   std::error_code ec;
   std::filesystem::remove(path, ec);
   if (s.allowed.empty()) return std::nullopt;
-  try {
-    TextFile f;
-    f.lines = calculated_lines_short(s);
-    f.save(path);
-  } catch (const FileError& e) {
-    m.error(e.what());
-    return std::nullopt;
-  }
+  if (!save_lines(path, calculated_lines_short(s), m)) return std::nullopt;
   return path;
 }
 
@@ -338,14 +338,7 @@ std::optional<std::filesystem::path> write_calculated_report(WorkSession& s, Mes
     return std::nullopt;
   }
   const auto path = in_working_folder(s, "indx.out");
-  try {
-    TextFile f;
-    f.lines = calculated_lines_report(s);
-    f.save(path);
-  } catch (const FileError& e) {
-    m.error(e.what());
-    return std::nullopt;
-  }
+  if (!save_lines(path, calculated_lines_report(s), m)) return std::nullopt;
   std::error_code ec;
   if (!std::filesystem::exists(path, ec)) {
     m.error("No results");

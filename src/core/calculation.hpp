@@ -81,7 +81,8 @@ CalculatedGrid fill_calculated_grid(WorkSession& s, CellTab& tab);
 
 // Pairs every entry of s.indexed_list with the allowed reflections its indices map to
 // under the operator table (with h and k exchanged for "HEXA" when none does), appending
-// to s.selected (at most kMaxSelectedPairs).
+// to s.selected (at most kMaxSelectedPairs). The observed 2θ of entry i is that of
+// measured peak i (the entry's own copy when there is no such peak).
 void pair_indexed_list(WorkSession& s);
 
 // "Ed/Print": deletes indx.out in the current folder, then, when reflections exist,

@@ -28,9 +28,14 @@ std::string padded(std::string text, size_t width) {
   return text;
 }
 
-std::string field(std::string_view line, size_t first, size_t last) {
-  if (line.size() < first) return {};
-  return std::string(line.substr(first - 1, last - first + 1));
+// The first entry (its first `width` characters) that, upper-cased and trimmed, is the
+// symbol; -1 when none is.
+int find_symbol(const std::vector<std::string>& list, const std::string& symbol,
+                size_t width = std::string::npos) {
+  const std::string wanted = to_upper(trim(symbol));
+  for (size_t i = 0; i < list.size(); ++i)
+    if (to_upper(trim(list[i].substr(0, width))) == wanted) return static_cast<int>(i);
+  return -1;
 }
 
 }  // namespace
@@ -41,30 +46,33 @@ CatalogueBlock catalogue_block(std::string_view system) {
   return {};
 }
 
+std::string catalogue_field(std::string_view line, CatalogueColumns columns) {
+  if (line.size() < columns.first) return {};
+  return std::string(line.substr(columns.first - 1, columns.last - columns.first + 1));
+}
+
 std::string getspec_entry(std::string_view line) {
-  return padded(trim(field(line, 6, 17)), 12) + padded(trim(field(line, 27, 46)), 17) +
-         padded(trim(field(line, 47, 49)), 3);
+  return padded(trim(catalogue_field(line, kHmColumns)), 12) +
+         padded(trim(catalogue_field(line, kHallColumns)), 17) +
+         padded(trim(catalogue_field(line, kCodeColumns)), 3);
 }
 
 void fill_getspec_list(const WorkSession& s, CellTab& tab) {
   const CatalogueBlock block = catalogue_block(s.system);
-  tab.getspec_list.clear();
-  tab.getspec_selected = -1;
   const std::filesystem::path file = find_data_file(s, "spgr2.dat");
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(file, ec)) throw CatalogueMissing{};
-
-  const std::vector<std::string> lines = read_text_lines(file);
-  for (int n = block.first; n <= block.last && n <= static_cast<int>(lines.size()); ++n)
-    tab.getspec_list.push_back(getspec_entry(lines[static_cast<size_t>(n - 1)]));
-
-  if (s.symbol.empty()) return;
-  for (size_t i = 0; i < tab.getspec_list.size(); ++i) {
-    if (to_upper(trim(tab.getspec_list[i].substr(0, 12))) == s.symbol) {
-      tab.getspec_selected = static_cast<int>(i);
-      break;
-    }
+  if (!std::filesystem::is_regular_file(file, ec)) {
+    tab.getspec_list.clear();
+    tab.getspec_selected = -1;
+    throw CatalogueMissing{};
   }
+  const std::vector<std::string> lines = read_text_lines(file);
+
+  std::vector<std::string> list;
+  for (int n = block.first; n <= block.last && n <= static_cast<int>(lines.size()); ++n)
+    list.push_back(getspec_entry(lines[static_cast<size_t>(n - 1)]));
+  tab.getspec_list = std::move(list);
+  tab.getspec_selected = s.symbol.empty() ? -1 : find_symbol(tab.getspec_list, s.symbol, 12);
 }
 
 void fill_hm_list(const WorkSession& s, CellTab& tab) {
@@ -83,26 +91,20 @@ void fill_hm_list(const WorkSession& s, CellTab& tab) {
     }
   }
   tab.hm_list = std::move(list);
-  tab.hm_selected = -1;
-  if (s.symbol.empty()) return;
-  for (size_t i = 0; i < tab.hm_list.size(); ++i) {
-    if (to_upper(trim(tab.hm_list[i])) == s.symbol) {
-      tab.hm_selected = static_cast<int>(i);
-      break;
-    }
-  }
+  tab.hm_selected = s.symbol.empty() ? -1 : find_symbol(tab.hm_list, s.symbol);
+}
+
+void keep_selection_of_kind(const WorkSession& s, CellTab& tab) {
+  if (s.symbol_kind == "HALL" && tab.getspec_selected >= 0) tab.hm_selected = -1;
+  else if (s.symbol_kind == "HM" && tab.hm_selected >= 0) tab.getspec_selected = -1;
 }
 
 void sync_symbol_lists(WorkSession& s, CellTab& tab) {
   s.lattice_letter = symbol_lattice_letter(s.symbol, s.system);
   if (int index = system_index(s.system); index >= 0) tab.system_index = index;
   if (s.symbol.empty()) return;
-  for (size_t i = 0; i < tab.hm_list.size(); ++i) {
-    if (to_upper(trim(tab.hm_list[i])) == to_upper(trim(s.symbol))) {
-      tab.hm_selected = static_cast<int>(i);
-      break;
-    }
-  }
+  // A symbol the list lacks selects nothing new.
+  if (int i = find_symbol(tab.hm_list, s.symbol); i >= 0) tab.hm_selected = i;
 }
 
 }  // namespace vornax

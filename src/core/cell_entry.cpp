@@ -218,6 +218,24 @@ void apply_system_layout(WorkSession& s, CellTab& tab) {
   s.refine_enabled = L.flag_enabled;
 }
 
+std::string range_text_for_mode(std::string_view text, double stored, AngleMode from,
+                                AngleMode to) {
+  if (from == to || trim(text).empty()) return std::string(text);
+  const double shown = from == AngleMode::Theta ? stored * 0.5 : stored;
+  const auto value = read_shown_number(text, shown, 2);
+  if (!value) return std::string(text);
+  if (*value == shown) return format_fixed(to == AngleMode::Theta ? stored * 0.5 : stored, 8, 2);
+  const double converted = to == AngleMode::Theta ? *value * 0.5 : *value * 2.0;
+  // 8:2 as the program writes the range, with more decimals when the value has them.
+  auto exact_with = [&](int decimals) {
+    const auto back = parse_real(format_fixed(converted, 0, decimals));
+    return !back || std::fabs(*back - converted) <= 1e-9 * std::max(1.0, std::fabs(converted));
+  };
+  int decimals = 2;
+  while (decimals < 6 && !exact_with(decimals)) ++decimals;
+  return format_fixed(converted, 8, decimals);
+}
+
 std::array<std::string, 6> show_cell(const CellParameters& c) {
   return {format_fixed(c.a, 8, 4),     format_fixed(c.b, 8, 4),    format_fixed(c.c, 8, 4),
           format_fixed(c.alpha, 8, 3), format_fixed(c.beta, 8, 3), format_fixed(c.gamma, 8, 3)};

@@ -106,6 +106,14 @@ void reset_refine_flags(WorkSession& s);
 // The system layout applied to the tab's six cell fields; the "To refine" flags follow.
 void apply_system_layout(WorkSession& s, CellTab& tab);
 
+// A range field's text after the angle mode changed from `from` to `to`: the stored
+// value (2θ) in the new mode, 8:2, while the field still shows it as the program wrote
+// it; otherwise the typed number converted (θ = 2θ / 2) with the decimals it needs, so
+// that a range typed but not yet read is neither lost nor taken in the wrong mode. Empty
+// text and text that is no number stay as they are.
+std::string range_text_for_mode(std::string_view text, double stored, AngleMode from,
+                                AngleMode to);
+
 // The six field texts of the current cell: lengths 8:4, angles 8:3.
 std::array<std::string, 6> show_cell(const CellParameters& cell);
 

@@ -143,8 +143,11 @@ void enumerate(std::string_view sys, const IndexLimits& lim, bool mono_descendin
   }
 }
 
-// Number of triples the enumeration visits (a bound, for the guard against absurd
-// windows that would otherwise loop for hours or overflow the index type).
+// Number of triples the enumeration visits at most. Above kMaxEnumeration the run ends
+// with the candidate-limit message instead of looping for seconds: so large a box
+// holds far more than the candidate limit unless the window is a thin shell of a huge
+// cell, which is no powder pattern.
+constexpr double kMaxEnumeration = 1e8;
 double enumeration_size(const IndexLimits& lim) {
   return (2.0 * static_cast<double>(lim.h) + 1) * (2.0 * static_cast<double>(lim.k) + 1) *
          (2.0 * static_cast<double>(lim.l) + 1);
@@ -158,20 +161,26 @@ bool collect_candidates(WorkSession& s, Messages& m, Wanted wanted,
                         std::vector<Candidate>& out) {
   out.clear();
   compute_reciprocal(s);
-  const double lambda = s.wavelengths.lambda;
-  const double smax = 2.0 * std::sin(s.window_max * kHalfDegToRad) / lambda;
-  const double slo = 2.0 * std::sin(s.window_min * kHalfDegToRad) / lambda;
-  const double s2lo = slo * slo, s2hi = smax * smax;
-
   for (const auto& row : s.B)
     for (double v : row)
       if (!std::isfinite(v)) {
         m.error("Cell parameters error!");
         return false;
       }
-  if (!std::isfinite(smax) || !std::isfinite(s2lo)) return true;  // nothing to enumerate
+
+  // 2θ means nothing outside 0 .. 180: a lower edge below 0 would act through its square
+  // as a positive one, and an upper edge past 180 would fold back through the sine.
+  // A negative wavelength gives no reflections rather than negative angles.
+  const double lambda = s.wavelengths.lambda;
+  if (!(lambda > 0)) return true;
+  const double tt_lo = std::clamp(s.window_min, 0.0, 180.0);
+  const double tt_hi = std::clamp(s.window_max, 0.0, 180.0);
+  const double smax = 2.0 * std::sin(tt_hi * kHalfDegToRad) / lambda;
+  const double slo = 2.0 * std::sin(tt_lo * kHalfDegToRad) / lambda;
+  const double s2lo = slo * slo, s2hi = smax * smax;
+  if (!(smax > 0)) return true;  // nothing to enumerate
   const IndexLimits lim = index_limits(s.B, smax);
-  if (enumeration_size(lim) > 2e9) {
+  if (!std::isfinite(s2hi) || enumeration_size(lim) > kMaxEnumeration) {
     m.error(kTooManyReflections);
     return false;
   }
@@ -214,6 +223,13 @@ void sort_by_decreasing_d(std::vector<Candidate>& c) {
   exchange_sort(c, [](const Candidate& a, const Candidate& b) { return a.d < b.d; });
 }
 
+// The lattice letter of the run: the symbol's first character, "P" for one system
+// (the generators differ in which; is_extinct treats R symbols itself).
+void set_lattice_letter(WorkSession& s, std::string_view primitive_for) {
+  s.lattice_letter = s.symbol.empty() ? ' ' : s.symbol[0];
+  if (s.system == primitive_for) s.lattice_letter = 'P';
+}
+
 CalculatedReflection record(int h, int k, int l, int mark, double d, double lambda) {
   CalculatedReflection r;
   r.h = h;
@@ -227,11 +243,20 @@ CalculatedReflection record(int h, int k, int l, int mark, double d, double lamb
 
 }  // namespace
 
-long long round_half_even(double x) { return static_cast<long long>(std::nearbyint(x)); }
+long long round_half_even(double x) {
+  // Saturated so that no value converts out of range.
+  constexpr double kLimit = 4e18;
+  if (std::isnan(x)) return 0;
+  return static_cast<long long>(std::nearbyint(std::clamp(x, -kLimit, kLimit)));
+}
 
 IndexLimits index_limits(const ReciprocalMatrix& B, double smax) {
+  // A reach beyond any enumerable size (a wavelength of 1e-200 Å, a cell of 1e200 Å)
+  // saturates, so that the caller's size guard sees it; NaN counts as beyond.
+  constexpr double kCeiling = 1e12;
   auto reach = [&](double h, double k, double l) {
-    return round_half_even(smax / std::sqrt(inverse_d_squared(B, h, k, l)));
+    const double r = smax / std::sqrt(inverse_d_squared(B, h, k, l));
+    return round_half_even(r < kCeiling ? r : kCeiling);
   };
   IndexLimits lim;
   for (int a = 0; a <= 1; ++a)
@@ -288,8 +313,7 @@ bool are_equivalent(std::string_view sys, int h1, int k1, int l1, int h2, int k2
 
 void generate_allowed_reflections(WorkSession& s, Messages& m) {
   s.show_forbidden = false;
-  s.lattice_letter = s.symbol.empty() ? ' ' : s.symbol[0];
-  if (s.system == "HEXA") s.lattice_letter = 'P';
+  set_lattice_letter(s, "HEXA");
   s.allowed.clear();
   s.forbidden.clear();
   s.merged.clear();
@@ -328,8 +352,7 @@ void generate_allowed_reflections(WorkSession& s, Messages& m) {
 }
 
 void generate_forbidden_reflections(WorkSession& s, Messages& m) {
-  s.lattice_letter = s.symbol.empty() ? ' ' : s.symbol[0];
-  if (s.system == "RHOM") s.lattice_letter = 'P';
+  set_lattice_letter(s, "RHOM");
   s.forbidden.clear();
   s.merged.clear();
 

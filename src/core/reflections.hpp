@@ -21,9 +21,11 @@ constexpr const char* kTooManyReflections =
 // equivalent indices. Empties the forbidden and merged lists and puts the
 // forbidden-lines toggle down (s.show_forbidden = false). Forces the lattice letter to
 // 'P' for "HEXA" (R symbols are handled by is_extinct). On the candidate limit shows
-// kTooManyReflections and leaves s.allowed empty. A cell whose metric is not finite
-// (angles that make the volume imaginary) gives "Cell parameters error!" and an empty
-// list instead of undefined index limits.
+// kTooManyReflections and leaves s.allowed empty; so does a window whose index box is
+// too large to enumerate in reasonable time. A cell whose metric is not finite (angles
+// that make the volume imaginary) gives "Cell parameters error!" and an empty list
+// instead of undefined index limits. The window is taken within 0 .. 180 degrees 2θ,
+// and a wavelength that is not positive gives an empty list.
 // Preconditions as the calculation checks them: lambda != 0, a system and a symbol,
 // window 2θmax > window 2θmin.
 void generate_allowed_reflections(WorkSession& s, Messages& m);
@@ -48,10 +50,12 @@ bool structure_factor_vanishes(const std::vector<SymmetryOperator>& ops, int h, 
 // system. Always false for "ORTH", "TRIC" and unknown codes.
 bool are_equivalent(std::string_view system, int h1, int k1, int l1, int h2, int k2, int l2);
 
-// Rounding of the index limits: to nearest, half to even.
+// Rounding of the index limits: to nearest, half to even (saturated at ±4e18; NaN
+// gives 0).
 long long round_half_even(double x);
 
-// Largest index per axis that reaches Smax (each then increased by 1).
+// Largest index per axis that reaches Smax (each then increased by 1); a reach
+// beyond 1e12 counts as 1e12.
 struct IndexLimits {
   long long h = 0, k = 0, l = 0;
 };

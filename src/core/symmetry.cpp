@@ -6,6 +6,7 @@
 
 #include <gemmi/symmetry.hpp>
 
+#include "core/catalogue.hpp"
 #include "core/format.hpp"
 #include "core/paths.hpp"
 #include "core/text_file.hpp"
@@ -63,12 +64,6 @@ std::string without_blanks_upper(std::string_view text) {
   return to_upper(out);
 }
 
-// Field of a fixed-column line (1-based, inclusive), empty where the line is short.
-std::string column_field(std::string_view line, size_t first, size_t last) {
-  if (line.size() < first) return {};
-  return std::string(line.substr(first - 1, last - first + 1));
-}
-
 void make_working_folder_current(const WorkSession& s) {
   if (s.working_folder.empty()) return;
   std::error_code ec;
@@ -96,6 +91,17 @@ void check_capacity(const std::filesystem::path& file, std::string_view symbol, 
   if (listed < 0 || total > kMaxOperators)
     throw format_error(file, std::string(symbol) + ": more than " +
                                  std::to_string(kMaxOperators) + " operators");
+}
+
+// The final table of a symbol: written to its file (hm.txt or hall.txt, in the current
+// folder), then kept in the session; a symbol that gave no operator is reported.
+void install_operators(WorkSession& s, Messages& m, std::vector<SymmetryOperator> ops,
+                       char letter, const char* table_file) {
+  const bool not_found = ops.empty() && !trim(s.symbol).empty();
+  write_operator_table(in_current_folder(table_file), ops);
+  s.lattice_letter = letter;
+  s.operators = std::move(ops);
+  if (not_found) m.error(s.symbol + " not found");
 }
 
 }  // namespace
@@ -240,12 +246,7 @@ void load_operators_hm(WorkSession& s, Messages& m) {
     // "No ext." allows every reflection, even with an operator file that lacks it.
     ops.push_back(identity_operator());
   }
-
-  const bool not_found = ops.empty() && !symbol.empty();
-  write_operator_table(in_current_folder("hm.txt"), ops);
-  s.lattice_letter = letter;
-  s.operators = std::move(ops);
-  if (not_found) m.error(s.symbol + " not found");
+  install_operators(s, m, std::move(ops), letter, "hm.txt");
 }
 
 void getspec(const std::array<int32_t, 16>& symbol_codes, const std::filesystem::path& catalogue,
@@ -258,10 +259,10 @@ void getspec(const std::array<int32_t, 16>& symbol_codes, const std::filesystem:
   const std::vector<std::string> lines = read_text_lines(catalogue);
   std::string hm, hall;
   for (const std::string& line : lines) {
-    std::string field = column_field(line, 6, 17);
+    std::string field = catalogue_field(line, kHmColumns);
     if (!wanted.empty() && without_blanks_upper(field) == wanted) {
       hm = trim(field);
-      hall = trim(column_field(line, 27, 46));
+      hall = trim(catalogue_field(line, kHallColumns));
       break;
     }
   }
@@ -332,12 +333,7 @@ void load_operators_getspec(WorkSession& s, Messages& m) {
   std::vector<SymmetryOperator> ops = read_scfs(file);
   check_capacity(file, symbol, static_cast<long long>(ops.size()), false, letter, s.system);
   add_lattice_centring(ops, letter, s.system);
-
-  const bool not_found = ops.empty() && !symbol.empty();
-  write_operator_table(in_current_folder("hall.txt"), ops);
-  s.lattice_letter = letter;
-  s.operators = std::move(ops);
-  if (not_found) m.error(s.symbol + " not found");
+  install_operators(s, m, std::move(ops), letter, "hall.txt");
 }
 
 }  // namespace vornax

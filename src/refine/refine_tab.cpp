@@ -14,6 +14,9 @@ namespace vornax {
 
 namespace {
 
+// The run takes its values as single-precision copies.
+bool fits_single(double v) { return std::isfinite(static_cast<float>(v)); }
+
 double half_if_theta(const WorkSession& s) { return s.angle_mode == AngleMode::Theta ? 0.5 : 1.0; }
 
 // Difference shown in the "After refinement" grid and summed by its deviation box.
@@ -45,16 +48,17 @@ std::optional<RefinementInput> collect_refine_inputs(WorkSession& s, const Refin
   r.cell = {static_cast<float>(s.cell.a),     static_cast<float>(s.cell.b),
             static_cast<float>(s.cell.c),     static_cast<float>(s.cell.alpha),
             static_cast<float>(s.cell.beta),  static_cast<float>(s.cell.gamma)};
-  // A wavelength that is not above 0 has no Bragg angles: refused like a typing error.
+  // A wavelength that is not above 0 has no Bragg angles, and one beyond the range of
+  // the single-precision copy cannot reach the refinement: refused like typing errors.
   const auto lambda = read_shown_number(in.lambda_text, s.wavelengths.lambda, 5);
-  if (!lambda || !(*lambda > 0)) {
+  if (!lambda || !(*lambda > 0) || !fits_single(*lambda)) {
     show_message(m, "Error on Lambda!");
     return std::nullopt;
   }
   s.wavelengths.lambda = *lambda;
   r.lambda = static_cast<float>(s.wavelengths.lambda);
   const auto shift = parse_typed(in.shift_text);
-  if (!shift) {
+  if (!shift || !fits_single(*shift)) {
     show_message(m, "Error on Angular Shift!");
     return std::nullopt;
   }
@@ -233,7 +237,9 @@ ShiftLabel shift_row_label(const WorkSession& s) {
 
 ParameterExchange change_param(WorkSession& s) {
   ParameterExchange x;
-  if (s.selected.empty()) return x;
+  // Without a successful run there are no refined values: adopting them would replace
+  // the cell by zeros.
+  if (s.selected.empty() || !s.results.refined) return x;
   const RefinementResults& r = s.results;
   s.refined_shift = r.zero_shift;
   s.wavelengths.lambda = r.lambda;
@@ -242,6 +248,8 @@ ParameterExchange change_param(WorkSession& s) {
   for (auto& p : s.measured.peaks)
     p.two_theta -= shift_correction(s.shift_mode, r.zero_shift, p.two_theta);
   s.selected.clear();
+  // Adopted: the emptied Refined boxes stay empty, and the peaks are not corrected twice.
+  s.results.refined = false;
   x.done = true;
   return x;
 }
@@ -254,6 +262,7 @@ ParameterExchange resto_param(WorkSession& s) {
   // purpose, stays applied.
   for (auto& p : s.measured.peaks) p.two_theta = p.two_theta_read + s.measured.zero_offset;
   s.selected.clear();
+  s.results.refined = false;
   x.done = true;
   return x;
 }

@@ -26,7 +26,8 @@ struct RefineInputs {
 
 // Collects the inputs of a run. Messages, and nothing changed or written, on:
 // "No selected reflections!", "Error on Lambda!" (also for a wavelength that is not
-// above 0), "Error on Angular Shift!", "Nb of selected reflections too low".
+// above 0), "Error on Angular Shift!", "Nb of selected reflections too low". A value
+// beyond the single-precision range counts as not a number.
 // On success the typed wavelength becomes the session's wavelength (a box that still
 // shows the session's wavelength as 8:5 keeps it unrounded) and s.results.npar is the
 // number of keys.
@@ -145,7 +146,9 @@ struct ParameterExchange {
 };
 
 // Use the refined values: shift, wavelength and cell from s.results; every measured
-// peak corrected by the refined shift; the selection emptied.
+// peak corrected by the refined shift; the selection emptied. Nothing is done without
+// pairs or without a successful refinement; afterwards the results count as adopted
+// (s.results.refined is cleared, as it is by resto_param).
 ParameterExchange change_param(WorkSession& s);
 // Restore: the initial cell, the shift 0, every measured peak back at its angle as
 // read (plus the diagram's zero offset); the selection emptied. The wavelength stays.

@@ -36,6 +36,30 @@ std::array<int, kSlotCount> refined_slots(const RefinementProblem& p) {
   return slots;
 }
 
+// The reciprocal cell as the observation equation uses it.
+struct ReciprocalTerms {
+  double as, bs, cs, ca, cb, cg;
+  explicit ReciprocalTerms(const std::array<double, 6>& r)
+      : as(r[0]), bs(r[1]), cs(r[2]), ca(std::cos(r[3])), cb(std::cos(r[4])), cg(std::cos(r[5])) {}
+  // 1/d²
+  double q(double h, double k, double l) const {
+    return h * h * as * as + k * k * bs * bs + l * l * cs * cs +
+           2 * (h * k * as * bs * cg + k * l * bs * cs * ca + l * h * cs * as * cb);
+  }
+};
+
+double sum_of_squares(const RefinementProblem& p) {
+  double sum = 0;
+  for (const auto& o : p.obs) sum += (o.theta_obs - o.theta_calc) * (o.theta_obs - o.theta_calc);
+  return sum;
+}
+
+// sum / (N - npar), the divisor kept at 1 or more for a problem not checked by the caller.
+double per_degree_of_freedom(const RefinementProblem& p, double sum) {
+  const int dof = p.count() - p.npar;
+  return sum / (dof > 0 ? dof : 1);
+}
+
 // Trace of the cycles in the program's own (French) words. Lines gather in memory and
 // reach the disk when the loop ends, whichever way it ends.
 struct Trace {
@@ -146,15 +170,11 @@ void apply_system_ties(RefinementProblem& p) {
 
 void compute_calculated_angles(RefinementProblem& p, Messages& messages) {
   apply_system_ties(p);
-  const auto& r = p.reciprocal;
-  const double as = r[0], bs = r[1], cs = r[2];
-  const double ca = std::cos(r[3]), cb = std::cos(r[4]), cg = std::cos(r[5]);
+  const ReciprocalTerms t(p.reciprocal);
   const double half_lambda = p.P[kSlotHalfLambda];
   const bool eccentricity = p.K[kSlotShift] == kKeyEccentricity;
   for (auto& o : p.obs) {
-    const double h = o.h, k = o.k, l = o.l;
-    const double Q = h * h * as * as + k * k * bs * bs + l * l * cs * cs +
-                     2 * (h * k * as * bs * cg + k * l * bs * cs * ca + l * h * cs * as * cb);
+    const double Q = t.q(o.h, o.k, o.l);
     if (Q < 1e-7) show_message(messages, "nb de cycles : " + std::to_string(p.cycles));
     const double d = 1.0 / std::sqrt(Q);
     const double theta_b = arc_sin(half_lambda / d);
@@ -166,8 +186,8 @@ void compute_design_matrix(RefinementProblem& p) {
   const auto masters = tie_masters(p.system);
   const auto slots = refined_slots(p);
   const auto& r = p.reciprocal;
-  const double as = r[0], bs = r[1], cs = r[2];
-  const double ca = std::cos(r[3]), cb = std::cos(r[4]), cg = std::cos(r[5]);
+  const ReciprocalTerms t(r);
+  const double as = t.as, bs = t.bs, cs = t.cs, ca = t.ca, cb = t.cb, cg = t.cg;
   const double sa = std::sin(r[3]), sb = std::sin(r[4]), sg = std::sin(r[5]);
   const double lp = p.P[kSlotHalfLambda];
   const bool eccentricity = p.K[kSlotShift] == kKeyEccentricity;
@@ -177,8 +197,7 @@ void compute_design_matrix(RefinementProblem& p) {
   for (size_t i = 0; i < p.obs.size(); ++i) {
     const auto& o = p.obs[i];
     const double h = o.h, k = o.k, l = o.l;
-    const double Q = h * h * as * as + k * k * bs * bs + l * l * cs * cs +
-                     2 * (h * k * as * bs * cg + k * l * bs * cs * ca + l * h * cs * as * cb);
+    const double Q = t.q(h, k, l);
     const double d = 1.0 / std::sqrt(Q);
     const double cos_b = std::sqrt(1.0 - Q * lp * lp);
     const double U = d * lp / cos_b;
@@ -192,7 +211,9 @@ void compute_design_matrix(RefinementProblem& p) {
     part[kSlotGammaStar] = -U * h * k * as * bs * sg;
     part[kSlotShift] = eccentricity ? std::cos(o.theta_obs) : 1.0;
     part[kSlotHalfLambda] = 1.0 / (d * cos_b);
-    // A tied slot follows its master, so the master's column gathers both partials.
+    // Chain rule through the ties: a tied slot follows its master, so the master's
+    // column gathers the partials of every slot tied to it. With the master's partial
+    // alone the cycles would settle away from the least-squares minimum.
     std::array<double, kSlotCount> total = part;
     for (int s = 0; s < 6; ++s) total[s] = 0.0;
     for (int s = 0; s < 6; ++s) total[masters[s]] += part[s];
@@ -206,10 +227,7 @@ void compute_design_matrix(RefinementProblem& p) {
 }
 
 double residual_of(const RefinementProblem& p) {
-  double sum = 0;
-  for (const auto& o : p.obs) sum += (o.theta_obs - o.theta_calc) * (o.theta_obs - o.theta_calc);
-  const int dof = p.count() - p.npar;
-  return std::sqrt(sum / (dof > 0 ? dof : 1));
+  return std::sqrt(per_degree_of_freedom(p, sum_of_squares(p)));
 }
 
 CycleOutcome refine_cycles(RefinementProblem& p, const std::filesystem::path& trace_path,
@@ -401,10 +419,7 @@ std::array<double, 3> angle_derivatives(const std::array<double, 6>& r, int i,
 }  // namespace
 
 void compute_errors(RefinementProblem& p) {
-  const int dof = p.count() - p.npar;
-  double sum = 0;
-  for (const auto& o : p.obs) sum += (o.theta_obs - o.theta_calc) * (o.theta_obs - o.theta_calc);
-  const double s2 = sum / (dof > 0 ? dof : 1);
+  const double s2 = per_degree_of_freedom(p, sum_of_squares(p));
   p.residual = std::sqrt(s2);
 
   p.S = {};
@@ -478,16 +493,19 @@ RefinementRun run_refinement(RefinementProblem problem, const std::filesystem::p
   const auto trace = folder / kRefineTraceFile;
   const bool wavelength = p.K[kSlotHalfLambda] == kKeyRefined;
   double lambda_error = 0;
+  CycleOutcome out;
   if (wavelength) {
     run.wavelength_stage = true;
-    const CycleOutcome first = refine_wavelength_alone(p, trace, messages, lambda_error);
-    if (first.singular) {
+    out = refine_wavelength_alone(p, trace, messages, lambda_error);
+    if (out.singular) {
       run.failed = true;
       report.save(folder / kRefineReportFile);
       return run;
     }
   }
-  const CycleOutcome out = refine_cycles(p, trace, messages);
+  // Refining the wavelength alone leaves nothing for the second stage; its empty
+  // trace would replace that of the wavelength fit.
+  if (!wavelength || p.npar > 0) out = refine_cycles(p, trace, messages);
   run.converged = out.converged;
   run.diverging = out.diverging;
   if (out.singular) {

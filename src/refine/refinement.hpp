@@ -118,7 +118,7 @@ void compute_design_matrix(RefinementProblem& p);
 // sqrt(sum (θ_obs - θ_calc)² / (N - npar)), radians.
 double residual_of(const RefinementProblem& p);
 
-// The cycle loop; rewrites the trace file (empty path: no trace). Returns true when the
+// The cycle loop; rewrites the trace file (empty path: no trace). `singular`: the
 // normal matrix was singular ("Singular Matrix" shown).
 struct CycleOutcome {
   bool singular = false;
@@ -143,7 +143,8 @@ void compute_errors(RefinementProblem& p);
 double compute_volume_error(const RefinementProblem& p);
 
 // The whole run: load `folder`/vornax.inp, refine, write `folder`/vornax.out and
-// `folder`/mouchard. Throws FileError on input/output failures.
+// `folder`/mouchard. With the wavelength alone keyed there is no second stage, so the
+// trace stays that of the wavelength fit. Throws FileError on input/output failures.
 RefinementRun run_refinement(const std::filesystem::path& folder, Messages& messages);
 
 // The same on a problem already loaded (the files still go to `folder`).

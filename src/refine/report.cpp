@@ -1,5 +1,6 @@
 #include "refine/report.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <ctime>
 
@@ -28,6 +29,17 @@ std::string values_line(const RefinementProblem& p) {
 double correction_of(const RefinementProblem& p, const RefinementObservation& o) {
   return p.K[kSlotShift] == kKeyEccentricity ? p.P[kSlotShift] * std::cos(o.theta_obs)
                                              : p.P[kSlotShift];
+}
+
+// Index of the line that opens the final block, or lines.size() when there is none.
+// The search starts below the title (line 4), which is the user's file name and could
+// hold the words too.
+constexpr size_t kReportHeadLines = 5;
+
+size_t final_block_index(const std::vector<std::string>& lines) {
+  size_t i = kReportHeadLines;
+  while (i < lines.size() && lines[i].find("Final values") == std::string::npos) ++i;
+  return std::min(i, lines.size());
 }
 
 // One CR LF-free line of whitespace-separated numbers, as the program reads them back.
@@ -136,8 +148,7 @@ void report_final_part(TextFile& out, const RefinementProblem& p, bool wavelengt
 
 std::optional<ReportResults> read_report_results(const std::vector<std::string>& lines,
                                                  int pairs) {
-  size_t i = 0;
-  while (i < lines.size() && lines[i].find("Final values") == std::string::npos) ++i;
+  size_t i = final_block_index(lines);
   if (i >= lines.size()) return std::nullopt;
   i += 3;  // past the heading, its underline and the column names
   ReportResults r;
@@ -189,8 +200,7 @@ std::vector<std::string> excel_text(const std::vector<std::string>& report, int 
   for (double k : split_numbers(line_at(9))) keys += format_fixed(k, 5, 0) + "\t";
   out.push_back(keys);
 
-  size_t f = 0;
-  while (f < report.size() && report[f].find("Final values") == std::string::npos) ++f;
+  const size_t f = final_block_index(report);
   if (f >= report.size()) return out;  // a failed run: the report has no final block
   out.push_back(report[f] + "\t");
   out.push_back(header + names[8] + "\t");

@@ -67,8 +67,8 @@ struct ReportResults {
   std::vector<Line> lines;  // the final table, as many as asked for
 };
 
-// Reads the final block of vornax.out: the first line holding "Final values", two more
-// lines, the values, the errors, four lines, then `pairs` table lines. Returns nothing
+// Reads the final block of vornax.out: the first line below the title holding "Final
+// values", two more lines, the values, the errors, four lines, then `pairs` table lines. Returns nothing
 // when the file has no final block or a line does not hold its numbers.
 std::optional<ReportResults> read_report_results(const std::vector<std::string>& lines, int pairs);
 

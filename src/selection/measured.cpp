@@ -15,14 +15,6 @@ const char* angle_header(const WorkSession& s) {
   return s.angle_mode == AngleMode::Theta ? "Theta" : "2Theta";
 }
 
-GridText empty_grid(std::vector<int> widths, int row_count) {
-  GridText g;
-  g.widths = std::move(widths);
-  g.rows.assign(static_cast<size_t>(std::max(row_count, 1)),
-                std::vector<std::string>(g.widths.size()));
-  return g;
-}
-
 std::string angle_text_7_3(const WorkSession& s, double two_theta) {
   return format_fixed(angle_for_display(s, two_theta), 7, 3);
 }
@@ -30,6 +22,16 @@ std::string angle_text_7_3(const WorkSession& s, double two_theta) {
 std::string area_text(double area) { return format_fixed(area, 8, 0); }
 
 }  // namespace
+
+GridText empty_grid_text(std::vector<int> widths, std::vector<int> chars, int row_count) {
+  GridText g;
+  g.widths = std::move(widths);
+  g.chars = std::move(chars);
+  g.chars.resize(g.widths.size());
+  g.rows.assign(static_cast<size_t>(std::max(row_count, 1)),
+                std::vector<std::string>(g.widths.size()));
+  return g;
+}
 
 double measured_d_spacing(double two_theta, double lambda) {
   return lambda / (2.0 * std::sin(two_theta * kMeasuredHalfDegToRad));
@@ -40,7 +42,8 @@ std::string hkl_text(int h, int k, int l) {
 }
 
 GridText prepare_measured_grid(const WorkSession& s, int row_count) {
-  GridText g = empty_grid({52, 52, 43, 20}, row_count);
+  // Angle 7:3, d 8:4 (7:3 while typing), area 8:0, number up to 500.
+  GridText g = empty_grid_text({52, 52, 43, 20}, {7, 8, 8, 3}, row_count);
   g.rows[0] = {angle_header(s), "Dhkl", "Area", "Nb."};
   return g;
 }
@@ -93,9 +96,11 @@ MeasuredScan theta_to_dhkl(const std::vector<MeasuredGridRow>& rows,
     }
 
     auto value = parse_typed(angle);
-    // An angle outside 0..180 degrees 2θ has no d-spacing; refuse it like a typing error.
-    double two_theta = value ? angle_from_entry(s, *value) : 0;
-    if (!value || two_theta <= 0 || two_theta >= 180) {
+    // An angle outside 0..180 degrees 2θ, or so close to 0 that its d-spacing is
+    // infinite, has no d-spacing; refuse it like a typing error.
+    const double two_theta = value ? angle_from_entry(s, *value) : 0;
+    if (!value || two_theta <= 0 || two_theta >= 180 ||
+        !std::isfinite(measured_d_spacing(two_theta, *lambda))) {
       m.error(row_error);
       return scan;
     }
@@ -156,7 +161,7 @@ std::string lambda_box_text(const WorkSession& s) {
 
 GridText show_measured_for_selection(const WorkSession& s) {
   const int count = s.measured_count();
-  GridText g = empty_grid({24, 49, 49}, std::max(count + 1, kSelectionListMinRows));
+  GridText g = empty_grid_text({24, 49, 49}, {3, 8, 8}, std::max(count + 1, kSelectionListMinRows));
   g.rows[0] = {"Nb", "Dhkl", angle_header(s)};
   const double lambda = s.wavelengths.lambda;
   for (int n = 1; n <= count; ++n) {
@@ -171,7 +176,7 @@ GridText show_measured_for_selection(const WorkSession& s) {
 
 GridText show_calculated_for_selection(const WorkSession& s) {
   const int count = s.allowed_count();
-  GridText g = empty_grid({70, 49, 49}, std::max(count + 1, kSelectionListMinRows));
+  GridText g = empty_grid_text({70, 49, 49}, {9, 7, 8}, std::max(count + 1, kSelectionListMinRows));
   g.rows[0] = {"h   k   l", "Dhkl", angle_header(s)};
   for (int n = 1; n <= count; ++n) {
     const CalculatedReflection& c = s.allowed[static_cast<size_t>(n - 1)];

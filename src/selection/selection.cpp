@@ -70,9 +70,7 @@ void sort_selected_by_angle(WorkSession& s) {
 
 GridText show_selected_list(const WorkSession& s) {
   const int count = s.selected_count();
-  GridText g;
-  g.widths = {25, 46, 46, 46, 46};
-  g.rows.assign(static_cast<size_t>(count + 2), std::vector<std::string>(5));
+  GridText g = empty_grid_text({25, 46, 46, 46, 46}, {3, 9, 8, 8, 8}, count + 2);
   const bool theta = s.angle_mode == AngleMode::Theta;
   g.rows[0] = {"Nb.", "h   k   l", theta ? "T Obs" : "2T Obs", theta ? "T Calc" : "2T Calc",
                "Diff."};

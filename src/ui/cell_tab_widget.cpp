@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -38,10 +39,14 @@ const char* kFieldNames[9] = {"edit_a",      "edit_b",    "edit_c",
                               "edit_lambda", "edit_range_min", "edit_range_max"};
 const char* kFieldLabels[9] = {"a", "b", "c", "α", "β", "γ", "λ", "2θ min", "2θ max"};
 
+QString range_label(AngleMode mode, int i) {
+  return QString(mode == AngleMode::Theta ? "θ %1" : "2θ %1").arg(i == 0 ? "min" : "max");
+}
+
 }  // namespace
 
 CellTabWidget::CellTabWidget(WorkSession& s, Messages& m, QWidget* parent)
-    : QWidget(parent), s_(s), m_(m) {
+    : QWidget(parent), s_(s), m_(m), fields_mode_(s.angle_mode) {
   build();
 }
 
@@ -78,10 +83,16 @@ void CellTabWidget::build() {
     e->setMaximumWidth(110);
     fields_[static_cast<size_t>(i)] = e;
     int row = i < 6 ? i : i + 1;
-    grid->addWidget(new QLabel(kFieldLabels[i], entry), row, 0);
+    auto* label = new QLabel(kFieldLabels[i], entry);
+    if (i >= 7) {
+      range_labels_[static_cast<size_t>(i - 7)] = label;
+      label->setText(range_label(s_.angle_mode, i - 7));
+    }
+    grid->addWidget(label, row, 0);
     grid->addWidget(e, row, 1);
   }
   grid->addWidget(new QLabel(" ", entry), 6, 0);
+  // Only the a and alpha fields react to entering and leaving.
   fields_[0]->installEventFilter(this);
   fields_[3]->installEventFilter(this);
 
@@ -129,13 +140,26 @@ void CellTabWidget::build() {
   right->addWidget(grid_);
   top->addLayout(right, 3);
 
-  connect(systems_, &QListWidget::itemClicked, this, [this] { on_system_clicked(); });
-  connect(hm_, &QListWidget::itemClicked, this, [this] { on_hm_clicked(); });
-  connect(getspec_, &QListWidget::itemClicked, this, [this] { on_getspec_clicked(); });
+  connect_list(systems_, &CellTabWidget::on_system_clicked);
+  connect_list(hm_, &CellTabWidget::on_hm_clicked);
+  connect_list(getspec_, &CellTabWidget::on_getspec_clicked);
   connect(calc_, &QPushButton::clicked, this, [this] { on_calc(); });
   connect(toggle_, &QPushButton::clicked, this, [this] { on_toggle(); });
   connect(print_, &QPushButton::clicked, this, [this] { on_print(); });
   clear_calculated_grid();
+}
+
+void CellTabWidget::connect_list(QListWidget* list, void (CellTabWidget::*choose)(int)) {
+  list->viewport()->installEventFilter(this);
+  connect(list, &QListWidget::itemClicked, this, [this, list, choose](QListWidgetItem* item) {
+    if (!updating_) (this->*choose)(list->row(item));
+  });
+  // The arrow keys choose an entry as a click does. A mouse press moves the current row
+  // too, but that choice is made by the click when the button comes up.
+  connect(list, &QListWidget::currentRowChanged, this, [this, list, choose](int row) {
+    if (updating_ || mouse_in_list_ || row < 0 || !list->item(row)->isSelected()) return;
+    (this->*choose)(row);
+  });
 }
 
 void CellTabWidget::pull_fields() {
@@ -172,11 +196,7 @@ void CellTabWidget::push_fields() {
     fields_[i]->setReadOnly(tab_.tied[i]);
     fields_[i]->setStyleSheet(tab_.tied[i] ? "background-color: silver;" : "background-color: white;");
   }
-  if (tab_.system_index >= 0) {
-    systems_->setCurrentRow(tab_.system_index);
-  } else {
-    systems_->clearSelection();
-  }
+  systems_->setCurrentRow(tab_.system_index);
   mirror_list(hm_, tab_.hm_list, tab_.hm_selected);
   mirror_list(getspec_, tab_.getspec_list, tab_.getspec_selected);
   grid_title_->setText(q(tab_.grid_title));
@@ -184,18 +204,28 @@ void CellTabWidget::push_fields() {
   updating_ = false;
 }
 
-void CellTabWidget::on_system_clicked() {
+void CellTabWidget::on_system_clicked(int row) {
   pull_fields();
+  const std::string former_system = s_.system;
+  CellTab former = tab_;
+  former.system_index = system_index(former_system);
+  tab_.system_index = row;
   s_.system = system_code_from_entry(tab_.system_entry());
   try {
     fill_getspec_list(s_, tab_);
     fill_hm_list(s_, tab_);
+    keep_selection_of_kind(s_, tab_);
   } catch (const CatalogueMissing& e) {
     m_.error(e.message);
     emit fatalError();
     return;
   } catch (const FileError& e) {
+    // Without its operator file the system cannot be used: everything stays as it was.
+    s_.system = former_system;
+    tab_ = former;
+    push_fields();
     m_.error(e.what());
+    return;
   }
   apply_system_layout(s_, tab_);
   push_fields();
@@ -216,19 +246,17 @@ void CellTabWidget::run_command(const std::function<CalcOutcome()>& command) {
   push_fields();
   emit currentValuesChanged();
   if (out.show_cell_tab) emit showRequested();
-  fill_grid();
+  // The grid shows the lists as the command left them, under the title the command set
+  // ("Calc. diagram (file)" after a recalculation).
+  show_grid(calculated_grid(s_));
   emit calculated();
 }
 
-void CellTabWidget::on_hm_clicked() {
-  if (updating_) return;
-  const int row = hm_->currentRow();
+void CellTabWidget::on_hm_clicked(int row) {
   run_command([&] { return select_group_hm(s_, tab_, row, m_); });
 }
 
-void CellTabWidget::on_getspec_clicked() {
-  if (updating_) return;
-  const int row = getspec_->currentRow();
+void CellTabWidget::on_getspec_clicked(int row) {
   run_command([&] { return select_group_getspec(s_, tab_, row, m_); });
 }
 
@@ -241,13 +269,15 @@ void CellTabWidget::recalculate() {
 }
 
 void CellTabWidget::on_toggle() {
-  bool want_up = toggle_->isChecked();
+  const bool want_up = toggle_->isChecked();  // checked = forbidden lines shown
+  bool up = false;
   {
     HourGlass wait;
-    toggle_forbidden(s_, want_up, m_);
+    up = toggle_forbidden(s_, want_up, m_);
   }
-  toggle_->setChecked(s_.show_forbidden);
-  fill_grid();
+  toggle_->setChecked(up);
+  if (s_.allowed.empty()) return;  // nothing calculated: the toggle only goes back down
+  show_grid(fill_calculated_grid(s_, tab_));
   emit calculated();
 }
 
@@ -256,8 +286,7 @@ void CellTabWidget::on_print() {
   if (path) emit reportRequested(q(path->string()));
 }
 
-void CellTabWidget::fill_grid() {
-  auto g = fill_calculated_grid(s_, tab_);
+void CellTabWidget::show_grid(const CalculatedGrid& g) {
   grid_title_->setText(q(tab_.grid_title));
   grid_->clearContents();
   grid_->setRowCount(g.row_count());
@@ -277,7 +306,9 @@ void CellTabWidget::fill_grid() {
 void CellTabWidget::clear_calculated_grid() {
   grid_->clearContents();
   grid_->setRowCount(15);
-  const auto g = calculated_grid(WorkSession{});
+  WorkSession none;  // the headers only, for the angle mode shown
+  none.angle_mode = s_.angle_mode;
+  const auto g = calculated_grid(none);
   for (int c = 0; c < 3; ++c) {
     auto* item = new QTableWidgetItem(q(g.rows[0][static_cast<size_t>(c)]));
     item->setTextAlignment(Qt::AlignCenter);
@@ -286,44 +317,74 @@ void CellTabWidget::clear_calculated_grid() {
 }
 
 void CellTabWidget::redisplay() {
-  // Range fields follow the angle mode; the stored values never change.
-  if (s_.range_max != 0 || s_.range_min != 0) {
-    tab_.fields[7] = format_fixed(angle_for_display(s_, s_.range_min), 8, 2);
-    tab_.fields[8] = format_fixed(angle_for_display(s_, s_.range_max), 8, 2);
-    fields_[7]->setText(q(tab_.fields[7]));
-    fields_[8]->setText(q(tab_.fields[8]));
+  // The range fields follow the angle mode, whether they show the stored range or a range
+  // typed and not read yet; the stored values never change.
+  if (fields_mode_ != s_.angle_mode) {
+    const double stored[2] = {s_.range_min, s_.range_max};
+    for (size_t i = 0; i < 2; ++i) {
+      tab_.fields[7 + i] = range_text_for_mode(str(fields_[7 + i]->text()), stored[i],
+                                               fields_mode_, s_.angle_mode);
+      fields_[7 + i]->setText(q(tab_.fields[7 + i]));
+      range_labels_[i]->setText(range_label(s_.angle_mode, static_cast<int>(i)));
+    }
+    fields_mode_ = s_.angle_mode;
   }
   if (s_.allowed.empty()) clear_calculated_grid();
-  else fill_grid();
+  else show_grid(fill_calculated_grid(s_, tab_));
+}
+
+void CellTabWidget::set_numero() {
+  // A new cell is being typed: what was calculated from the old one goes.
+  pull_fields();
+  s_.cell_file_name.clear();
+  tab_.grid_title = "Calculated diagram";
+  clear_calculated_grid();
+  apply_system_layout(s_, tab_);
+  push_fields();
+  emit fieldEntered();
+}
+
+void CellTabWidget::verify_field(QLineEdit* edit, int field) {
+  const std::string text = str(edit->text());
+  // The focus goes back into a faulty field before the message, so that the box hands it
+  // back there; meanwhile no field is entered or left, so that two faulty fields cannot
+  // keep sending the focus to each other.
+  updating_ = true;
+  if (!parse_typed(text)) edit->setFocus(Qt::OtherFocusReason);
+  const auto r = verification(s_, field, text, m_);
+  updating_ = false;
+  if (!r.ok) return;
+  for (size_t i = 0; i < 6; ++i)
+    if (r.copies[i]) {
+      tab_.fields[i] = *r.copies[i];
+      fields_[i]->setText(q(*r.copies[i]));
+    }
 }
 
 bool CellTabWidget::eventFilter(QObject* obj, QEvent* ev) {
-  if (updating_ || (obj != fields_[0] && obj != fields_[3])) return QWidget::eventFilter(obj, ev);
-  const int field = obj == fields_[0] ? kFieldA : kFieldAlpha;
-  if (ev->type() == QEvent::FocusIn) {
-    // set_numero: a new cell is being typed; what was calculated from the old one goes.
-    pull_fields();
-    s_.cell_file_name.clear();
-    tab_.grid_title = "Calculated diagram";
-    clear_calculated_grid();
-    apply_system_layout(s_, tab_);
-    push_fields();
-    emit fieldEntered();
-  } else if (ev->type() == QEvent::FocusOut) {
-    auto* edit = static_cast<QLineEdit*>(obj);
-    updating_ = true;
-    auto r = verification(s_, field, str(edit->text()), m_);
-    updating_ = false;
-    if (!r.ok) {
-      edit->setFocus();
-      return false;
-    }
-    for (size_t i = 0; i < 6; ++i)
-      if (r.copies[i]) {
-        tab_.fields[i] = *r.copies[i];
-        fields_[i]->setText(q(*r.copies[i]));
-      }
+  if (obj == systems_->viewport() || obj == hm_->viewport() || obj == getspec_->viewport()) {
+    if (ev->type() == QEvent::MouseButtonPress || ev->type() == QEvent::MouseButtonDblClick)
+      mouse_in_list_ = true;
+    else if (ev->type() == QEvent::MouseButtonRelease)
+      mouse_in_list_ = false;
+    return QWidget::eventFilter(obj, ev);
   }
+  if (updating_ || (obj != fields_[0] && obj != fields_[3]) ||
+      (ev->type() != QEvent::FocusIn && ev->type() != QEvent::FocusOut))
+    return QWidget::eventFilter(obj, ev);
+  // Entering and leaving a field means moving between the window's controls. Another
+  // window, a menu or a message box taking the focus for a while is neither: coming back
+  // from the menu that loaded a cell must not clear what that cell calculated.
+  switch (static_cast<QFocusEvent*>(ev)->reason()) {
+    case Qt::ActiveWindowFocusReason:
+    case Qt::PopupFocusReason:
+    case Qt::MenuBarFocusReason:
+      return QWidget::eventFilter(obj, ev);
+    default:
+      break;
+  }
+  if (ev->type() == QEvent::FocusIn) set_numero();
+  else verify_field(static_cast<QLineEdit*>(obj), obj == fields_[0] ? kFieldA : kFieldAlpha);
   return QWidget::eventFilter(obj, ev);
 }
 

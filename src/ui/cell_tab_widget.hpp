@@ -60,14 +60,19 @@ class CellTabWidget : public QWidget {
   void build();
   void pull_fields();   // widgets -> model
   void push_fields();   // model -> widgets
-  void on_system_clicked();
-  void on_hm_clicked();
-  void on_getspec_clicked();
+  // A list entry chosen by a click or by the arrow keys runs `choose` with its row.
+  void connect_list(QListWidget* list, void (CellTabWidget::*choose)(int));
+  void on_system_clicked(int row);
+  void on_hm_clicked(int row);
+  void on_getspec_clicked(int row);
   void on_calc();
   void on_toggle();
   void on_print();
-  void fill_grid();
+  // The grid's rows; the title label shows tab_.grid_title.
+  void show_grid(const CalculatedGrid& g);
   void run_command(const std::function<CalcOutcome()>& command);
+  void set_numero();                          // entering a or alpha
+  void verify_field(QLineEdit* edit, int field);  // leaving it
   bool eventFilter(QObject* obj, QEvent* ev) override;
 
   WorkSession& s_;
@@ -82,7 +87,10 @@ class CellTabWidget : public QWidget {
   QPushButton* print_ = nullptr;
   QTableWidget* grid_ = nullptr;
   QLabel* grid_title_ = nullptr;
-  bool updating_ = false;
+  std::array<QLabel*, 2> range_labels_{};
+  AngleMode fields_mode_;       // the angle mode the range fields are shown in
+  bool updating_ = false;       // the window itself is changing widgets or the focus
+  bool mouse_in_list_ = false;  // a mouse button went down in one of the lists
 };
 
 }  // namespace vornax

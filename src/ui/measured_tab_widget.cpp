@@ -67,9 +67,9 @@ void MeasuredTabWidget::build() {
   grid_ = new QTableWidget(panel_);
   grid_->setObjectName("grid_measured");
   setup_table(grid_, true);
+  keep_columns_in_view(grid_, true);
   grid_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                          QAbstractItemView::AnyKeyPressed);
-  grid_->setMinimumWidth(300);
   panel_layout->addWidget(title_);
   panel_layout->addWidget(grid_, 1);
   panel_->setVisible(false);
@@ -107,30 +107,44 @@ void MeasuredTabWidget::relabel() {
   updating_ = false;
 }
 
+bool MeasuredTabWidget::show_list() {
+  auto shown = show_measured_list(s_);
+  if (!shown) return false;
+  show_grid(shown->grid);
+  if (lambda_) lambda_->setText(qstr(shown->lambda_text));
+  return true;
+}
+
+void MeasuredTabWidget::show_empty_grid() {
+  show_grid(prepare_measured_grid(s_, std::max(grid_->rowCount() + 1, kMeasuredGridMinRows)));
+}
+
 void MeasuredTabWidget::redisplay() {
   relabel();
   updating_ = true;
-  if (auto shown = show_measured_list(s_)) {
-    show_grid(shown->grid);
-    if (lambda_) lambda_->setText(qstr(shown->lambda_text));
+  if (show_list())
     panel_->setVisible(true);
-  } else {
-    show_grid(prepare_measured_grid(s_, std::max(grid_->rowCount() + 1,
-                                                         kMeasuredGridMinRows)));
-  }
+  else
+    show_empty_grid();
   updating_ = false;
 }
 
 void MeasuredTabWidget::enter_refl_keyb() {
   s_.measured.zero_offset = 0;
+  // The grid is read back into the list on the next move between cells: an emptied
+  // grid would silently drop the peaks already there (read from a file, say), so they
+  // stay shown and the new angles go into the blank rows below them.
   updating_ = true;
-  show_grid(prepare_measured_grid(s_, std::max(grid_->rowCount() + 1,
-                                                       kMeasuredGridMinRows)));
+  if (!show_list()) show_empty_grid();
   updating_ = false;
+  show_entry_panel();
+  grid_->setFocus();
+}
+
+void MeasuredTabWidget::show_entry_panel() {
   panel_->setVisible(true);
   erase_->setVisible(true);
   save_->setVisible(true);
-  grid_->setFocus();
 }
 
 void MeasuredTabWidget::theta_to_dhkl() {
@@ -152,12 +166,7 @@ void MeasuredTabWidget::theta_to_dhkl() {
     if (row.number)
       if (QTableWidgetItem* it = grid_->item(r, 3)) it->setText(qstr(*row.number));
   }
-  if (scan.ok) {
-    if (auto shown = show_measured_list(s_)) {
-      show_grid(shown->grid);
-      if (lambda_) lambda_->setText(qstr(shown->lambda_text));
-    }
-  }
+  if (scan.ok) show_list();
   updating_ = false;
   if (scan.ok) emit measuredChanged();
 }

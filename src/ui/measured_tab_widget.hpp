@@ -27,12 +27,18 @@ class MeasuredTabWidget : public QWidget {
   void redisplay();
   QTableWidget* grid() const;
 
-  // "Keyboard": zero offset 0, an empty grid, the grid panel and "Erase"/"Save" shown.
+  // "Keyboard": zero offset 0, the grid (empty, or showing the peaks already in the
+  // list), the grid panel and "Erase"/"Save" shown.
   void enter_refl_keyb();
   // Re-reads the whole grid into the measured list (every move between cells).
   void theta_to_dhkl();
 
+  // The grid panel and the "Erase" and "Save" buttons, as "Keyboard" and "File" show them.
+  void show_entry_panel();
+
   QPushButton* keyboard_button() const { return keyboard_; }
+  QPushButton* file_button() const { return file_; }
+  QPushButton* save_button() const { return save_; }
   QWidget* grid_panel() const { return panel_; }
 
  signals:
@@ -45,6 +51,10 @@ class MeasuredTabWidget : public QWidget {
   void build();
   void relabel();
   void show_grid(const GridText& g);
+  // The sorted list and the wavelength box; false (nothing shown) when the list is empty.
+  bool show_list();
+  // The grid emptied, its row count kept (at least the minimum).
+  void show_empty_grid();
   void change_angles(AngleMode mode);
 
   WorkSession& s_;

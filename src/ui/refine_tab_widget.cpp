@@ -18,6 +18,7 @@
 
 #include "core/paths.hpp"
 #include "core/text_file.hpp"
+#include "refine/least_squares.hpp"
 #include "refine/refine_tab.hpp"
 #include "ui/grid_text_table.hpp"
 #include "ui/printing.hpp"
@@ -334,9 +335,10 @@ void RefineTabWidget::go_affinement() {
     return;
   }
   QApplication::restoreOverrideCursor();
-  if (out.status == RefineStatus::NotStarted) return;
-  // The typed wavelength is now the session's.
+  // The typed wavelength is the session's from the moment it was read, even when a
+  // later input stopped the run.
   emit currentValuesChanged();
+  if (out.status == RefineStatus::NotStarted) return;
   show_before_grid();
   if (out.status == RefineStatus::Refined) {
     show_after_grid();
@@ -390,7 +392,7 @@ void RefineTabWidget::Impression_resultats() {
 
 void RefineTabWidget::transfert_excel() {
   if (!report_exists()) {
-    m_.error("No results");
+    show_message(m_, "No results");
     return;
   }
   emit excelRequested();

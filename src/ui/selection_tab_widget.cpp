@@ -1,8 +1,9 @@
 #include "ui/selection_tab_widget.hpp"
 
 #include <QButtonGroup>
+#include <QFontMetrics>
 #include <QGridLayout>
-#include <QGroupBox>
+#include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,21 +15,13 @@
 #include "selection/measured.hpp"
 #include "selection/selection.hpp"
 #include "ui/grid_text_table.hpp"
+#include "ui/widget_helpers.hpp"
 
 namespace vornax {
 
 namespace {
 const QColor kSilver(192, 192, 192);
 const QColor kCurrentPeak(0, 255, 255);
-
-QPushButton* make_button(QWidget* parent, const char* caption, const char* name,
-                         const char* hint, bool enabled) {
-  auto* b = new QPushButton(QString::fromUtf8(caption), parent);
-  b->setObjectName(QString::fromUtf8(name));
-  b->setToolTip(QString::fromUtf8(hint));
-  b->setEnabled(enabled);
-  return b;
-}
 
 QWidget* titled(QWidget* parent, const char* title, const char* label_name, QTableWidget* grid) {
   auto* box = new QWidget(parent);
@@ -65,70 +58,87 @@ QLineEdit* SelectionTabWidget::tolerance_box() const { return tolerance_; }
 
 void SelectionTabWidget::build() {
   setObjectName("tab_selection");
+  // Tight margins: the three grids and the commands share the main window's width.
   auto* layout = new QHBoxLayout(this);
+  layout->setContentsMargins(4, 4, 4, 4);
+  layout->setSpacing(4);
 
   measured_ = new QTableWidget(this);
   measured_->setObjectName("grid_measured_selection");
   setup_table(measured_, false);
-  measured_->setMinimumWidth(220);
   calculated_ = new QTableWidget(this);
   calculated_->setObjectName("grid_calculated_selection");
   setup_table(calculated_, false);
-  calculated_->setMinimumWidth(290);
+  // The two lists keep the width of their columns; the selected list takes the rest.
+  keep_columns_in_view(measured_, true);
+  keep_columns_in_view(calculated_, true);
   layout->addWidget(titled(this, "Observed reflections", "label_measured_selection", measured_));
   layout->addWidget(
       titled(this, "Calculated reflections", "label_calculated_selection", calculated_));
 
-  auto* commands = new QVBoxLayout;
+  auto* commands_box = new QWidget(this);
+  commands_box->setObjectName("panel_selection_commands");
+  auto* commands = new QVBoxLayout(commands_box);
+  commands->setContentsMargins(0, 0, 0, 0);
   auto* tol = new QGridLayout;
-  auto* tol_label = new QLabel("tolerance", this);
+  auto* tol_label = new QLabel("tolerance", commands_box);
   tol_label->setObjectName("label_tolerance");
-  tolerance_ = new QLineEdit(this);
+  tolerance_ = new QLineEdit(commands_box);
   tolerance_->setObjectName("edit_tolerance");
-  tolerance_->setMaximumWidth(70);
+  tolerance_->setFixedWidth(QFontMetrics(tolerance_->font()).horizontalAdvance("0.0000") + 12);
   tolerance_->setText(qstr(tolerance_box_text(s_.tolerance)));
-  tolerance_unit_ = new QLabel(this);
+  tolerance_unit_ = new QLabel(commands_box);
   tolerance_unit_->setObjectName("label_tolerance_unit");
   tol->addWidget(tol_label, 0, 0, 1, 2);
   tol->addWidget(tolerance_, 1, 0);
   tol->addWidget(tolerance_unit_, 1, 1);
   commands->addLayout(tol);
 
-  auto_sel_ = make_button(this, "Auto Sel.", "button_auto_sel", "Atomatic selection", true);
+  auto_sel_ = make_button(commands_box, "Auto Sel.", "button_auto_sel", "Atomatic selection");
   commands->addWidget(auto_sel_);
   // The manual editing of the selection and the indexed lists come with their own
   // features; until then their commands are shown but cannot be used.
-  commands->addWidget(make_button(this, "Delete", "button_delete_selection",
+  commands->addWidget(make_button(commands_box, "Delete", "button_delete_selection",
                                   "Delete all the selected reflections", false));
-  commands->addWidget(make_button(this, "Save ", "button_save_selection",
+  commands->addWidget(make_button(commands_box, "Save ", "button_save_selection",
                                   "Save the selected reflections in an indexed list file", false));
-  commands->addWidget(make_button(this, "Add/Modif", "button_add_modif",
+  commands->addWidget(make_button(commands_box, "Add/Modif", "button_add_modif",
                                   "Add/Modif reflections data and indices", false));
-  commands->addWidget(make_button(this, "Restore", "button_restore_selection",
+  commands->addWidget(make_button(commands_box, "Restore", "button_restore_selection",
                                   "Restore the indexed reflections", false));
   commands->addWidget(
-      make_button(this, "Merge", "button_merge_list", "Merge an indexed list", false));
+      make_button(commands_box, "Merge", "button_merge_list", "Merge an indexed list", false));
 
-  auto* mouse = new QGroupBox("Mouse Selection", this);
+  // The caption sits above a frame rather than in a group box's border, which would
+  // need a wider column.
+  auto* mouse = new QWidget(commands_box);
   mouse->setObjectName("group_mouse_selection");
   mouse->setToolTip("Select the indexation mode by mouse");
   mouse->setEnabled(false);
-  auto* mouse_layout = new QVBoxLayout(mouse);
+  auto* mouse_outer = new QVBoxLayout(mouse);
+  mouse_outer->setContentsMargins(0, 4, 0, 0);
+  mouse_outer->setSpacing(2);
+  mouse_outer->addWidget(new QLabel("Mouse Selection", mouse));
+  auto* frame = new QFrame(mouse);
+  frame->setFrameShape(QFrame::StyledPanel);
+  auto* mouse_layout = new QVBoxLayout(frame);
+  mouse_layout->setContentsMargins(6, 4, 4, 4);
   mouse_mode_ = new QButtonGroup(this);
   for (int i = 1; i <= 3; ++i) {
-    auto* rb = new QRadioButton(QString("Mode %1").arg(i), mouse);
+    auto* rb = new QRadioButton(QString("Mode %1").arg(i), frame);
     rb->setObjectName(QString("radio_mouse_mode%1").arg(i));
     mouse_mode_->addButton(rb, i);
     mouse_layout->addWidget(rb);
   }
+  mouse_outer->addWidget(frame);
   commands->addWidget(mouse);
   commands->addStretch(1);
-  layout->addLayout(commands);
+  commands_box->setFixedWidth(commands_box->sizeHint().width());
+  layout->addWidget(commands_box);
 
   selected_ = new QTableWidget(this);
   selected_->setObjectName("grid_selected");
   setup_table(selected_, false);
-  selected_->setMinimumWidth(400);
   layout->addWidget(titled(this, "Selected reflections", "label_selected", selected_), 1);
 
   connect(auto_sel_, &QPushButton::clicked, this, [this] { selection_automatique(); });

@@ -25,6 +25,7 @@
 #include "core/format.hpp"
 #include "core/paths.hpp"
 #include "ui/cell_tab_widget.hpp"
+#include "ui/grid_text_table.hpp"
 #include "ui/help_window.hpp"
 #include "ui/main_window_texts.hpp"
 #include "ui/measured_tab_widget.hpp"
@@ -39,6 +40,7 @@
 #include "ui/tfliste_monoc.hpp"
 #include "ui/tform6.hpp"
 #include "ui/tform7.hpp"
+#include "ui/widget_helpers.hpp"
 
 namespace vornax {
 
@@ -96,6 +98,7 @@ Tform1::Tform1(WorkSession& s, Messages& m, QWidget* parent)
   s_.help_file = "vornax2.hlp";
 
   create_windows();
+  build_popups();
   connect_tabs();
   tabs_->setCurrentIndex(kMeasuredTab);
   change_onglet(kMeasuredTab);
@@ -124,7 +127,7 @@ void Tform1::build_panels() {
   panel_ = new QWidget;
   panel_->setObjectName("panel_main");
   panel_->setAutoFillBackground(true);
-    scroll_->setWidget(panel_);
+  scroll_->setWidget(panel_);
   setCentralWidget(scroll_);
 
   // "Current values": wavelength and angle range.
@@ -146,6 +149,10 @@ void Tform1::build_panels() {
   range_ok_->setObjectName("button_range_ok");
   range_ok_->setToolTip(QStringLiteral("re-Draw the patterns"));
   range_ok_->setEnabled(false);
+  // The side panel is narrow: the boxes keep room for their numbers, "OK" for its caption.
+  range_ok_->setFixedWidth(range_ok_->fontMetrics().horizontalAdvance(range_ok_->text()) + 24);
+  for (QLineEdit* box : {lambda_box_, range_min_box_, range_max_box_})
+    box->setMinimumWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("000.000000")) + 12);
   auto* cv = new QGridLayout(current_values_);
   cv->addWidget(lambda_label_, 0, 0);
   cv->addWidget(lambda_box_, 0, 1);
@@ -185,6 +192,10 @@ void Tform1::build_panels() {
     g->addWidget(p.min, 3, 1);
     g->addWidget(p.max_label, 3, 2);
     g->addWidget(p.max, 3, 3);
+    // A long file name or sample text is cut at the panel's edge (the whole text is in
+    // its hint) instead of pushing the numbers out of the narrow panel.
+    for (QLabel* l : {p.file, p.sample})
+      l->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     p.box->hide();
   };
   make_info(peak_info_, QStringLiteral("Peak data"), "panel_peak_data");
@@ -207,12 +218,17 @@ void Tform1::build_panels() {
   help_text_ = make_help("text_help");
   help_text2_ = make_help("text_help_indexed");
   help_text2_->setPlainText(QString::fromUtf8(kIndexedListHelpText));
-  help_text2_->setMaximumHeight(70);
+  help_text2_->setMaximumHeight(6 * help_text2_->fontMetrics().lineSpacing() + 10);
+  // The help texts give way (and scroll) when both information panels are shown.
+  for (QPlainTextEdit* t : {help_text_, help_text2_})
+    t->setMinimumHeight(2 * t->fontMetrics().lineSpacing() + 10);
 
   tabs_ = new QTabWidget(panel_);
   tabs_->setObjectName("tabs_main");
 
   auto* side = new QVBoxLayout;
+  side->setContentsMargins(0, 0, 0, 0);
+  side->setSpacing(4);
   side->addWidget(current_values_);
   side->addWidget(peak_panel_);
   side->addWidget(profile_panel_);
@@ -220,7 +236,7 @@ void Tform1::build_panels() {
   side->addWidget(help_text2_);
   auto* sideWidget = new QWidget(panel_);
   sideWidget->setLayout(side);
-  sideWidget->setFixedWidth(250);
+  sideWidget->setFixedWidth(220);
   auto* layout = new QHBoxLayout(panel_);
   layout->setContentsMargins(4, 4, 4, 4);
   layout->addWidget(tabs_, 1);
@@ -240,6 +256,9 @@ void Tform1::build_tabs() {
   selection_->setObjectName("tab_selection");
   refine_ = new RefineTabWidget(s_, m_, tabs_);
   refine_->setObjectName("tab_refine");
+  // The calculated grid is sized by its columns like the other grids, so that the
+  // window's width never hides its angle column.
+  keep_columns_in_view(cell_->grid());
   tabs_->addTab(measured_, QString::fromLatin1(kTabCaptions[kMeasuredTab]));
   tabs_->addTab(cell_, QString::fromLatin1(kTabCaptions[kCellTab]));
   tabs_->addTab(selection_, QString::fromLatin1(kTabCaptions[kSelectionTab]));
@@ -251,6 +270,13 @@ QAction* Tform1::add_entry(QMenu* menu, const QString& text, const char* name, b
   QAction* a = menu->addAction(text);
   a->setObjectName(QString::fromLatin1(name));
   a->setEnabled(enabled);
+  return a;
+}
+
+QAction* Tform1::add_command(QMenu* menu, const QString& text, const char* name,
+                             void (Tform1::*command)()) {
+  QAction* a = add_entry(menu, text, name, true);
+  connect(a, &QAction::triggered, this, command);
   return a;
 }
 
@@ -298,34 +324,26 @@ void Tform1::build_menus() {
   add_entry(saveProfile, "&CPI Format (*.cpi)", "action_save_profile_cpi", false);
 
   file->addSeparator();
-  QAction* print = add_entry(file, "&Print results", "action_print_results", true);
-  connect(print, &QAction::triggered, this, &Tform1::Impression_resultats);
+  add_command(file, "&Print results", "action_print_results", &Tform1::Impression_resultats);
 
   file->addSeparator();
   QMenu* edit = file->addMenu(QStringLiteral("&Edit"));
   edit->setObjectName("menu_edit");
   add_entry(edit, "&Measured peaks", "action_edit_measured", false);
-  QAction* calculated = add_entry(edit, "&Calculated Peaks", "action_edit_calculated", true);
-  connect(calculated, &QAction::triggered, this, &Tform1::edit_raies_calculees);
+  add_command(edit, "&Calculated Peaks", "action_edit_calculated", &Tform1::edit_raies_calculees);
   add_entry(edit, "&Raw diagram ", "action_edit_raw", false);
-  QAction* results = add_entry(edit, "Re&sults", "action_edit_results", true);
-  connect(results, &QAction::triggered, this, &Tform1::Impression_resultats);
+  add_command(edit, "Re&sults", "action_edit_results", &Tform1::Impression_resultats);
 
   file->addSeparator();
-  QAction* fileExit = add_entry(file, "E&xit", "action_file_exit", true);
-  connect(fileExit, &QAction::triggered, this, &Tform1::sortie);
+  add_command(file, "E&xit", "action_file_exit", &Tform1::sortie);
   file->addSeparator();
 
   QMenu* erase = bar->addMenu(QStringLiteral("E&rase"));
   erase->setObjectName("menu_erase");
-  connect(add_entry(erase, "&Peak data", "action_erase_peak", true), &QAction::triggered, this,
-          &Tform1::erase_peak);
-  connect(add_entry(erase, "&Cell parameters", "action_erase_cell", true), &QAction::triggered,
-          this, &Tform1::erase_indx);
-  connect(add_entry(erase, "&Profile", "action_erase_profile", true), &QAction::triggered, this,
-          &Tform1::erase_profil);
-  connect(add_entry(erase, "&All", "action_erase_all", true), &QAction::triggered, this,
-          &Tform1::raze_tout);
+  add_command(erase, "&Peak data", "action_erase_peak", &Tform1::erase_peak);
+  add_command(erase, "&Cell parameters", "action_erase_cell", &Tform1::erase_indx);
+  add_command(erase, "&Profile", "action_erase_profile", &Tform1::erase_profil);
+  add_command(erase, "&All", "action_erase_all", &Tform1::raze_tout);
 
   QAction* about = bar->addAction(QStringLiteral("&About"));
   about->setObjectName("action_about");
@@ -337,6 +355,62 @@ void Tform1::build_menus() {
   help->setObjectName("action_help");
   connect(help, &QAction::triggered, this, [this] { aide(1); });
 }
+
+void Tform1::share_entries(QMenu* popup, std::initializer_list<const char*> names) {
+  for (const char* name : names)
+    if (QAction* a = action(QString::fromLatin1(name))) popup->addAction(a);
+}
+
+void Tform1::build_popups() {
+  // Entries whose command comes with a later feature are present and disabled; each
+  // button can be pressed once its popup holds an entry that works.
+  popup_peaks_file_ = new QMenu(this);
+  popup_peaks_file_->setObjectName("popup_peaks_file");
+  share_entries(popup_peaks_file_,
+                {"action_open_peaks_bruker", "action_open_peaks_xfit", "action_open_peaks_winfit",
+                 "action_open_peaks_philips", "action_open_peaks_column"});
+  add_entry(popup_peaks_file_, "Co&lumn format (*.*)", "action_popup_peaks_columns", false);
+  popup_peaks_file_->addSeparator();
+  add_entry(popup_peaks_file_, "Load an &Old  Indexed 2Theta list (*.lst)",
+            "action_popup_open_indexed_list", false);
+  add_entry(popup_peaks_file_, "Create a &New indexed  2Theta list (*.lst)",
+            "action_popup_new_indexed_list", false);
+
+  popup_cell_file_ = new QMenu(this);
+  popup_cell_file_->setObjectName("popup_cell_file");
+  share_entries(popup_cell_file_, {"action_open_cell_vornax", "action_open_cell_icsd"});
+
+  popup_peaks_save_ = new QMenu(this);
+  popup_peaks_save_->setObjectName("popup_peaks_save");
+  share_entries(popup_peaks_save_, {"action_save_peaks_bruker", "action_save_peaks_column"});
+
+  struct Binding { QPushButton* button; QMenu* popup; void (Tform1::*command)(); };
+  const Binding bindings[] = {
+      {measured_->file_button(), popup_peaks_file_, &Tform1::load_fichier_raie},
+      {cell_->findChild<QPushButton*>("button_cell_file"), popup_cell_file_,
+       &Tform1::parametres_cry},
+      {measured_->save_button(), popup_peaks_save_, &Tform1::enregistrer_dif},
+  };
+  for (const Binding& b : bindings) {
+    if (!b.button) continue;
+    enable_with_menu(b.button, b.popup);
+    connect(b.button, &QPushButton::clicked, this, b.command);
+  }
+}
+
+void Tform1::show_popup(QMenu* popup) {
+  popup->popup(frameGeometry().topLeft() + QPoint(170, 110));
+}
+
+void Tform1::load_fichier_raie() {
+  measured_->show_entry_panel();
+  show_popup(popup_peaks_file_);
+}
+
+// The cell panels and their "Save" and "Erase" buttons are always shown on this tab.
+void Tform1::parametres_cry() { show_popup(popup_cell_file_); }
+
+void Tform1::enregistrer_dif() { show_popup(popup_peaks_save_); }
 
 void Tform1::create_windows() {
   // The program's windows, in their fixed order after this one; all exist for the
@@ -381,8 +455,12 @@ void Tform1::connect_tabs() {
   });
   connect(measured_, &MeasuredTabWidget::angleModeChanged, this, &Tform1::change_angles);
 
-  connect(selection_, &SelectionTabWidget::selectionChanged, refine_,
-          &RefineTabWidget::show_before_grid);
+  // A new selection makes the results of an earlier refinement meaningless: both result
+  // grids and their deviations are cleared, then "Before refinement" shows the new pairs.
+  connect(selection_, &SelectionTabWidget::selectionChanged, this, [this] {
+    refine_->clear_grids();
+    refine_->show_before_grid();
+  });
 
   connect(refine_, &RefineTabWidget::cellChanged, cell_, &CellTabWidget::recalculate);
   connect(refine_, &RefineTabWidget::measuredChanged, this, [this] {
@@ -403,7 +481,7 @@ void Tform1::connect_tabs() {
 }
 
 QAction* Tform1::action(const QString& object_name) const {
-  return menuBar()->findChild<QAction*>(object_name);
+  return findChild<QAction*>(object_name);
 }
 
 // --- panels --------------------------------------------------------------------------
@@ -418,7 +496,9 @@ void Tform1::refresh_current_values() {
 void Tform1::refresh_info_panels() {
   auto fill = [](InfoPanel& p, const InfoPanelText& t) {
     p.file->setText(q(t.file));
+    p.file->setToolTip(q(t.file));
     p.sample->setText(q(t.sample));
+    p.sample->setToolTip(q(t.sample));
     p.anode->setText(q(t.anode));
     p.lambda->setText(q(t.lambda));
     p.min->setText(q(t.range_min));
@@ -457,10 +537,14 @@ void Tform1::change_angles() {
   refine_->redisplay();
 }
 
-// Leaving the wavelength box keeps what was typed as the current wavelength.
+// Leaving the wavelength box keeps what was typed as the current wavelength. While the
+// box still shows what the program wrote (5 decimals), the stored value stands, so that
+// passing through the box does not round a wavelength typed with more decimals. A
+// negative wavelength has no meaning and is refused like a typing error.
 void Tform1::lit_lambda() {
-  const auto value = parse_real(lambda_box_->text().toStdString());
-  if (!value) {
+  const auto value =
+      read_shown_number(lambda_box_->text().toStdString(), s_.wavelengths.lambda, 5);
+  if (!value || *value < 0) {
     m_.error("Error at lambda");
     return;
   }

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <array>
+#include <initializer_list>
 
 #include "core/messages.hpp"
 #include "core/session.hpp"
@@ -61,7 +62,13 @@ class Tform1 : public QMainWindow {
   RefineTabWidget* refine_tab() const { return refine_; }
 
   // A menu entry by its objectName ("action_erase_peak", ...); nullptr when unknown.
+  // The popup menus share the main menu's entries where their captions agree.
   QAction* action(const QString& object_name) const;
+
+  // Popup menus of the tabs' "File" and "Save" buttons.
+  QMenu* peaks_file_popup() const { return popup_peaks_file_; }
+  QMenu* cell_file_popup() const { return popup_cell_file_; }
+  QMenu* peaks_save_popup() const { return popup_peaks_save_; }
 
   QLineEdit* lambda_box() const { return lambda_box_; }
   QLineEdit* range_min_box() const { return range_min_box_; }
@@ -100,6 +107,13 @@ class Tform1 : public QMainWindow {
   // θ / 2θ switch: relabel the panels, redisplay every angle.
   void change_angles();
 
+  // "File" of the measured tab: the grid panel, "Erase" and "Save" shown, the peak formats.
+  void load_fichier_raie();
+  // "File" of the cell tab: the cell formats.
+  void parametres_cry();
+  // "Save" of the measured tab: the two peak formats.
+  void enregistrer_dif();
+
   // Erase menu.
   void erase_peak();
   void erase_indx();
@@ -128,12 +142,20 @@ class Tform1 : public QMainWindow {
   void build_panels();
   void build_tabs();
   void build_menus();
+  void build_popups();
+  // Opens a popup where the program shows them: 170, 110 pixels from the window's corner.
+  void show_popup(QMenu* popup);
   void create_windows();
   void connect_tabs();
   void relabel_angles();
   void place_shift_panel();
   void lit_lambda();
   QAction* add_entry(QMenu* menu, const QString& text, const char* name, bool enabled);
+  // An enabled entry that runs `command`.
+  QAction* add_command(QMenu* menu, const QString& text, const char* name,
+                       void (Tform1::*command)());
+  // Adds the main-menu entries of these names to a popup.
+  void share_entries(QMenu* popup, std::initializer_list<const char*> names);
 
   WorkSession& s_;
   Messages& m_;
@@ -175,6 +197,9 @@ class Tform1 : public QMainWindow {
   QPlainTextEdit* help_text_ = nullptr;
   QPlainTextEdit* help_text2_ = nullptr;
   ShiftModePanel* shift_panel_ = nullptr;
+  QMenu* popup_peaks_file_ = nullptr;
+  QMenu* popup_cell_file_ = nullptr;
+  QMenu* popup_peaks_save_ = nullptr;
 
   Tform6* form6_ = nullptr;
   Tfabout* about_ = nullptr;

@@ -1,5 +1,7 @@
 #include "ui/widget_helpers.hpp"
 
+#include <QAction>
+#include <QMenu>
 #include <QPushButton>
 
 namespace vornax {
@@ -10,7 +12,19 @@ QPushButton* make_button(QWidget* parent, const char* caption, const char* name,
   b->setObjectName(QString::fromUtf8(name));
   b->setToolTip(QString::fromUtf8(hint));
   b->setEnabled(enabled);
+  // The style asks 80 pixels of every button; a crowded row may shrink one to its caption.
+  b->setMinimumWidth(b->fontMetrics().horizontalAdvance(b->text()) + 16);
   return b;
+}
+
+void enable_with_menu(QPushButton* button, QMenu* menu) {
+  auto update = [button, menu] {
+    bool any = false;
+    for (const QAction* a : menu->actions()) any = any || (!a->isSeparator() && a->isEnabled());
+    button->setEnabled(any);
+  };
+  for (QAction* a : menu->actions()) QObject::connect(a, &QAction::changed, button, update);
+  update();
 }
 
 }  // namespace vornax

@@ -118,14 +118,16 @@ inline std::string catalogue_text(const std::vector<std::string>& cubic_lines,
   return out;
 }
 
-// Cubic F m -3 m and P m -3 m, hexagonal R -3 c, in spgr2.dat and the operator files.
+// Cubic F m -3 m and P m -3 m, hexagonal R -3 c, in spgr2.dat and the operator files;
+// the cubic operator file also holds F d -3 m:1 (a symbol with a setting suffix).
 inline void write_test_catalogue(const std::filesystem::path& folder) {
   write_bytes(folder / "spgr2.dat",
               catalogue_text({catalogue_line("F m -3 m", "-F 4 2 3", "225"),
                               catalogue_line("P m -3 m", "-P 4 2 3", "221")},
                              {catalogue_line("R -3 c", "-R 3 2\"c", "167")}));
   write_bytes(folder / "c.pos", pos_block("F m -3 m", gemmi_group("F m -3 m")) +
-                                    pos_block("P m -3 m", gemmi_group("P m -3 m")));
+                                    pos_block("P m -3 m", gemmi_group("P m -3 m")) +
+                                    pos_block("F d -3 m:1", gemmi_group("F d -3 m:1")));
   write_bytes(folder / "h.pos", pos_block("R -3 c", gemmi_group("R -3 c:H")));
 }
 

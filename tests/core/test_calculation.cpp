@@ -3,10 +3,15 @@
 // the two indx.out layouts. Catalogue files are written into a private folder.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <random>
+#include <set>
+
 #include "calc_fixtures.hpp"
 #include "core/calculation.hpp"
 #include "core/catalogue.hpp"
 #include "core/cell_entry.hpp"
+#include "core/reflections.hpp"
 #include "core/text_file.hpp"
 
 using namespace vornax;
@@ -387,5 +392,67 @@ TEST(Calculation, MissingFilesStopTheCommand) {
     Calc c;
     std::filesystem::remove(c.dir.path() / "spgr2.dat");
     EXPECT_THROW(calcul_diagramme(c.s, c.tab, c.m), CatalogueMissing);
+  }
+}
+
+TEST(Calculation, IndexedListTakesTheObservedAngleFromItsPeak) {
+  // A zero offset moved the peaks after the list was read: the pairs follow the peaks.
+  Calc c;
+  c.s.measured.file_name = "quartz.LST";
+  c.s.indexed_list = {{1, 1, 1, 38.95}, {2, 0, 0, 45.31}, {0, 0, 2, 45.31}};
+  for (double tt : {38.95, 45.31}) c.s.measured.peaks.push_back({tt + 0.02, tt, 100, 0});
+  calcul_diagramme(c.s, c.tab, c.m);
+  ASSERT_EQ(c.s.selected_count(), 3);
+  EXPECT_FLOAT_EQ(c.s.selected[0].two_theta_obs, 38.97f);
+  EXPECT_FLOAT_EQ(c.s.selected[1].two_theta_obs, 45.33f);
+  EXPECT_FLOAT_EQ(c.s.selected[2].two_theta_obs, 45.31f);  // no third peak: its own copy
+  EXPECT_EQ(c.s.current_measured_peak, 3);
+}
+
+TEST(Calculation, GarbageInTheFieldsNeverBreaksTheCalculation) {
+  // Seeded random field texts through "Calc." and the H-M click: every run ends quickly
+  // with known messages; a failed "Calc." leaves the former lists; whatever is listed is
+  // a real reflection.
+  const std::vector<std::string> tokens = {
+      "",     "0",     "-4",    "4",      "4.5",    "1e308", "1e-308", "abc", ".",  "-.",
+      " .5",  "1,5",   "90",    "120",    "180",    "-90",   "1e6",    "60",  "400", "-30",
+      "nan",  "inf",   "1.5406", "1e-200", "99999999999999999999999", "3..1", "2e", "7",
+      "0.001", "  ",   "\xe9",  "-1.5406"};
+  const std::set<std::string> known = {
+      "Error on a",  "Error on b",       "Error on c",        "Error on alpha",
+      "Error on beta", "Error on gamma", "Error on lambda",   "Error on theta_min",
+      "Error on theta_max", "The wavelength =0", "Cell parameters error!", "No system!",
+      "No space group!", "Theta range error", kTooManyReflections,
+      "Warning: Current wavelength not defined", "Warning: Current Theta range not defined. "};
+  std::mt19937 rng(4242);
+  std::uniform_int_distribution<size_t> pick(0, tokens.size() - 1);
+  Calc c;
+  const int fm3m = Calc::index_of(c.tab.hm_list, "F m -3 m");
+  for (int run = 0; run < 50; ++run) {
+    // A sound calculation first, so that a failure has something to keep.
+    c.tab.fields = {"4", "4", "4", "90", "90", "90", "1.5406", "0", "60"};
+    c.s.window_min = c.s.window_max = 0;
+    c.tab.hm_selected = fm3m;
+    calcul_diagramme(c.s, c.tab, c.m);
+    ASSERT_EQ(c.s.allowed_count(), 2);
+    const auto before = c.s.allowed;
+
+    std::array<std::string, 9> fields;
+    for (auto& f : fields) f = tokens[pick(rng)];
+    c.tab.fields = fields;
+    c.m.clear();
+    const bool click = run % 2;  // the click empties the lists before it calculates
+    const CalcOutcome out = click ? select_group_hm(c.s, c.tab, fm3m, c.m)
+                                  : calcul_diagramme(c.s, c.tab, c.m);
+    std::string what;
+    for (const auto& f : fields) what += "[" + f + "]";
+    for (const auto& t : c.m.texts()) EXPECT_TRUE(known.count(t)) << what << ": " << t;
+    if (out.failed && !click) {
+      EXPECT_EQ(c.s.allowed_count(), static_cast<int>(before.size())) << what;
+    }
+    for (const auto& r : c.s.allowed) {
+      ASSERT_TRUE(std::isfinite(r.d) && r.d > 0) << what;
+      ASSERT_TRUE(std::isfinite(r.two_theta) && r.two_theta > 0 && r.two_theta <= 180) << what;
+    }
   }
 }

@@ -3,10 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <random>
 #include <string>
 
+#include "calc_fixtures.hpp"
 #include "core/catalogue.hpp"
 #include "core/session.hpp"
 #include "core/text_file.hpp"
@@ -18,28 +17,18 @@ namespace {
 
 class CatalogueFiles : public ::testing::Test {
  protected:
-  void SetUp() override {
-    old_ = fs::current_path();
-    std::random_device rd;
-    dir_ = fs::temp_directory_path() / ("vornax_cat_" + std::to_string(rd()) + "_" +
-                                        std::to_string(reinterpret_cast<uintptr_t>(this)));
-    fs::create_directories(dir_);
-    fs::current_path(dir_);
+  CatalogueFiles() {
     reset_session(s, dir_);
     s.data_folder = VORNAX_SOURCE_DATA_DIR;
   }
-  void TearDown() override {
-    fs::current_path(old_);
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-  }
   void write(const std::string& name, const std::string& text) {
-    std::ofstream(dir_ / name, std::ios::binary) << text;
+    vornax::testing::write_bytes(dir_ / name, text);
   }
 
+  vornax::testing::TempFolder folder_;
+  fs::path dir_ = folder_.path();
   WorkSession s;
   CellTab tab;
-  fs::path dir_, old_;
 };
 
 }  // namespace
@@ -189,5 +178,30 @@ TEST_F(CatalogueFiles, SyncSetsLatticeSystemAndHmSelection) {
     EXPECT_EQ(s.lattice_letter, c.letter);
     EXPECT_EQ(tab.system_index, c.system_index);
     EXPECT_EQ(tab.hm_selected, c.hm_selected);
+  }
+}
+
+TEST(KeepSelectionOfKind, TheListOfTheLastClickKeepsItsSelection) {
+  struct Case {
+    const char* kind;
+    int hm, getspec;          // selections after the refill
+    int want_hm, want_getspec;
+  };
+  const Case cases[] = {
+      {"HALL", 3, 5, -1, 5},  // in both lists: the Getspec choice stays one
+      {"HM", 3, 5, 3, -1},
+      {"HALL", 3, -1, 3, -1},  // only the H-M list holds it: nothing to choose between
+      {"HM", -1, 5, -1, 5},
+      {"", 3, 5, 3, 5},
+  };
+  for (const Case& c : cases) {
+    WorkSession s;
+    s.symbol_kind = c.kind;
+    CellTab tab;
+    tab.hm_selected = c.hm;
+    tab.getspec_selected = c.getspec;
+    keep_selection_of_kind(s, tab);
+    EXPECT_EQ(tab.hm_selected, c.want_hm) << c.kind;
+    EXPECT_EQ(tab.getspec_selected, c.want_getspec) << c.kind;
   }
 }

@@ -305,3 +305,27 @@ TEST(Session, WideningNeverNarrowsTheWindow) {
   widen_window_to_range(s);
   EXPECT_DOUBLE_EQ(s.window_max, 100);
 }
+
+TEST(RangeFields, FollowTheAngleModeWithoutLosingWhatWasTyped) {
+  using M = AngleMode;
+  struct Case {
+    const char* text;
+    double stored;
+    M from, to;
+    const char* want;
+  };
+  const Case cases[] = {
+      {"   10.00", 20.006, M::Theta, M::TwoTheta, "   20.01"},  // as written: the stored value
+      {"   20.01", 20.006, M::TwoTheta, M::Theta, "   10.00"},
+      {"   80.00", 80, M::TwoTheta, M::Theta, "   40.00"},
+      {"10", 0, M::TwoTheta, M::Theta, "    5.00"},     // typed, never read: converted
+      {"10.01", 0, M::TwoTheta, M::Theta, "   5.005"},   // with the decimal it needs
+      {"5.005", 0, M::Theta, M::TwoTheta, "   10.01"},
+      {" .5", 40, M::Theta, M::TwoTheta, "    1.00"},    // repaired like any typed number
+      {"", 40, M::Theta, M::TwoTheta, ""},
+      {"abc", 40, M::Theta, M::TwoTheta, "abc"},
+      {"12.3456", 40, M::Theta, M::Theta, "12.3456"},    // no change of mode
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(range_text_for_mode(c.text, c.stored, c.from, c.to), c.want) << '"' << c.text << '"';
+}

@@ -163,3 +163,54 @@ TEST(CliCalc, FailuresExitNonZeroWithTheProgramsMessage) {
     EXPECT_EQ(r.out, "") << c.args;
   }
 }
+
+TEST(CliCalc, BadArgumentsEndWithAReasonNeverACrash) {
+  TempFolder dir;
+  write_test_catalogue(dir.path());
+  const std::string ok_cell = " --cell 4 4 4 90 90 90";
+  const std::string fm3m = "calc --system CUBI --group 'F m -3 m'";
+  struct Case {
+    std::string args;
+    int exit_code;
+    std::string err;  // empty: any reason
+  };
+  const Case cases[] = {
+      {"calc", 2, ""},
+      {"calc --cell 1 2", 2, ""},
+      {"calc --system CUBI --group", 2, ""},
+      {"calc --bogus", 2, ""},
+      {"calc --system '' --group 'F m -3 m'" + ok_cell + " --lambda 1.5 --range 0 60", 2, ""},
+      {"calc --system cub --group 'F m -3 m'" + ok_cell + " --lambda 1.5 --range 0 60", 2, ""},
+      {"nonsense", 2, ""},
+      {fm3m + ok_cell + " --lambda 1e-200 --range 0 60", 1,
+       "Too many calculated reflections. Decrease the theta range\n"},
+      {fm3m + " --cell 1e308 1e308 1e308 90 90 90 --lambda 1.5 --range 0 60", 1,
+       "Cell parameters error!\n"},
+      {fm3m + ok_cell + " --lambda -1.5 --range 0 60", 1, "No calculated peaks!\n"},
+      {fm3m + ok_cell + " --lambda 1.5406 --range 60 10", 1, "No calculated peaks!\n"},
+      {fm3m + " --cell '\xff' 4 4 90 90 90 --lambda 1.5 --range 0 60", 1, ""},
+      {"calc --system CUBI --group 'Z z z'" + ok_cell + " --lambda 1.5 --range 0 60", 1,
+       "Z z z not found in the H-M list of Cubic\n"},
+      {fm3m + " --getspec" + ok_cell + " --lambda 1.5406 --range 0 abc", 1, ""},
+  };
+  for (const auto& c : cases) {
+    const CliRun r = run_cli(c.args);
+    EXPECT_EQ(r.exit_code, c.exit_code) << c.args << "\n" << r.err;
+    EXPECT_FALSE(r.err.empty()) << c.args;
+    if (!c.err.empty()) {
+      EXPECT_EQ(r.err, c.err) << c.args;
+    }
+    EXPECT_EQ(r.out, "") << c.args;
+  }
+}
+
+TEST(CliCalc, GroupWithoutItsSettingSuffixTakesTheFirstSetting) {
+  TempFolder dir;
+  write_test_catalogue(dir.path());
+  const CliRun r = run_cli(
+      "calc --system CUBI --group 'Fd-3m' --cell 5.4309 0 0 0 0 0 --lambda 1.540598 "
+      "--range 10 60");
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.out.find("Group : F D -3 M:1\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("    1   1   1   1  3.1355  28.443\n"), std::string::npos) << r.out;
+}

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "calc_fixtures.hpp"
 #include "core/format.hpp"
 #include "core/text_file.hpp"
 
@@ -85,8 +86,8 @@ TEST(Format, ABoxStillShowingAStoredValueKeepsIt) {
 }
 
 TEST(TextFiles, WriteCrLfWindows1252AndReadBack) {
-  auto dir = std::filesystem::temp_directory_path() / "vornax_textfile_test";
-  std::filesystem::create_directories(dir);
+  vornax::testing::TempFolder folder;
+  const auto& dir = folder.path();
   auto p = dir / "t.txt";
   TextFile f;
   f.add("Matrice singulière");
@@ -106,7 +107,6 @@ TEST(TextFiles, WriteCrLfWindows1252AndReadBack) {
     o << "a\nb\rc\r\nd";
   }
   EXPECT_EQ(read_text_lines(p), (std::vector<std::string>{"a", "b", "c", "d"}));
-  std::filesystem::remove_all(dir);
   EXPECT_THROW(read_text_lines(dir / "missing.txt"), FileError);
 }
 

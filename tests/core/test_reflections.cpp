@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <map>
+#include <random>
 #include <set>
 #include <tuple>
 
@@ -440,4 +442,250 @@ TEST(ReflectionsVersusGemmi, AllowedReflectionsMatchSystematicAbsences) {
   EXPECT_GE(std::size(kGroups), 40u);
   EXPECT_EQ(letters, (std::set<std::string>{"A", "B", "C", "F", "I", "P", "R"}));
   EXPECT_EQ(systems.size(), 7u);
+}
+
+// ---------------------------------------------------------------------------------
+// The generators against the procedure written out literally, without the shortcuts
+// of the real code (lattice test split from the structure factor, early end of the
+// duplicate scan): same records in the same order, ties included.
+
+namespace {
+
+struct LiteralCandidate {
+  int h, k, l;
+  double d;
+};
+
+std::vector<LiteralCandidate> literal_candidates(WorkSession& s, bool allowed) {
+  s.lattice_letter = s.symbol[0];
+  if (s.system == (allowed ? "HEXA" : "RHOM")) s.lattice_letter = 'P';
+  compute_reciprocal(s);
+  const double lambda = s.wavelengths.lambda;
+  const double smax = 2 * std::sin(s.window_max * kHalfDegToRad) / lambda;
+  const double slo = 2 * std::sin(s.window_min * kHalfDegToRad) / lambda;
+  const IndexLimits lim = index_limits(s.B, smax);
+  const int hm = static_cast<int>(lim.h), km = static_cast<int>(lim.k),
+            lm = static_cast<int>(lim.l);
+  std::vector<LiteralCandidate> c;
+  auto visit = [&](int h, int k, int l) {
+    const bool extinct = is_extinct(s, h, k, l);
+    if (extinct == allowed || (h == 0 && k == 0 && l == 0)) return;
+    const double q = inverse_d_squared(s.B, h, k, l);
+    if (q < slo * slo || q > smax * smax) return;
+    c.push_back({h, k, l, 1 / std::sqrt(q)});
+  };
+  const std::string& sys = s.system;
+  if (sys == "CUBI") {
+    for (int h = 0; h <= hm; ++h)
+      for (int k = 0; k <= km; ++k)
+        for (int l = k; l <= lm; ++l) visit(h, k, l);
+  } else if (sys == "TETR" || sys == "ORTH") {
+    for (int h = 0; h <= hm; ++h)
+      for (int k = 0; k <= km; ++k)
+        for (int l = 0; l <= lm; ++l) visit(h, k, l);
+  } else if (sys == "HEXA") {
+    for (int h = 0; h <= hm; ++h)
+      for (int k = h; k <= km; ++k)
+        for (int l = 0; l <= lm; ++l) visit(h, k, l);
+  } else if (sys == "RHOM") {
+    for (int h = 0; h <= hm; ++h)
+      for (int k = h; k <= hm; ++k)
+        for (int l = -hm; l <= hm; ++l)
+          if (!(h == 0 && k == 0 && l == 0) && !(l >= 0 && (l < h || l < k))) visit(h, k, l);
+  } else if (sys == "MONO") {
+    for (int i = 0; i <= 2 * hm; ++i)
+      for (int k = 0; k <= km; ++k)
+        for (int l = 0; l <= lm; ++l) visit(allowed ? hm - i : -hm + i, k, l);
+  } else if (sys == "TRIC") {
+    for (int h = -hm; h <= hm; ++h)
+      for (int k = -km; k <= km; ++k)
+        for (int l = 0; l <= lm; ++l) visit(h, k, l);
+  }
+  for (size_t i = 0; i + 1 < c.size(); ++i)
+    for (size_t j = i + 1; j < c.size(); ++j)
+      if (c[i].d < c[j].d) std::swap(c[i], c[j]);
+  return c;
+}
+
+CalculatedReflectionList literal_allowed(WorkSession s) {
+  auto c = literal_candidates(s, true);
+  const size_t n = c.size();
+  for (size_t i = 0; i + 1 < n; ++i)
+    for (size_t j = i + 1; j < n; ++j)
+      if (c[j].d != 0 && std::fabs(c[i].d - c[j].d) < 0.0001 &&
+          are_equivalent(s.system, c[i].h, c[i].k, c[i].l, c[j].h, c[j].k, c[j].l))
+        c[j].d = 0;
+  CalculatedReflectionList out;
+  for (const auto& x : c)
+    if (x.d != 0)
+      out.push_back({x.h, x.k, x.l, 0, x.d, two_theta_from_d(x.d, s.wavelengths.lambda)});
+  return out;
+}
+
+CalculatedReflectionList literal_forbidden(WorkSession s) {
+  auto c = literal_candidates(s, false);
+  CalculatedReflectionList out;
+  for (size_t i = 0; i < c.size(); ++i) {
+    if (c[i].d == 0) continue;
+    std::array<int, 3> rep{c[i].h, c[i].k, c[i].l};
+    for (size_t j = i + 1; j < c.size(); ++j) {
+      if (c[j].d == 0) continue;
+      if (std::fabs(c[i].d - c[j].d) > 0.0001) break;
+      if (c[j].h >= 0 && c[j].k >= 0 && c[j].l >= 0) rep = {c[j].h, c[j].k, c[j].l};
+      c[j].d = 0;
+    }
+    out.push_back({rep[0], rep[1], rep[2], 1, c[i].d,
+                   two_theta_from_d(c[i].d, s.wavelengths.lambda)});
+  }
+  return out;
+}
+
+bool same_records(const CalculatedReflectionList& a, const CalculatedReflectionList& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (a[i].h != b[i].h || a[i].k != b[i].k || a[i].l != b[i].l || a[i].mark != b[i].mark ||
+        a[i].d != b[i].d || a[i].two_theta != b[i].two_theta)
+      return false;
+  return true;
+}
+
+}  // namespace
+
+TEST(Reflections, GeneratorsFollowTheLiteralProcedure) {
+  std::mt19937 rng(20240611);
+  std::uniform_real_distribution<double> unit(0, 1);
+  int compared = 0;
+  for (const auto& gc : kGroups) {
+    const auto& sg = gemmi_group(gc.gemmi_name);
+    for (int variant = 0; variant < 2; ++variant) {
+      WorkSession s;
+      s.system = gc.system;
+      s.symbol = to_upper(sg.hm);
+      s.operators = gemmi_sym_ops(sg);
+      add_lattice_centring(s.operators, symbol_lattice_letter(s.symbol, s.system), s.system);
+      // Variant 0 keeps the cell (many exactly equal d), variant 1 stretches it.
+      const double f = variant == 0 ? 1.0 : 0.7 + 0.6 * unit(rng);
+      s.cell = gc.cell;
+      s.cell.a *= f;
+      s.cell.b *= f;
+      s.cell.c *= f;
+      s.wavelengths.lambda = 0.8 + 1.4 * unit(rng);
+      s.window_min = variant == 0 ? 0 : 30 * unit(rng);
+      s.window_max = s.window_min + 20 + 60 * unit(rng);
+
+      const auto want_allowed = literal_allowed(s);
+      const auto want_forbidden = literal_forbidden(s);
+      RecordingMessages m;
+      generate_allowed_reflections(s, m);
+      generate_forbidden_reflections(s, m);
+      ASSERT_TRUE(m.empty()) << gc.gemmi_name;
+      EXPECT_TRUE(same_records(s.allowed, want_allowed))
+          << gc.gemmi_name << " variant " << variant << ": " << s.allowed.size() << " vs "
+          << want_allowed.size();
+      EXPECT_TRUE(same_records(s.forbidden, want_forbidden))
+          << gc.gemmi_name << " variant " << variant << ": " << s.forbidden.size() << " vs "
+          << want_forbidden.size();
+      ++compared;
+    }
+  }
+  EXPECT_EQ(compared, 2 * static_cast<int>(std::size(kGroups)));
+}
+
+TEST(Reflections, CandidateLimitIsReachedAtThe9999thCandidate) {
+  // P 1 in a large triclinic cell: every lattice point of the half space l >= 0 (and of
+  // the plane l = 0 on both sides) is a candidate. The lower window edge is put between
+  // two neighbouring 1/d² so that exactly 9998, then 9999, candidates remain.
+  auto s = session("TRIC", "P 1", {20.1, 21.2, 22.3, 81, 97, 103}, 1.5406, 0, 80, {identity()});
+  compute_reciprocal(s);
+  const double smax = 2 * std::sin(s.window_max * kHalfDegToRad) / 1.5406;
+  std::vector<double> q;
+  const int n = 40;  // well beyond the generator's index limits for this window
+  for (int h = -n; h <= n; ++h)
+    for (int k = -n; k <= n; ++k)
+      for (int l = 0; l <= n; ++l) {
+        if (l == 0 && h == 0 && k == 0) continue;
+        const double v = inverse_d_squared(s.B, h, k, l);
+        if (v <= smax * smax) q.push_back(v);
+      }
+  std::sort(q.begin(), q.end(), std::greater<>());
+  ASSERT_GT(q.size(), 10000u);
+  auto lower_edge_keeping = [&](size_t count) {
+    // Keep the `count` largest 1/d²; a tie across the cut would make the count
+    // unreachable, so the test insists on a gap.
+    EXPECT_LT(q[count], q[count - 1]);
+    const double cut = std::sqrt(0.5 * (q[count] + q[count - 1]));
+    return 2 * std::asin(cut * 1.5406 / 2) / kHalfDegToRad / 2;
+  };
+  struct Case {
+    size_t candidates;
+    bool limit;
+  };
+  for (const Case c : {Case{9998, false}, Case{9999, true}}) {
+    s.window_min = lower_edge_keeping(c.candidates);
+    RecordingMessages m;
+    generate_allowed_reflections(s, m);
+    if (c.limit) {
+      EXPECT_EQ(s.allowed_count(), 0);
+      EXPECT_EQ(m.texts(), std::vector<std::string>{kTooManyReflections});
+    } else {
+      EXPECT_EQ(s.allowed_count(), 9998);
+      EXPECT_TRUE(m.empty());
+    }
+  }
+}
+
+TEST(Reflections, OutOfRangeInputsGiveEmptyListsOrTheLimitQuickly) {
+  // Each case must end at once: an index box beyond reach is refused, not enumerated.
+  auto base = session("CUBI", "P M -3 M", kCubic4, 1.5406, 0, 60, {identity()});
+  RecordingMessages m;
+  generate_allowed_reflections(base, m);
+  ASSERT_EQ(base.allowed_count(), 6);
+
+  struct Case {
+    const char* what;
+    double lambda, tt_min, tt_max;
+    CellParameters cell;
+    int count;  // -1: the list of `base`
+    std::vector<std::string> messages;
+  };
+  const std::vector<std::string> none, limit{kTooManyReflections};
+  const Case cases[] = {
+      {"negative wavelength", -1.5406, 0, 60, kCubic4, 0, none},
+      {"wavelength 1e-12", 1e-12, 0, 60, kCubic4, 0, limit},
+      {"wavelength 1e-200", 1e-200, 0, 60, kCubic4, 0, limit},
+      {"wavelength 1e-310", 1e-310, 0, 60, kCubic4, 0, limit},
+      {"lower edge below 0", 1.5406, -30, 60, kCubic4, -1, none},
+      {"upper edge 0", 1.5406, 0, 0, kCubic4, 0, none},
+      {"cell of 1e6 A", 1.5406, 0, 60, {1e6, 1e6, 1e6, 90, 90, 90}, 0, limit},
+      {"thin shell of a huge cell", 1.5406, 179.9, 180, {350, 360, 370, 90, 90, 90}, 0, limit},
+  };
+  for (const auto& c : cases) {
+    auto s = session("CUBI", "P M -3 M", c.cell, c.lambda, c.tt_min, c.tt_max, {identity()});
+    m.clear();
+    generate_allowed_reflections(s, m);
+    EXPECT_EQ(m.texts(), c.messages) << c.what;
+    if (c.count < 0) {
+      EXPECT_TRUE(same_records(s.allowed, base.allowed)) << c.what;
+    } else {
+      EXPECT_EQ(s.allowed_count(), c.count) << c.what;
+    }
+  }
+
+  // An upper edge past 180 reaches 180 and no further back.
+  auto to180 = session("CUBI", "P M -3 M", kCubic4, 1.5406, 0, 180, {identity()});
+  auto past = to180;
+  past.window_max = 400;
+  generate_allowed_reflections(to180, m);
+  generate_allowed_reflections(past, m);
+  EXPECT_GT(to180.allowed_count(), 6);
+  EXPECT_TRUE(same_records(past.allowed, to180.allowed));
+  for (const auto& r : past.allowed) {
+    EXPECT_GT(r.two_theta, 0);
+    EXPECT_LE(r.two_theta, 180);
+  }
+
+  const std::pair<double, long long> saturated[] = {{1e30, 4000000000000000000LL},
+                                                    {-1e300, -4000000000000000000LL},
+                                                    {std::nan(""), 0}};
+  for (auto [x, r] : saturated) EXPECT_EQ(round_half_even(x), r) << x;
 }

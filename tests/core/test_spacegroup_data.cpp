@@ -8,13 +8,13 @@
 #include <cmath>
 #include <filesystem>
 #include <map>
-#include <random>
 #include <set>
 #include <string>
 #include <vector>
 
 #include <gemmi/symmetry.hpp>
 
+#include "calc_fixtures.hpp"
 #include "core/catalogue.hpp"
 #include "core/cell_entry.hpp"
 #include "core/format.hpp"
@@ -154,24 +154,13 @@ std::vector<CatalogueLine> catalogue() {
 
 class SuppliedData : public ::testing::Test {
  protected:
-  void SetUp() override {
-    old_ = fs::current_path();
-    std::random_device rd;
-    dir_ = fs::temp_directory_path() / ("vornax_sgdata_" + std::to_string(rd()) + "_" +
-                                        std::to_string(reinterpret_cast<uintptr_t>(this)));
-    fs::create_directories(dir_);
-    fs::current_path(dir_);
-    reset_session(s, dir_);
+  SuppliedData() {
+    reset_session(s, folder_.path());
     s.data_folder = kData;
   }
-  void TearDown() override {
-    fs::current_path(old_);
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-  }
+  vornax::testing::TempFolder folder_;
   WorkSession s;
   RecordingMessages m;
-  fs::path dir_, old_;
 };
 
 }  // namespace

@@ -4,10 +4,9 @@
 
 #include <cmath>
 #include <filesystem>
-#include <fstream>
-#include <random>
 #include <string>
 
+#include "calc_fixtures.hpp"
 #include "core/messages.hpp"
 #include "core/session.hpp"
 #include "core/symmetry.hpp"
@@ -22,33 +21,20 @@ namespace {
 // test runs: hm.txt, hall.txt and scfs.dat have fixed names.
 class SymmetryFiles : public ::testing::Test {
  protected:
-  void SetUp() override {
-    old_ = fs::current_path();
-    std::random_device rd;
-    dir_ = fs::temp_directory_path() / ("vornax_sym_" + std::to_string(rd()) + "_" +
-                                        std::to_string(reinterpret_cast<uintptr_t>(this)));
-    fs::create_directories(dir_);
-    fs::current_path(dir_);
+  SymmetryFiles() {
     reset_session(s, dir_);
     s.data_folder = dir_ / "no_data";  // only the files a test writes
   }
-  void TearDown() override {
-    fs::current_path(old_);
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-  }
   void write(const fs::path& p, const std::string& text) {
     fs::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary) << text;
+    vornax::testing::write_bytes(p, text);
   }
-  std::string read(const fs::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), {});
-  }
+  std::string read(const fs::path& p) { return vornax::testing::read_bytes(p); }
 
+  vornax::testing::TempFolder folder_;
+  fs::path dir_ = folder_.path();
   WorkSession s;
   RecordingMessages m;
-  fs::path dir_, old_;
 };
 
 SymmetryOperator op(std::array<double, 4> r1, std::array<double, 4> r2, std::array<double, 4> r3) {

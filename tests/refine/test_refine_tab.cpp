@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 #include <regex>
 
 #include "core/cell_entry.hpp"
@@ -55,7 +56,16 @@ TEST(CollectInputs, RefusesWithTheProgramsMessagesAndWritesNothing) {
       {"no pairs", 0, "1.5406", "0", {true}, "No selected reflections!"},
       {"lambda not a number", 3, "1.54a", "0", {true}, "Error on Lambda!"},
       {"lambda zero", 3, "0", "0", {true}, "Error on Lambda!"},
+      {"lambda empty", 3, "", "0", {true}, "Error on Lambda!"},
+      {"lambda negative", 3, "-1.5406", "0", {true}, "Error on Lambda!"},
+      {"lambda two points", 3, "1.54.06", "0", {true}, "Error on Lambda!"},
+      {"lambda overflowing", 3, "1e400", "0", {true}, "Error on Lambda!"},
+      {"lambda beyond single precision", 3, std::string(60, '9'), "0", {true}, "Error on Lambda!"},
+      {"lambda nan", 3, "nan", "0", {true}, "Error on Lambda!"},
       {"shift not a number", 3, "1.5406", "x", {true}, "Error on Angular Shift!"},
+      {"shift inf", 3, "1.5406", "inf", {true}, "Error on Angular Shift!"},
+      {"shift beyond single precision", 3, "1.5406", "-1e39", {true}, "Error on Angular Shift!"},
+      {"shift garbage", 3, "1.5406", std::string(5000, '#'), {true}, "Error on Angular Shift!"},
       {"too few pairs", 3, "1.5406", "0", {true, false, false, false, false, false, true, true},
        "Nb of selected reflections too low"},
   };
@@ -221,7 +231,18 @@ TEST(Report, ReaderFindsTheFinalBlockAfterTheWavelengthWarning) {
   report_initial_part(f, p, "01/01/2000 00:00:00");
   report_observation_table(f, p);
   p.E = {0.001, 0, 0, 0, 0, 0, 0, 0};
+  const size_t initial_size = f.lines.size();
   report_final_part(f, p, true, 2e-5, 0.5);
+  const std::vector<std::string> warning = {
+      "", "", "Warning", "-------", "",
+      "Refining both the wavelength and the cell dimensions at the same time",
+      "is dangerous because these parameters are strongly correlated.", "",
+      "It is advisable to refine the wavelength only with a well known sample", "",
+      "Final values      : (Standard errors on 2nd line)", "------------"};
+  ASSERT_GT(f.lines.size(), initial_size + warning.size());
+  EXPECT_EQ(std::vector<std::string>(f.lines.begin() + static_cast<long>(initial_size),
+                                     f.lines.begin() + static_cast<long>(initial_size + warning.size())),
+            warning);
   const auto r = read_report_results(f.lines, 2);
   ASSERT_TRUE(r);
   EXPECT_DOUBLE_EQ(r->lambda, 1.54);
@@ -231,6 +252,17 @@ TEST(Report, ReaderFindsTheFinalBlockAfterTheWavelengthWarning) {
   ASSERT_EQ(r->lines.size(), 2u);
   EXPECT_EQ(r->lines[1].k, 1);
   EXPECT_NEAR(r->lines[1].two_theta_calc, 0.41 * kThetaRadToTwoThetaDeg, 1e-4);
+  // A title holding the words that open the final block does not mislead the reader.
+  p.title = "Final values 1 2 3 4 5 6 7 8";
+  TextFile titled;
+  report_initial_part(titled, p, "x");
+  report_observation_table(titled, p);
+  report_final_part(titled, p, false, 0, 0.5);
+  const auto t = read_report_results(titled.lines, 2);
+  ASSERT_TRUE(t);
+  EXPECT_DOUBLE_EQ(t->cell.a, 5.0);
+  EXPECT_EQ(excel_text(titled.lines, 2, ShiftMode::ConstantZeroShift)[6],
+            "Final values      : (Standard errors on 2nd line)\t");
   // A report that ends after its initial part has nothing to read.
   TextFile initial;
   report_initial_part(initial, p, "x");
@@ -321,6 +353,36 @@ TEST(ParameterExchange, UseRefinedValuesAndRestore) {
   }
 }
 
+// Values count as adopted once used or restored: a second "use" (after pairing by hand,
+// say) would correct the peaks twice, and a pairing that was never refined has no
+// refined values to use (they would be a cell of zeros).
+TEST(ParameterExchange, OnlyRefinedValuesAreUsedAndOnlyOnce) {
+  WorkSession s;
+  small_silicon_session(s);
+  s.measured.peaks = {{28.481, 28.481, 100, 0}};
+  const auto pairs = s.selected;
+  const CellParameters typed = s.cell;
+
+  EXPECT_FALSE(change_param(s).done);  // nothing refined yet
+  EXPECT_EQ(s.cell.a, typed.a);
+  EXPECT_EQ(s.measured.peaks[0].two_theta, 28.481);
+  EXPECT_EQ(s.selected.size(), pairs.size());
+
+  s.results.refined = true;
+  s.results.cell = {5.4312, 5.4312, 5.4312, 90, 90, 90};
+  s.results.zero_shift = 0.04;
+  s.results.lambda = 1.540593;
+  ASSERT_TRUE(change_param(s).done);
+  EXPECT_FALSE(s.results.refined);
+  s.selected = pairs;  // paired again without refining
+  EXPECT_FALSE(change_param(s).done);
+  EXPECT_DOUBLE_EQ(s.measured.peaks[0].two_theta, 28.481 - 0.04);
+
+  s.results.refined = true;
+  ASSERT_TRUE(resto_param(s).done);
+  EXPECT_FALSE(s.results.refined);
+}
+
 TEST(Export, ExcelTextFromTheReport) {
   ScratchFolder folder;
   WorkSession s;
@@ -355,6 +417,10 @@ TEST(Export, ExcelTextFromTheReport) {
   EXPECT_EQ(std::count(L[9].begin(), L[9].end(), '\t'), 8);
   EXPECT_EQ(L[10], "   H\t   K\t   L\t  2T(Obs)\t  2T-Zero\t  2Th(Cal)\t   Dif");
   EXPECT_TRUE(L[11].starts_with("   1\t   1\t   1\t 28.4810\t"));
+  std::ifstream raw("Excel.txt", std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(raw)), {});
+  EXPECT_NE(bytes.find(" e/R(\xB0)\t Lambda"), std::string::npos);  // Windows-1252
+  EXPECT_NE(bytes.find("  Vol.\r\n"), std::string::npos);
   EXPECT_TRUE(m.empty());
 }
 

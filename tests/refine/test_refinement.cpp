@@ -318,3 +318,126 @@ TEST(Refinement, ErrorsOfAnOrthogonalCellAndTheVolume) {
                                     std::pow(20 * p.E[2], 2));
   EXPECT_NEAR(compute_volume_error(p), expected, 1e-6 * expected);
 }
+
+// Each column of the design matrix is the derivative of θ_calc with respect to its slot,
+// taken through the system's ties (a tied slot follows its master): compared with
+// central differences of the observation equation itself.
+TEST(DesignMatrix, ColumnsAreTheDerivativesThroughTheTies) {
+  struct Case {
+    const char* system;
+    CellParameters cell;
+    std::vector<int> slots;  // in slot order
+    int shift_key;
+  };
+  const Case cases[] = {
+      {"CUBI", {5.43, 5.43, 5.43, 90, 90, 90}, {0, 6, 7}, kKeyRefined},
+      {"TETR", {4.91, 4.91, 6.71, 90, 90, 90}, {0, 2, 6}, kKeyEccentricity},
+      {"HEXA", {3.21, 3.21, 5.21, 90, 90, 120}, {0, 2, 7}, kKeyRefined},
+      {"RHOM", {5.1, 5.1, 5.1, 78, 78, 78}, {0, 3, 6}, kKeyRefined},
+      {"ORTH", {4.1, 5.2, 6.3, 90, 90, 90}, {0, 1, 2}, kKeyRefined},
+      {"MONO", {7.1, 9.3, 5.6, 90, 104.5, 90}, {0, 1, 2, 4, 6}, kKeyRefined},
+      {"TRIC", {6.2, 7.4, 8.9, 95.3, 103.7, 88.2}, {0, 1, 2, 3, 4, 5, 6, 7}, kKeyEccentricity},
+  };
+  const int hkl[][3] = {{1, 0, 0}, {0, 1, 1}, {0, 0, 2}, {1, 1, 1}, {2, -1, 0}, {1, -1, 2}, {2, 1, -1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.system);
+    RefinementProblem p;
+    p.system = c.system;
+    p.direct = c.cell;
+    direct_to_reciprocal(p);
+    for (int i = 0; i < 6; ++i) p.P[i] = p.reciprocal[i];
+    p.P[kSlotShift] = 3e-4;
+    p.P[kSlotHalfLambda] = kCuKa1 / 2;
+    for (int slot : c.slots) p.K[slot] = slot == kSlotShift ? c.shift_key : kKeyRefined;
+    build_refined_vector(p);
+    for (size_t i = 0; i < std::size(hkl); ++i)
+      p.obs.push_back({hkl[i][0], hkl[i][1], hkl[i][2], 0.2 + 0.05 * static_cast<double>(i), 0});
+    RecordingMessages m;
+    compute_calculated_angles(p, m);
+    compute_design_matrix(p);
+
+    auto angles_with = [&](int slot, double delta) {
+      RefinementProblem q = p;
+      q.P[slot] += delta;
+      for (int i = 0; i < 6; ++i) q.reciprocal[i] = q.P[i];  // as a cycle's update does
+      compute_calculated_angles(q, m);
+      std::vector<double> t;
+      for (const auto& o : q.obs) t.push_back(o.theta_calc);
+      return t;
+    };
+    for (size_t j = 0; j < c.slots.size(); ++j) {
+      const int slot = c.slots[j];
+      const double step = 1e-6 * std::max(std::fabs(p.P[slot]), 1e-3);
+      const auto up = angles_with(slot, step), down = angles_with(slot, -step);
+      for (size_t i = 0; i < p.obs.size(); ++i) {
+        const double numeric = (up[i] - down[i]) / (2 * step);
+        EXPECT_NEAR(p.D[i][j], numeric, 1e-6 * std::max(1.0, std::fabs(numeric)))
+            << "slot " << slot << ", reflection " << i;
+      }
+    }
+    EXPECT_TRUE(m.empty());
+  }
+}
+
+// The systems whose ties couple slots, refined from a perturbed start, reach the
+// least-squares minimum of the tied problem.
+TEST(Refinement, TiedSystemsReachTheIndependentSolution) {
+  struct Case {
+    const char* system;
+    CellParameters truth, start;
+    std::array<bool, 8> keys;
+    std::vector<int> free;
+  };
+  const Case cases[] = {
+      {"TETR", {4.9134, 4.9134, 6.7102, 90, 90, 90}, {4.92, 4.92, 6.70, 90, 90, 90},
+       {true, false, true, false, false, false, true, false}, {0, 2, 6}},
+      {"HEXA", {3.2094, 3.2094, 5.2108, 90, 90, 120}, {3.20, 3.20, 5.22, 90, 90, 120},
+       {true, false, true, false, false, false, true, false}, {0, 2, 6}},
+      {"RHOM", {5.4211, 5.4211, 5.4211, 83.52, 83.52, 83.52}, {5.43, 5.43, 5.43, 83.3, 83.3, 83.3},
+       {true, false, false, true, false, false, true, false}, {0, 3, 6}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.system);
+    ScratchFolder folder;
+    RunSetup u;
+    u.system = c.system;
+    u.start = c.start;
+    u.pairs = make_pairs(c.truth, c.start, kCuKa1, 4, 110, 0.02, false, 0.0001, 80);
+    u.keys = c.keys;
+    WorkSession s;
+    RecordingMessages m;
+    const auto out = refine(s, u, m);
+    ASSERT_EQ(out.status, RefineStatus::Refined) << (m.empty() ? "" : m.texts()[0]);
+    EXPECT_TRUE(m.empty());
+    const auto& d = out.run.problem.direct;
+    EXPECT_NEAR(d.a, c.truth.a, 1e-4);
+    EXPECT_NEAR(d.c, c.truth.c, 1e-4);
+    EXPECT_NEAR(d.alpha, c.truth.alpha, 0.01);
+    EXPECT_NEAR(d.gamma, c.truth.gamma, 0.01);
+    const auto indep = solve_independently(independent_of(out.run.problem, c.free, false),
+                                           start_params(c.start, 0, kCuKa1 / 2));
+    expect_same_solution(engine_params(out.run.problem), indep, c.free);
+  }
+}
+
+// With the wavelength alone keyed there is no second stage: the report holds the
+// wavelength fit and the trace is that of its cycles.
+TEST(Refinement, WavelengthAloneKeepsItsTrace) {
+  ScratchFolder folder;
+  RunSetup u;
+  u.system = "CUBI";
+  u.start = kSilicon;
+  u.pairs = silicon_pairs(kSilicon.a, 0, false);
+  u.keys = {false, false, false, false, false, false, false, true};
+  u.lambda = "1.5400";
+  WorkSession s;
+  RecordingMessages m;
+  const auto out = refine(s, u, m);
+  ASSERT_EQ(out.status, RefineStatus::Refined) << (m.empty() ? "" : m.texts()[0]);
+  EXPECT_NEAR(s.results.lambda, kCuKa1, 2e-5);
+  EXPECT_TRUE(out.run.converged);
+  const auto trace = read_text_lines("mouchard");
+  ASSERT_GE(trace.size(), 3u);
+  EXPECT_EQ(trace[0], "Cycle Nb 1");
+  EXPECT_EQ(trace[2].size(), 10u);  // one derivative per observation line
+}

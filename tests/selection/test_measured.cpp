@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <random>
 
 #include "core/format.hpp"
 
@@ -106,6 +108,8 @@ INSTANTIATE_TEST_SUITE_P(
                  {}, 5, 100},
         ScanCase{"NegativeAngle", {{"-20", ""}}, "1.5406", TT, {"Error at  row,1"}, false, {}, {},
                  5, 100},
+        ScanCase{"AngleWithInfiniteD", {{"1e-308", ""}}, "1.5406", TT, {"Error at  row,1"}, false,
+                 {}, {}, 5, 100},
         ScanCase{"NoPeakLeavesTheRange", {{"", ""}, {"", ""}}, "1.5406", TT, {}, true, {}, {}, 5,
                  100}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -276,6 +280,60 @@ TEST(ShowCalculatedForSelection, TextsAndRows) {
 
   s.allowed.assign(30, CalculatedReflection{});
   EXPECT_EQ(show_calculated_for_selection(s).row_count(), 31);
+}
+
+}  // namespace
+}  // namespace vornax
+
+namespace vornax {
+namespace {
+
+// Typed grids of every kind (garbage, cut numbers, huge exponents, empty cells, long
+// texts): the scan never crashes, stops with one of its messages, and leaves only
+// peaks it could convert (0 < 2θ < 180, with a d-spacing); the range moves only when
+// the whole grid was read.
+TEST(ThetaToDhkl, SeededRandomGridsNeverStoreBadPeaks) {
+  const std::vector<std::string> pieces = {
+      "",   " ",  "20", "45.5", "179.99", "180", "0", "-3", "1e308", "1e-308", "1.5e1",
+      "abc", "2O", "12,5", ".", "-.", "5.", " 7 ", "1 2", "nan", "inf", "0x10", "\t9",
+      std::string(300, '9'), std::string(1000, ' ') + "30", "\xE9", "3..4", "+", "e5"};
+  const std::vector<std::string> known = {"Error on Lambda", "Type first the wavelength",
+                                          "Too many peaks (>500)"};
+  std::mt19937 rng(20031017);
+  auto pick = [&] { return pieces[rng() % pieces.size()]; };
+  for (int round = 0; round < 400; ++round) {
+    WorkSession s;
+    s.angle_mode = round % 2 ? AngleMode::Theta : AngleMode::TwoTheta;
+    s.range_min = 5;
+    s.range_max = 100;
+    Rows rows(rng() % 30);
+    for (auto& r : rows) r = {pick(), pick()};
+    const std::string lambda = round % 5 == 0 ? pick() : "1.5406";
+    RecordingMessages m;
+    const MeasuredScan scan = theta_to_dhkl(rows, lambda, s, m);
+
+    ASSERT_LE(m.texts().size(), 1u);
+    EXPECT_EQ(scan.ok, m.texts().empty());
+    for (const std::string& t : m.texts())
+      EXPECT_TRUE(std::find(known.begin(), known.end(), t) != known.end() ||
+                  t.rfind("Error at  row,", 0) == 0)
+          << t;
+    ASSERT_LE(s.measured_count(), static_cast<int>(rows.size()));
+    for (const MeasuredPeak& p : s.measured.peaks) {
+      EXPECT_GT(p.two_theta, 0);
+      EXPECT_LT(p.two_theta, 180);
+      EXPECT_TRUE(std::isfinite(p.intensity));
+      EXPECT_TRUE(std::isfinite(measured_d_spacing(p.two_theta, s.wavelengths.lambda)));
+    }
+    if (!scan.ok || s.measured.peaks.empty()) {
+      EXPECT_EQ(s.range_min, 5);
+      EXPECT_EQ(s.range_max, 100);
+    }
+    // Whatever was stored can be shown.
+    if (auto shown = show_measured_list(s)) {
+      EXPECT_EQ(shown->grid.cell(1, 3), "1");
+    }
+  }
 }
 
 }  // namespace

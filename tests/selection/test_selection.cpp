@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <random>
 #include <tuple>
 
 namespace vornax {
@@ -200,6 +202,52 @@ TEST(ShowSelectedList, TextsInBothModes) {
 }
 
 TEST(ToleranceBox, StartText) { EXPECT_EQ(tolerance_box_text(WorkSession{}.tolerance), " 0.100"); }
+
+}  // namespace
+}  // namespace vornax
+
+namespace vornax {
+namespace {
+
+// Any tolerance text: refused with its message and nothing changed, or accepted with
+// pairs that all respect the range and the tolerance.
+TEST(SelectAutomatically, SeededRandomTolerancesAndLists) {
+  const std::vector<std::string> texts = {"",     "0.1", "abc", "1e308", "-0", "0,25", ".",
+                                          "1e",   "5.",  " 2 ", "1e-400", "0x1", "1..2",
+                                          std::string(400, '1'), "nan", "\xB0", "-.5"};
+  std::mt19937 rng(4242);
+  for (int round = 0; round < 300; ++round) {
+    std::vector<double> peaks(rng() % 12);
+    for (double& p : peaks) p = 5 + (rng() % 17000) / 100.0;
+    std::vector<CalculatedReflection> calc;
+    for (int i = 0, n = static_cast<int>(rng() % 15); i < n; ++i)
+      calc.push_back(refl(i, 0, 0, 5 + (rng() % 17000) / 100.0));
+    WorkSession s = session_with(peaks, calc, 20, 150);
+    s.angle_mode = round % 3 ? AngleMode::TwoTheta : AngleMode::Theta;
+    s.tolerance = 0.3;
+    s.selected.resize(2);
+    const std::string text = texts[rng() % texts.size()];
+    RecordingMessages m;
+    const bool done = selection_automatique(s, text, m);
+    if (!done) {
+      EXPECT_EQ(s.selected_count(), 2) << text;
+      EXPECT_DOUBLE_EQ(s.tolerance, 0.3) << text;
+      EXPECT_EQ(m.texts().size(), 1u);
+      continue;
+    }
+    EXPECT_TRUE(m.empty());
+    EXPECT_LE(s.selected_count(), static_cast<int>(peaks.size()));
+    for (size_t i = 0; i < s.selected.size(); ++i) {
+      const SelectedPair& p = s.selected[i];
+      EXPECT_GE(p.two_theta_obs, 20.f);
+      EXPECT_LE(p.two_theta_obs, 150.f);
+      EXPECT_LE(std::fabs(double(p.two_theta_obs) - p.two_theta_calc), s.tolerance + 1e-4);
+      if (i > 0) {
+        EXPECT_LE(s.selected[i - 1].two_theta_obs, p.two_theta_obs);
+      }
+    }
+  }
+}
 
 }  // namespace
 }  // namespace vornax

@@ -1,4 +1,6 @@
 // Drives the real cell-entry widgets offscreen as a user would.
+#include <QFocusEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -6,6 +8,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
+
+#include "core/format.hpp"
 #include "core/session.hpp"
 #include "ui/cell_tab_widget.hpp"
 
@@ -31,6 +36,28 @@ class TestCellTab : public QObject {
     QApplication::processEvents();
     e->selectAll();
     QTest::keyClicks(e, text);
+  }
+
+  // Types a complete cubic entry (a = 4, Cu Kα1, 0..60) and chooses F m -3 m, which
+  // calculates at once.
+  static void cubic_f_entry(CellTabWidget& w) {
+    click_item(w.system_list(), "Cubic");
+    type_into(w.field(0), "4.0");
+    w.field(6)->setFocus();
+    QApplication::processEvents();
+    type_into(w.field(6), "1.5406");
+    type_into(w.field(7), "0");
+    type_into(w.field(8), "60");
+    click_item(w.hm_list(), "F m -3 m");
+  }
+
+  static QString title(const CellTabWidget& w) {
+    return w.findChild<QLabel*>("label_calc_title")->text();
+  }
+
+  static int selected_row(QListWidget* list) {
+    auto items = list->selectedItems();
+    return items.isEmpty() ? -1 : list->row(items.first());
   }
 
   struct Fixture {
@@ -84,6 +111,166 @@ class TestCellTab : public QObject {
     f.w.field(6)->setFocus();
     QApplication::processEvents();
     QCOMPARE(f.m.texts(), std::vector<std::string>{"Type error!"});
+    // The focus is back in a, and coming back did not count as entering a again (which
+    // would copy the faulty text into the tied fields).
+    QVERIFY(f.w.field(0)->hasFocus());
+    QCOMPARE(f.w.field(1)->text(), QString(""));
+
+    // Two faulty fields: leaving one for the other gives one message, not a ping-pong.
+    f.m.clear();
+    f.w.field(3)->setText("xyz");
+    f.w.field(3)->setFocus();
+    QApplication::processEvents();
+    QCOMPARE(f.m.texts(), std::vector<std::string>{"Type error!"});
+    QVERIFY(f.w.field(0)->hasFocus());
+  }
+
+  void focusTakenByOtherWindowsIsNoEntry() {
+    Fixture f(dir_.path());
+    QVERIFY(QTest::qWaitForWindowActive(&f.w));
+    cubic_f_entry(f.w);
+    QCOMPARE(f.s.allowed_count(), 2);
+    f.s.cell_file_name = "si.cry";
+    f.w.field(0)->setFocus();  // entering a clears the grid, so calculate once more
+    QApplication::processEvents();
+    QTest::mouseClick(f.w.calc_button(), Qt::LeftButton);
+    QCOMPARE(f.w.grid()->item(1, 0)->text(), QString("  1  1  1"));
+    f.w.field(0)->setText("bad");
+    f.s.cell_file_name = "si.cry";
+    f.m.clear();
+    QSignalSpy entered(&f.w, &CellTabWidget::fieldEntered);
+    // A menu, a message box or another window takes the focus and gives it back.
+    for (auto reason : {Qt::ActiveWindowFocusReason, Qt::PopupFocusReason, Qt::MenuBarFocusReason}) {
+      for (auto type : {QEvent::FocusOut, QEvent::FocusIn}) {
+        QFocusEvent ev(type, reason);
+        QApplication::sendEvent(f.w.field(0), &ev);
+      }
+    }
+    QVERIFY(f.m.empty());
+    QCOMPARE(entered.count(), 0);
+    QCOMPARE(f.w.grid()->item(1, 0)->text(), QString("  1  1  1"));
+    QCOMPARE(f.s.cell_file_name, std::string("si.cry"));
+
+    // Entering a from another control of the window is set_numero.
+    QFocusEvent in(QEvent::FocusIn, Qt::TabFocusReason);
+    QApplication::sendEvent(f.w.field(0), &in);
+    QCOMPARE(entered.count(), 1);
+    QVERIFY(f.w.grid()->item(1, 0) == nullptr || f.w.grid()->item(1, 0)->text().isEmpty());
+    QCOMPARE(title(f.w), QString("Calculated diagram"));
+    QVERIFY(f.s.cell_file_name.empty());
+  }
+
+  void listChoicesExcludeEachOtherBySetKindAndKeys() {
+    Fixture f(dir_.path());
+    QVERIFY(QTest::qWaitForWindowActive(&f.w));
+    click_item(f.w.system_list(), "Monoc.");
+    click_item(f.w.hm_list(), "P 1 21/c 1");
+    QCOMPARE(f.s.symbol, std::string("P 1 21/C 1"));
+    QCOMPARE(f.s.symbol_kind, std::string("HM"));
+    QVERIFY(selected_row(f.w.hm_list()) > 0);
+
+    auto gs = f.w.getspec_list();
+    auto hits = gs->findItems("P 21/c      ", Qt::MatchStartsWith);
+    QVERIFY(!hits.isEmpty());
+    click_item(gs, hits.first()->text());
+    QCOMPARE(f.s.symbol, std::string("P 21/C"));
+    QCOMPARE(f.s.symbol_kind, std::string("HALL"));
+    QCOMPARE(selected_row(f.w.hm_list()), -1);
+    QCOMPARE(selected_row(gs), gs->row(hits.first()));
+
+    // Choosing the system again refills both lists; the symbol is in both, and the list
+    // it was chosen from keeps it.
+    click_item(f.w.hm_list(), "P 1 21/c 1");
+    click_item(gs, gs->findItems("P 1 21/c 1  ", Qt::MatchStartsWith).value(0)->text());
+    QCOMPARE(f.s.symbol, std::string("P 1 21/C 1"));
+    click_item(f.w.system_list(), "Monoc.");
+    QCOMPARE(selected_row(f.w.hm_list()), -1);
+    QVERIFY(selected_row(gs) >= 0);
+    click_item(gs, hits.first()->text());
+
+    // The arrow keys choose as a click does.
+    const int row = gs->row(hits.first());
+    QTest::keyClick(gs, Qt::Key_Down);
+    QCOMPARE(selected_row(gs), row + 1);
+    QCOMPARE(f.s.symbol, to_upper(trim(gs->item(row + 1)->text().left(12).toStdString())));
+    QTest::keyClick(f.w.system_list(), Qt::Key_Down);  // Monoc. -> Tricl.
+    QCOMPARE(f.s.system, std::string("TRIC"));
+    QCOMPARE(f.w.hm_list()->item(1)->text(), QString("P 1"));
+
+    click_item(f.w.hm_list(), "No ext.");
+    QCOMPARE(f.s.symbol_kind, std::string("HM"));
+    QCOMPARE(selected_row(gs), -1);
+    QCOMPARE(selected_row(f.w.hm_list()), 0);
+  }
+
+  void missingOperatorFileKeepsTheFormerSystem() {
+    Fixture f(dir_.path());
+    QTemporaryDir data;
+    const QString source = VORNAX_SOURCE_DATA_DIR;
+    for (const char* name : {"spgr2.dat", "c.pos"})
+      QVERIFY(QFile::copy(source + "/" + name, data.path() + "/" + name));
+    f.s.data_folder = data.path().toStdString();
+    QVERIFY(QTest::qWaitForWindowActive(&f.w));
+    click_item(f.w.system_list(), "Cubic");
+    const int cubic_entries = f.w.hm_list()->count();
+    click_item(f.w.system_list(), "Tetra.");  // q.pos is missing
+    QCOMPARE(f.m.texts().size(), size_t(1));
+    QVERIFY2(f.m.texts().front().find("q.pos") != std::string::npos, f.m.texts().front().c_str());
+    QCOMPARE(f.s.system, std::string("CUBI"));
+    QCOMPARE(selected_row(f.w.system_list()), 0);
+    QCOMPARE(f.w.hm_list()->count(), cubic_entries);
+    QCOMPARE(f.w.getspec_list()->count(), 80);
+  }
+
+  void toggleBeforeAnyCalculationChangesNothing() {
+    Fixture f(dir_.path());
+    QVERIFY(QTest::qWaitForWindowActive(&f.w));
+    QSignalSpy calculated(&f.w, &CellTabWidget::calculated);
+    const QString before = title(f.w);
+    QTest::mouseClick(f.w.forbidden_toggle(), Qt::LeftButton);
+    QVERIFY(!f.w.forbidden_toggle()->isChecked());
+    QCOMPARE(title(f.w), before);
+    QCOMPARE(calculated.count(), 0);
+    QVERIFY(f.m.empty());
+  }
+
+  void rangeFieldsFollowTheAngleMode() {
+    Fixture f(dir_.path());
+    QVERIFY(QTest::qWaitForWindowActive(&f.w));
+    // A range typed and not read yet is converted, not lost and not taken in the new mode.
+    f.w.field(7)->setText("10");
+    f.w.field(8)->setText("80");
+    f.s.angle_mode = AngleMode::Theta;
+    f.w.redisplay();
+    QCOMPARE(f.w.field(7)->text(), QString("    5.00"));
+    QCOMPARE(f.w.field(8)->text(), QString("   40.00"));
+    auto labels = f.w.findChildren<QLabel*>();
+    QVERIFY(std::any_of(labels.begin(), labels.end(), [](QLabel* l) { return l->text() == "θ max"; }));
+    f.s.angle_mode = AngleMode::TwoTheta;
+    f.w.redisplay();
+    QCOMPARE(f.w.field(8)->text(), QString("   80.00"));
+
+    // A calculated range is shown halved, and read back doubled.
+    cubic_f_entry(f.w);
+    QCOMPARE(f.s.range_max, 60.0);
+    f.s.angle_mode = AngleMode::Theta;
+    f.w.redisplay();
+    QCOMPARE(f.w.field(8)->text(), QString("   30.00"));
+    QCOMPARE(f.w.grid()->item(0, 2)->text(), QString("Theta"));
+    QTest::mouseClick(f.w.calc_button(), Qt::LeftButton);
+    QCOMPARE(f.s.range_max, 60.0);
+  }
+
+  void recalculationKeepsTheCellFileTitle() {
+    Fixture f(dir_.path());
+    QVERIFY(QTest::qWaitForWindowActive(&f.w));
+    cubic_f_entry(f.w);
+    QCOMPARE(title(f.w), QString("Calulated diagram"));
+    f.s.cell_file_name = "C:\\cells\\si.cry";
+    f.w.recalculate();  // as after adopting the refined cell
+    QCOMPARE(f.s.allowed_count(), 2);
+    QCOMPARE(title(f.w), QString("Calc. diagram (si.cry)"));
+    QCOMPARE(f.w.grid()->item(1, 0)->text(), QString("  1  1  1"));
   }
 
   void calcShowsTheGridAndForbiddenLines() {

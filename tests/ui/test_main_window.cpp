@@ -20,6 +20,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTextBrowser>
+#include <QTextDocument>
 #include <QtTest>
 
 #include <filesystem>
@@ -28,6 +29,7 @@
 #include "core/messages.hpp"
 #include "core/paths.hpp"
 #include "core/session.hpp"
+#include "core/text_file.hpp"
 #include "ui/cell_tab_widget.hpp"
 #include "ui/help_window.hpp"
 #include "ui/measured_tab_widget.hpp"
@@ -225,6 +227,59 @@ class TestMainWindow : public QObject {
     }
   }
 
+  // The popups of the "File" and "Save" buttons: their entries, shared with the main
+  // menu where the captions agree, and buttons that can be pressed only while an entry
+  // of their popup works.
+  void popup_menus_of_the_file_and_save_buttons() {
+    Fixture f;
+    Tform1& w = *f.w;
+    w.show();
+    QCOMPARE(menu_layout(w.peaks_file_popup()),
+             (QStringList{"&Bruker Format (*.dif)", "&XFIT Format (*.txt)",
+                          "&WINFIT Format (*.dat)", "&Philips Format (*.di)",
+                          "&Column format (*.prn)", "Co&lumn format (*.*)", "-",
+                          "Load an &Old  Indexed 2Theta list (*.lst)",
+                          "Create a &New indexed  2Theta list (*.lst)"}));
+    QCOMPARE(menu_layout(w.cell_file_popup()),
+             (QStringList{"&VORNAX Format (*.cry)", "&ICSD Format (*.ics)"}));
+    QCOMPARE(menu_layout(w.peaks_save_popup()),
+             (QStringList{"&Bruker Format (*.dif)", "&Column Format (*.prn)"}));
+    QCOMPARE(w.peaks_file_popup()->actions()[0], w.action("action_open_peaks_bruker"));
+    QCOMPARE(w.peaks_file_popup()->actions()[4], w.action("action_open_peaks_column"));
+    QCOMPARE(w.cell_file_popup()->actions()[1], w.action("action_open_cell_icsd"));
+    QCOMPARE(w.peaks_save_popup()->actions()[0], w.action("action_save_peaks_bruker"));
+
+    struct Case { const char* button; QMenu* popup; const char* entry; bool shows_grid; };
+    const Case cases[] = {
+        {"button_file_peaks", w.peaks_file_popup(), "action_popup_peaks_columns", true},
+        {"button_cell_file", w.cell_file_popup(), "action_open_cell_vornax", false},
+        {"button_save_peaks", w.peaks_save_popup(), "action_save_peaks_column", false},
+    };
+    for (const Case& c : cases) {
+      auto* button = w.findChild<QPushButton*>(c.button);
+      QVERIFY2(button, c.button);
+      for (QAction* a : c.popup->actions())
+        QVERIFY2(a->isSeparator() || !a->isEnabled(), qPrintable(a->text()));
+      QVERIFY2(!button->isEnabled(), c.button);  // nothing in it works yet
+
+      w.action(c.entry)->setEnabled(true);
+      QVERIFY2(button->isEnabled(), c.button);
+      button->setVisible(true);
+      w.tabs()->setCurrentIndex(button->parentWidget() == w.measured_tab() ? 0 : 1);
+      QTest::mouseClick(button, Qt::LeftButton);
+      QVERIFY2(c.popup->isVisible(), c.button);
+      QCOMPARE(c.popup->pos(), w.frameGeometry().topLeft() + QPoint(170, 110));
+      c.popup->hide();
+      if (c.shows_grid) {
+        QVERIFY(!w.measured_tab()->grid_panel()->isHidden());
+        QVERIFY(!w.measured_tab()->save_button()->isHidden());
+      }
+      w.action(c.entry)->setEnabled(false);
+      QVERIFY2(!button->isEnabled(), c.button);
+    }
+    QVERIFY(f.m.empty());
+  }
+
   void tab_colours_and_help_texts() {
     Fixture f;
     struct Row { QColor colour; const char* help_start; bool indexed_text; };
@@ -280,14 +335,23 @@ class TestMainWindow : public QObject {
     QCOMPARE(label("panel_peak_data_min"), QString("   20.00"));
     QCOMPARE(label("panel_peak_data_max"), QString("  100.50"));
 
+    // Leaving the box as the program filled it keeps the wavelength unrounded.
+    emit w.lambda_box()->editingFinished();
+    QCOMPARE(f.s.wavelengths.lambda, 1.540593);
+
     // Leaving the wavelength box keeps the typed value; a wrong text is refused.
-    w.lambda_box()->setText("1.5406");
-    emit w.lambda_box()->editingFinished();
-    QCOMPARE(f.s.wavelengths.lambda, 1.5406);
-    w.lambda_box()->setText("1.54x");
-    emit w.lambda_box()->editingFinished();
-    QCOMPARE(f.m.texts(), std::vector<std::string>{"Error at lambda"});
-    QCOMPARE(f.s.wavelengths.lambda, 1.5406);
+    struct Typed { const char* text; double lambda; bool refused; };
+    const Typed typed[] = {{"1.5406", 1.5406, false}, {"1.54x", 1.5406, true},
+                           {"-1.5", 1.5406, true},    {"1,7902", 1.7902, false},
+                           {"", 0, false},            {"1e400", 0, true}};
+    for (const Typed& t : typed) {
+      f.m.clear();
+      w.lambda_box()->setText(t.text);
+      emit w.lambda_box()->editingFinished();
+      QCOMPARE(f.m.texts(), t.refused ? std::vector<std::string>{"Error at lambda"}
+                                      : std::vector<std::string>{});
+      QCOMPARE(f.s.wavelengths.lambda, t.lambda);
+    }
   }
 
   // What each entry of the erase menu leaves behind.
@@ -368,6 +432,30 @@ class TestMainWindow : public QObject {
       if (!k.range) QCOMPARE(f.w->range_max_box()->text(), QString("0.00"));
       QVERIFY2(f.m.empty(), c.action);
     }
+  }
+
+  // A new automatic selection leaves no result of an earlier refinement on screen.
+  void automatic_selection_clears_the_refinement_results() {
+    Fixture f;
+    WorkSession& s = f.s;
+    s.measured.peaks = {{28.44, 28.44, 100, 0}, {47.3, 47.3, 55, 0}};
+    s.allowed = {{1, 1, 1, 0, 3.1357, 28.44}, {2, 2, 0, 0, 1.9202, 47.30}};
+    s.range_min = 20;
+    s.range_max = 100;
+    s.selected = {{1, 1, 1, 28.44f, 28.43f, 28.45f, 14.22f}};
+    s.results.refined = true;
+    s.results.npar = 0;
+    f.w->refine_tab()->redisplay();
+    QVERIFY(has_text(f.w->refine_tab()->after_grid()));
+    QVERIFY(!f.w->refine_tab()->deviation_after_box()->text().isEmpty());
+
+    QTest::mouseClick(f.w->selection_tab()->auto_sel_button(), Qt::LeftButton);
+    QVERIFY(f.m.empty());
+    QCOMPARE(s.selected_count(), 2);
+    QVERIFY(!s.results.refined);
+    QVERIFY(!has_text(f.w->refine_tab()->after_grid()));
+    QVERIFY(f.w->refine_tab()->deviation_after_box()->text().isEmpty());
+    QCOMPARE(f.w->refine_tab()->before_grid()->item(1, 2)->text().trimmed(), QString("47.300"));
   }
 
   void theta_mode_relabels_and_redisplays() {
@@ -505,6 +593,42 @@ class TestMainWindow : public QObject {
     QVERIFY(help->browser()->toPlainText().contains("Local help"));
   }
 
+  // Whatever the help index holds, reading it never fails but on a missing file, and
+  // keeps only the well-formed topic lines.
+  void help_index_survives_garbage() {
+    constexpr size_t kAny = size_t(-1);
+    struct Case { QByteArray bytes; size_t topics; };
+    QByteArray huge(200000, 'x');
+    huge += "\r\n3|page.html|Title\r\n";
+    QByteArray binary;
+    for (int i = 0; i < 4096; ++i) binary += char((i * 37 + 11) & 0xFF);
+    const Case cases[] = {
+        {"", 0},
+        {"\r\n\r\n\n", 0},
+        {"1|", 0},                              // truncated
+        {"1|a.html", 0},                        // no title bar: not a topic line
+        {"1|a.html|A\r\n2|b.ht", 1},          // last line cut
+        {"|||\r\n1||x\r\n99999999999999999999|a.html|big\r\n", 0},
+        {"-3|a.html|negative\r\n", 1},
+        {binary, kAny},
+        {huge, 1},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+      const QString name = path(QString("index%1.hlp").arg(n++));
+      write_bytes(name, c.bytes);
+      const std::vector<HelpTopic> topics = read_help_index(name.toStdString());
+      if (c.topics != kAny) QCOMPARE(topics.size(), c.topics);
+      RecordingMessages m;
+      HelpWindow help(m);
+      // An index without topics is a message, not an empty window.
+      QCOMPARE(help.open_help(name.toStdString(), 1), !topics.empty());
+      QCOMPARE(m.texts().size(), topics.empty() ? size_t(1) : size_t(0));
+      help.hide();
+    }
+    QVERIFY_THROWS_EXCEPTION(FileError, read_help_index(path("missing.hlp").toStdString()));
+  }
+
   void help_index_format() {
     write_bytes(path("index.hlp"),
                 "# comment\r\n\r\n1|a.html|First topic\r\nx|b.html|bad number\r\n"
@@ -588,6 +712,21 @@ class TestMainWindow : public QObject {
     QCOMPARE(printer.pageLayout().orientation(), QPageLayout::Landscape);
     v.print_on(printer);
     QVERIFY(read_bytes(path("report.pdf")).startsWith("%PDF"));
+
+    // Whatever a report file holds is shown, never refused or crashed on.
+    QByteArray binary;
+    for (int i = 0; i < 2048; ++i) binary += char((i * 91 + 7) & 0xFF);
+    struct Odd { const char* name; QByteArray bytes; qsizetype lines; };
+    const Odd odd[] = {{"empty.out", "", 1},
+                       {"cr.out", "a\rb\rc", 3},
+                       {"long.out", QByteArray(300000, '7') + "\r\n", 1},
+                       {"binary.out", binary, -1}};
+    for (const Odd& o : odd) {
+      write_bytes(path(o.name), o.bytes);
+      QVERIFY2(v.load_report(path(o.name)), o.name);
+      if (o.lines >= 0) QCOMPARE(v.editor()->document()->blockCount(), int(o.lines));
+    }
+    QVERIFY(m.empty());
 
     QVERIFY(!v.load_report(path("missing.out")));
     QCOMPARE(m.texts().size(), size_t(1));

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <QtTest>
@@ -17,6 +18,7 @@
 #include "core/messages.hpp"
 #include "core/session.hpp"
 #include "ui/measured_tab_widget.hpp"
+#include "ui/grid_text_table.hpp"
 #include "ui/selection_tab_widget.hpp"
 
 using namespace vornax;
@@ -303,6 +305,50 @@ class TestMeasuredSelection : public QObject {
     QCOMPARE(row_texts(grid, 2), measured_rows[2]);
     QCOMPARE(row_texts(selected, 3), (QStringList{" 4", "  4  0  0", "  69.130", "  69.126",
                                                   "   0.004"}));
+  }
+
+  // "Keyboard" with peaks in the list (read from a file, say) shows them, so that the
+  // next move between cells does not read back an emptied grid and lose them.
+  void keyboard_keeps_the_peaks_already_there() {
+    Fixture f;
+    f.s.wavelengths.lambda = kCuKa1;
+    MeasuredPeak read;
+    read.two_theta = 28.44123;
+    read.two_theta_read = 28.40123;
+    read.intensity = 37.6;
+    f.s.measured.peaks = {read};
+    QTest::mouseClick(f.find<QPushButton>("button_keyboard_peaks"), Qt::LeftButton);
+    QTableWidget* grid = f.measured->grid();
+    QCOMPARE(row_texts(grid, 0), (QStringList{" 28.441", "  3.1357", "      38", "1"}));
+    grid->setFocus();
+    grid->setCurrentCell(1, 0);
+    type_peak(f, "47.302");
+    QVERIFY(f.m.empty());
+    QCOMPARE(f.s.measured_count(), 2);
+    QCOMPARE(f.s.measured.peaks[0].two_theta, 28.44123);  // untouched, not rounded
+    QCOMPARE(f.s.measured.peaks[0].two_theta_read, 28.40123);
+    QCOMPARE(f.s.measured.peaks[1].two_theta, 47.302);
+  }
+
+  // The grids use a fixed-pitch font, and a number longer than its format widens its
+  // column rather than being cut.
+  void grid_columns_fit_their_texts() {
+    Fixture f;
+    QVERIFY(QFontInfo(f.measured->grid()->font()).fixedPitch());
+    QVERIFY(QFontInfo(f.selection->selected_grid()->font()).fixedPitch());
+    f.s.wavelengths.lambda = kCuKa1;
+    MeasuredPeak huge;
+    huge.two_theta = huge.two_theta_read = 28.442;
+    huge.intensity = 123456789012.0;
+    f.s.measured.peaks = {huge};
+    f.measured->redisplay();
+    QTableWidget* grid = f.measured->grid();
+    const QString area = grid->item(0, 2)->text();
+    QCOMPARE(area, QString("123456789012"));
+    const int margins =
+        2 * (grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1) + 1;
+    QVERIFY(QFontMetricsF(grid->font()).horizontalAdvance(area) + margins <= grid->columnWidth(2));
+    QCOMPARE(grid->minimumWidth(), width_for_columns(grid));
   }
 
   void mouse_click_reads_the_edited_cell() {

@@ -135,6 +135,28 @@ class TestRefineTab : public QObject {
     QVERIFY(!QFile::exists(path("vornax.inp")));
   }
 
+  void typed_boxes_refused_with_their_messages() {
+    Fixture f;
+    prepare(f, 0, false);
+    RefineTabWidget* tab = f.tab();
+    struct Case { const char* lambda; const char* shift; const char* message; const char* current; };
+    const Case cases[] = {
+        {"1.54x", "0", "Error on Lambda!", "1.54059"},
+        // The wavelength is taken before the shift is read: it stays taken.
+        {"1.5406", "0,0,1", "Error on Angular Shift!", "1.54060"},
+    };
+    for (const Case& c : cases) {
+      f.m.clear();
+      tab->initial_box(7)->setText(c.lambda);
+      tab->initial_box(6)->setText(c.shift);
+      click(tab->refine_button());
+      QCOMPARE(f.m.texts(), std::vector<std::string>{c.message});
+      QCOMPARE(f.w->lambda_box()->text(), QString(c.current));
+      QVERIFY(tab->report_button()->isHidden());
+      QVERIFY(!QFile::exists(path("vornax.inp")));
+    }
+  }
+
   void silicon_refined_through_the_window() {
     Fixture f;
     prepare(f, 0, false);
@@ -207,6 +229,12 @@ class TestRefineTab : public QObject {
     QCOMPARE(headers(tab->after_grid())[3], QString("TCalc"));
     QCOMPARE(row_texts(tab->after_grid(), 0)[2].trimmed(),
              QString::number(peaks[0].two_theta / 2, 'f', 3));
+
+    // The report gone from the disk: the export says so, as every refinement message does.
+    QVERIFY(QFile::remove(path("vornax.out")));
+    click(tab->excel_button());
+    QCOMPARE(f.m.texts(), std::vector<std::string>{"No results"});
+    QVERIFY(f.m.log[0].first == RecordingMessages::Kind::Warning);
   }
 
   void shift_refined_with_both_models() {
@@ -265,6 +293,12 @@ class TestRefineTab : public QObject {
     QVERIFY(tab->excel_button()->isHidden());
     QVERIFY(f.s.allowed_count() > 0);  // recalculated with the refined cell
     QCOMPARE(f.w->cell_tab()->field(0)->text().trimmed(), QString("5.4312"));
+    // Adopted values are not offered again: the emptied boxes stay empty through a θ / 2θ
+    // switch, and "Use refined" does nothing until the next refinement.
+    f.w->measured_tab()->findChild<QRadioButton*>("radio_theta")->click();
+    f.w->measured_tab()->findChild<QRadioButton*>("radio_two_theta")->click();
+    QVERIFY(tab->refined_box(0)->text().isEmpty());
+    QVERIFY(tab->sigma_box(6)->text().isEmpty());
 
     // A second round from the adopted cell needs no shift any more.
     auto_select(*f.w, "0.05");

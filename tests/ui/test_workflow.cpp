@@ -3,7 +3,11 @@
 // "Auto Sel."; then every grid checked cell by cell against values computed here,
 // in 2θ and in θ mode.
 #include <QDir>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenuBar>
 #include <QRadioButton>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -15,6 +19,7 @@
 #include "core/messages.hpp"
 #include "core/paths.hpp"
 #include "core/session.hpp"
+#include "ui/grid_text_table.hpp"
 #include "ui_driver.hpp"
 
 using namespace vornax;
@@ -26,6 +31,43 @@ const double kPi = std::acos(-1.0);
 
 QString fixed(double v, int w, int d) { return QString::asprintf("%*.*f", w, d, v); }
 QString hkl(int h, int k, int l) { return QString::asprintf("%3d%3d%3d", h, k, l); }
+
+// Every text of the table, its header's included, fits its column, and the table shows
+// all its columns: nothing is cut to "..." or left behind a horizontal scroll bar.
+void check_nothing_hidden(QTableWidget* t) {
+  const QString name = t->objectName();
+  QVERIFY2(t->width() >= width_for_columns(t), qPrintable(name));
+  const QFontMetricsF cells(t->font());
+  const int margin = 2 * (t->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, t) + 1);
+  for (int c = 0; c < t->columnCount(); ++c) {
+    // One pixel of the column is the grid line.
+    const double room = t->columnWidth(c) - margin - 1;
+    for (int r = 0; r < t->rowCount(); ++r)
+      if (QTableWidgetItem* it = t->item(r, c))
+        QVERIFY2(cells.horizontalAdvance(it->text()) <= room,
+                 qPrintable(QString("%1 (%2,%3) '%4'").arg(name).arg(r).arg(c).arg(it->text())));
+    if (QTableWidgetItem* h = t->horizontalHeaderItem(c); h && t->horizontalHeader()->isVisible())
+      QVERIFY2(QFontMetricsF(t->horizontalHeader()->font()).horizontalAdvance(h->text()) <=
+                   t->columnWidth(c) - 2,
+               qPrintable(name + " header " + h->text()));
+  }
+}
+
+// The main window keeps its 1020 x 455 pixels with data in every tab: each tab fits and
+// shows all of its grids.
+void check_window_fits(Tform1& w) {
+  const int menu = w.menuBar()->sizeHint().height();
+  for (int i = 0; i < w.tabs()->count(); ++i) {
+    // The side panel changes with the tab (the indexed-list text of the first one).
+    w.tabs()->setCurrentIndex(i);
+    settle();
+    const QSize needed = w.main_panel()->minimumSizeHint();
+    const QString size = QString("tab %1: %2 x %3").arg(i).arg(needed.width()).arg(needed.height() + menu);
+    QVERIFY2(needed.width() <= 1020 && needed.height() + menu <= 455, qPrintable(size));
+    for (QTableWidget* t : w.tabs()->widget(i)->findChildren<QTableWidget*>())
+      check_nothing_hidden(t);
+  }
+}
 
 QString cell(QTableWidget* t, int row, int col) {
   auto* it = t->item(row, col);
@@ -152,6 +194,27 @@ class TestWorkflow : public QObject {
         QCOMPARE(cell(sg, i, 3), fixed(calc * f, 8, 3));
         QCOMPARE(cell(sg, i, 4), fixed((obs - calc) * f, 8, 3));
       }
+    }
+    // With the cell refined every grid holds data.
+    refine(w, 1);
+    QVERIFY2(m.empty(), m.empty() ? "" : m.texts().front().c_str());
+    QVERIFY(s.results.refined);
+    check_window_fits(w);
+
+    // Both information panels shown, with a long file name: still the same window, and
+    // the panels' numbers are not cut.
+    s.measured.wavelengths = {1.5418, 1.54056, 1.54439, 0.5, "Cu"};
+    s.measured.file_name = "D:/diffraction/2003/october/silicon_standard_long_name.dif";
+    s.measured.sample = "Silicon standard reference material, flat plate";
+    s.profile.wavelengths = s.measured.wavelengths;
+    s.profile.file_name = "silicon.raw";
+    w.refresh_info_panels();
+    check_window_fits(w);
+    for (const char* name : {"panel_peak_data_lambda", "panel_peak_data_min", "panel_peak_data_max",
+                             "panel_profile_lambda", "panel_profile_max"}) {
+      auto* label = w.findChild<QLabel*>(name);
+      QVERIFY2(label && label->isVisible(), name);
+      QVERIFY2(label->width() >= label->fontMetrics().horizontalAdvance(label->text()), name);
     }
     // Switching never changed a stored angle.
     QCOMPARE(s.measured.peaks[0].two_theta, peaks[0].two_theta);
