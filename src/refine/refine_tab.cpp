@@ -167,6 +167,8 @@ TextGrid after_refinement_grid(const WorkSession& s) {
   const bool theta = s.angle_mode == AngleMode::Theta;
   g.cells[0] = {"No.", "h k l", theta ? "TObs-shift" : "2TObs-shift", theta ? "TCalc" : "2TCalc",
                 "Dif."};
+  // Until a refinement succeeded there are no refined angles to show.
+  if (!s.results.refined) return g;
   const double f = half_if_theta(s);
   for (int i = 0; i < s.selected_count(); ++i) {
     const SelectedPair& p = s.selected[static_cast<size_t>(i)];

@@ -19,6 +19,7 @@
 #include "core/cell.hpp"
 #include "core/format.hpp"
 #include "core/text_file.hpp"
+#include "ui/grid_text_table.hpp"
 #include "ui/widget_helpers.hpp"
 
 namespace vornax {
@@ -68,9 +69,7 @@ void CellTabWidget::build() {
   lists->addWidget(new QLabel("Getspec symbols (H-M and Hall)", this));
   getspec_ = new QListWidget(this);
   getspec_->setObjectName("list_getspec");
-  QFont mono("Monospace");
-  mono.setStyleHint(QFont::TypeWriter);
-  getspec_->setFont(mono);
+  getspec_->setFont(grid_font());  // the Hall symbols line up at character 13
   lists->addWidget(getspec_);
   top->addLayout(lists, 2);
 
@@ -133,10 +132,10 @@ void CellTabWidget::build() {
   grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   grid_->verticalHeader()->setVisible(false);
   grid_->horizontalHeader()->setVisible(false);
-  grid_->setFont(mono);
-  grid_->setColumnWidth(0, 100);
-  grid_->setColumnWidth(1, 80);
-  grid_->setColumnWidth(2, 80);
+  grid_->setFont(grid_font());
+  grid_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  // Sized by its columns like the other grids, so the window never hides the angles.
+  keep_columns_in_view(grid_);
   right->addWidget(grid_);
   top->addLayout(right, 3);
 
@@ -229,7 +228,7 @@ void CellTabWidget::on_system_clicked(int row) {
   }
   apply_system_layout(s_, tab_);
   push_fields();
-  emit fieldEntered();  // the refinement tab shows the new flags
+  emit systemChosen();
 }
 
 void CellTabWidget::run_command(const std::function<CalcOutcome()>& command) {

@@ -47,6 +47,8 @@ class CellTabWidget : public QWidget {
   void calculated();
   // The a or alpha field was entered: the selection and refinement grids are cleared.
   void fieldEntered();
+  // A system was chosen: the refinement tab shows the system's "To refine" flags.
+  void systemChosen();
   // Wavelength or range changed: the "Current values" panel refreshes.
   void currentValuesChanged();
   // The calculation asks for this tab to be in front.

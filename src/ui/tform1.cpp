@@ -256,9 +256,6 @@ void Tform1::build_tabs() {
   selection_->setObjectName("tab_selection");
   refine_ = new RefineTabWidget(s_, m_, tabs_);
   refine_->setObjectName("tab_refine");
-  // The calculated grid is sized by its columns like the other grids, so that the
-  // window's width never hides its angle column.
-  keep_columns_in_view(cell_->grid());
   tabs_->addTab(measured_, QString::fromLatin1(kTabCaptions[kMeasuredTab]));
   tabs_->addTab(cell_, QString::fromLatin1(kTabCaptions[kCellTab]));
   tabs_->addTab(selection_, QString::fromLatin1(kTabCaptions[kSelectionTab]));
@@ -438,6 +435,7 @@ void Tform1::connect_tabs() {
     refine_->clear_grids();
     refine_->show_initial_values();  // the system's default flags
   });
+  connect(cell_, &CellTabWidget::systemChosen, refine_, &RefineTabWidget::show_initial_values);
   connect(cell_, &CellTabWidget::currentValuesChanged, this, &Tform1::refresh_current_values);
   connect(cell_, &CellTabWidget::showRequested, this,
           [this] { tabs_->setCurrentIndex(kCellTab); });

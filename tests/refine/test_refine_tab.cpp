@@ -274,6 +274,9 @@ TEST(ResultGrids, ThetaModeAndRowCounts) {
   small_silicon_session(s);
   s.angle_mode = AngleMode::Theta;
   s.results.npar = 2;
+  // Before any refinement the "After refinement" grid has its header and no rows.
+  EXPECT_EQ(after_refinement_grid(s).cells[1][0], "");
+  s.results.refined = true;
   s.selected[0].two_theta_obs_shifted = 28.446f;
   s.selected[0].theta_calc_refined = 14.2f;
   auto before = before_refinement_grid(s);
@@ -297,6 +300,8 @@ TEST(ResultGrids, ThetaModeAndRowCounts) {
   EXPECT_EQ(deviation_before_text(s), "");
   s.selected.resize(3);
   EXPECT_FALSE(deviation_before_text(s).empty());
+  EXPECT_FALSE(deviation_after_text(s).empty());
+  s.results.refined = false;
   EXPECT_EQ(deviation_after_text(s), "");
 }
 
