@@ -40,8 +40,11 @@
 #include "ui/shift_mode_panel.hpp"
 #include "ui/tfabout.hpp"
 #include "ui/tform1.hpp"
+#include "ui_driver.hpp"
 
 using namespace vornax;
+using vornax::driver::MainWindowFixture;
+using vornax::driver::TempCurrentFolder;
 
 namespace {
 
@@ -88,32 +91,21 @@ class TestMainWindow : public QObject {
 
   // Each test runs in a fresh temporary folder: the window deletes and writes files
   // with fixed names in the current folder.
-  std::unique_ptr<QTemporaryDir> dir_;
-  QString old_dir_;
+  std::unique_ptr<TempCurrentFolder> dir_;
 
-  struct Fixture {
-    WorkSession s;
-    RecordingMessages m;
-    std::unique_ptr<Tform1> w;
-    Fixture() {
-      s.data_folder = locate_data_folder(QCoreApplication::applicationDirPath().toStdString());
-      w = std::make_unique<Tform1>(s, m);
-    }
+  struct Fixture : MainWindowFixture {
+    Fixture() : MainWindowFixture(false) {}
   };
 
-  QString path(const QString& name) const { return dir_->filePath(name); }
+  QString path(const QString& name) const { return dir_->path(name); }
 
  private slots:
   void init() {
-    dir_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(dir_->isValid());
-    old_dir_ = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(dir_->path()));
+    dir_.reset();  // back to the first folder before the next one is made current
+    dir_ = std::make_unique<TempCurrentFolder>();
+    QVERIFY(dir_->valid());
   }
-  void cleanup() {
-    QDir::setCurrent(old_dir_);
-    dir_.reset();
-  }
+  void cleanup() { dir_.reset(); }
 
   void startup_deletes_old_results_and_resets_the_session() {
     for (const char* name : {"vornax.out", "INDX.OUT", "Excel.txt", "raw.out", "dif.out",

@@ -47,20 +47,10 @@ QStringList file_lines(const QString& path) {
 class TestRefineTab : public QObject {
   Q_OBJECT
 
-  std::unique_ptr<QTemporaryDir> dir_;
-  QString old_dir_;
+  std::unique_ptr<TempCurrentFolder> dir_;
 
-  struct Fixture {
-    WorkSession s;
-    RecordingMessages m;
-    std::unique_ptr<Tform1> w;
-    Fixture() {
-      s.data_folder = locate_data_folder(QCoreApplication::applicationDirPath().toStdString());
-      w = std::make_unique<Tform1>(s, m);
-      w->show();
-      QApplication::setActiveWindow(w.get());
-      [[maybe_unused]] bool active = QTest::qWaitForWindowActive(w.get());
-    }
+  struct Fixture : MainWindowFixture {
+    Fixture() : MainWindowFixture(true) {}
     RefineTabWidget* tab() const { return w->refine_tab(); }
     std::string first_message() const { return m.texts().empty() ? "" : m.texts().front(); }
   };
@@ -78,19 +68,15 @@ class TestRefineTab : public QObject {
     QCOMPARE(f.s.selected_count(), 9);
   }
 
-  QString path(const char* name) const { return dir_->filePath(name); }
+  QString path(const char* name) const { return dir_->path(name); }
 
  private slots:
   void init() {
-    dir_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(dir_->isValid());
-    old_dir_ = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(dir_->path()));
+    dir_.reset();  // back to the first folder before the next one is made current
+    dir_ = std::make_unique<TempCurrentFolder>();
+    QVERIFY(dir_->valid());
   }
-  void cleanup() {
-    QDir::setCurrent(old_dir_);
-    dir_.reset();
-  }
+  void cleanup() { dir_.reset(); }
 
   void panel_layout_hints_and_default_flags() {
     Fixture f;

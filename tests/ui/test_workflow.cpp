@@ -88,29 +88,22 @@ double bragg_two_theta(double a, int n, double lambda) {
 class TestWorkflow : public QObject {
   Q_OBJECT
 
-  std::unique_ptr<QTemporaryDir> dir_;
-  QString old_dir_;
+  std::unique_ptr<TempCurrentFolder> dir_;
 
  private slots:
   void init() {
-    dir_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(dir_->isValid());
-    old_dir_ = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(dir_->path()));
+    dir_.reset();  // back to the first folder before the next one is made current
+    dir_ = std::make_unique<TempCurrentFolder>();
+    QVERIFY(dir_->valid());
   }
-  void cleanup() {
-    QDir::setCurrent(old_dir_);
-    dir_.reset();
-  }
+  void cleanup() { dir_.reset(); }
 
   void silicon_peaks_cell_and_automatic_selection() {
-    WorkSession s;
-    RecordingMessages m;
-    s.data_folder = locate_data_folder(QCoreApplication::applicationDirPath().toStdString());
-    Tform1 w(s, m);
-    w.show();
-    QApplication::setActiveWindow(&w);
-    QVERIFY(QTest::qWaitForWindowActive(&w));
+    MainWindowFixture f(true);
+    WorkSession& s = f.s;
+    RecordingMessages& m = f.m;
+    Tform1& w = *f.w;
+    QVERIFY(w.isActiveWindow());
 
     const auto peaks = diamond_peaks(kSiliconA, kCuKa1, 90);
     QCOMPARE(int(peaks.size()), 6);

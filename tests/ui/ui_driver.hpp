@@ -4,6 +4,8 @@
 #pragma once
 
 #include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -14,10 +16,14 @@
 #include <QtTest>
 
 #include <cmath>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/cell.hpp"
+#include "core/messages.hpp"
+#include "core/paths.hpp"
+#include "core/session.hpp"
 #include "ui/cell_tab_widget.hpp"
 #include "ui/measured_tab_widget.hpp"
 #include "ui/refine_tab_widget.hpp"
@@ -69,6 +75,37 @@ inline std::vector<Peak> diamond_peaks(double a, double lambda, double max_two_t
 }
 
 inline void settle() { QApplication::processEvents(); }
+
+// A fresh temporary folder made the current folder for one test: the window deletes and
+// writes files with fixed names there.
+class TempCurrentFolder {
+ public:
+  TempCurrentFolder() : old_(QDir::currentPath()) { QDir::setCurrent(dir_.path()); }
+  ~TempCurrentFolder() { QDir::setCurrent(old_); }
+  bool valid() const { return dir_.isValid(); }
+  QString path() const { return dir_.path(); }
+  QString path(const QString& name) const { return dir_.filePath(name); }
+
+ private:
+  QTemporaryDir dir_;
+  QString old_;
+};
+
+// The main window on a fresh session with the supplied data, its messages recorded;
+// `shown`: on screen and active, so that focus and keys go where a user's would.
+struct MainWindowFixture {
+  WorkSession s;
+  RecordingMessages m;
+  std::unique_ptr<Tform1> w;
+  explicit MainWindowFixture(bool shown) {
+    s.data_folder = locate_data_folder(QCoreApplication::applicationDirPath().toStdString());
+    w = std::make_unique<Tform1>(s, m);
+    if (!shown) return;
+    w->show();
+    QApplication::setActiveWindow(w.get());
+    [[maybe_unused]] bool active = QTest::qWaitForWindowActive(w.get());
+  }
+};
 
 inline void type_into(QLineEdit* e, const QString& text) {
   e->setFocus();
