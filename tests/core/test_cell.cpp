@@ -4,36 +4,10 @@
 #include <cmath>
 
 #include "core/cell.hpp"
+#include "support/metric.hpp"
 
 using namespace vornax;
 
-namespace {
-
-// 1/d² from the inverse of the direct metric tensor, computed with the exact π.
-double independent_inverse_d2(const CellParameters& c, int h, int k, int l) {
-  const double r = M_PI / 180.0;
-  const double ca = std::cos(c.alpha * r), cb = std::cos(c.beta * r), cg = std::cos(c.gamma * r);
-  const double G[3][3] = {{c.a * c.a, c.a * c.b * cg, c.a * c.c * cb},
-                          {c.a * c.b * cg, c.b * c.b, c.b * c.c * ca},
-                          {c.a * c.c * cb, c.b * c.c * ca, c.c * c.c}};
-  // inverse by cofactors
-  const double det = G[0][0] * (G[1][1] * G[2][2] - G[1][2] * G[2][1]) -
-                     G[0][1] * (G[1][0] * G[2][2] - G[1][2] * G[2][0]) +
-                     G[0][2] * (G[1][0] * G[2][1] - G[1][1] * G[2][0]);
-  double inv[3][3];
-  for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 3; ++j) {
-      int i1 = (j + 1) % 3, i2 = (j + 2) % 3, j1 = (i + 1) % 3, j2 = (i + 2) % 3;
-      inv[i][j] = (G[i1][j1] * G[i2][j2] - G[i1][j2] * G[i2][j1]) / det;
-    }
-  const double v[3] = {double(h), double(k), double(l)};
-  double s = 0;
-  for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 3; ++j) s += v[i] * inv[i][j] * v[j];
-  return s;
-}
-
-}  // namespace
 
 TEST(CellMetric, CubicReciprocalCellUsesTheProgramsConstants) {
   CellParameters c{5, 5, 5, 90, 90, 90};
@@ -74,7 +48,7 @@ TEST(CellMetric, LowSymmetryCellsMatchTheMetricTensor) {
         for (int l = -3; l <= 3; ++l) {
           if (!h && !k && !l) continue;
           const double ours = inverse_d_squared(B, h, k, l);
-          const double ref = independent_inverse_d2(tc.cell, h, k, l);
+          const double ref = vornax::testing::inverse_d2_from_metric(tc.cell, h, k, l);
           ASSERT_NEAR(ours / ref, 1.0, 2e-7) << h << " " << k << " " << l;
         }
   }
