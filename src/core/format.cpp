@@ -109,7 +109,7 @@ std::string repair_number_text(std::string text) {
   if (auto p = text.find(" ."); p != std::string::npos) text[p] = '0';
   if (auto p = text.find(". "); p != std::string::npos) text[p + 1] = '0';
   if (auto p = text.find("-."); p != std::string::npos)
-    text = text.substr(0, p + 1) + '0' + text.substr(p + 1);
+    text.replace(p + 1, 0, 1, '0');
   if (text.back() == '.') text += '0';
   return text;
 }
