@@ -3,6 +3,7 @@
 // "Auto Sel."; then every grid checked cell by cell against values computed here,
 // in 2θ and in θ mode.
 #include <QDir>
+#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
@@ -20,6 +21,7 @@
 #include "core/paths.hpp"
 #include "core/session.hpp"
 #include "ui/grid_text_table.hpp"
+#include "ui/report_viewer.hpp"
 #include "ui_driver.hpp"
 
 using namespace vornax;
@@ -122,6 +124,15 @@ class TestWorkflow : public QObject {
     QCOMPARE(s.wavelengths.lambda, kCuKa1);
     QCOMPARE(w.cell_tab()->field(0)->text(), QString("  5.4312"));
     QCOMPARE(s.allowed_count(), int(kFamilies.size()));
+
+    // "Ed/Print" opens the report viewer on indx.out.
+    click(w.cell_tab()->print_button());
+    QVERIFY(!w.report_viewer()->isHidden());
+    QVERIFY(QFile::exists(dir_->path("indx.out")));
+    QVERIFY(w.report_viewer()->text().startsWith("Lambda:    1.54059\nCell  :     5.4312"));
+    QVERIFY(w.report_viewer()->text().contains("Group : F D -3 M:2\n   Nb   h   k   l   Dhkl   Bragg"));
+    w.report_viewer()->hide();
+    QApplication::setActiveWindow(&w);
 
     auto_select(w, "0.1");
     QVERIFY(m.empty());
