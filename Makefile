@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench screenshots clean
+.PHONY: all deps configure build run test bench screenshots fuzz clean
 
 all: build
 
@@ -29,3 +29,6 @@ screenshots: build
 
 clean:
 	@rm -rf $(BUILD)
+
+fuzz: deps
+	@bash scripts/fuzz

@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 
 #include "core/format.hpp"
 
@@ -94,26 +93,51 @@ void TextFile::save(const std::filesystem::path& path) const {
   if (!f) throw file_error(path, "Cannot write");
 }
 
-std::vector<std::string> read_text_lines(const std::filesystem::path& path) {
+std::string read_file_bytes(const std::filesystem::path& path, std::uintmax_t max_bytes) {
+  std::error_code ec;
+  auto status = std::filesystem::status(path, ec);
+  if (ec) {
+    errno = ec.value();
+    throw file_error(path, "Cannot open");
+  }
+  if (!std::filesystem::is_regular_file(status))
+    throw FileError("Cannot open " + path.filename().string() + ": not a regular file");
+  auto size = std::filesystem::file_size(path, ec);
+  if (ec) {
+    errno = ec.value();
+    throw file_error(path, "Cannot open");
+  }
+  if (size > max_bytes)
+    throw FileError("Cannot open " + path.filename().string() + ": file too large (" +
+                    std::to_string(size) + " bytes)");
   errno = 0;
   std::ifstream f(path, std::ios::binary);
   if (!f) throw file_error(path, "Cannot open");
-  std::string bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  std::string bytes(static_cast<size_t>(size), '\0');
+  f.read(bytes.data(), static_cast<std::streamsize>(size));
+  // A file that shrank while being read keeps what was there.
+  bytes.resize(static_cast<size_t>(f.gcount()));
   if (f.bad()) throw file_error(path, "Cannot read");
+  return bytes;
+}
+
+std::vector<std::string> split_text_lines(std::string_view bytes) {
   std::vector<std::string> lines;
-  std::string cur;
+  size_t start = 0;
   for (size_t i = 0; i < bytes.size(); ++i) {
     char c = bytes[i];
     if (c == '\r' || c == '\n') {
-      lines.push_back(cp1252_to_utf8(cur));
-      cur.clear();
+      lines.push_back(cp1252_to_utf8(bytes.substr(start, i - start)));
       if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-    } else {
-      cur += c;
+      start = i + 1;
     }
   }
-  if (!cur.empty()) lines.push_back(cp1252_to_utf8(cur));
+  if (start < bytes.size()) lines.push_back(cp1252_to_utf8(bytes.substr(start)));
   return lines;
+}
+
+std::vector<std::string> read_text_lines(const std::filesystem::path& path) {
+  return split_text_lines(read_file_bytes(path));
 }
 
 std::vector<double> split_numbers(std::string_view line) {

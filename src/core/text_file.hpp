@@ -2,6 +2,7 @@
 // Windows-1252 character set on disk, UTF-8 in memory.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -30,8 +31,20 @@ struct TextFile {
   void save(const std::filesystem::path& path) const;
 };
 
-// Reads a whole text file, splitting at CR LF, LF or a lone CR (old Macintosh files),
-// converting from Windows-1252. The last line may lack its line end. Throws FileError.
+// No real input file comes near this size; anything larger is refused before it is read.
+constexpr std::uintmax_t kMaxInputFileBytes = 256ull * 1024 * 1024;
+
+// The whole content of an input file. Only regular files are opened (a folder, a FIFO
+// or a device is refused, so nothing can hang or fill the memory), and a file above
+// `max_bytes` is refused. Throws FileError naming the file.
+std::string read_file_bytes(const std::filesystem::path& path,
+                            std::uintmax_t max_bytes = kMaxInputFileBytes);
+
+// Splits text at CR LF, LF or a lone CR (old Macintosh files), in memory, converting
+// from Windows-1252. The last line may lack its line end; long lines stay whole.
+std::vector<std::string> split_text_lines(std::string_view bytes);
+
+// read_file_bytes + split_text_lines. Throws FileError.
 std::vector<std::string> read_text_lines(const std::filesystem::path& path);
 
 // Splits a line into the numbers it holds, separated by blanks (and tabs);
