@@ -11,7 +11,7 @@
 #include "core/cell.hpp"
 #include "core/messages.hpp"
 #include "core/session.hpp"
-#include "refine/refine_tab.hpp"
+#include "commands/refine_tab.hpp"
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include <iostream>
 #include <system_error>
 
+#include "commands/calculation.hpp"
 #include "core/catalogue.hpp"
 #include "core/format.hpp"
 #include "core/paths.hpp"
@@ -67,36 +68,6 @@ std::optional<std::string> missing_cell_tab_option(const CellTabArgs& a) {
   return std::nullopt;
 }
 
-namespace {
-
-std::string without_blanks(std::string_view t) {
-  std::string out;
-  for (char c : t)
-    if (c != ' ' && c != '\t') out += c;
-  return to_upper(out);
-}
-
-}  // namespace
-
-int find_group(const std::vector<std::string>& list, const std::string& group, bool getspec) {
-  auto key = [&](const std::string& entry) { return getspec ? entry.substr(0, 12) : entry; };
-  const std::string wanted = to_upper(trim(group));
-  for (size_t i = 0; i < list.size(); ++i)
-    if (to_upper(trim(key(list[i]))) == wanted) return static_cast<int>(i);
-  const std::string loose = without_blanks(group);
-  for (size_t i = 0; i < list.size(); ++i)
-    if (without_blanks(key(list[i])) == loose) return static_cast<int>(i);
-  // "F d -3 m" for "F d -3 m:1", "R -3 c" for "R -3 c:H": the first setting listed.
-  // Origin choices share their reflection conditions, so the calculation is the same.
-  for (size_t i = 0; i < list.size(); ++i) {
-    const std::string entry = without_blanks(key(list[i]));
-    if (const auto colon = entry.find(':');
-        colon != std::string::npos && entry.substr(0, colon) == loose)
-      return static_cast<int>(i);
-  }
-  return -1;
-}
-
 std::filesystem::path executable_dir() {
   std::error_code ec;
   auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
@@ -108,39 +79,13 @@ std::optional<std::string> prepare_cell_tab(WorkSession& s, CellTab& tab, const 
   reset_session(s, std::filesystem::current_path());
   s.data_folder = locate_data_folder(executable_dir());
   if (a.theta) s.angle_mode = AngleMode::Theta;
-
-  const std::string code =
-      a.system.size() > 4 ? system_code_from_entry(a.system) : to_upper(a.system);
-  tab.system_index = system_index(code);
-  if (tab.system_index < 0) return "unknown system " + a.system;
-  s.system = code;
-  fill_getspec_list(s, tab);
-  fill_hm_list(s, tab);
-
-  // Choosing the group as a click in the list does, without its own calculation.
-  auto& list = a.getspec ? tab.getspec_list : tab.hm_list;
-  const int index = find_group(list, a.group, a.getspec);
-  if (index < 0)
-    return a.group + " not found in the " + (a.getspec ? "Getspec" : "H-M") + " list of " +
-           tab.system_entry();
-  const std::string& entry = list[static_cast<size_t>(index)];
-  if (a.getspec) {
-    std::error_code ec;
-    std::filesystem::remove(in_current_folder("scfs2.dat"), ec);
-    tab.getspec_selected = index;
-    tab.hm_selected = -1;
-    s.symbol = to_upper(trim(entry.substr(0, 12)));
-    s.symbol_kind = "HALL";
-  } else {
-    tab.hm_selected = index;
-    tab.getspec_selected = -1;
-    s.symbol = to_upper(trim(entry));
-    s.symbol_kind = "HM";
-  }
+  if (auto error = choose_system_and_group(s, tab, a.system, a.group,
+                                           a.getspec ? GroupList::Getspec : GroupList::HM))
+    return error;
 
   // The cell fields as the window shows them once the system is chosen: tied fields
   // copy their master, fixed angles are written.
-  const auto layout = apply_system_layout(code, a.cell);
+  const auto layout = apply_system_layout(s.system, a.cell);
   for (size_t i = 0; i < 6; ++i) tab.fields[i] = layout.texts[i];
   tab.tied = layout.tied;
   tab.fields[6] = a.lambda;

@@ -48,11 +48,6 @@ inline constexpr const char* kCellTabUsage =
     "--system CODE --group SYMBOL [--getspec]\n"
     "         --cell A B C ALPHA BETA GAMMA --lambda L --range MIN MAX [--theta]";
 
-// Index in the H-M or Getspec list of the entry the user would click: the exact
-// (upper-cased, trimmed) text first, then the same symbol spaced otherwise, then the
-// first entry that adds a setting suffix (":1", ":H") to it.
-int find_group(const std::vector<std::string>& list, const std::string& group, bool getspec);
-
 // The folder of the running program (for its data folder).
 std::filesystem::path executable_dir();
 

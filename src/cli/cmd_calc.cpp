@@ -9,7 +9,7 @@
 #include "cli/cell_tab_args.hpp"
 #include "cli/commands.hpp"
 #include "cli/stderr_messages.hpp"
-#include "core/calculation.hpp"
+#include "commands/calculation.hpp"
 #include "core/catalogue.hpp"
 #include "core/cell_entry.hpp"
 #include "core/format.hpp"

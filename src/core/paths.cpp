@@ -10,10 +10,43 @@ std::filesystem::path in_working_folder(const WorkSession& s, std::string_view n
   return s.working_folder / std::filesystem::path(std::string(name));
 }
 
-std::filesystem::path in_current_folder(std::string_view name) {
+std::filesystem::path in_current_folder(const WorkSession& s, std::string_view name) {
+  return s.current_folder / std::filesystem::path(std::string(name));
+}
+
+namespace {
+
+const FixedFileEntry& entry(FixedFile f) {
+  for (const auto& e : kFixedFiles)
+    if (e.file == f) return e;
+  return kFixedFiles[0];  // unreachable: every enumerator has its row
+}
+
+}  // namespace
+
+std::filesystem::path fixed_file_path(const WorkSession& s, FixedFile f) {
+  const auto& e = entry(f);
+  return e.folder == FolderKind::Working ? in_working_folder(s, e.name)
+                                         : in_current_folder(s, e.name);
+}
+
+void delete_fixed_file(const WorkSession& s, FixedFile f) {
   std::error_code ec;
-  auto cur = std::filesystem::current_path(ec);
-  return (ec ? std::filesystem::path(".") : cur) / std::filesystem::path(std::string(name));
+  std::filesystem::remove(fixed_file_path(s, f), ec);
+}
+
+bool is_fixed_file(const WorkSession& s, const std::filesystem::path& path) {
+  std::error_code ec;
+  const auto folder = std::filesystem::weakly_canonical(
+      std::filesystem::absolute(path, ec).parent_path(), ec);
+  const std::string name = to_upper(path.filename().string());
+  for (const auto& e : kFixedFiles) {
+    const auto& own = e.folder == FolderKind::Working ? s.working_folder : s.current_folder;
+    std::error_code ec2;
+    if (to_upper(e.name) == name && std::filesystem::weakly_canonical(own, ec2) == folder)
+      return true;
+  }
+  return false;
 }
 
 std::filesystem::path find_data_file(const WorkSession& s, std::string_view name) {

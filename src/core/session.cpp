@@ -5,6 +5,7 @@ namespace vornax {
 void reset_session(WorkSession& s, const std::filesystem::path& working_folder) {
   s = WorkSession{};
   s.working_folder = working_folder;
+  s.current_folder = working_folder;
 }
 
 void erase_peak_data(WorkSession& s) {

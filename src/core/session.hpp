@@ -162,6 +162,9 @@ struct WorkSession {
 
   // Files and folders
   std::filesystem::path working_folder;   // the current folder at start-up
+  // Where the files the program writes "in the current folder" go. The program never
+  // changes the process's folder; it starts equal to the working folder.
+  std::filesystem::path current_folder;
   std::filesystem::path data_folder;      // where the supplied catalogue files live
   std::string cell_file_name;
   std::string help_file = "vornax2.hlp";

@@ -64,12 +64,6 @@ std::string without_blanks_upper(std::string_view text) {
   return to_upper(out);
 }
 
-void make_working_folder_current(const WorkSession& s) {
-  if (s.working_folder.empty()) return;
-  std::error_code ec;
-  std::filesystem::current_path(s.working_folder, ec);
-}
-
 FileError format_error(const std::filesystem::path& file, const std::string& what) {
   return FileError("Cannot read " + file.filename().string() + ": " + what);
 }
@@ -96,9 +90,9 @@ void check_capacity(const std::filesystem::path& file, std::string_view symbol, 
 // The final table of a symbol: written to its file (hm.txt or hall.txt, in the current
 // folder), then kept in the session; a symbol that gave no operator is reported.
 void install_operators(WorkSession& s, Messages& m, std::vector<SymmetryOperator> ops,
-                       char letter, const char* table_file) {
+                       char letter, FixedFile table_file) {
   const bool not_found = ops.empty() && !trim(s.symbol).empty();
-  write_operator_table(in_current_folder(table_file), ops);
+  write_operator_table(fixed_file_path(s, table_file), ops);
   s.lattice_letter = letter;
   s.operators = std::move(ops);
   if (not_found) m.error(s.symbol + " not found");
@@ -182,7 +176,6 @@ void write_operator_table(const std::filesystem::path& path,
 }
 
 void load_operators_hm(WorkSession& s, Messages& m) {
-  make_working_folder_current(s);
   const std::string file_name = operator_file_name(s.system);
   if (file_name.empty()) return;  // no system chosen
 
@@ -246,11 +239,11 @@ void load_operators_hm(WorkSession& s, Messages& m) {
     // "No ext." allows every reflection, even with an operator file that lacks it.
     ops.push_back(identity_operator());
   }
-  install_operators(s, m, std::move(ops), letter, "hm.txt");
+  install_operators(s, m, std::move(ops), letter, FixedFile::HmTable);
 }
 
 void getspec(const std::array<int32_t, 16>& symbol_codes, const std::filesystem::path& catalogue,
-             const std::filesystem::path& out_folder) {
+             const std::filesystem::path& out_file) {
   std::string symbol;
   for (int32_t c : symbol_codes)
     if (c > 0 && c < 256) symbol += static_cast<char>(c);
@@ -291,7 +284,7 @@ void getspec(const std::array<int32_t, 16>& symbol_codes, const std::filesystem:
     out.add(line);
   }
   out.add("");
-  out.save(out_folder / "scfs.dat");
+  out.save(out_file);
 }
 
 std::vector<SymmetryOperator> read_scfs(const std::filesystem::path& file) {
@@ -326,14 +319,13 @@ void load_operators_getspec(WorkSession& s, Messages& m) {
   for (size_t i = 0; i < symbol.size() && i < codes.size(); ++i)
     codes[i] = static_cast<unsigned char>(symbol[i]);
 
-  make_working_folder_current(s);
-  getspec(codes, find_data_file(s, "spgr2.dat"), in_current_folder(""));
+  getspec(codes, find_data_file(s, "spgr2.dat"), fixed_file_path(s, FixedFile::Scfs));
 
-  const std::filesystem::path file = in_current_folder("scfs.dat");
+  const std::filesystem::path file = fixed_file_path(s, FixedFile::Scfs);
   std::vector<SymmetryOperator> ops = read_scfs(file);
   check_capacity(file, symbol, static_cast<long long>(ops.size()), false, letter, s.system);
   add_lattice_centring(ops, letter, s.system);
-  install_operators(s, m, std::move(ops), letter, "hall.txt");
+  install_operators(s, m, std::move(ops), letter, FixedFile::HallTable);
 }
 
 }  // namespace vornax

@@ -64,10 +64,10 @@ void write_operator_table(const std::filesystem::path& path,
                           const std::vector<SymmetryOperator>& ops);
 
 // The space-group library: given the character codes of the trimmed H-M symbol padded
-// with 32 to 16 elements, writes scfs.dat into `out_folder` with the operators of the
+// with 32 to 16 elements, writes `out_file` (scfs.dat) with the operators of the
 // catalogue line of that symbol (case and blanks ignored), without centring
 // translations. Throws FileError when the catalogue cannot be read or the file written.
 void getspec(const std::array<int32_t, 16>& symbol_codes,
-             const std::filesystem::path& catalogue, const std::filesystem::path& out_folder);
+             const std::filesystem::path& catalogue, const std::filesystem::path& out_file);
 
 }  // namespace vornax

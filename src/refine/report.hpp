@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/paths.hpp"
 #include "core/session.hpp"
 #include "core/text_file.hpp"
 #include "refine/refinement.hpp"
@@ -15,10 +16,10 @@
 namespace vornax {
 
 // Fixed file names, in the working folder.
-inline constexpr const char* kRefineInputFile = "vornax.inp";
-inline constexpr const char* kRefineReportFile = "vornax.out";
-inline constexpr const char* kRefineTraceFile = "mouchard";
-inline constexpr const char* kExcelFile = "Excel.txt";
+inline constexpr const char* kRefineInputFile = fixed_file_name(FixedFile::RefineInput);
+inline constexpr const char* kRefineReportFile = fixed_file_name(FixedFile::RefineReport);
+inline constexpr const char* kRefineTraceFile = fixed_file_name(FixedFile::Trace);
+inline constexpr const char* kExcelFile = fixed_file_name(FixedFile::Excel);
 
 // --- vornax.inp ---------------------------------------------------------------------
 

@@ -14,7 +14,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "core/calculation.hpp"
+#include "commands/calculation.hpp"
 #include "core/catalogue.hpp"
 #include "core/cell.hpp"
 #include "core/format.hpp"

@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include "core/calculation.hpp"
+#include "commands/calculation.hpp"
 #include "core/cell_entry.hpp"
 #include "core/messages.hpp"
 #include "core/session.hpp"

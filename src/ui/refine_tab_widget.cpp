@@ -19,7 +19,7 @@
 #include "core/paths.hpp"
 #include "core/text_file.hpp"
 #include "refine/least_squares.hpp"
-#include "refine/refine_tab.hpp"
+#include "commands/refine_tab.hpp"
 #include "ui/grid_text_table.hpp"
 #include "ui/printing.hpp"
 

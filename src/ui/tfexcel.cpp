@@ -12,7 +12,7 @@
 #include <QVBoxLayout>
 
 #include "core/text_file.hpp"
-#include "refine/refine_tab.hpp"
+#include "commands/refine_tab.hpp"
 
 namespace vornax {
 

@@ -21,7 +21,7 @@
 
 #include <filesystem>
 
-#include "core/calculation.hpp"
+#include "commands/calculation.hpp"
 #include "core/format.hpp"
 #include "core/paths.hpp"
 #include "ui/cell_tab_widget.hpp"
@@ -94,7 +94,7 @@ Tform1::Tform1(WorkSession& s, Messages& m, QWidget* parent)
     move(screen->availableGeometry().topLeft());
 
   // Results of an earlier run must not be mistaken for this run's.
-  for (const char* name : kStartupDeletedFiles) delete_file_nocase(s_.working_folder, name);
+  for (FixedFile f : kStartupDeletedFiles) delete_file_nocase(s_.working_folder, fixed_file_name(f));
   s_.help_file = "vornax2.hlp";
 
   create_windows();

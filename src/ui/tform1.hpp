@@ -11,6 +11,7 @@
 #include <initializer_list>
 
 #include "core/messages.hpp"
+#include "core/paths.hpp"
 #include "core/session.hpp"
 
 class QAction;
@@ -41,8 +42,9 @@ class HelpWindow;
 class ShiftModePanel;
 
 // Result files of an earlier run, removed from the current folder at start-up.
-inline constexpr std::array<const char*, 6> kStartupDeletedFiles = {
-    "vornax.out", "excel.txt", "raw.out", "indx.out", "dif.out", "obs.txt"};
+inline constexpr std::array<FixedFile, 6> kStartupDeletedFiles = {
+    FixedFile::RefineReport, FixedFile::Excel,     FixedFile::RawReport,
+    FixedFile::IndxShort,    FixedFile::DifReport, FixedFile::ObsBackup};
 
 class Tform1 : public QMainWindow {
   Q_OBJECT

@@ -282,7 +282,7 @@ TEST_F(SymmetryFiles, GetspecFindsTheSymbolWhateverCaseAndBlanks) {
   codes.fill(32);
   const std::string sym = "p121/C1";
   for (size_t i = 0; i < sym.size(); ++i) codes[i] = sym[i];
-  getspec(codes, dir_ / "spgr2.dat", dir_);
+  getspec(codes, dir_ / "spgr2.dat", dir_ / "scfs.dat");
   auto lines = read_text_lines(dir_ / "scfs.dat");
   ASSERT_EQ(lines.size(), 6u);  // title, four operators, the empty line
   EXPECT_EQ(lines[5], "");
@@ -298,7 +298,9 @@ TEST_F(SymmetryFiles, LibraryRouteAddsCentringAndWritesHallTxt) {
         "   3 F m -3 m             -F 4 2 3            225\r\n");
   s.data_folder = dir_;
   fs::create_directories(dir_ / "work");
-  s.working_folder = dir_ / "work";  // library and hall.txt work in the working folder
+  // The library writes scfs.dat and hall.txt in the current folder, which starts as
+  // the working folder.
+  s.working_folder = s.current_folder = dir_ / "work";
   struct Case {
     const char* system;
     const char* symbol;

@@ -7,8 +7,9 @@
 #include <random>
 #include <set>
 
-#include "calc_fixtures.hpp"
-#include "core/calculation.hpp"
+#include "core/calc_fixtures.hpp"
+#include "commands/calculation.hpp"
+#include "selection/indexed_pairing.hpp"
 #include "core/catalogue.hpp"
 #include "core/cell_entry.hpp"
 #include "core/reflections.hpp"

@@ -48,6 +48,27 @@ CalcOutcome calcul_diagramme(WorkSession& s, CellTab& tab, Messages& m);
 // indexed list (.LST peak file).
 CalcOutcome run_calculation(WorkSession& s, CellTab& tab, Messages& m);
 
+// Which of the two space-group lists a choice comes from.
+enum class GroupList { HM, Getspec };
+
+// The choice of entry `index` of a list, without calculating: the symbol, its kind and
+// the selection of both lists (a Getspec choice first deletes scfs2.dat, which the
+// lookup writes anew). Returns false for an index outside the list.
+bool choose_group(WorkSession& s, CellTab& tab, GroupList list, int index);
+
+// Index in the H-M or Getspec list of the entry a user would click for a typed group:
+// the exact (upper-cased, trimmed) text first, then the same symbol spaced otherwise,
+// then the first entry that adds a setting suffix (":1", ":H") to it; -1 when none.
+int find_group(const std::vector<std::string>& list, const std::string& group, GroupList kind);
+
+// The tab as the window has it once a system is chosen and a group clicked in its list
+// (no calculation yet): lists filled, symbol set. Returns an error text for an unknown
+// system or a group missing from its list. Throws CatalogueMissing and FileError like
+// the lists do.
+std::optional<std::string> choose_system_and_group(WorkSession& s, CellTab& tab,
+                                                   const std::string& system,
+                                                   const std::string& group, GroupList kind);
+
 // Clicks in the two space-group lists (index into tab.hm_list / tab.getspec_list).
 // Set the symbol and its kind, and calculate when the tab's nine fields are complete.
 CalcOutcome select_group_hm(WorkSession& s, CellTab& tab, int index, Messages& m);
@@ -79,11 +100,6 @@ CalculatedGrid calculated_grid(const WorkSession& s);
 // exchange-sorted by increasing 2θ), sets tab.grid_title and returns the grid.
 CalculatedGrid fill_calculated_grid(WorkSession& s, CellTab& tab);
 
-// Pairs every entry of s.indexed_list with the allowed reflections its indices map to
-// under the operator table (with h and k exchanged for "HEXA" when none does), appending
-// to s.selected (at most kMaxSelectedPairs). The observed 2θ of entry i is that of
-// measured peak i (the entry's own copy when there is no such peak).
-void pair_indexed_list(WorkSession& s);
 
 // "Ed/Print": deletes indx.out in the current folder, then, when reflections exist,
 // writes the short report there and returns its path (for the report viewer).

@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "core/text_file.hpp"
-#include "refine_fixtures.hpp"
+#include "refine/refine_fixtures.hpp"
 
 using namespace refine_test;
 

@@ -10,9 +10,9 @@
 
 #include "core/messages.hpp"
 #include "core/text_file.hpp"
-#include "refine/refine_tab.hpp"
+#include "commands/refine_tab.hpp"
 #include "refine/refinement.hpp"
-#include "refine_fixtures.hpp"
+#include "refine/refine_fixtures.hpp"
 
 using namespace vornax;
 using namespace refine_test;

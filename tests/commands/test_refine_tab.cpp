@@ -10,8 +10,8 @@
 #include "core/cell_entry.hpp"
 #include "core/messages.hpp"
 #include "core/text_file.hpp"
-#include "refine/refine_tab.hpp"
-#include "refine_fixtures.hpp"
+#include "commands/refine_tab.hpp"
+#include "refine/refine_fixtures.hpp"
 
 using namespace vornax;
 using namespace refine_test;

@@ -5,8 +5,8 @@
 
 #include <cstdlib>
 
-#include "calc_fixtures.hpp"
-#include "core/calculation.hpp"
+#include "core/calc_fixtures.hpp"
+#include "commands/calculation.hpp"
 #include "core/catalogue.hpp"
 #include "core/text_file.hpp"
 
@@ -61,18 +61,9 @@ WorkSession run_in_process(const Inputs& in, const std::filesystem::path& folder
   reset_session(s, folder);
   if (in.theta) s.angle_mode = AngleMode::Theta;
   CellTab tab;
-  tab.system_index = system_index(in.system);
-  s.system = in.system;
-  fill_getspec_list(s, tab);
-  fill_hm_list(s, tab);
-  const auto& list = in.getspec ? tab.getspec_list : tab.hm_list;
-  int index = -1;
-  for (size_t i = 0; i < list.size(); ++i)
-    if (trim(list[i].substr(0, 12)) == in.group) index = static_cast<int>(i);
-  EXPECT_GE(index, 0) << in.group;
-  (in.getspec ? tab.getspec_selected : tab.hm_selected) = index;
-  s.symbol = to_upper(in.group);
-  s.symbol_kind = in.getspec ? "HALL" : "HM";
+  const auto error = choose_system_and_group(s, tab, in.system, in.group,
+                                             in.getspec ? GroupList::Getspec : GroupList::HM);
+  EXPECT_FALSE(error) << *error;
   const auto layout = apply_system_layout(in.system, in.cell);
   for (size_t i = 0; i < 6; ++i) tab.fields[i] = layout.texts[i];
   tab.fields[6] = in.lambda;

@@ -1,4 +1,4 @@
-#include "refine/refine_tab.hpp"
+#include "commands/refine_tab.hpp"
 
 #include <cmath>
 #include <system_error>

@@ -1,9 +1,10 @@
-#include "core/calculation.hpp"
+#include "commands/calculation.hpp"
 
 #include <cmath>
 #include <system_error>
 
 #include "core/catalogue.hpp"
+#include "selection/indexed_pairing.hpp"
 #include "core/cell.hpp"
 #include "core/exchange_sort.hpp"
 #include "core/format.hpp"
@@ -177,26 +178,85 @@ CalcOutcome calcul_diagramme(WorkSession& s, CellTab& tab, Messages& m) {
   return out;
 }
 
+bool choose_group(WorkSession& s, CellTab& tab, GroupList list, int index) {
+  if (list == GroupList::HM) {
+    tab.getspec_selected = -1;
+    s.symbol_kind = "HM";
+    if (index < 0 || index >= static_cast<int>(tab.hm_list.size())) return false;
+    tab.hm_selected = index;
+    const std::string entry = trim(tab.hm_list[static_cast<size_t>(index)]);
+    if (!entry.empty()) s.symbol = to_upper(entry);
+    return true;
+  }
+  s.symbol_kind = "HALL";
+  tab.hm_selected = -1;
+  delete_fixed_file(s, FixedFile::Scfs2);
+  if (index < 0 || index >= static_cast<int>(tab.getspec_list.size())) return false;
+  tab.getspec_selected = index;
+  const std::string& entry = tab.getspec_list[static_cast<size_t>(index)];
+  s.symbol = to_upper(trim(entry.substr(0, 12)));
+  return true;
+}
+
+namespace {
+
+std::string without_blanks(std::string_view t) {
+  std::string out;
+  for (char c : t)
+    if (c != ' ' && c != '\t') out += c;
+  return to_upper(out);
+}
+
+}  // namespace
+
+int find_group(const std::vector<std::string>& list, const std::string& group, GroupList kind) {
+  auto key = [&](const std::string& entry) {
+    return kind == GroupList::Getspec ? entry.substr(0, 12) : entry;
+  };
+  const std::string wanted = to_upper(trim(group));
+  for (size_t i = 0; i < list.size(); ++i)
+    if (to_upper(trim(key(list[i]))) == wanted) return static_cast<int>(i);
+  const std::string loose = without_blanks(group);
+  for (size_t i = 0; i < list.size(); ++i)
+    if (without_blanks(key(list[i])) == loose) return static_cast<int>(i);
+  // "F d -3 m" for "F d -3 m:1", "R -3 c" for "R -3 c:H": the first setting listed.
+  // Origin choices share their reflection conditions, so the calculation is the same.
+  for (size_t i = 0; i < list.size(); ++i) {
+    const std::string entry = without_blanks(key(list[i]));
+    if (const auto colon = entry.find(':');
+        colon != std::string::npos && entry.substr(0, colon) == loose)
+      return static_cast<int>(i);
+  }
+  return -1;
+}
+
+std::optional<std::string> choose_system_and_group(WorkSession& s, CellTab& tab,
+                                                   const std::string& system,
+                                                   const std::string& group, GroupList kind) {
+  const std::string code =
+      system.size() > 4 ? system_code_from_entry(system) : to_upper(system);
+  tab.system_index = system_index(code);
+  if (tab.system_index < 0) return "unknown system " + system;
+  s.system = code;
+  fill_getspec_list(s, tab);
+  fill_hm_list(s, tab);
+  const bool getspec = kind == GroupList::Getspec;
+  const int index = find_group(getspec ? tab.getspec_list : tab.hm_list, group, kind);
+  if (index < 0)
+    return group + " not found in the " + (getspec ? "Getspec" : "H-M") + " list of " +
+           tab.system_entry();
+  choose_group(s, tab, kind, index);
+  return std::nullopt;
+}
+
 CalcOutcome select_group_hm(WorkSession& s, CellTab& tab, int index, Messages& m) {
   erase_cell_parameters(s);
-  tab.getspec_selected = -1;
-  s.symbol_kind = "HM";
-  if (index < 0 || index >= static_cast<int>(tab.hm_list.size())) return {};
-  tab.hm_selected = index;
-  const std::string entry = trim(tab.hm_list[static_cast<size_t>(index)]);
-  if (!entry.empty()) s.symbol = to_upper(entry);
+  if (!choose_group(s, tab, GroupList::HM, index)) return {};
   return select_group(s, tab, m);
 }
 
 CalcOutcome select_group_getspec(WorkSession& s, CellTab& tab, int index, Messages& m) {
-  s.symbol_kind = "HALL";
-  tab.hm_selected = -1;
-  std::error_code ec;
-  std::filesystem::remove(in_current_folder("scfs2.dat"), ec);
-  if (index < 0 || index >= static_cast<int>(tab.getspec_list.size())) return {};
-  tab.getspec_selected = index;
-  const std::string& entry = tab.getspec_list[static_cast<size_t>(index)];
-  s.symbol = to_upper(trim(entry.substr(0, 12)));
+  if (!choose_group(s, tab, GroupList::Getspec, index)) return {};
   return select_group(s, tab, m);
 }
 
@@ -208,7 +268,7 @@ bool toggle_forbidden(WorkSession& s, bool want_up, Messages& m) {
   s.show_forbidden = want_up;
   if (want_up) generate_forbidden_reflections(s, m);
   if (s.show_forbidden) build_merged(s);
-  save_lines(in_current_folder("forbidden.txt"), forbidden_lines(s), m);
+  save_lines(fixed_file_path(s, FixedFile::Forbidden), forbidden_lines(s), m);
   return s.show_forbidden;
 }
 
@@ -238,42 +298,6 @@ CalculatedGrid fill_calculated_grid(WorkSession& s, CellTab& tab) {
   CalculatedGrid g = calculated_grid(s);
   tab.grid_title = g.title;
   return g;
-}
-
-void pair_indexed_list(WorkSession& s) {
-  int row = 0;
-  for (const auto& e : s.indexed_list) {
-    ++row;
-    // The entry's 2θ lives in the peak of the same number, which a zero offset may
-    // have moved since the list was read.
-    const double two_theta_obs =
-        row <= s.measured_count() ? s.measured.peaks[static_cast<size_t>(row - 1)].two_theta
-                                  : e.two_theta;
-    for (const auto& r : s.allowed) {
-      auto image = [&](const SymmetryOperator& op, size_t i) {
-        const auto& w = op.rows[i];
-        return std::lround(w[0] * e.h + w[1] * e.k + w[2] * e.l);
-      };
-      auto matches = [&](bool swapped) {
-        for (const auto& op : s.operators) {
-          long h = image(op, 0), k = image(op, 1), l = image(op, 2);
-          if (swapped) std::swap(h, k);
-          if (h == r.h && k == r.k && l == r.l) return true;
-        }
-        return false;
-      };
-      if (!matches(false) && !(s.system == "HEXA" && matches(true))) continue;
-      if (s.selected_count() >= kMaxSelectedPairs) return;
-      SelectedPair p;
-      p.h = static_cast<int16_t>(r.h);
-      p.k = static_cast<int16_t>(r.k);
-      p.l = static_cast<int16_t>(r.l);
-      p.two_theta_obs = static_cast<float>(two_theta_obs);
-      p.two_theta_calc = static_cast<float>(r.two_theta);
-      s.selected.push_back(p);
-      s.current_measured_peak = row;
-    }
-  }
 }
 
 std::vector<std::string> forbidden_lines(const WorkSession& s) {
@@ -324,9 +348,8 @@ std::vector<std::string> calculated_lines_report(const WorkSession& s) {
 }
 
 std::optional<std::filesystem::path> edit_print_raies_indx(WorkSession& s, Messages& m) {
-  const auto path = in_current_folder("indx.out");
-  std::error_code ec;
-  std::filesystem::remove(path, ec);
+  const auto path = fixed_file_path(s, FixedFile::IndxShort);
+  delete_fixed_file(s, FixedFile::IndxShort);
   if (s.allowed.empty()) return std::nullopt;
   if (!save_lines(path, calculated_lines_short(s), m)) return std::nullopt;
   return path;
@@ -337,7 +360,7 @@ std::optional<std::filesystem::path> write_calculated_report(WorkSession& s, Mes
     m.error("No calculated peaks!");
     return std::nullopt;
   }
-  const auto path = in_working_folder(s, "indx.out");
+  const auto path = fixed_file_path(s, FixedFile::IndxReport);
   if (!save_lines(path, calculated_lines_report(s), m)) return std::nullopt;
   std::error_code ec;
   if (!std::filesystem::exists(path, ec)) {
