@@ -21,6 +21,12 @@ constexpr Changed operator|(Changed a, Changed b) {
   return static_cast<Changed>(static_cast<unsigned>(a) | static_cast<unsigned>(b));
 }
 constexpr Changed& operator|=(Changed& a, Changed b) { return a = a | b; }
+constexpr Changed operator&(Changed a, Changed b) {
+  return static_cast<Changed>(static_cast<unsigned>(a) & static_cast<unsigned>(b));
+}
+constexpr Changed operator~(Changed a) {
+  return static_cast<Changed>(~static_cast<unsigned>(a) & static_cast<unsigned>(Changed::Everything));
+}
 constexpr bool any(Changed set, Changed what) {
   return (static_cast<unsigned>(set) & static_cast<unsigned>(what)) != 0;
 }

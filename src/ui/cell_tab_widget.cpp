@@ -19,6 +19,7 @@
 #include "core/cell.hpp"
 #include "core/format.hpp"
 #include "core/text_file.hpp"
+#include "ui/command_guard.hpp"
 #include "ui/grid_text_table.hpp"
 #include "ui/widget_helpers.hpp"
 
@@ -142,9 +143,9 @@ void CellTabWidget::build() {
   connect_list(systems_, &CellTabWidget::on_system_clicked);
   connect_list(hm_, &CellTabWidget::on_hm_clicked);
   connect_list(getspec_, &CellTabWidget::on_getspec_clicked);
-  connect(calc_, &QPushButton::clicked, this, [this] { on_calc(); });
-  connect(toggle_, &QPushButton::clicked, this, [this] { on_toggle(); });
-  connect(print_, &QPushButton::clicked, this, [this] { on_print(); });
+  connect_command(calc_, &QPushButton::clicked, this, s_, m_, [this] { on_calc(); });
+  connect_command(toggle_, &QPushButton::clicked, this, s_, m_, [this] { on_toggle(); });
+  connect_command(print_, &QPushButton::clicked, this, s_, m_, [this] { on_print(); });
   clear_calculated_grid();
 }
 
@@ -228,7 +229,7 @@ void CellTabWidget::on_system_clicked(int row) {
   }
   apply_system_layout(s_, tab_);
   push_fields();
-  emit systemChosen();
+  emit changed(static_cast<unsigned>(Changed::Cell));
 }
 
 void CellTabWidget::run_command(const std::function<CalcOutcome()>& command) {
@@ -243,12 +244,12 @@ void CellTabWidget::run_command(const std::function<CalcOutcome()>& command) {
     return;
   }
   push_fields();
-  emit currentValuesChanged();
   if (out.show_cell_tab) emit showRequested();
   // The grid shows the lists as the command left them, under the title the command set
   // ("Calc. diagram (file)" after a recalculation).
   show_grid(calculated_grid(s_));
-  emit calculated();
+  emit changed(static_cast<unsigned>(Changed::CurrentValues | Changed::Calculated |
+                                     Changed::Selection));
 }
 
 void CellTabWidget::on_hm_clicked(int row) {
@@ -277,7 +278,7 @@ void CellTabWidget::on_toggle() {
   toggle_->setChecked(up);
   if (s_.allowed.empty()) return;  // nothing calculated: the toggle only goes back down
   show_grid(fill_calculated_grid(s_, tab_));
-  emit calculated();
+  emit changed(static_cast<unsigned>(Changed::Calculated));
 }
 
 void CellTabWidget::on_print() {

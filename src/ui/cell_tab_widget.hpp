@@ -8,6 +8,7 @@
 
 #include "commands/calculation.hpp"
 #include "core/cell_entry.hpp"
+#include "commands/changed.hpp"
 #include "core/messages.hpp"
 #include "core/session.hpp"
 
@@ -43,14 +44,10 @@ class CellTabWidget : public QWidget {
   QTableWidget* grid() const { return grid_; }
 
  signals:
-  // The calculated lists changed: the selection tab and the refinement tab refresh.
-  void calculated();
+  // The session changed (a set of Changed): the main window refreshes the others.
+  void changed(unsigned what);
   // The a or alpha field was entered: the selection and refinement grids are cleared.
   void fieldEntered();
-  // A system was chosen: the refinement tab shows the system's "To refine" flags.
-  void systemChosen();
-  // Wavelength or range changed: the "Current values" panel refreshes.
-  void currentValuesChanged();
   // The calculation asks for this tab to be in front.
   void showRequested();
   // A report file should be shown in the report viewer.

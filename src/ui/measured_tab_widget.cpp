@@ -168,13 +168,13 @@ void MeasuredTabWidget::theta_to_dhkl() {
   }
   if (scan.ok) show_list();
   updating_ = false;
-  if (scan.ok) emit measuredChanged();
+  if (scan.ok) emit changed(static_cast<unsigned>(Changed::MeasuredPeaks | Changed::CurrentValues));
 }
 
 void MeasuredTabWidget::change_angles(AngleMode mode) {
   s_.angle_mode = mode;
   redisplay();
-  emit angleModeChanged();
+  emit changed(static_cast<unsigned>(Changed::AngleMode));
 }
 
 }  // namespace vornax

@@ -3,6 +3,7 @@
 
 #include <QWidget>
 
+#include "commands/changed.hpp"
 #include "core/messages.hpp"
 #include "core/session.hpp"
 #include "selection/measured.hpp"
@@ -42,10 +43,8 @@ class MeasuredTabWidget : public QWidget {
   QWidget* grid_panel() const { return panel_; }
 
  signals:
-  // The measured list changed: current values, selection tab and diagram refresh.
-  void measuredChanged();
-  // The user switched between θ and 2θ (the session's angle mode is already set).
-  void angleModeChanged();
+  // The session changed (a set of Changed): the main window refreshes the others.
+  void changed(unsigned what);
 
  private:
   void build();

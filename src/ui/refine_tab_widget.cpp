@@ -1,4 +1,5 @@
 #include "ui/widget_helpers.hpp"
+#include "ui/command_guard.hpp"
 #include "ui/refine_tab_widget.hpp"
 
 #include <QApplication>
@@ -132,12 +133,13 @@ void RefineTabWidget::build() {
   excel_ = make_button(this, "Excel", "button_excel", "export results to Excel");
   print_ = make_button(this, "Print screen", "button_print_screen", "Print screen");
   set_result_buttons_visible(false);
-  connect(refine_, &QPushButton::clicked, this, &RefineTabWidget::go_affinement);
-  connect(use_, &QPushButton::clicked, this, &RefineTabWidget::change_param);
-  connect(restore_, &QPushButton::clicked, this, &RefineTabWidget::resto_param);
-  connect(report_, &QPushButton::clicked, this, &RefineTabWidget::Impression_resultats);
-  connect(excel_, &QPushButton::clicked, this, &RefineTabWidget::transfert_excel);
-  connect(print_, &QPushButton::clicked, this, &RefineTabWidget::print_screen);
+  connect_command(refine_, &QPushButton::clicked, this, s_, m_, [this] { go_affinement(); });
+  connect_command(use_, &QPushButton::clicked, this, s_, m_, [this] { change_param(); });
+  connect_command(restore_, &QPushButton::clicked, this, s_, m_, [this] { resto_param(); });
+  connect_command(report_, &QPushButton::clicked, this, s_, m_,
+                  [this] { Impression_resultats(); });
+  connect_command(excel_, &QPushButton::clicked, this, s_, m_, [this] { transfert_excel(); });
+  connect_command(print_, &QPushButton::clicked, this, s_, m_, [this] { print_screen(); });
   auto* buttons = new QGridLayout;
   buttons->addWidget(refine_, 0, 0);
   buttons->addWidget(use_, 0, 1);
@@ -337,7 +339,7 @@ void RefineTabWidget::go_affinement() {
   QApplication::restoreOverrideCursor();
   // The typed wavelength is the session's from the moment it was read, even when a
   // later input stopped the run.
-  emit currentValuesChanged();
+  emit changed(static_cast<unsigned>(Changed::CurrentValues));
   if (out.status == RefineStatus::NotStarted) return;
   show_before_grid();
   if (out.status == RefineStatus::Refined) {
@@ -353,7 +355,7 @@ void RefineTabWidget::after_exchange() {
   // Recalculation refills the Initial boxes and the default flags.
   emit cellChanged();
   show_initial_values();
-  emit measuredChanged();
+  emit changed(static_cast<unsigned>(Changed::MeasuredPeaks));
   show_before_grid();
   show_after_grid();
   deviation_after_->clear();
@@ -364,7 +366,7 @@ void RefineTabWidget::after_exchange() {
 void RefineTabWidget::change_param() {
   const ParameterExchange ex = vornax::change_param(s_);
   if (!ex.done) return;
-  emit currentValuesChanged();
+  emit changed(static_cast<unsigned>(Changed::CurrentValues));
   after_exchange();
 }
 

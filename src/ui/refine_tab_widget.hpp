@@ -6,6 +6,7 @@
 
 #include <array>
 
+#include "commands/changed.hpp"
 #include "core/messages.hpp"
 #include "core/session.hpp"
 
@@ -66,16 +67,14 @@ class RefineTabWidget : public QWidget {
  signals:
   // The cell changed (refined values adopted or initial cell restored): recalculate.
   void cellChanged();
-  // Measured peaks were corrected: the measured and selection grids refresh.
-  void measuredChanged();
+  // The session changed (a set of Changed): the main window refreshes the others.
+  void changed(unsigned what);
   // A report file should be shown in the report viewer.
   void reportRequested(const QString& path);
   // The shift flag became checked: the angular-shift panel is shown.
   void shiftDialogRequested();
   // The export window should be shown.
   void excelRequested();
-  // The current wavelength changed: the "Current values" panel refreshes.
-  void currentValuesChanged();
   // This tab should come to the front.
   void showRequested();
 

@@ -14,6 +14,7 @@
 
 #include "selection/measured.hpp"
 #include "selection/selection.hpp"
+#include "ui/command_guard.hpp"
 #include "ui/grid_text_table.hpp"
 #include "ui/widget_helpers.hpp"
 
@@ -141,7 +142,8 @@ void SelectionTabWidget::build() {
   setup_table(selected_, false);
   layout->addWidget(titled(this, "Selected reflections", "label_selected", selected_), 1);
 
-  connect(auto_sel_, &QPushButton::clicked, this, [this] { selection_automatique(); });
+  connect_command(auto_sel_, &QPushButton::clicked, this, s_, m_,
+                  [this] { selection_automatique(); });
 }
 
 void SelectionTabWidget::show_measured() {
@@ -185,7 +187,7 @@ void SelectionTabWidget::selection_automatique() {
   if (!vornax::selection_automatique(s_, tolerance_->text().toStdString(), m_)) return;
   show_selected_list();
   show_measured();  // the last paired peak is highlighted
-  emit selectionChanged();
+  emit changed(static_cast<unsigned>(Changed::Selection));
 }
 
 }  // namespace vornax

@@ -4,6 +4,7 @@
 
 #include <QWidget>
 
+#include "commands/changed.hpp"
 #include "core/messages.hpp"
 #include "core/session.hpp"
 
@@ -37,8 +38,8 @@ class SelectionTabWidget : public QWidget {
   QPushButton* auto_sel_button() const { return auto_sel_; }
 
  signals:
-  // The selected list changed: the refinement tab refreshes "Before refinement".
-  void selectionChanged();
+  // The session changed (a set of Changed): the main window refreshes the others.
+  void changed(unsigned what);
 
  private:
   void build();

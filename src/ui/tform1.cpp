@@ -1,5 +1,8 @@
 #include "ui/tform1.hpp"
 
+#include "commands/session_commands.hpp"
+#include "ui/command_guard.hpp"
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -273,7 +276,7 @@ QAction* Tform1::add_entry(QMenu* menu, const QString& text, const char* name, b
 QAction* Tform1::add_command(QMenu* menu, const QString& text, const char* name,
                              void (Tform1::*command)()) {
   QAction* a = add_entry(menu, text, name, true);
-  connect(a, &QAction::triggered, this, command);
+  connect_command(a, &QAction::triggered, this, s_, m_, [this, command] { (this->*command)(); });
   return a;
 }
 
@@ -425,18 +428,23 @@ void Tform1::create_windows() {
 }
 
 void Tform1::connect_tabs() {
-  connect(cell_, &CellTabWidget::calculated, this, [this] {
-    selection_->redisplay();
-    refine_->show_initial_values();
-    refine_->show_before_grid();  // the calculation emptied the selection
-  });
+  auto route = [this](QObject* tab) {
+    return [this, tab](unsigned what) { refresh(static_cast<Changed>(what), tab); };
+  };
+  connect(cell_, &CellTabWidget::changed, this, route(cell_));
+  connect(measured_, &MeasuredTabWidget::changed, this, route(measured_));
+  connect(selection_, &SelectionTabWidget::changed, this, route(selection_));
+  connect(refine_, &RefineTabWidget::changed, this, route(refine_));
+  // After a failed command the session was restored: every window shows it again.
+  set_after_failure([this] { refresh(Changed::Everything); });
+
+  // Entering a or alpha starts a new cell: the grids built from the old one are blanked
+  // while the user types (the lists themselves go with the next calculation).
   connect(cell_, &CellTabWidget::fieldEntered, this, [this] {
     selection_->clear_grids();
     refine_->clear_grids();
     refine_->show_initial_values();  // the system's default flags
   });
-  connect(cell_, &CellTabWidget::systemChosen, refine_, &RefineTabWidget::show_initial_values);
-  connect(cell_, &CellTabWidget::currentValuesChanged, this, &Tform1::refresh_current_values);
   connect(cell_, &CellTabWidget::showRequested, this,
           [this] { tabs_->setCurrentIndex(kCellTab); });
   connect(cell_, &CellTabWidget::reportRequested, this, &Tform1::show_report);
@@ -446,27 +454,7 @@ void Tform1::connect_tabs() {
     QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(1); });
   });
 
-  connect(measured_, &MeasuredTabWidget::measuredChanged, this, [this] {
-    refresh_current_values();
-    refresh_info_panels();
-    selection_->redisplay();
-  });
-  connect(measured_, &MeasuredTabWidget::angleModeChanged, this, &Tform1::change_angles);
-
-  // A new selection makes the results of an earlier refinement meaningless: both result
-  // grids and their deviations are cleared, then "Before refinement" shows the new pairs.
-  connect(selection_, &SelectionTabWidget::selectionChanged, this, [this] {
-    refine_->clear_grids();
-    refine_->show_before_grid();
-  });
-
   connect(refine_, &RefineTabWidget::cellChanged, cell_, &CellTabWidget::recalculate);
-  connect(refine_, &RefineTabWidget::measuredChanged, this, [this] {
-    measured_->redisplay();
-    selection_->redisplay();
-    refresh_info_panels();
-  });
-  connect(refine_, &RefineTabWidget::currentValuesChanged, this, &Tform1::refresh_current_values);
   connect(refine_, &RefineTabWidget::showRequested, this,
           [this] { tabs_->setCurrentIndex(kRefineTab); });
   connect(refine_, &RefineTabWidget::reportRequested, this, &Tform1::show_report);
@@ -476,6 +464,28 @@ void Tform1::connect_tabs() {
     excel_->raise();
     excel_->activateWindow();
   });
+}
+
+void Tform1::refresh(Changed what, QObject* source) {
+  if (any(what, Changed::AngleMode)) {
+    change_angles();
+    return;
+  }
+  if (any(what, Changed::CurrentValues | Changed::MeasuredPeaks)) refresh_current_values();
+  if (any(what, Changed::MeasuredPeaks | Changed::Profile | Changed::CurrentValues))
+    refresh_info_panels();
+  if (any(what, Changed::MeasuredPeaks) && source != measured_) measured_->redisplay();
+  if (any(what, Changed::Calculated | Changed::Cell) && source != cell_) cell_->redisplay();
+  if (any(what, Changed::MeasuredPeaks | Changed::Calculated | Changed::Selection) &&
+      source != selection_)
+    selection_->redisplay();
+  if (any(what, Changed::Cell | Changed::Calculated)) refine_->show_initial_values();
+  // New pairs make the results of an earlier refinement meaningless: both result grids
+  // and their deviations are cleared, then "Before refinement" shows the new pairs.
+  if (any(what, Changed::Selection | Changed::Results) && source != refine_) {
+    refine_->clear_grids();
+    refine_->redisplay();
+  }
 }
 
 QAction* Tform1::action(const QString& object_name) const {
@@ -551,39 +561,13 @@ void Tform1::lit_lambda() {
 
 // --- menu commands -------------------------------------------------------------------
 
-void Tform1::erase_peak() {
-  erase_peak_data(s_);
-  measured_->redisplay();
-  selection_->redisplay();
-  refine_->clear_grids();
-  refine_->redisplay();
-  refresh_info_panels();
-}
+void Tform1::erase_peak() { refresh(erase_command(s_, EraseGroup::PeakData)); }
 
-void Tform1::erase_indx() {
-  erase_cell_parameters(s_);
-  cell_->clear_calculated_grid();
-  selection_->redisplay();
-  refine_->clear_grids();
-  refine_->redisplay();
-}
+void Tform1::erase_indx() { refresh(erase_command(s_, EraseGroup::CellParameters)); }
 
-void Tform1::erase_profil() {
-  erase_profile(s_);
-  refresh_info_panels();
-}
+void Tform1::erase_profil() { refresh(erase_command(s_, EraseGroup::Profile)); }
 
-void Tform1::raze_tout() {
-  erase_all(s_);
-  cell_->clear_calculated_grid();
-  cell_->redisplay();
-  measured_->redisplay();
-  selection_->redisplay();
-  refine_->clear_grids();
-  refine_->redisplay();
-  refresh_current_values();
-  refresh_info_panels();
-}
+void Tform1::raze_tout() { refresh(erase_command(s_, EraseGroup::All)); }
 
 void Tform1::edit_raies_calculees() {
   if (auto path = write_calculated_report(s_, m_)) show_report(QString::fromStdString(path->string()));

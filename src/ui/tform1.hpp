@@ -10,6 +10,7 @@
 #include <array>
 #include <initializer_list>
 
+#include "commands/changed.hpp"
 #include "core/messages.hpp"
 #include "core/paths.hpp"
 #include "core/session.hpp"
@@ -100,6 +101,10 @@ class Tform1 : public QMainWindow {
  public slots:
   // Shows a report file in the report viewer.
   void show_report(const QString& path);
+  // The one refresh after every command: every window that shows the data in `what`
+  // shows them again. `source`, the window that ran the command, has already shown
+  // them itself and is left alone (a grid being edited keeps its cursor).
+  void refresh(Changed what, QObject* source = nullptr);
   // "Current values" boxes and the two information panels from the session.
   void refresh_current_values();
   void refresh_info_panels();

@@ -225,7 +225,7 @@ class TestCellTab : public QObject {
   void toggleBeforeAnyCalculationChangesNothing() {
     Fixture f(dir_.path());
     QVERIFY(QTest::qWaitForWindowActive(&f.w));
-    QSignalSpy calculated(&f.w, &CellTabWidget::calculated);
+    QSignalSpy calculated(&f.w, &CellTabWidget::changed);
     const QString before = title(f.w);
     QTest::mouseClick(f.w.forbidden_toggle(), Qt::LeftButton);
     QVERIFY(!f.w.forbidden_toggle()->isChecked());

@@ -92,9 +92,7 @@ class TestMeasuredSelection : public QObject {
       layout->addWidget(measured);
       layout->addWidget(selection);
       // What the main window wires between the two tabs.
-      QObject::connect(measured, &MeasuredTabWidget::measuredChanged, selection,
-                       &SelectionTabWidget::redisplay);
-      QObject::connect(measured, &MeasuredTabWidget::angleModeChanged, selection,
+      QObject::connect(measured, &MeasuredTabWidget::changed, selection,
                        &SelectionTabWidget::redisplay);
       window.show();
       window.activateWindow();

@@ -1,1 +1,0 @@
-#include "commands/changed.hpp"
