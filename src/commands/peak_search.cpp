@@ -1,5 +1,6 @@
 #include "commands/peak_search.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -69,6 +70,11 @@ Changed search_peaks(WorkSession& s, Messages& m, PeakSearchState& st,
 }
 
 void close_peak_search(PeakSearchState& st) { st.derivative_drawable = false; }
+
+const SecondDerivative* derivative_to_draw(const WorkSession& s, const PeakSearchState& st) {
+  if (!st.derivative_drawable || !st.draw_derivative) return nullptr;
+  return is_current(st.derivative, s.profile) ? &st.derivative : nullptr;
+}
 
 bool peak_kill_available(const WorkSession& s, const PeakSearchState& st) {
   return !s.measured.peaks.empty() && st.contamination_line_count != 0;

@@ -53,6 +53,10 @@ Changed search_peaks(WorkSession& s, Messages& m, PeakSearchState& st,
 // "Close" of the parameter panel: D is no longer drawn.
 void close_peak_search(PeakSearchState& st);
 
+// The D the profile window draws under the profile, or nullptr: only while it is
+// drawable, its menu entry is checked and it still belongs to the session's profile.
+const SecondDerivative* derivative_to_draw(const WorkSession& s, const PeakSearchState& st);
+
 // Peak Kill is offered when there are peaks and contamination lines were set.
 bool peak_kill_available(const WorkSession& s, const PeakSearchState& st);
 

@@ -65,6 +65,9 @@ struct PeakSearchSettings {
   double max_width = 1.0;
 };
 
+// The parameters under their usual name in the profile window.
+using PeakSearchParameters = PeakSearchSettings;
+
 constexpr double kMinThreshold = 0.01;
 
 PeakSearchSettings settings_from_sliders(const SliderPositions& s);

@@ -173,6 +173,9 @@ TEST(PeakSearchCommands, StaleDerivativeIsRecomputed) {
   first.peaks = {{20, 0.08, 50}};
   f.s.profile = testing::make_profile(first);
   prepare_peak_search(f.s, f.m, f.st);
+  EXPECT_EQ(derivative_to_draw(f.s, f.st), nullptr);  // menu entry not checked
+  f.st.draw_derivative = true;
+  EXPECT_EQ(derivative_to_draw(f.s, f.st), &f.st.derivative);
 
   struct Case { const char* name; size_t points; } cases[] = {{"same size", 1000}, {"other size", 700}};
   for (auto c : cases) {
@@ -183,6 +186,7 @@ TEST(PeakSearchCommands, StaleDerivativeIsRecomputed) {
     f.s.profile = testing::make_profile(next);
     f.s.profile.generation = g + 1;  // what a reader does when it replaces the profile
     EXPECT_FALSE(is_current(f.st.derivative, f.s.profile)) << c.name;
+    EXPECT_EQ(derivative_to_draw(f.s, f.st), nullptr) << c.name;  // never the old curve
     search_peaks(f.s, f.m, f.st);
     ASSERT_EQ(f.s.measured.peaks.size(), 1u) << c.name;
     EXPECT_NEAR(f.s.measured.peaks[0].two_theta, 17, 0.004) << c.name;
@@ -230,26 +234,22 @@ TEST(PeakSearchCommands, BadContaminationDataLeavesCodeOnePeaks) {
   EXPECT_TRUE(any(again, Changed::Profile));
 }
 
-TEST(PeakSearchCommands, EraseAndDeleteDiagram) {
+TEST(PeakSearchCommands, DeleteDiagramKeepsThePeaksAndEraseResetsTheLines) {
   Fixture f;
   ProfileRecipe r;
   r.peaks = {{20, 0.08, 80}};
   f.s.profile = testing::make_profile(r);
   prepare_peak_search(f.s, f.m, f.st);
   f.s.measured.peaks = {{20, 20, 80, 1}};
-
-  const uint64_t g = f.s.profile.generation;
   EXPECT_EQ(delete_profile_diagram(f.s, f.st), Changed::Profile);
-  EXPECT_TRUE(f.s.profile.points.empty());
-  EXPECT_TRUE(f.s.profile.file_name.empty());
-  EXPECT_NE(f.s.profile.generation, g);
+  EXPECT_TRUE(f.s.profile.points.empty() && f.s.profile.file_name.empty());
   EXPECT_FALSE(f.st.derivative_drawable);
-  EXPECT_EQ(f.s.measured.peaks.size(), 1u);  // the peaks stay
+  EXPECT_EQ(f.s.measured.peaks.size(), 1u);
 
   f.st.contamination_line_count = 2;
   EXPECT_EQ(erase_measured_peaks(f.s, f.st), Changed::MeasuredPeaks);
   EXPECT_TRUE(f.s.measured.peaks.empty());
-  EXPECT_EQ(f.st.contamination_line_count, 0);
+  EXPECT_FALSE(peak_kill_available(f.s, f.st));
 }
 
 // ---- New angle range ----
