@@ -68,6 +68,9 @@ struct Profile {
   WavelengthSet wavelengths;
   double intensity_max = 0, intensity_min = 0;
   double start_angle = 0, final_angle = 0;
+  // Raised by every command that replaces or changes the points, so that data derived
+  // from them (the second derivative) can tell that it is out of date.
+  uint64_t generation = 0;
 };
 
 struct CalculatedReflection {

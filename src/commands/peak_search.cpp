@@ -1,0 +1,196 @@
+#include "commands/peak_search.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+#include "core/exchange_sort.hpp"
+#include "core/format.hpp"
+#include "profile/hand_measure.hpp"
+
+namespace vornax {
+
+namespace {
+
+// A peak within this distance of an earlier one is the same click again.
+constexpr double kSamePeakDistance = 0.001;  // degrees 2θ
+
+bool classification_wanted(const std::string& anode) { return !anode.empty() && anode != "?"; }
+
+std::optional<double> read_angle_field(const WorkSession& s, std::string_view text) {
+  auto v = parse_typed(text);
+  if (!v || !std::isfinite(*v)) return std::nullopt;
+  return s.angle_mode == AngleMode::Theta ? *v * 2 : *v;
+}
+
+}  // namespace
+
+Changed prepare_peak_search(WorkSession& s, Messages&, PeakSearchState& st) {
+  if (s.profile.points.empty()) return Changed::None;
+  st.contamination = preset_contamination(s.profile.wavelengths);
+  st.contamination_line_count = st.contamination.l1_lambda.empty() ? 0 : 2;
+  st.derivative = compute_second_derivative(s.profile);
+  st.derivative_drawable = true;
+  return Changed::None;
+}
+
+Changed search_peaks(WorkSession& s, Messages& m, PeakSearchState& st) {
+  return search_peaks(s, m, st, settings_from_sliders(st.sliders));
+}
+
+Changed search_peaks(WorkSession& s, Messages& m, PeakSearchState& st,
+                     const PeakSearchSettings& settings) {
+  if (s.profile.points.empty()) return Changed::None;
+  if (!is_current(st.derivative, s.profile)) st.derivative = compute_second_derivative(s.profile);
+  if (!is_searchable(st.derivative, s.profile)) {
+    m.info(kNothingToSearch);
+    return Changed::None;
+  }
+
+  const std::vector<FoundPeak> found = find_peaks(s.profile, st.derivative, settings);
+  std::vector<MeasuredPeak> peaks;
+  peaks.reserve(found.size());
+  for (const FoundPeak& f : found)
+    peaks.push_back({f.two_theta, f.two_theta - s.measured.zero_offset, f.intensity, kLineKAlpha});
+
+  // The list is replaced, so are the lines that classified the old one.
+  s.measured.peaks = std::move(peaks);
+  st.contamination_line_count = 0;
+  Changed changed = Changed::MeasuredPeaks;
+
+  if (classification_wanted(s.profile.wavelengths.anode)) {
+    const double ratio_before = s.profile.wavelengths.ratio;
+    ClassificationResult r = classify_lines(s.measured.peaks, s.profile.wavelengths, st.contamination);
+    st.contamination_line_count = r.contamination_line_count;
+    if (s.profile.wavelengths.ratio != ratio_before) changed |= Changed::Profile;
+    if (r.bad_data) m.error(kBadContamination);
+  }
+  m.beep();
+  return changed;
+}
+
+void close_peak_search(PeakSearchState& st) { st.derivative_drawable = false; }
+
+const SecondDerivative* derivative_to_draw(const WorkSession& s, const PeakSearchState& st) {
+  if (!st.derivative_drawable || !st.draw_derivative) return nullptr;
+  return is_current(st.derivative, s.profile) ? &st.derivative : nullptr;
+}
+
+bool peak_kill_available(const WorkSession& s, const PeakSearchState& st) {
+  return !s.measured.peaks.empty() && st.contamination_line_count != 0;
+}
+
+Changed apply_peak_kill(WorkSession& s, PeakSearchState& st) {
+  if (!peak_kill_available(s, st)) return Changed::None;
+  kill_peaks(s.measured.peaks, st.kill);
+  return Changed::MeasuredPeaks;
+}
+
+Changed erase_measured_peaks(WorkSession& s, PeakSearchState& st) {
+  s.measured.peaks.clear();
+  st.contamination_line_count = 0;
+  return Changed::MeasuredPeaks;
+}
+
+Changed delete_profile_diagram(WorkSession& s, PeakSearchState& st) {
+  s.profile.points.clear();
+  s.profile.file_name.clear();
+  ++s.profile.generation;
+  st.derivative = SecondDerivative{};
+  st.derivative_drawable = false;
+  return Changed::Profile;
+}
+
+Changed new_angle_range(WorkSession& s, Messages& m, PeakSearchState& st,
+                        std::string_view field_min, std::string_view field_max,
+                        const ProfileRereader& reread) {
+  const auto lo = read_angle_field(s, field_min);
+  if (!lo) {
+    m.error(kThetaMinError);
+    return Changed::None;
+  }
+  const auto hi = read_angle_field(s, field_max);
+  if (!hi || !(*lo < *hi)) {
+    m.error(kThetaMaxError);
+    return Changed::None;
+  }
+
+  // Everything that can fail happens before the session is touched.
+  const bool has_profile = !s.profile.points.empty();
+  Profile fresh;
+  if (has_profile) {
+    if (reread && !s.profile.file_name.empty()) {
+      fresh = reread(s.profile.file_name);
+      for (ProfilePoint& pt : fresh.points)
+        pt.two_theta = static_cast<float>(pt.two_theta_read + s.measured.zero_offset);
+      fresh.file_name = s.profile.file_name;
+    } else {
+      fresh = s.profile;
+    }
+    WavelengthSet kept = s.profile.wavelengths;
+    if (kept.anode.size() > 2) kept.anode.resize(2);
+    fresh.wavelengths = kept;
+
+    std::vector<ProfilePoint> inside;
+    for (const ProfilePoint& pt : fresh.points) {
+      if (pt.two_theta > *hi) break;
+      if (pt.two_theta >= *lo) inside.push_back(pt);
+    }
+    double largest = -10000;
+    for (const ProfilePoint& pt : inside) largest = std::max(largest, static_cast<double>(pt.intensity));
+    // A range with no point above 0 keeps its values: there is nothing to scale to.
+    if (largest > 0) {
+      const double f = 100.0 / largest;
+      for (ProfilePoint& pt : inside) pt.intensity = static_cast<float>(pt.intensity * f);
+      // counts = stored × (max − min) / 100 + min must still hold for the new values
+      fresh.intensity_max = fresh.intensity_min + largest * (fresh.intensity_max - fresh.intensity_min) / 100;
+    }
+    fresh.points = std::move(inside);
+    fresh.start_angle = *lo;
+    fresh.final_angle = *hi;
+    fresh.generation = s.profile.generation + 1;
+  }
+
+  s.range_min = s.window_min = *lo;
+  s.range_max = s.window_max = *hi;
+  s.measured.peaks.clear();
+  st.contamination_line_count = 0;
+  st.draw_derivative = false;
+  st.derivative_drawable = false;
+  Changed changed = Changed::MeasuredPeaks | Changed::CurrentValues;
+  if (has_profile) {
+    s.profile = std::move(fresh);
+    changed |= Changed::Profile;
+  } else {
+    s.profile.start_angle = *lo;
+    s.profile.final_angle = *hi;
+  }
+  return changed;
+}
+
+Changed reset_profile_range(WorkSession& s) {
+  s.range_min = s.window_min;
+  s.range_max = s.window_max;
+  return Changed::CurrentValues;
+}
+
+Changed add_hand_measured_peak(WorkSession& s, Messages& m, double two_theta) {
+  if (s.profile.points.empty()) return Changed::None;
+  if (s.measured_count() >= kMaxMeasuredPeaks) {
+    m.error(kTooManyPeaks);
+    return Changed::None;
+  }
+  for (const MeasuredPeak& p : s.measured.peaks)
+    if (std::fabs(p.two_theta - two_theta) <= kSamePeakDistance) return Changed::None;
+  s.measured.peaks.push_back({two_theta, two_theta - s.measured.zero_offset,
+                              hand_measured_intensity(s.profile, two_theta), kLineKAlpha});
+  return Changed::MeasuredPeaks;
+}
+
+Changed hand_over_peaks(WorkSession& s) {
+  exchange_sort(s.measured.peaks,
+                [](const MeasuredPeak& a, const MeasuredPeak& b) { return a.two_theta > b.two_theta; });
+  return Changed::MeasuredPeaks;
+}
+
+}  // namespace vornax
