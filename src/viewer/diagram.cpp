@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <numbers>
 
 #include "core/format.hpp"
 #include "core/paths.hpp"
@@ -257,7 +258,8 @@ void set_shift_control(WorkSession& s, DiagramView& view, int value) {
 std::string cursor_readout(const Mapping& map, AngleMode mode, double lambda, int x) {
   if (map.scale_x == 0) return std::string();
   const double a = map.angle_at(x);
-  const double theta = mode == AngleMode::Theta ? a * M_PI / 180.0 : a * M_PI / 360.0;
+  const double theta =
+      mode == AngleMode::Theta ? a * std::numbers::pi / 180.0 : a * std::numbers::pi / 360.0;
   double d = lambda / (2.0 * std::sin(theta));
   if (!std::isfinite(d)) d = 0;
   return std::string(mode == AngleMode::Theta ? "T=" : "2T=") + format_fixed(a, 8, 2) +
