@@ -5,6 +5,7 @@
 
 #include "core/catalogue.hpp"
 #include "core/cell.hpp"
+#include "core/crystal_system.hpp"
 #include "core/exchange_sort.hpp"
 #include "core/format.hpp"
 #include "core/paths.hpp"
@@ -241,6 +242,7 @@ CalculatedGrid fill_calculated_grid(WorkSession& s, CellTab& tab) {
 }
 
 void pair_indexed_list(WorkSession& s) {
+  const bool hexagonal_axes = crystal_system(s.system).hexagonal_axes;
   int row = 0;
   for (const auto& e : s.indexed_list) {
     ++row;
@@ -262,7 +264,7 @@ void pair_indexed_list(WorkSession& s) {
         }
         return false;
       };
-      if (!matches(false) && !(s.system == "HEXA" && matches(true))) continue;
+      if (!matches(false) && !(hexagonal_axes && matches(true))) continue;
       if (s.selected_count() >= kMaxSelectedPairs) return;
       SelectedPair p;
       p.h = static_cast<int16_t>(r.h);

@@ -80,7 +80,7 @@ CalculatedGrid calculated_grid(const WorkSession& s);
 CalculatedGrid fill_calculated_grid(WorkSession& s, CellTab& tab);
 
 // Pairs every entry of s.indexed_list with the allowed reflections its indices map to
-// under the operator table (with h and k exchanged for "HEXA" when none does), appending
+// under the operator table (with h and k exchanged in hexagonal axes when none does), appending
 // to s.selected (at most kMaxSelectedPairs). The observed 2θ of entry i is that of
 // measured peak i (the entry's own copy when there is no such peak).
 void pair_indexed_list(WorkSession& s);
