@@ -78,17 +78,16 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Refi
 }
 
 // "a,c,shift" -> the eight check boxes.
-std::optional<std::array<bool, 8>> parse_keys(const std::string& list, std::string& bad) {
-  static const char* const names[8] = {"a", "b", "c", "alpha", "beta", "gamma", "shift", "lambda"};
-  std::array<bool, 8> keys{};
+std::optional<PerQuantity<bool>> parse_keys(const std::string& list, std::string& bad) {
+  PerQuantity<bool> keys{};
   std::stringstream in(list);
   std::string item;
   while (std::getline(in, item, ',')) {
     item = trim(item);
     if (item.empty()) continue;
     int found = -1;
-    for (int k = 0; k < 8; ++k)
-      if (item == names[k]) found = k;
+    for (size_t k = 0; k < kRefinedQuantities; ++k)
+      if (item == kQuantityNames[k]) found = static_cast<int>(k);
     if (found < 0) {
       bad = item;
       return std::nullopt;

@@ -4,14 +4,15 @@
 #include <system_error>
 
 #include "core/catalogue.hpp"
-#include "selection/indexed_pairing.hpp"
 #include "core/cell.hpp"
+#include "core/crystal_system.hpp"
 #include "core/exchange_sort.hpp"
 #include "core/format.hpp"
 #include "core/paths.hpp"
 #include "core/reflections.hpp"
 #include "core/symmetry.hpp"
 #include "core/text_file.hpp"
+#include "selection/indexed_pairing.hpp"
 
 namespace vornax {
 

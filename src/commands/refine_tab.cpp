@@ -63,9 +63,11 @@ std::optional<RefinementInput> collect_refine_inputs(WorkSession& s, const Refin
     return std::nullopt;
   }
   r.shift = static_cast<float>(*shift);
-  for (int i = 0; i < 6; ++i) r.cell_keys[i] = s.refine_checked[i] ? 1 : 0;
-  r.shift_key = s.refine_checked[6] ? (s.shift_mode == ShiftMode::SampleEccentricity ? 2 : 1) : 0;
-  r.lambda_key = s.refine_checked[7] ? 1 : 0;
+  for (size_t i = 0; i < kCellQuantities; ++i) r.cell_keys[i] = s.refine_checked[i] ? 1 : 0;
+  r.shift_key = s.refine_checked[index_of(RefinedQuantity::Shift)]
+                    ? (s.shift_mode == ShiftMode::SampleEccentricity ? 2 : 1)
+                    : 0;
+  r.lambda_key = s.refine_checked[index_of(RefinedQuantity::Lambda)] ? 1 : 0;
   const int npar = count_keys(r);
   s.results.npar = npar;
   if (s.selected_count() < npar + 1) {
@@ -214,11 +216,13 @@ ResultBoxes result_box_texts(const WorkSession& s) {
                format_fixed(c.beta, 8, 3),  format_fixed(c.gamma, 8, 3),
                format_fixed(r.zero_shift * half_if_theta(s), 8, 6),
                format_fixed(r.lambda, 8, 5), format_fixed(r.volume_refined, 12, 2)};
-  // errors: zero, lambda, a, b, c, alpha, beta, gamma
-  const auto& e = r.errors;
-  b.sigmas = {format_fixed(e[2], 8, 4), format_fixed(e[3], 8, 4), format_fixed(e[4], 8, 4),
-              format_fixed(e[5], 8, 3), format_fixed(e[6], 8, 3), format_fixed(e[7], 8, 3),
-              format_fixed(e[0], 8, 6), format_fixed(e[1], 8, 5), format_fixed(r.volume_error, 12, 4)};
+  const auto e = [&](RefinedQuantity q) { return r.errors[index_of(q)]; };
+  using enum RefinedQuantity;
+  b.sigmas = {format_fixed(e(A), 8, 4),     format_fixed(e(B), 8, 4),
+              format_fixed(e(C), 8, 4),     format_fixed(e(Alpha), 8, 3),
+              format_fixed(e(Beta), 8, 3),  format_fixed(e(Gamma), 8, 3),
+              format_fixed(e(Shift), 8, 6), format_fixed(e(Lambda), 8, 5),
+              format_fixed(r.volume_error, 12, 4)};
   b.initial_volume = format_fixed(r.volume_initial, 12, 2);
   return b;
 }

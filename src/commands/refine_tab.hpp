@@ -18,7 +18,7 @@
 namespace vornax {
 
 // The two boxes of the tab that the refinement command reads; the eight keys come from
-// s.refine_checked (a, b, c, alpha, beta, gamma, shift, lambda).
+// s.refine_checked.
 struct RefineInputs {
   std::string lambda_text;  // Initial lambda box
   std::string shift_text;   // Initial shift box (degrees 2θ)
@@ -97,10 +97,19 @@ TextGrid after_refinement_grid(const WorkSession& s);
 std::string deviation_before_text(const WorkSession& s);
 std::string deviation_after_text(const WorkSession& s);
 
-// Rows of the "Parameters" panel.
-enum ParameterRow { kRowA, kRowB, kRowC, kRowAlpha, kRowBeta, kRowGamma, kRowShift, kRowLambda,
-                    kRowVolume };
-constexpr int kParameterRows = 9;
+// Rows of the "Parameters" panel: the refined quantities, then the volume.
+enum ParameterRow : int {
+  kRowA = static_cast<int>(RefinedQuantity::A),
+  kRowB = static_cast<int>(RefinedQuantity::B),
+  kRowC = static_cast<int>(RefinedQuantity::C),
+  kRowAlpha = static_cast<int>(RefinedQuantity::Alpha),
+  kRowBeta = static_cast<int>(RefinedQuantity::Beta),
+  kRowGamma = static_cast<int>(RefinedQuantity::Gamma),
+  kRowShift = static_cast<int>(RefinedQuantity::Shift),
+  kRowLambda = static_cast<int>(RefinedQuantity::Lambda),
+  kRowVolume = static_cast<int>(kRefinedQuantities),
+};
+constexpr int kParameterRows = kRowVolume + 1;
 
 // The Refined, Sigmas and Vol texts after a refinement (from s.results). The Refined
 // shift is halved in θ mode, its sigma is not. `initial` holds only the initial volume

@@ -11,16 +11,6 @@ namespace vornax {
 
 namespace {
 
-struct BlockOfSystem {
-  const char* system;
-  CatalogueBlock block;
-};
-// The catalogue is addressed by these fixed line numbers; line 557 is in no block.
-constexpr BlockOfSystem kBlocks[] = {
-    {"TRIC", {1, 18}},    {"MONO", {19, 178}},  {"ORTH", {179, 370}}, {"TETR", {371, 480}},
-    {"HEXA", {481, 547}}, {"RHOM", {548, 556}}, {"CUBI", {558, 637}},
-};
-
 constexpr const char* kNoExtinction = "No ext.";
 
 std::string padded(std::string text, size_t width) {
@@ -41,9 +31,7 @@ int find_symbol(const std::vector<std::string>& list, const std::string& symbol,
 }  // namespace
 
 CatalogueBlock catalogue_block(std::string_view system) {
-  for (const auto& b : kBlocks)
-    if (system == b.system) return b.block;
-  return {};
+  return crystal_system(system).catalogue_block;
 }
 
 std::string catalogue_field(std::string_view line, CatalogueColumns columns) {

@@ -12,9 +12,6 @@
 namespace vornax {
 
 // Lines (1-based, inclusive) of a system's block in spgr2.dat; {1, 1} for other codes.
-struct CatalogueBlock {
-  int first = 1, last = 1;
-};
 CatalogueBlock catalogue_block(std::string_view system);
 
 // Columns of a spgr2.dat line (1-based, inclusive); the rest of a line is not read.

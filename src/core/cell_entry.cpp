@@ -36,55 +36,39 @@ CellEntryInput CellTab::input() const {
 
 static bool near90(std::optional<double> v) { return v && std::fabs(*v - 90.0) < 0.002; }
 
-std::array<bool, 6> offered_cell_flags(std::string_view sys, std::optional<double> alpha,
+std::array<bool, 6> offered_cell_flags(std::string_view code, std::optional<double> alpha,
                                        std::optional<double> beta, std::optional<double> gamma) {
-  std::array<bool, 6> f{};
-  if (sys == "CUBI") f = {true, false, false, false, false, false};
-  else if (sys == "TETR" || sys == "HEXA") f = {true, false, true, false, false, false};
-  else if (sys == "ORTH") f = {true, true, true, false, false, false};
-  else if (sys == "RHOM") f = {true, false, false, true, false, false};
-  else if (sys == "TRIC") f = {true, true, true, true, true, true};
-  else if (sys == "MONO") {
-    f = {true, true, true, false, false, false};
-    if (near90(alpha) && near90(gamma)) f[4] = true;
-    if (near90(alpha) && near90(beta)) f[5] = true;
-    if (near90(beta) && near90(gamma)) f[3] = true;
+  const CrystalSystem& sys = crystal_system(code);
+  std::array<bool, 6> f = sys.offered;
+  if (sys.offers_odd_angle) {
+    if (near90(alpha) && near90(gamma)) f[kFieldBeta - 1] = true;
+    if (near90(alpha) && near90(beta)) f[kFieldGamma - 1] = true;
+    if (near90(beta) && near90(gamma)) f[kFieldAlpha - 1] = true;
   }
   return f;
 }
 
-SystemLayout apply_system_layout(std::string_view sys, const std::array<std::string, 6>& in) {
+// The "To refine" flags a system sets: the offered cell quantities enabled and checked,
+// shift and wavelength enabled and unchecked.
+static void set_default_flags(const std::array<bool, 6>& offered, RefineFlags& checked,
+                              RefineFlags& enabled) {
+  checked.fill(false);
+  enabled.fill(false);
+  for (size_t i = 0; i < kCellQuantities; ++i) checked[i] = enabled[i] = offered[i];
+  enabled[index_of(RefinedQuantity::Shift)] = enabled[index_of(RefinedQuantity::Lambda)] = true;
+}
+
+SystemLayout apply_system_layout(std::string_view code, const std::array<std::string, 6>& in) {
+  const CrystalSystem& sys = crystal_system(code);
   SystemLayout L;
   L.texts = in;
-  L.flag_enabled[6] = L.flag_enabled[7] = true;  // shift and lambda: enabled, unchecked
-  auto tie = [&](std::initializer_list<int> fields) {
-    for (int f : fields) L.tied[static_cast<size_t>(f - 1)] = true;
-  };
-  auto fix_angles = [&](const char* al, const char* be, const char* ga) {
-    L.texts[3] = al;
-    L.texts[4] = be;
-    L.texts[5] = ga;
-  };
-  if (sys == "CUBI") {
-    tie({kFieldB, kFieldC, kFieldBeta, kFieldGamma});
-    fix_angles("90", "90", "90");
-    L.texts[1] = L.texts[2] = L.texts[0];
-  } else if (sys == "TETR" || sys == "HEXA") {
-    tie({kFieldB, kFieldAlpha, kFieldBeta, kFieldGamma});
-    if (sys == "TETR") fix_angles("90", "90", "90");
-    else fix_angles("90", "90", "120");
-    L.texts[1] = L.texts[0];
-  } else if (sys == "ORTH") {
-    tie({kFieldAlpha, kFieldBeta, kFieldGamma});
-    fix_angles("90", "90", "90");
-  } else if (sys == "RHOM") {
-    tie({kFieldB, kFieldC, kFieldBeta, kFieldGamma});
-    L.texts[1] = L.texts[2] = L.texts[0];
-    L.texts[4] = L.texts[5] = L.texts[3];
-  }
+  L.tied = sys.grey;
+  if (!sys.fixed_angles[0].empty())
+    for (size_t i = 0; i < 3; ++i) L.texts[3 + i] = std::string(sys.fixed_angles[i]);
+  for (size_t i = 0; i < 6; ++i) L.texts[i] = L.texts[static_cast<size_t>(sys.copy_from[i])];
   auto angle = [&](int i) { return parse_typed(L.texts[static_cast<size_t>(i)]); };
-  auto offered = offered_cell_flags(sys, angle(3), angle(4), angle(5));
-  for (size_t i = 0; i < 6; ++i) L.flag_checked[i] = L.flag_enabled[i] = offered[i];
+  set_default_flags(offered_cell_flags(code, angle(3), angle(4), angle(5)), L.flag_checked,
+                    L.flag_enabled);
   return L;
 }
 
@@ -96,21 +80,21 @@ VerificationResult verification(WorkSession& s, int field, const std::string& te
     return r;
   }
   r.ok = true;
-  const std::string& sys = s.system;
+  // Typing a master field fills the fields that copy it; for an angle the session's
+  // copies follow at once.
+  const auto& copy_from = crystal_system(s.system).copy_from;
+  const int master = field - 1;
+  if (field == kFieldA || field == kFieldAlpha)
+    for (size_t j = 0; j < 6; ++j)
+      if (copy_from[j] == master && static_cast<int>(j) != master) r.copies[j] = text;
   switch (field) {
-    case kFieldA:
-      if (sys == "CUBI" || sys == "RHOM") r.copies[1] = r.copies[2] = text;
-      else if (sys == "TETR" || sys == "HEXA") r.copies[1] = text;
-      s.cell.a = *v;
-      break;
+    case kFieldA: s.cell.a = *v; break;
     case kFieldB: s.cell.b = *v; break;
     case kFieldC: s.cell.c = *v; break;
     case kFieldAlpha:
       s.cell.alpha = *v;
-      if (sys == "RHOM") {
-        r.copies[4] = r.copies[5] = text;
-        s.cell.beta = s.cell.gamma = *v;
-      }
+      if (r.copies[kFieldBeta - 1]) s.cell.beta = *v;
+      if (r.copies[kFieldGamma - 1]) s.cell.gamma = *v;
       break;
     case kFieldBeta: s.cell.beta = *v; break;
     case kFieldGamma: s.cell.gamma = *v; break;
@@ -201,11 +185,8 @@ bool read_cell_entry_quietly(WorkSession& s, const std::array<std::string, 9>& f
 }
 
 void reset_refine_flags(WorkSession& s) {
-  const auto offered = offered_cell_flags(s.system, s.cell.alpha, s.cell.beta, s.cell.gamma);
-  s.refine_checked.fill(false);
-  s.refine_enabled.fill(false);
-  for (size_t i = 0; i < 6; ++i) s.refine_checked[i] = s.refine_enabled[i] = offered[i];
-  s.refine_enabled[6] = s.refine_enabled[7] = true;
+  set_default_flags(offered_cell_flags(s.system, s.cell.alpha, s.cell.beta, s.cell.gamma),
+                    s.refine_checked, s.refine_enabled);
 }
 
 void apply_system_layout(WorkSession& s, CellTab& tab) {
@@ -246,17 +227,18 @@ std::string detect_system(const CellParameters& c, std::string_view current) {
   const bool bc = std::fabs(c.b - c.c) < 0.001;
   const bool ca = std::fabs(c.c - c.a) < 0.001;
   const bool al90 = c.alpha == 90, be90 = c.beta == 90, ga90 = c.gamma == 90;
+  using enum CrystalSystemId;
   if (al90 && be90 && ga90) {
-    if (ab && bc && ca) return "CUBI";
-    if (ab && !bc) return "TETR";
-    if (!ab && !bc) return "ORTH";
+    if (ab && bc && ca) return system_code(Cubic);
+    if (ab && !bc) return system_code(Tetragonal);
+    if (!ab && !bc) return system_code(Orthorhombic);
     return std::string(current);
   }
-  if (al90 && be90 && c.gamma == 120) return "HEXA";
-  if (ab && bc && ca) return "RHOM";
+  if (al90 && be90 && c.gamma == 120) return system_code(Hexagonal);
+  if (ab && bc && ca) return system_code(Rhombohedral);
   const int n90 = int(al90) + int(be90) + int(ga90);
-  if (n90 == 2) return "MONO";
-  return "TRIC";
+  if (n90 == 2) return system_code(Monoclinic);
+  return system_code(Triclinic);
 }
 
 }  // namespace vornax

@@ -8,16 +8,11 @@
 #include <string_view>
 #include <vector>
 
+#include "core/crystal_system.hpp"
 #include "core/messages.hpp"
 #include "core/session.hpp"
 
 namespace vornax {
-
-// The seven entries of the system list, in list order, and their codes.
-constexpr std::array<const char*, 7> kSystemEntries = {"Cubic",  "Tetra.", "Ortho.", "Hexa.",
-                                                       "Rhombo.", "Monoc.", "Tricl."};
-constexpr std::array<const char*, 7> kSystemCodes = {"CUBI", "TETR", "ORTH", "HEXA",
-                                                     "RHOM", "MONO", "TRIC"};
 
 // First four letters of a system list entry, upper-cased.
 std::string system_code_from_entry(std::string_view entry);
@@ -27,8 +22,8 @@ int system_index(std::string_view code);
 // Cell field numbers (1-based as the program counts them).
 enum CellField { kFieldA = 1, kFieldB, kFieldC, kFieldAlpha, kFieldBeta, kFieldGamma };
 
-// Refinement flags of the "To refine" column: a, b, c, alpha, beta, gamma, shift, lambda.
-using RefineFlags = std::array<bool, 8>;
+// Refinement flags of the "To refine" column, indexed by RefinedQuantity.
+using RefineFlags = PerQuantity<bool>;
 
 struct SystemLayout {
   std::array<bool, 6> tied{};          // shown in grey (silver) and not typed into
@@ -41,8 +36,8 @@ struct SystemLayout {
 // fields copying their master, offered flags enabled and checked.
 SystemLayout apply_system_layout(std::string_view system, const std::array<std::string, 6>& texts);
 
-// Which cell flags a system offers; for "MONO" the angle that differs from 90 (within
-// 0.002) is offered. Unparsable angles count as not 90.
+// Which cell flags a system offers; for the monoclinic system the angle that differs
+// from 90 (within 0.002) is offered. Unparsable angles count as not 90.
 std::array<bool, 6> offered_cell_flags(std::string_view system, std::optional<double> alpha,
                                        std::optional<double> beta, std::optional<double> gamma);
 

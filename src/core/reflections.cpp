@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/cell.hpp"
+#include "core/crystal_system.hpp"
 #include "core/exchange_sort.hpp"
 #include "core/symmetry.hpp"
 
@@ -72,7 +73,8 @@ bool multiple_of_3(long long x) { return x % 3 == 0; }
 // H-M list) stands for a group without extinctions: it is tested as primitive, not as
 // an unknown letter that would exclude everything.
 char effective_lattice(const WorkSession& s) {
-  if (s.system == "HEXA" && !s.symbol.empty() && s.symbol[0] == 'R') return 'R';
+  if (crystal_system(s.system).hexagonal_axes && !s.symbol.empty() && s.symbol[0] == 'R')
+    return 'R';
   if (is_no_extinction(s.symbol)) return 'P';
   return s.lattice_letter;
 }
@@ -101,45 +103,54 @@ bool lattice_allows(char c, bool hexagonal, int& h, int& k, int l) {
 
 // Enumerates h k l for a system, nested h, k, l; `visit` returns false to stop.
 template <typename Visit>
-void enumerate(std::string_view sys, const IndexLimits& lim, bool mono_descending, Visit&& visit) {
+void enumerate(IndexWalk walk, const IndexLimits& lim, bool mono_descending, Visit&& visit) {
   const int hm = static_cast<int>(lim.h), km = static_cast<int>(lim.k),
             lm = static_cast<int>(lim.l);
-  if (sys == "CUBI") {
-    for (int h = 0; h <= hm; ++h)
-      for (int k = 0; k <= km; ++k)
-        for (int l = k; l <= lm; ++l)
-          if (!visit(h, k, l)) return;
-  } else if (sys == "TETR" || sys == "ORTH") {
-    for (int h = 0; h <= hm; ++h)
-      for (int k = 0; k <= km; ++k)
-        for (int l = 0; l <= lm; ++l)
-          if (!visit(h, k, l)) return;
-  } else if (sys == "HEXA") {
-    for (int h = 0; h <= hm; ++h)
-      for (int k = h; k <= km; ++k)
-        for (int l = 0; l <= lm; ++l)
-          if (!visit(h, k, l)) return;
-  } else if (sys == "RHOM") {
-    // All three indices run to hmax.
-    for (int h = 0; h <= hm; ++h)
-      for (int k = h; k <= hm; ++k)
-        for (int l = -hm; l <= hm; ++l) {
-          if (h == 0 && k == 0 && l == 0) continue;
-          if (l >= 0 && (l < h || l < k)) continue;
-          if (!visit(h, k, l)) return;
-        }
-  } else if (sys == "MONO") {
-    const int step = mono_descending ? -1 : 1;
-    const int first = mono_descending ? hm : -hm;
-    for (int h = first; mono_descending ? h >= -hm : h <= hm; h += step)
-      for (int k = 0; k <= km; ++k)
-        for (int l = 0; l <= lm; ++l)
-          if (!visit(h, k, l)) return;
-  } else if (sys == "TRIC") {
-    for (int h = -hm; h <= hm; ++h)
-      for (int k = -km; k <= km; ++k)
-        for (int l = 0; l <= lm; ++l)
-          if (!visit(h, k, l)) return;
+  switch (walk) {
+    case IndexWalk::CubicWedge:
+      for (int h = 0; h <= hm; ++h)
+        for (int k = 0; k <= km; ++k)
+          for (int l = k; l <= lm; ++l)
+            if (!visit(h, k, l)) return;
+      break;
+    case IndexWalk::PositiveOctant:
+      for (int h = 0; h <= hm; ++h)
+        for (int k = 0; k <= km; ++k)
+          for (int l = 0; l <= lm; ++l)
+            if (!visit(h, k, l)) return;
+      break;
+    case IndexWalk::HexagonalWedge:
+      for (int h = 0; h <= hm; ++h)
+        for (int k = h; k <= km; ++k)
+          for (int l = 0; l <= lm; ++l)
+            if (!visit(h, k, l)) return;
+      break;
+    case IndexWalk::RhombohedralWedge:
+      // All three indices run to hmax.
+      for (int h = 0; h <= hm; ++h)
+        for (int k = h; k <= hm; ++k)
+          for (int l = -hm; l <= hm; ++l) {
+            if (h == 0 && k == 0 && l == 0) continue;
+            if (l >= 0 && (l < h || l < k)) continue;
+            if (!visit(h, k, l)) return;
+          }
+      break;
+    case IndexWalk::HalfH: {
+      const int step = mono_descending ? -1 : 1;
+      const int first = mono_descending ? hm : -hm;
+      for (int h = first; mono_descending ? h >= -hm : h <= hm; h += step)
+        for (int k = 0; k <= km; ++k)
+          for (int l = 0; l <= lm; ++l)
+            if (!visit(h, k, l)) return;
+      break;
+    }
+    case IndexWalk::HalfHK:
+      for (int h = -hm; h <= hm; ++h)
+        for (int k = -km; k <= km; ++k)
+          for (int l = 0; l <= lm; ++l)
+            if (!visit(h, k, l)) return;
+      break;
+    case IndexWalk::None: break;
   }
 }
 
@@ -185,14 +196,15 @@ bool collect_candidates(WorkSession& s, Messages& m, Wanted wanted,
     return false;
   }
 
-  const bool hexagonal = s.system == "HEXA";
+  const CrystalSystem& sys = crystal_system(s.system);
+  const bool hexagonal = sys.hexagonal_axes;
   const char lattice = effective_lattice(s);
   const TrialImages trial(s.operators);
   const auto& B = s.B;
   bool overflow = false;
   int count = 0;
 
-  enumerate(s.system, lim, wanted == Wanted::Allowed, [&](int h, int k, int l) {
+  enumerate(sys.walk, lim, wanted == Wanted::Allowed, [&](int h, int k, int l) {
     if (h == 0 && k == 0 && l == 0) return true;
     // is_extinct split in its cheap lattice part and its costly structure-factor part,
     // with the window test in between: the three are independent conditions, so the
@@ -225,9 +237,9 @@ void sort_by_decreasing_d(std::vector<Candidate>& c) {
 
 // The lattice letter of the run: the symbol's first character, "P" for one system
 // (the generators differ in which; is_extinct treats R symbols itself).
-void set_lattice_letter(WorkSession& s, std::string_view primitive_for) {
+void set_lattice_letter(WorkSession& s, CrystalSystemId primitive_for) {
   s.lattice_letter = s.symbol.empty() ? ' ' : s.symbol[0];
-  if (s.system == primitive_for) s.lattice_letter = 'P';
+  if (system_of(s.system) == primitive_for) s.lattice_letter = 'P';
 }
 
 CalculatedReflection record(int h, int k, int l, int mark, double d, double lambda) {
@@ -277,32 +289,14 @@ bool structure_factor_vanishes(const std::vector<SymmetryOperator>& ops, int h, 
 
 bool is_extinct(const WorkSession& s, int& h, int& k, int& l) {
   if (h == 0 && k == 0 && l == 0) return true;
-  if (!lattice_allows(effective_lattice(s), s.system == "HEXA", h, k, l)) return true;
+  if (!lattice_allows(effective_lattice(s), crystal_system(s.system).hexagonal_axes, h, k, l))
+    return true;
   return structure_factor_vanishes(s.operators, h, k, l);
 }
 
-bool are_equivalent(std::string_view sys, int h1, int k1, int l1, int h2, int k2, int l2) {
-  using M = std::array<std::array<int, 3>, 3>;
-  static const std::vector<M> cubic = {
-      M{{{0, 1, 0}, {0, 0, 1}, {1, 0, 0}}}, M{{{0, 0, 1}, {1, 0, 0}, {0, 1, 0}}},
-      M{{{1, 0, 0}, {0, 0, 1}, {0, 1, 0}}}, M{{{0, 1, 0}, {1, 0, 0}, {0, 0, 1}}},
-      M{{{0, 0, 1}, {0, 1, 0}, {1, 0, 0}}}};
-  static const std::vector<M> rhombohedral = {
-      M{{{0, 1, 0}, {0, 0, 1}, {1, 0, 0}}}, M{{{0, 0, 1}, {1, 0, 0}, {0, 1, 0}}},
-      M{{{0, 1, 0}, {1, 0, 0}, {0, 0, 1}}}, M{{{0, 0, 1}, {0, 1, 0}, {1, 0, 0}}},
-      M{{{1, 0, 0}, {0, 0, 1}, {0, 1, 0}}}};
-  static const std::vector<M> swap_hk = {M{{{0, 1, 0}, {1, 0, 0}, {0, 0, 1}}}};
-  static const std::vector<M> monoclinic = {M{{{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}}}};
-
-  const std::vector<M>* set = nullptr;
-  if (sys == "CUBI") set = &cubic;
-  else if (sys == "RHOM") set = &rhombohedral;
-  else if (sys == "TETR" || sys == "HEXA") set = &swap_hk;
-  else if (sys == "MONO") set = &monoclinic;
-  if (!set) return false;
-
+bool are_equivalent(std::string_view system, int h1, int k1, int l1, int h2, int k2, int l2) {
   const std::array<int, 3> v = {h2, k2, l2};
-  for (const M& mat : *set) {
+  for (const IndexMatrix& mat : crystal_system(system).equivalences) {
     std::array<int, 3> p{};
     for (size_t r = 0; r < 3; ++r) p[r] = mat[r][0] * v[0] + mat[r][1] * v[1] + mat[r][2] * v[2];
     if (p[0] == h1 && p[1] == k1 && p[2] == l1) return true;
@@ -313,7 +307,7 @@ bool are_equivalent(std::string_view sys, int h1, int k1, int l1, int h2, int k2
 
 void generate_allowed_reflections(WorkSession& s, Messages& m) {
   s.show_forbidden = false;
-  set_lattice_letter(s, "HEXA");
+  set_lattice_letter(s, CrystalSystemId::Hexagonal);
   s.allowed.clear();
   s.forbidden.clear();
   s.merged.clear();
@@ -352,7 +346,7 @@ void generate_allowed_reflections(WorkSession& s, Messages& m) {
 }
 
 void generate_forbidden_reflections(WorkSession& s, Messages& m) {
-  set_lattice_letter(s, "RHOM");
+  set_lattice_letter(s, CrystalSystemId::Rhombohedral);
   s.forbidden.clear();
   s.merged.clear();
 

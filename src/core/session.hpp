@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "core/refined_quantity.hpp"
+
 namespace vornax {
 
 // Capacities of the lists; every place that adds an entry checks against these.
@@ -109,8 +111,8 @@ struct RefinementResults {
   CellParameters cell;
   double zero_shift = 0;     // degrees 2θ
   double lambda = 0;
-  // zero, lambda, a, b, c, alpha, beta, gamma
-  std::array<double, 8> errors{};
+  // Standard errors, indexed by RefinedQuantity (shift in degrees 2θ).
+  PerQuantity<double> errors{};
   double volume_initial = 0, volume_refined = 0, volume_error = 0;
   int npar = 0;              // from the last collection of inputs
 };
@@ -122,7 +124,7 @@ struct WorkSession {
   ReciprocalCell reciprocal;
   ReciprocalMatrix B{};
 
-  // Crystal system code: "CUBI", "TETR", "ORTH", "HEXA", "RHOM", "MONO", "TRIC" or empty.
+  // Crystal system code (the four letters of kCrystalSystems) or empty.
   std::string system;
 
   // Space group
@@ -151,9 +153,9 @@ struct WorkSession {
   bool show_forbidden = false;            // the forbidden-lines toggle is up
 
   // Refinement settings and results
-  // "To refine" check boxes: a, b, c, alpha, beta, gamma, shift, lambda.
-  std::array<bool, 8> refine_checked{};
-  std::array<bool, 8> refine_enabled{};
+  // "To refine" check boxes, indexed by RefinedQuantity.
+  PerQuantity<bool> refine_checked{};
+  PerQuantity<bool> refine_enabled{};
   ShiftMode shift_mode = ShiftMode::ConstantZeroShift;
   double refined_shift = 0;
   int selected_measured_row = -1;

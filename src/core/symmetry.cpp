@@ -7,6 +7,7 @@
 #include <gemmi/symmetry.hpp>
 
 #include "core/catalogue.hpp"
+#include "core/crystal_system.hpp"
 #include "core/format.hpp"
 #include "core/paths.hpp"
 #include "core/text_file.hpp"
@@ -46,7 +47,8 @@ constexpr double kTwoThirds = 0.6666666666;
 std::vector<Vector3> centring_vectors(char letter, std::string_view system) {
   switch (letter) {
     case 'R':
-      if (system == "HEXA") return {{kThird, kTwoThirds, kTwoThirds}, {kTwoThirds, kThird, kThird}};
+      if (crystal_system(system).hexagonal_axes)
+        return {{kThird, kTwoThirds, kTwoThirds}, {kTwoThirds, kThird, kThird}};
       return {};
     case 'F': return {{0, 0.5, 0.5}, {0.5, 0, 0.5}, {0.5, 0.5, 0}};
     case 'I': return {{0.5, 0.5, 0.5}};
@@ -103,7 +105,7 @@ void install_operators(WorkSession& s, Messages& m, std::vector<SymmetryOperator
 char symbol_lattice_letter(std::string_view symbol, std::string_view system) {
   std::string t = trim(symbol);
   if (t.empty()) return ' ';
-  if (system == "RHOM" || is_no_extinction(t)) return 'P';
+  if (crystal_system(system).always_primitive || is_no_extinction(t)) return 'P';
   return static_cast<char>(std::toupper(static_cast<unsigned char>(t[0])));
 }
 
@@ -131,14 +133,7 @@ ParsedExpression parse_expression(std::string_view expression) {
 }
 
 std::string operator_file_name(std::string_view system) {
-  if (system == "CUBI") return "c.pos";
-  if (system == "TETR") return "q.pos";
-  if (system == "ORTH") return "o.pos";
-  if (system == "HEXA") return "h.pos";
-  if (system == "RHOM") return "r.pos";
-  if (system == "MONO") return "m.pos";
-  if (system == "TRIC") return "t.pos";
-  return {};
+  return std::string(crystal_system(system).operator_file);
 }
 
 void add_lattice_centring(std::vector<SymmetryOperator>& ops, char lattice_letter,

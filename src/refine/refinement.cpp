@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/cell.hpp"
+#include "core/crystal_system.hpp"
 #include "core/format.hpp"
 #include "core/text_file.hpp"
 #include "refine/report.hpp"
@@ -15,10 +16,8 @@ namespace {
 constexpr double kVolumeDegToRad = 0.0174533167;  // 1/57.2957, as the volume error has it
 
 // Which slot a tie copies into each reciprocal slot (itself when it is free).
-std::array<int, 6> tie_masters(const std::string& system) {
-  if (system == "CUBI" || system == "RHOM") return {0, 0, 0, 3, 3, 3};
-  if (system == "HEXA" || system == "TETR") return {0, 0, 2, 3, 3, 5};
-  return {0, 1, 2, 3, 4, 5};
+const std::array<int, 6>& tie_masters(const std::string& system) {
+  return crystal_system(system).tie_to;
 }
 
 FileError input_error(const std::filesystem::path& inp, int line) {

@@ -14,23 +14,25 @@
 #include <vector>
 
 #include "core/messages.hpp"
+#include "core/refined_quantity.hpp"
 #include "core/session.hpp"
 #include "refine/least_squares.hpp"
 
 namespace vornax {
 
-// The eight parameter slots, in the order that fixes the design-matrix columns.
+// The eight parameter slots, in the order that fixes the design-matrix columns: the
+// order of the refined quantities, each in the form the engine refines.
 enum ParameterSlot : int {
-  kSlotAStar = 0,      // a*, 1/Å
-  kSlotBStar = 1,      // b*
-  kSlotCStar = 2,      // c*
-  kSlotAlphaStar = 3,  // alpha*, radians
-  kSlotBetaStar = 4,   // beta*
-  kSlotGammaStar = 5,  // gamma*
-  kSlotShift = 6,      // angular shift, radians of θ
-  kSlotHalfLambda = 7, // λ/2, Å
+  kSlotAStar = static_cast<int>(RefinedQuantity::A),              // a*, 1/Å
+  kSlotBStar = static_cast<int>(RefinedQuantity::B),              // b*
+  kSlotCStar = static_cast<int>(RefinedQuantity::C),              // c*
+  kSlotAlphaStar = static_cast<int>(RefinedQuantity::Alpha),      // alpha*, radians
+  kSlotBetaStar = static_cast<int>(RefinedQuantity::Beta),        // beta*
+  kSlotGammaStar = static_cast<int>(RefinedQuantity::Gamma),      // gamma*
+  kSlotShift = static_cast<int>(RefinedQuantity::Shift),          // angular shift, radians of θ
+  kSlotHalfLambda = static_cast<int>(RefinedQuantity::Lambda),    // λ/2, Å
 };
-constexpr int kSlotCount = 8;
+constexpr int kSlotCount = static_cast<int>(kRefinedQuantities);
 
 // RefinementKey values. The shift slot also takes kKeyEccentricity: the shift is then
 // refined as a sample eccentricity, entering as shift · cos θ_obs.
@@ -53,7 +55,7 @@ struct RefinementObservation {
 
 struct RefinementProblem {
   std::string title;   // first line of vornax.inp
-  std::string system;  // "CUBI", "TETR", "ORTH", "HEXA", "RHOM", "MONO", "TRIC"
+  std::string system;  // crystal system code
   CellParameters direct;              // Å, degrees
   std::array<double, 6> reciprocal{}; // a*, b*, c* (1/Å), alpha*, beta*, gamma* (radians)
   double volume = 0;                  // Å³, set by the conversions
@@ -101,8 +103,8 @@ void reciprocal_to_direct(RefinementProblem& p);
 // x from the keys: the slots with a non-zero key, in slot order; sets npar.
 void build_refined_vector(RefinementProblem& p);
 
-// Copies tied reciprocal parameters per crystal system (CUBI, RHOM: b* = c* = a*,
-// beta* = gamma* = alpha*; HEXA, TETR: b* = a*, beta* = alpha*).
+// Copies tied reciprocal parameters per crystal system (cubic, rhombohedral: b* = c* =
+// a*, beta* = gamma* = alpha*; hexagonal, tetragonal: b* = a*, beta* = alpha*).
 void apply_system_ties(RefinementProblem& p);
 
 // θ_calc of every observation from the current slots (ties applied first).

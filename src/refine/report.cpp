@@ -14,6 +14,12 @@ const char* const kValuesHeader =
     "  Zero    Lambda      a       b       c      alpha  beta   gamma   volume";
 const char* const kTableHeader = "    H    K    L    2Th(obs) 2Th_obs-shift 2Th(Calc)    diff.";
 
+// The report lists the quantities in its own order: zero, lambda, a, b, c, alpha, beta,
+// gamma (the volume follows as a ninth column).
+constexpr PerQuantity<RefinedQuantity> kReportOrder = {
+    RefinedQuantity::Shift, RefinedQuantity::Lambda, RefinedQuantity::A,     RefinedQuantity::B,
+    RefinedQuantity::C,     RefinedQuantity::Alpha,  RefinedQuantity::Beta, RefinedQuantity::Gamma};
+
 std::string key_text(int key) { return format_fixed(key, 8, 4); }
 
 // Values line: zero 8:3, lambda 8:5, a b c 9:4, angles 7:2, volume 10:2.
@@ -139,9 +145,10 @@ void report_final_part(TextFile& out, const RefinementProblem& p, bool wavelengt
   out.add(values_line(p));
   const auto& E = p.E;
   out.add(format_fixed(E[kSlotShift] * kThetaRadToTwoThetaDeg, 8, 4) +
-          format_fixed(2.0 * lambda_error, 8, 5) + format_fixed(E[0], 9, 4) +
-          format_fixed(E[1], 9, 4) + format_fixed(E[2], 9, 4) + " " + format_fixed(E[3], 7, 3) +
-          format_fixed(E[4], 7, 3) + format_fixed(E[5], 7, 3) + format_fixed(volume_error, 9, 3));
+          format_fixed(2.0 * lambda_error, 8, 5) + format_fixed(E[kSlotAStar], 9, 4) +
+          format_fixed(E[kSlotBStar], 9, 4) + format_fixed(E[kSlotCStar], 9, 4) + " " +
+          format_fixed(E[kSlotAlphaStar], 7, 3) + format_fixed(E[kSlotBetaStar], 7, 3) +
+          format_fixed(E[kSlotGammaStar], 7, 3) + format_fixed(volume_error, 9, 3));
   out.add("");
   report_observation_table(out, p);
 }
@@ -158,7 +165,7 @@ std::optional<ReportResults> read_report_results(const std::vector<std::string>&
   r.lambda = v[1];
   r.cell = {v[2], v[3], v[4], v[5], v[6], v[7]};
   if (!numbers_of(lines, i + 1, 8, v)) return std::nullopt;
-  for (int k = 0; k < 8; ++k) r.errors[k] = v[k];
+  for (size_t k = 0; k < kRefinedQuantities; ++k) r.errors[index_of(kReportOrder[k])] = v[k];
   i += 2 + 4;
   for (int n = 0; n < pairs; ++n, ++i) {
     if (!numbers_of(lines, i, 6, v)) return std::nullopt;

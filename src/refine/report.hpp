@@ -62,7 +62,7 @@ struct ReportResults {
   double zero_shift = 0;   // degrees 2θ
   double lambda = 0;
   CellParameters cell;
-  std::array<double, 8> errors{};  // zero, lambda, a, b, c, alpha, beta, gamma
+  PerQuantity<double> errors{};  // indexed by RefinedQuantity; shift in degrees 2θ
   struct Line { int h = 0, k = 0, l = 0; double two_theta_obs = 0, two_theta_shifted = 0,
                 two_theta_calc = 0; };
   std::vector<Line> lines;  // the final table, as many as asked for

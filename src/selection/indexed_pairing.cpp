@@ -3,9 +3,12 @@
 #include <cmath>
 #include <utility>
 
+#include "core/crystal_system.hpp"
+
 namespace vornax {
 
 void pair_indexed_list(WorkSession& s) {
+  const bool hexagonal_axes = crystal_system(s.system).hexagonal_axes;
   int row = 0;
   for (const auto& e : s.indexed_list) {
     ++row;
@@ -27,7 +30,7 @@ void pair_indexed_list(WorkSession& s) {
         }
         return false;
       };
-      if (!matches(false) && !(s.system == "HEXA" && matches(true))) continue;
+      if (!matches(false) && !(hexagonal_axes && matches(true))) continue;
       if (s.selected_count() >= kMaxSelectedPairs) return;
       SelectedPair p;
       p.h = static_cast<int16_t>(r.h);

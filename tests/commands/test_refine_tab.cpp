@@ -196,7 +196,7 @@ TEST(Report, VornaxOutLineByLine) {
   EXPECT_DOUBLE_EQ(r.cell.a, 5.4312);
   EXPECT_DOUBLE_EQ(r.zero_shift, 0.040);
   EXPECT_DOUBLE_EQ(r.lambda, 1.54059);
-  EXPECT_DOUBLE_EQ(r.errors[0], 0.0004);
+  EXPECT_DOUBLE_EQ(r.errors[index_of(RefinedQuantity::Shift)], 0.0004);
   EXPECT_NEAR(r.volume_refined, 160.21, 0.005);
   EXPECT_NEAR(r.volume_initial, 160.103, 0.001);
   EXPECT_FLOAT_EQ(s.selected[0].theta_calc_refined, 28.4410f / 2);
@@ -247,8 +247,8 @@ TEST(Report, ReaderFindsTheFinalBlockAfterTheWavelengthWarning) {
   ASSERT_TRUE(r);
   EXPECT_DOUBLE_EQ(r->lambda, 1.54);
   EXPECT_DOUBLE_EQ(r->cell.c, 5.0);
-  EXPECT_DOUBLE_EQ(r->errors[1], 0.00004);
-  EXPECT_DOUBLE_EQ(r->errors[2], 0.001);
+  EXPECT_DOUBLE_EQ(r->errors[index_of(RefinedQuantity::Lambda)], 0.00004);
+  EXPECT_DOUBLE_EQ(r->errors[index_of(RefinedQuantity::A)], 0.001);
   ASSERT_EQ(r->lines.size(), 2u);
   EXPECT_EQ(r->lines[1].k, 1);
   EXPECT_NEAR(r->lines[1].two_theta_calc, 0.41 * kThetaRadToTwoThetaDeg, 1e-4);
@@ -308,7 +308,7 @@ TEST(ResultGrids, ThetaModeAndRowCounts) {
 TEST(ResultBoxes, ThetaModeHalvesTheRefinedShiftOnly) {
   WorkSession s;
   s.results.zero_shift = 0.04;
-  s.results.errors[0] = 0.0004;
+  s.results.errors[index_of(RefinedQuantity::Shift)] = 0.0004;
   s.results.cell = {5.4312, 5.4312, 5.4312, 90, 90, 90};
   s.results.lambda = 1.540593;
   s.results.volume_initial = 160.1;

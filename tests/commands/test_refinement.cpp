@@ -255,7 +255,7 @@ TEST(Refinement, WavelengthRefinementRunsTheWavelengthAloneFirst) {
   const auto report = read_text_lines("vornax.out");
   EXPECT_NE(std::find(report.begin(), report.end(), "Warning"), report.end());
   EXPECT_NEAR(s.results.lambda, 2 * p.P[kSlotHalfLambda], 5e-6);
-  EXPECT_GT(s.results.errors[1], 0.0);
+  EXPECT_GT(s.results.errors[index_of(RefinedQuantity::Lambda)], 0.0);
 }
 
 TEST(Refinement, CubicTiesHoldAfterEveryUpdate) {
