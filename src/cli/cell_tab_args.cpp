@@ -4,7 +4,9 @@
 #include <system_error>
 
 #include "commands/calculation.hpp"
+#include "commands/cell_files.hpp"
 #include "core/catalogue.hpp"
+#include "core/cell.hpp"
 #include "core/format.hpp"
 #include "core/paths.hpp"
 #include "core/text_file.hpp"
@@ -51,6 +53,9 @@ OptionTaken take_cell_tab_option(const std::vector<std::string>& args, size_t& i
     out.range_min = args[++i];
     out.range_max = args[++i];
     out.have_range = true;
+  } else if (a == "--cell-file") {
+    if (!values(1, "a file")) return OptionTaken::MissingValue;
+    out.cell_file = args[++i];
   } else if (a == "--theta") {
     out.theta = true;
   } else {
@@ -60,6 +65,13 @@ OptionTaken take_cell_tab_option(const std::vector<std::string>& args, size_t& i
 }
 
 std::optional<std::string> missing_cell_tab_option(const CellTabArgs& a) {
+  if (!a.cell_file.empty()) {
+    if (!a.system.empty() || !a.group.empty() || a.have_cell)
+      return "--cell-file replaces --system, --group and --cell";
+    if (!a.have_lambda) return "--lambda is missing";
+    if (!a.have_range) return "--range is missing";
+    return std::nullopt;
+  }
   if (a.system.empty()) return "--system is missing";
   if (a.group.empty()) return "--group is missing";
   if (!a.have_cell) return "--cell is missing";
@@ -91,6 +103,24 @@ std::optional<std::string> prepare_cell_tab(WorkSession& s, CellTab& tab, const 
   tab.fields[6] = a.lambda;
   tab.fields[7] = a.range_min;
   tab.fields[8] = a.range_max;
+  return std::nullopt;
+}
+
+std::optional<std::string> prepare_cell_file(WorkSession& s, const CellTabArgs& a, Messages& m,
+                                             bool& loaded) {
+  reset_session(s, std::filesystem::current_path());
+  s.data_folder = locate_data_folder(executable_dir());
+  if (a.theta) s.angle_mode = AngleMode::Theta;
+  const auto lambda = parse_typed(a.lambda);
+  if (!lambda) return "Error at lambda";
+  const auto lo = parse_typed(a.range_min), hi = parse_typed(a.range_max);
+  if (!lo) return "Error at Theta Min.";
+  if (!hi) return "Error at Theta Max.";
+  s.wavelengths.lambda = *lambda;
+  s.range_min = angle_from_entry(s, *lo);
+  s.range_max = angle_from_entry(s, *hi);
+  widen_window_to_range(s);
+  loaded = load_cell_file(s, a.cell_file, m);
   return std::nullopt;
 }
 

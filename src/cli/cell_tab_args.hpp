@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/cell_entry.hpp"
+#include "core/messages.hpp"
 #include "core/session.hpp"
 
 namespace vornax::cli {
@@ -31,6 +32,7 @@ struct CellTabArgs {
   std::string range_min, range_max;
   bool theta = false;
   bool have_cell = false, have_lambda = false, have_range = false;
+  std::string cell_file;  // --cell-file: system, group and cell from a .cry or .ics file
 };
 
 enum class OptionTaken { NotMine, Taken, MissingValue };
@@ -46,7 +48,8 @@ std::optional<std::string> missing_cell_tab_option(const CellTabArgs& a);
 // Usage lines of these options.
 inline constexpr const char* kCellTabUsage =
     "--system CODE --group SYMBOL [--getspec]\n"
-    "         --cell A B C ALPHA BETA GAMMA --lambda L --range MIN MAX [--theta]";
+    "         --cell A B C ALPHA BETA GAMMA --lambda L --range MIN MAX [--theta]\n"
+    "   or: --cell-file FILE.cry|FILE.ics --lambda L --range MIN MAX [--theta]";
 
 // The folder of the running program (for its data folder).
 std::filesystem::path executable_dir();
@@ -56,5 +59,12 @@ std::filesystem::path executable_dir();
 // fields laid out for the system. Returns an error text for an unknown system or a
 // group missing from its list. Throws CatalogueMissing and FileError like the lists do.
 std::optional<std::string> prepare_cell_tab(WorkSession& s, CellTab& tab, const CellTabArgs& a);
+
+// For --cell-file: a fresh session with the wavelength and range of the arguments, and
+// the cell file loaded as the window's load command does (its messages on `m`). Returns
+// an error text when the values do not convert; false in `loaded` when the file was
+// refused (its message was shown). The calculation is then run_calculation.
+std::optional<std::string> prepare_cell_file(WorkSession& s, const CellTabArgs& a, Messages& m,
+                                             bool& loaded);
 
 }  // namespace vornax::cli

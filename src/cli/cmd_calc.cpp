@@ -45,7 +45,7 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Calc
   }
   if (auto missing = missing_cell_tab_option(out.tab)) return missing;
   const std::string& sys = out.tab.system;
-  if (system_index(sys.size() > 4 ? system_code_from_entry(sys) : to_upper(sys)) < 0)
+  if (out.tab.cell_file.empty() && system_index(sys.size() > 4 ? system_code_from_entry(sys) : to_upper(sys)) < 0)
     return "unknown system " + sys;
   return std::nullopt;
 }
@@ -54,12 +54,21 @@ int run(const CalcArgs& a) {
   StderrMessages m;
   WorkSession s;
   CellTab tab;
-  if (auto error = prepare_cell_tab(s, tab, a.tab)) {
-    std::cerr << *error << "\n";
-    return kExitFailed;
+  if (!a.tab.cell_file.empty()) {
+    bool loaded = false;
+    if (auto error = prepare_cell_file(s, a.tab, m, loaded)) {
+      std::cerr << *error << "\n";
+      return kExitFailed;
+    }
+    if (!loaded) return kExitFailed;
+    run_calculation(s, tab, m);
+  } else {
+    if (auto error = prepare_cell_tab(s, tab, a.tab)) {
+      std::cerr << *error << "\n";
+      return kExitFailed;
+    }
+    calcul_diagramme(s, tab, m);
   }
-
-  calcul_diagramme(s, tab, m);
   if (a.forbidden) toggle_forbidden(s, true, m);
 
   auto report = edit_print_raies_indx(s, m);

@@ -12,6 +12,7 @@
 #include "cli/commands.hpp"
 #include "cli/stderr_messages.hpp"
 #include "commands/calculation.hpp"
+#include "commands/indexed_list_commands.hpp"
 #include "core/catalogue.hpp"
 #include "core/format.hpp"
 #include "core/paths.hpp"
@@ -31,13 +32,14 @@ struct RefineArgs {
   std::optional<std::string> keys;  // --refine list
   bool eccentricity = false;
   std::string shift = "0";
+  std::string save_list;  // --save-list: the selected pairs as an indexed list
 };
 
 int usage_error(const std::string& why) {
   std::cerr << "refine: " << why << "\n"
             << "usage: vornax-cli refine --peaks FILE " << kCellTabUsage << "\n"
             << "         [--tolerance T] [--refine a,b,c,alpha,beta,gamma,shift,lambda]\n"
-               "         [--eccentricity] [--shift V]\n"
+               "         [--eccentricity] [--shift V] [--save-list FILE.lst]\n"
                "  FILE: one 2theta (degrees) per line, optionally followed by an intensity\n"
                "  without --refine, the parameters the crystal system leaves free are refined\n";
   return kExitUsage;
@@ -67,6 +69,9 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Refi
     } else if (a == "--shift") {
       if (!has_value) return "--shift needs a value";
       out.shift = args[++i];
+    } else if (a == "--save-list") {
+      if (!has_value) return "--save-list needs a file";
+      out.save_list = args[++i];
     } else if (a == "--eccentricity") {
       out.eccentricity = true;
     } else {
@@ -124,7 +129,15 @@ int run(const RefineArgs& a) {
   StderrMessages m;
   WorkSession s;
   CellTab tab;
-  if (auto err = prepare_cell_tab(s, tab, a.tab)) {
+  bool from_file = !a.tab.cell_file.empty();
+  if (from_file) {
+    bool loaded = false;
+    if (auto err = prepare_cell_file(s, a.tab, m, loaded)) {
+      std::cerr << *err << '\n';
+      return kExitFailed;
+    }
+    if (!loaded) return kExitFailed;
+  } else if (auto err = prepare_cell_tab(s, tab, a.tab)) {
     std::cerr << *err << '\n';
     return kExitFailed;
   }
@@ -134,7 +147,7 @@ int run(const RefineArgs& a) {
   }
 
   // "Calc." (it also sets the default keys of the system).
-  const CalcOutcome calc = calcul_diagramme(s, tab, m);
+  const CalcOutcome calc = from_file ? run_calculation(s, tab, m) : calcul_diagramme(s, tab, m);
   if (calc.failed || s.allowed.empty()) {
     if (m.errors == 0) std::cerr << "No calculated reflections\n";
     return kExitFailed;
@@ -149,6 +162,8 @@ int run(const RefineArgs& a) {
 
   // "Auto Sel."
   if (!selection_automatique(s, a.tolerance, m)) return kExitFailed;
+  if (!a.save_list.empty() && sauve_selection(s, a.save_list, m) == Changed::None)
+    return kExitFailed;
 
   // The refinement, with the wavelength as typed and the shift given.
   const RefineOutcome out = go_affinement(s, {a.tab.lambda, a.shift}, m);

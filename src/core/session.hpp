@@ -18,6 +18,8 @@ constexpr int kMaxProfilePoints = 30000;
 constexpr int kMaxCalculatedReflections = 10000;
 constexpr int kMaxOperators = 192;
 constexpr int kMaxSelectedPairs = 500;
+constexpr int kMaxIndexedEntries = 100;  // indexed list loaded or typed as measured peaks
+inline constexpr const char* kTooManyIndexedMessage = "Too many indexed reflections (>100)";
 
 struct CellParameters {
   double a = 0, b = 0, c = 0;              // Å

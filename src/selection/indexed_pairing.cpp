@@ -1,14 +1,10 @@
 #include "selection/indexed_pairing.hpp"
 
-#include <cmath>
-#include <utility>
-
-#include "core/crystal_system.hpp"
+#include "selection/indexed_lists.hpp"
 
 namespace vornax {
 
 void pair_indexed_list(WorkSession& s) {
-  const bool hexagonal_axes = crystal_system(s.system).hexagonal_axes;
   int row = 0;
   for (const auto& e : s.indexed_list) {
     ++row;
@@ -18,19 +14,7 @@ void pair_indexed_list(WorkSession& s) {
         row <= s.measured_count() ? s.measured.peaks[static_cast<size_t>(row - 1)].two_theta
                                   : e.two_theta;
     for (const auto& r : s.allowed) {
-      auto image = [&](const SymmetryOperator& op, size_t i) {
-        const auto& w = op.rows[i];
-        return std::lround(w[0] * e.h + w[1] * e.k + w[2] * e.l);
-      };
-      auto matches = [&](bool swapped) {
-        for (const auto& op : s.operators) {
-          long h = image(op, 0), k = image(op, 1), l = image(op, 2);
-          if (swapped) std::swap(h, k);
-          if (h == r.h && k == r.k && l == r.l) return true;
-        }
-        return false;
-      };
-      if (!matches(false) && !(hexagonal_axes && matches(true))) continue;
+      if (!indices_equivalent(s, e.h, e.k, e.l, r.h, r.k, r.l)) continue;
       if (s.selected_count() >= kMaxSelectedPairs) return;
       SelectedPair p;
       p.h = static_cast<int16_t>(r.h);

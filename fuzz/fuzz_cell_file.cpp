@@ -1,0 +1,16 @@
+// The .cry cell-file reader.
+#include <cstdint>
+#include <string_view>
+
+#include "core/text_file.hpp"
+#include "files/cell_file.hpp"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  try {
+    vornax::read_cell_file(bytes, "fuzz.cry");
+  } catch (const vornax::FormatError&) {
+  } catch (const vornax::FileError&) {
+  }
+  return 0;
+}
