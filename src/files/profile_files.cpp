@@ -1,6 +1,7 @@
 #include "files/profile_files.hpp"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 
 #include "core/format.hpp"
@@ -98,9 +99,18 @@ bool append_numbers(std::string_view line, std::vector<double>& out, const std::
     const size_t b = pos;
     while (pos < line.size() && line[pos] != ' ' && line[pos] != '\t') ++pos;
     if (b == pos) break;
-    const auto v = parse_real(line.substr(b, pos - b));
-    if (!v) return false;
-    out.push_back(*v);
+    const std::string_view field = line.substr(b, pos - b);
+    // Plain numbers, the bulk of a long scan, take the quick path; anything else
+    // (a sign, a decimal comma, a refused form) goes through the strict parser.
+    double quick = 0;
+    const auto [end, ec] = std::from_chars(field.data(), field.data() + field.size(), quick);
+    if (ec == std::errc() && end == field.data() + field.size() && std::isfinite(quick)) {
+      out.push_back(quick);
+    } else {
+      const auto v = parse_real(field);
+      if (!v) return false;
+      out.push_back(*v);
+    }
     if (out.size() > static_cast<size_t>(kMaxProfilePoints)) check_point_count(out.size(), name);
   }
   return true;
