@@ -12,7 +12,9 @@ void usage() {
                "  vornax-cli calc --system CODE --group SYMBOL [--getspec]\n"
                "                  --cell A B C ALPHA BETA GAMMA --lambda L --range MIN MAX\n"
                "                  [--theta] [--forbidden]\n"
-               "  vornax-cli refine ...\n";
+               "  vornax-cli refine ...\n"
+               "  vornax-cli profile FILE [--type N] [--lambda L]\n"
+               "  vornax-cli convert IN OUT [--force] [--lambda L]\n";
 }
 
 }  // namespace
@@ -26,6 +28,8 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 2, argv + argc);
   if (command == "calc") return vornax::cli::run_calc_command(args);
   if (command == "refine") return vornax::cli::run_refine_command(args);
+  if (command == "profile") return vornax::cli::run_profile_command(args);
+  if (command == "convert") return vornax::cli::run_convert_command(args);
   usage();
   return 2;
 }

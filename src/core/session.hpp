@@ -14,7 +14,7 @@ namespace vornax {
 
 // Capacities of the lists; every place that adds an entry checks against these.
 constexpr int kMaxMeasuredPeaks = 500;
-constexpr int kMaxProfilePoints = 30000;
+constexpr int kMaxProfilePoints = 2000000;
 constexpr int kMaxCalculatedReflections = 10000;
 constexpr int kMaxOperators = 192;
 constexpr int kMaxSelectedPairs = 500;

@@ -1,0 +1,65 @@
+// vornax-cli convert: reads a profile file and writes it in the format the output's
+// extension names (.raw: RAW2, .cpi: CPI), as the save commands do but without the
+// overwrite question.
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/cell_tab_args.hpp"
+#include "cli/cli_profile_load.hpp"
+#include "cli/commands.hpp"
+#include "commands/save_profile.hpp"
+#include "core/format.hpp"
+
+namespace vornax::cli {
+
+namespace {
+
+int usage_error(const std::string& why) {
+  std::cerr << "convert: " << why << "\n"
+            << "usage: vornax-cli convert IN OUT [--force] [--lambda L]\n"
+               "  OUT: .raw (RAW2) or .cpi for a profile\n";
+  return kExitUsage;
+}
+
+}  // namespace
+
+int run_convert_command(const std::vector<std::string>& args) {
+  std::vector<std::string> files;
+  bool force = false;
+  std::optional<double> lambda;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--force") {
+      force = true;
+    } else if (args[i] == "--lambda") {
+      if (i + 1 >= args.size()) return usage_error("--lambda needs a value");
+      lambda = parse_real(args[++i]);
+      if (!lambda) return usage_error("bad value for --lambda");
+    } else {
+      files.push_back(args[i]);
+    }
+  }
+  if (files.size() != 2) return usage_error("give one input and one output file");
+  const std::filesystem::path in(files[0]), out(files[1]);
+  const std::string ext = upper_extension(out);
+  if (ext != ".RAW" && ext != ".CPI") return usage_error("unknown output kind " + out.string());
+  std::error_code ec;
+  if (!force && std::filesystem::exists(out, ec)) {
+    std::cerr << out.string() << " already exists (use --force to overwrite)\n";
+    return kExitFailed;
+  }
+
+  StderrMessages m;
+  WorkSession s;
+  if (!load_profile_for_cli(s, m, in, profile_type_from_name(in, ProfileFileType::BrukerRaw),
+                            lambda))
+    return kExitFailed;
+  // The file's own range is the one a window user would have in front of them.
+  const auto kind = ext == ".RAW" ? ProfileSaveKind::Raw2 : ProfileSaveKind::Cpi;
+  if (!any(save_profile(s, m, out, kind), Changed::Profile)) return kExitFailed;
+  return 0;
+}
+
+}  // namespace vornax::cli

@@ -1,0 +1,75 @@
+// vornax-cli profile: loads a profile file as the profile window would and prints
+// what the session then holds.
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/cell_tab_args.hpp"
+#include "cli/cli_profile_load.hpp"
+#include "cli/commands.hpp"
+#include "core/format.hpp"
+
+namespace vornax::cli {
+
+namespace {
+
+int usage_error(const std::string& why) {
+  std::cerr << "profile: " << why << "\n"
+            << "usage: vornax-cli profile FILE [--type N] [--lambda L]\n"
+               "  N: 1 RAW, 2 Rietveld DAT, 3 CPI, 4 Philips RD, 5 column (the extension wins)\n";
+  return kExitUsage;
+}
+
+std::string f6(double v) { return format_fixed(v, 0, 6); }
+
+}  // namespace
+
+int run_profile_command(const std::vector<std::string>& args) {
+  std::string file;
+  int type = 1;
+  std::optional<double> lambda;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--type" || a == "--lambda") {
+      if (i + 1 >= args.size()) return usage_error(a + " needs a value");
+      const auto v = parse_real(args[++i]);
+      if (!v) return usage_error("bad value for " + a);
+      if (a == "--type") {
+        if (*v < 1 || *v > 5 || *v != static_cast<int>(*v)) return usage_error("--type is 1 to 5");
+        type = static_cast<int>(*v);
+      } else {
+        lambda = *v;
+      }
+    } else if (file.empty()) {
+      file = a;
+    } else {
+      return usage_error("unknown argument " + a);
+    }
+  }
+  if (file.empty()) return usage_error("no file given");
+
+  StderrMessages m;
+  WorkSession s;
+  if (!load_profile_for_cli(s, m, file, static_cast<ProfileFileType>(type), lambda))
+    return kExitFailed;
+  const Profile& p = s.profile;
+  const WavelengthSet& w = p.wavelengths;
+  std::string out;
+  out += "lambda " + f6(w.lambda) + " lambda1 " + f6(w.lambda1) + " lambda2 " + f6(w.lambda2) +
+         " ratio " + f6(w.ratio) + " anode " + w.anode + "\n";
+  out += "title " + p.sample + "\n";
+  out += "range " + f6(p.start_angle) + " " + f6(p.final_angle) + "\n";
+  out += "counts " + f6(p.intensity_min) + " " + f6(p.intensity_max) + "\n";
+  out += "points " + std::to_string(p.points.size()) + "\n";
+  for (const auto& pt : p.points) {
+    out += f6(pt.two_theta);
+    out += ' ';
+    out += f6(pt.intensity);
+    out += '\n';
+  }
+  std::cout << out;
+  return 0;
+}
+
+}  // namespace vornax::cli

@@ -1,0 +1,18 @@
+// Plain column profiles (.xy, .xye, .txt, .prn): one point per line, 2θ and intensity
+// and an optional standard deviation, separated by blanks or tabs. Blank lines and
+// comment lines (starting with # or ') are skipped, and so are text lines before the
+// first point (a column header).
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "files/profile_files.hpp"
+
+namespace vornax {
+
+ProfileFileData read_column_profile(std::string_view bytes, const std::string& name);
+ProfileFileData read_column_profile(const std::filesystem::path& path);
+
+}  // namespace vornax

@@ -1,0 +1,301 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "commands/load_profile.hpp"
+#include "commands/save_profile.hpp"
+#include "core/text_file.hpp"
+#include "files/raw_file.hpp"
+
+namespace vornax {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ScriptedDialog : WavelengthDialog {
+  std::optional<WavelengthSet> answer;
+  int asked = 0;
+  std::optional<WavelengthSet> choose(const WavelengthSet&, bool profile_mode) override {
+    ++asked;
+    EXPECT_TRUE(profile_mode);
+    return answer;
+  }
+};
+
+class LoadProfile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() /
+          ("vornax_load_profile_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+           "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    s.working_folder = dir / "work";
+    fs::create_directories(s.working_folder);
+  }
+  void TearDown() override { fs::remove_all(dir); }
+
+  fs::path write(const std::string& name, const std::string& bytes) {
+    const auto p = dir / name;
+    std::ofstream(p, std::ios::binary) << bytes;
+    return p;
+  }
+  static std::string slurp(const fs::path& p) { return read_file_bytes(p); }
+
+  // A session with an old profile and peaks-free current values, to see what changes.
+  void old_profile() {
+    s.profile.points = {{1, 2, 1}, {3, 4, 3}};
+    s.profile.file_name = "old.raw";
+    s.profile.wavelengths = {1.5418, 1.54056, 1.54439, 0.5, "Cu"};
+    s.wavelengths = s.profile.wavelengths;
+    s.range_min = s.window_min = 1;
+    s.range_max = s.window_max = 3;
+  }
+  void expect_old_profile() {
+    ASSERT_EQ(s.profile.points.size(), 2u);
+    EXPECT_EQ(s.profile.file_name, "old.raw");
+    EXPECT_EQ(s.profile.wavelengths.lambda, 1.5418);
+    EXPECT_EQ(s.wavelengths.lambda, 1.5418);
+    EXPECT_EQ(s.range_max, 3);
+    EXPECT_EQ(s.window_min, 1);
+  }
+
+  // A column file has no wavelength; the dialog is asked.
+  fs::path column_file() { return write("scan.xy", "10 5\n10.5 25\n11 15\n"); }
+
+  fs::path dir;
+  WorkSession s;
+  RecordingMessages m;
+  ScriptedDialog dialog;
+};
+
+TEST_F(LoadProfile, FailedReadsChangeNothing) {
+  old_profile();
+  const std::pair<std::string, std::string> bad[] = {
+      {"empty.raw", ""},
+      {"garbage.raw", "garbage bytes that are no profile"},
+      {"cut.rd", "V3RD"},
+      {"bad.dat", "no ident\r\n2\r\n3\r\n4\r\n10 0.1 11\r\n1 2\r\n"},
+      {"nan.xy", "10 1\nnan 2\n"},
+  };
+  for (const auto& [name, bytes] : bad) {
+    SCOPED_TRACE(name);
+    m.clear();
+    EXPECT_EQ(load_profile_file(s, m, dialog, write(name, bytes), ProfileFileType::BrukerRaw),
+              Changed::None);
+    ASSERT_EQ(m.texts().size(), 1u);
+    expect_old_profile();
+  }
+  EXPECT_EQ(load_profile_file(s, m, dialog, dir / "missing.raw", ProfileFileType::BrukerRaw),
+            Changed::None);
+  EXPECT_EQ(dialog.asked, 0);  // never asked for a wavelength of a file not read
+  expect_old_profile();
+}
+
+TEST_F(LoadProfile, ClosedWavelengthWindowChangesNothing) {
+  old_profile();
+  EXPECT_EQ(load_profile_file(s, m, dialog, column_file(), ProfileFileType::BrukerRaw),
+            Changed::None);
+  EXPECT_EQ(dialog.asked, 1);
+  expect_old_profile();
+  EXPECT_TRUE(m.empty());
+}
+
+TEST_F(LoadProfile, ChosenAnodeCompletesThePair) {
+  dialog.answer = WavelengthSet{1.7902, 0, 0, 0.5, "Co"};
+  const auto c = load_profile_file(s, m, dialog, column_file(), ProfileFileType::BrukerRaw);
+  EXPECT_TRUE(any(c, Changed::Profile) && any(c, Changed::CurrentValues));
+  const auto& w = s.profile.wavelengths;
+  EXPECT_EQ(w.lambda, 1.7902);
+  EXPECT_EQ(w.lambda1, 1.78897);
+  EXPECT_EQ(w.lambda2, 1.79285);
+  EXPECT_EQ(w.anode, "Co");
+  // No peaks: the profile's wavelengths and range become the current ones.
+  EXPECT_EQ(s.wavelengths.lambda1, 1.78897);
+  EXPECT_EQ(s.range_min, 10);
+  EXPECT_EQ(s.window_max, 11);
+  EXPECT_EQ(s.profile.file_name, (dir / "scan.xy").string());
+  ASSERT_EQ(s.profile.points.size(), 3u);
+  EXPECT_EQ(s.profile.points[1].intensity, 100);
+}
+
+TEST_F(LoadProfile, AnodeNamedWithinAHundredthOfAnAngstrom) {
+  const std::pair<double, std::string> cases[] = {
+      {1.5418, "Cu"}, {1.5500, "Cu"}, {1.5330, "Cu"}, {1.5600, "?"}, {0.7107, "Mo"}, {2.2, "?"}};
+  for (const auto& [lambda, anode] : cases) {
+    dialog.answer = WavelengthSet{lambda, 0, 0, 1.0, "?"};
+    load_profile_file(s, m, dialog, column_file(), ProfileFileType::Column);
+    EXPECT_EQ(s.profile.wavelengths.anode, anode) << lambda;
+    EXPECT_EQ(s.profile.wavelengths.lambda, lambda);
+  }
+}
+
+TEST_F(LoadProfile, CpiAnodeGivesTheKalphaPair) {
+  const auto path = write("z.cpi", "SIETRONICS XRD SCAN\r\n20\r\n20.1\r\n0.05\r\nCu\r\n1.5406\r\n"
+                                   "x\r\n1\r\nSampleIdent Z\r\nSCANDATA\r\n1\r\n2\r\n3\r\n");
+  load_profile_file(s, m, dialog, path, ProfileFileType::BrukerRaw);  // the extension wins
+  const auto& w = s.profile.wavelengths;
+  EXPECT_EQ(w.lambda, 1.5406);
+  EXPECT_EQ(w.lambda1, 1.54056);
+  EXPECT_EQ(w.lambda2, 1.54439);
+  EXPECT_EQ(w.ratio, 0.5);
+  EXPECT_EQ(s.profile.start_angle, 20);
+  // Read while peaks are shown, a CPI profile keeps no range of its own.
+  s.measured.peaks.push_back({21, 21, 100, 0});
+  load_profile_file(s, m, dialog, path, ProfileFileType::Cpi);
+  EXPECT_EQ(s.profile.start_angle, 0);
+  EXPECT_EQ(s.profile.final_angle, 0);
+}
+
+TEST_F(LoadProfile, ProfileMustMatchThePeaksWavelength) {
+  old_profile();
+  s.measured.peaks.push_back({21, 21, 100, 0});
+  s.measured.wavelengths.lambda = 1.5418;
+  s.wavelengths.lambda = 1.5418;
+  struct Case {
+    double lambda;
+    bool accepted;
+  } cases[] = {{1.7902, false}, {1.5518, true}, {1.5318, true}, {1.5519, false}};
+  for (const auto& c : cases) {
+    m.clear();
+    dialog.answer = WavelengthSet{c.lambda, 0, 0, 1.0, "?"};
+    const auto changed = load_profile_file(s, m, dialog, column_file(), ProfileFileType::Column);
+    EXPECT_EQ(any(changed, Changed::Profile), c.accepted) << c.lambda;
+    if (c.accepted) {
+      EXPECT_EQ(s.profile.wavelengths.lambda, c.lambda);
+      EXPECT_EQ(s.wavelengths.lambda, 1.5418);  // the peaks' wavelength stays current
+      EXPECT_EQ(s.range_max, 3);
+      old_profile();
+    } else {
+      EXPECT_EQ(m.texts(), std::vector<std::string>{"The wavelength read in the file is different "
+                                                    "from the wavelength of the measured peaks"});
+      expect_old_profile();
+    }
+  }
+}
+
+TEST_F(LoadProfile, ReReadProfileTakesTheZeroOffset) {
+  s.measured.zero_offset = 0.05;
+  dialog.answer = WavelengthSet{1.5418, 0, 0, 1.0, "?"};
+  load_profile_file(s, m, dialog, column_file(), ProfileFileType::Column);
+  ASSERT_EQ(s.profile.points.size(), 3u);
+  EXPECT_FLOAT_EQ(s.profile.points[1].two_theta_read, 10.5f);
+  EXPECT_FLOAT_EQ(s.profile.points[1].two_theta, 10.55f);
+}
+
+// ---- saving ----
+
+TEST_F(LoadProfile, SaveAsksBeforeOverwritingAndRecordsTheNameAfterWriting) {
+  s.title = "Quartz";
+  dialog.answer = WavelengthSet{1.5418, 0, 0, 1.0, "?"};
+  load_profile_file(s, m, dialog, column_file(), ProfileFileType::Column);
+  const std::string loaded = s.profile.file_name;
+
+  // The extension is added when the name lacks it.
+  EXPECT_EQ(save_profile(s, m, dir / "out", ProfileSaveKind::Raw2), Changed::Profile);
+  EXPECT_EQ(s.profile.file_name, (dir / "out.raw").string());
+  EXPECT_EQ(slurp(dir / "out.raw").size(), 316u + 12u);
+
+  write("old.cpi", "keep me");
+  s.profile.file_name = loaded;
+  m.clear();
+  m.answers = {Answer::No};
+  EXPECT_EQ(save_profile(s, m, dir / "old.cpi", ProfileSaveKind::Cpi), Changed::None);
+  EXPECT_EQ(m.texts(), std::vector<std::string>{"This file already exists. Do you want to continue?"});
+  EXPECT_EQ(slurp(dir / "old.cpi"), "keep me");
+  EXPECT_EQ(s.profile.file_name, loaded);  // no name for a file not written
+
+  m.answers = {Answer::Yes};
+  EXPECT_EQ(save_profile(s, m, dir / "old.cpi", ProfileSaveKind::Cpi), Changed::Profile);
+  EXPECT_EQ(slurp(dir / "old.cpi").substr(0, 21), "SIETRONICS XRD SCAN\r\n");
+  EXPECT_EQ(s.profile.file_name, (dir / "old.cpi").string());
+
+  WorkSession empty;
+  m.clear();
+  EXPECT_EQ(save_profile(empty, m, dir / "x.raw", ProfileSaveKind::Raw2), Changed::None);
+  EXPECT_EQ(m.texts(), std::vector<std::string>{"No pattern!"});
+}
+
+TEST_F(LoadProfile, Raw2KeepsATypedWavelengthThroughAReload) {
+  dialog.answer = WavelengthSet{1.6, 0, 0, 0.5, "Xx"};  // "Other": no Kα pair
+  load_profile_file(s, m, dialog, column_file(), ProfileFileType::Column);
+  ASSERT_EQ(s.profile.wavelengths.lambda1, 0);
+  save_profile(s, m, dir / "typed.raw", ProfileSaveKind::Raw2);
+  WorkSession again;
+  ScriptedDialog never;
+  load_profile_file(again, m, never, dir / "typed.raw", ProfileFileType::BrukerRaw);
+  EXPECT_EQ(never.asked, 0);
+  EXPECT_NEAR(again.profile.wavelengths.lambda, 1.6, 1e-6);
+  ASSERT_EQ(again.profile.points.size(), 3u);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_NEAR(again.profile.points[i].two_theta, s.profile.points[i].two_theta, 1e-5);
+    EXPECT_NEAR(again.profile.points[i].intensity, s.profile.points[i].intensity, 1e-4);
+  }
+}
+
+// ---- raw.out ----
+
+Profile report_profile(int n) {
+  Profile p;
+  p.file_name = "/data/scans/q.raw";
+  p.sample = "Quartz (RAW2)";
+  p.wavelengths = {1.5418, 1.54056, 1.54439, 0.5, "Cu"};
+  p.start_angle = 10;
+  p.final_angle = 10 + 0.5 * (n - 1);
+  p.intensity_min = 100;
+  p.intensity_max = 300;
+  for (int i = 0; i < n; ++i) {
+    const float a = 10.0f + 0.5f * static_cast<float>(i);
+    p.points.push_back({a, static_cast<float>(i % 3) * 50.0f, a});
+  }
+  return p;
+}
+
+TEST(RawOut, HeaderAndFivePairsALine) {
+  const auto f = raw_out_report(report_profile(7));
+  const std::vector<std::string> expected = {
+      "File name    :q.raw",
+      "sample ID    :Quartz (RAW2)",
+      "Anode        :Cu",
+      "Ratio        :    0.50",
+      "Lambda       : 1.54180",
+      "Lambda1      : 1.54056",
+      "Lambda2      : 1.54439",
+      "Start angle  :   10.00",
+      "Final angle  :   13.00",
+      "Step Size    :   0.500",
+      "Nb of points :       7",
+      // counts = scaled·(300 − 100)/100 + 100
+      "  10.000     100  10.500     200  11.000     300  11.500     100  12.000     200",
+      "  12.500     300  13.000     100",
+  };
+  EXPECT_EQ(f.lines, expected);
+}
+
+TEST(RawOut, HugeCountsKeepABlankAndOnePointHasNoStep) {
+  Profile p = report_profile(1);
+  p.points[0].intensity = 100;
+  p.intensity_min = 0;
+  p.intensity_max = 123456789;  // 9 digits, as RD counts can reach
+  const auto f = raw_out_report(p);
+  EXPECT_EQ(f.lines[9], "Step Size    :   0.000");
+  EXPECT_EQ(f.lines.back(), "  10.000 123456789");
+  p.intensity_max = 12345678;  // exactly the field's width
+  EXPECT_EQ(raw_out_report(p).lines.back(), "  10.000 12345678");
+}
+
+TEST_F(LoadProfile, RawOutIsWrittenInTheWorkingFolder) {
+  m.clear();
+  EXPECT_FALSE(edit_raw(s, m));
+  EXPECT_EQ(m.texts(), std::vector<std::string>{"No diagram!"});
+  s.profile = report_profile(2);
+  const auto path = edit_raw(s, m);
+  ASSERT_TRUE(path);
+  EXPECT_EQ(*path, s.working_folder / "raw.out");
+  EXPECT_EQ(slurp(*path).substr(0, 21), "File name    :q.raw\r\n");
+}
+
+}  // namespace
+}  // namespace vornax
