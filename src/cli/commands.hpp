@@ -9,5 +9,6 @@ namespace vornax::cli {
 
 int run_calc_command(const std::vector<std::string>& args);
 int run_refine_command(const std::vector<std::string>& args);
+int run_peaks_command(const std::vector<std::string>& args);
 
 }  // namespace vornax::cli

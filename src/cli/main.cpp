@@ -12,7 +12,8 @@ void usage() {
                "  vornax-cli calc --system CODE --group SYMBOL [--getspec]\n"
                "                  --cell A B C ALPHA BETA GAMMA --lambda L --range MIN MAX\n"
                "                  [--theta] [--forbidden]\n"
-               "  vornax-cli refine ...\n";
+               "  vornax-cli refine ...\n"
+               "  vornax-cli peaks FILE [--type N] [--lambda L]\n";
 }
 
 }  // namespace
@@ -26,6 +27,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 2, argv + argc);
   if (command == "calc") return vornax::cli::run_calc_command(args);
   if (command == "refine") return vornax::cli::run_refine_command(args);
+  if (command == "peaks") return vornax::cli::run_peaks_command(args);
   usage();
   return 2;
 }
