@@ -10,6 +10,7 @@
 
 #include "cli/cell_tab_args.hpp"
 #include "cli/commands.hpp"
+#include "cli/peak_loading.hpp"
 #include "cli/stderr_messages.hpp"
 #include "commands/calculation.hpp"
 #include "commands/indexed_list_commands.hpp"
@@ -33,14 +34,16 @@ struct RefineArgs {
   bool eccentricity = false;
   std::string shift = "0";
   std::string save_list;  // --save-list: the selected pairs as an indexed list
+  std::optional<PeakFileType> peak_type;
 };
 
 int usage_error(const std::string& why) {
   std::cerr << "refine: " << why << "\n"
             << "usage: vornax-cli refine --peaks FILE " << kCellTabUsage << "\n"
             << "         [--tolerance T] [--refine a,b,c,alpha,beta,gamma,shift,lambda]\n"
-               "         [--eccentricity] [--shift V] [--save-list FILE.lst]\n"
-               "  FILE: one 2theta (degrees) per line, optionally followed by an intensity\n"
+               "         [--eccentricity] [--shift V] [--peak-type N] [--save-list FILE.lst]\n"
+               "  FILE: any peak file (kind from the extension, or --peak-type 1..7);\n"
+               "  plain text holds one 2theta (degrees) per line\n"
                "  without --refine, the parameters the crystal system leaves free are refined\n";
   return kExitUsage;
 }
@@ -60,6 +63,11 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Refi
       if (!has_value) return "--peaks needs a file";
       out.peaks = args[++i];
       have_peaks = true;
+    } else if (a == "--peak-type") {
+      if (!has_value) return "--peak-type needs a value";
+      const auto n = parse_integer(args[++i]);
+      out.peak_type = n ? peak_file_type_from_int(static_cast<int>(*n)) : std::nullopt;
+      if (!out.peak_type) return "--peak-type must be 1 to 7";
     } else if (a == "--tolerance") {
       if (!has_value) return "--tolerance needs a value";
       out.tolerance = args[++i];
@@ -102,27 +110,20 @@ std::optional<PerQuantity<bool>> parse_keys(const std::string& list, std::string
   return keys;
 }
 
-// The peak file: one 2θ per line, an intensity after it if wanted; blank lines skipped.
-std::optional<std::string> read_peaks(const std::string& path, WorkSession& s) {
-  const auto lines = read_text_lines(path);
-  s.measured.peaks.clear();
-  for (size_t n = 0; n < lines.size(); ++n) {
-    if (trim(lines[n]).empty()) continue;
-    const auto v = split_numbers(lines[n]);
-    if (v.empty() || !(v[0] > 0 && v[0] < 180))
-      return "Read error in " + file_name_only(path) + ", line " + std::to_string(n + 1);
-    if (s.measured_count() >= kMaxMeasuredPeaks) return kTooManyPeaksMessage;
-    MeasuredPeak p;
-    p.two_theta = p.two_theta_read = v[0];
-    p.intensity = v.size() > 1 ? v[1] : 100.0;
-    s.measured.peaks.push_back(p);
+// The peak file through the load command: its kind from --peak-type, else from the
+// extension; plain text (.txt included, the usual name for a hand-made list) is read
+// as one 2θ per line. A file without a wavelength takes --lambda.
+bool read_peaks(const RefineArgs& a, WorkSession& s) {
+  std::optional<PeakFileType> type = a.peak_type;
+  if (!type) {
+    const auto by_name = peak_type_from_extension(a.peaks);
+    type = by_name && *by_name != PeakFileType::Xfit ? *by_name : PeakFileType::ColumnAny;
   }
-  if (s.measured.peaks.empty()) return "No peaks in " + file_name_only(path);
-  s.measured.file_name = path;
-  for (const auto& p : s.measured.peaks)
-    if (p.intensity > s.measured.intensity_max) s.measured.intensity_max = p.intensity;
+  const auto lambda = parse_typed(a.tab.lambda);
+  if (!load_peaks_for_cli(s, a.peaks, type, lambda && *lambda > 0 ? lambda : std::nullopt))
+    return false;
   sort_measured_peaks(s);
-  return std::nullopt;
+  return true;
 }
 
 int run(const RefineArgs& a) {
@@ -141,10 +142,7 @@ int run(const RefineArgs& a) {
     std::cerr << *err << '\n';
     return kExitFailed;
   }
-  if (auto err = read_peaks(a.peaks, s)) {
-    std::cerr << *err << '\n';
-    return kExitFailed;
-  }
+  if (!read_peaks(a, s)) return kExitFailed;
 
   // "Calc." (it also sets the default keys of the system).
   const CalcOutcome calc = from_file ? run_calculation(s, tab, m) : calcul_diagramme(s, tab, m);

@@ -14,7 +14,8 @@ void usage() {
                "                  [--theta] [--forbidden]\n"
                "  vornax-cli refine ...\n"
                "  vornax-cli profile FILE [--type N] [--lambda L]\n"
-               "  vornax-cli convert IN OUT [--force] [--lambda L]\n";
+               "  vornax-cli convert IN OUT [--force] [--lambda L]\n"
+               "  vornax-cli peaks FILE [--type N] [--lambda L]\n";
 }
 
 }  // namespace
@@ -30,6 +31,7 @@ int main(int argc, char** argv) {
   if (command == "refine") return vornax::cli::run_refine_command(args);
   if (command == "profile") return vornax::cli::run_profile_command(args);
   if (command == "convert") return vornax::cli::run_convert_command(args);
+  if (command == "peaks") return vornax::cli::run_peaks_command(args);
   usage();
   return 2;
 }

@@ -11,46 +11,16 @@ namespace vornax {
 
 namespace {
 
-// Kα1 and Kα2 of the five anodes the program knows.
-struct AnodeLineRow {
-  const char* anode;
-  AnodeLines lines;
-};
-constexpr std::array<AnodeLineRow, 5> kAnodeLineTable = {{{"MO", {0.7093, 0.71359}},
-                                                          {"CU", {1.54056, 1.54439}},
-                                                          {"CO", {1.78897, 1.79285}},
-                                                          {"FE", {1.93339, 1.9373}},
-                                                          {"CR", {2.2897, 2.29361}}}};
-
-// A float32 λ read from a file is off by ~1e-7; a difference of exactly the
-// tolerance must still pass.
-constexpr double kCompareSlack = 1e-9;
-
 // Fills in what the file or the window left open: the Kα pair from the anode, λ from
 // the pair, the anode from λ, the ratio.
 void complete_profile_wavelengths(WavelengthSet& w) {
-  if (w.lambda1 == 0 || (w.lambda2 == 0 && !w.anode.empty())) {
-    if (auto lines = anode_lines(w.anode)) {
-      w.lambda1 = lines->lambda1;
-      w.lambda2 = lines->lambda2;
-      if (w.ratio == 0) w.ratio = 0.5;
-    }
-  }
-  if (w.lambda == 0 && w.lambda1 > 0) complete_wavelength_set(w);
-  w.anode = trim(w.anode).substr(0, 2);
-  if (w.anode.empty() || w.anode == "?")
-    w.anode = w.lambda > 0 ? name_anode(w.lambda, kProfileLambdaTolerance) : "?";
-  if (w.ratio == 0 && !w.anode.empty()) w.ratio = 0.5;
+  complete_wavelength_set(w);
+  name_anode_if_unknown(w, kProfileAnodeTolerance);
+  if (w.ratio == 0 && !w.anode.empty()) w.ratio = kDefaultRatio;
 }
 
 }  // namespace
 
-std::optional<AnodeLines> anode_lines(std::string_view anode) {
-  const std::string key = to_upper(trim(anode));
-  for (const auto& row : kAnodeLineTable)
-    if (key == row.anode) return row.lines;
-  return std::nullopt;
-}
 
 Changed load_profile_file(WorkSession& s, Messages& m, WavelengthDialog& dialog,
                           const std::filesystem::path& path, ProfileFileType type) {
@@ -84,10 +54,8 @@ Changed load_profile_file(WorkSession& s, Messages& m, WavelengthDialog& dialog,
     m.error("Lambda error!");
     return Changed::None;
   }
-  const double peaks_lambda = s.measured.wavelengths.lambda;
-  if (peaks_lambda != 0 &&
-      std::abs(w.lambda - peaks_lambda) > kProfileLambdaTolerance + kCompareSlack) {
-    m.error("The wavelength read in the file is different from the wavelength of the measured peaks");
+  if (wavelengths_differ(s.measured.wavelengths.lambda, w.lambda)) {
+    m.error(kWavelengthMismatchMessage);
     return Changed::None;
   }
 
@@ -101,7 +69,7 @@ Changed load_profile_file(WorkSession& s, Messages& m, WavelengthDialog& dialog,
     s.window_min = s.window_max = 0;
     changed |= Changed::CurrentValues;
   }
-  if (peaks_lambda == 0) {
+  if (s.measured.wavelengths.lambda == 0) {
     s.wavelengths.lambda = w.lambda;
     s.wavelengths.lambda1 = w.lambda1;
     s.wavelengths.lambda2 = w.lambda2;
@@ -110,6 +78,8 @@ Changed load_profile_file(WorkSession& s, Messages& m, WavelengthDialog& dialog,
     s.range_max = s.window_max = p.final_angle;
     changed |= Changed::CurrentValues;
   }
+  // A second derivative computed from the old profile must not be taken for this one.
+  p.generation = s.profile.generation + 1;
   s.profile = std::move(p);
   return changed;
 }

@@ -17,6 +17,7 @@ void erase_peak_data(WorkSession& s) {
 
 void erase_profile(WorkSession& s) {
   s.profile.points.clear();
+  ++s.profile.generation;
   s.profile.wavelengths = WavelengthSet{};
   s.profile.file_name.clear();
 }

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "core/text_file.hpp"
+#include "files/peak_fixtures.hpp"
 #include "refine/refine_fixtures.hpp"
 
 using namespace refine_test;
@@ -98,4 +99,19 @@ TEST(CliRefine, FailuresExitNonZeroWithTheProgramsMessage) {
   r = run_cli(std::string("--peaks missing.txt ") + kSilicon);
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("missing.txt"), std::string::npos);
+}
+
+TEST(CliRefine, ADif2PeakFileGoesStraightToTheRefinement) {
+  ScratchFolder folder;
+  write_silicon_peaks("si.txt", 11);
+  std::vector<peak_test::Peak> peaks;
+  for (const auto& line : vornax::read_text_lines("si.txt")) {
+    const auto v = vornax::split_numbers(line);
+    if (v.size() >= 2) peaks.push_back({v[0], v[1]});
+  }
+  std::ofstream("si.dif", std::ios::binary) << peak_test::dif2(peaks, 96, 1.540593f, 0, 0, "Cu");
+  const auto r = run_cli(std::string("--peaks si.dif ") + kSilicon + " --refine a,shift");
+  ASSERT_EQ(r.code, 0) << r.err;
+  // Same refinement as from the text list (2θ stored as float32 in the file).
+  EXPECT_NE(r.out.find("   0.040 1.54059   5.4312"), std::string::npos) << r.out;
 }

@@ -157,7 +157,7 @@ TEST_F(LoadProfile, ProfileMustMatchThePeaksWavelength) {
   struct Case {
     double lambda;
     bool accepted;
-  } cases[] = {{1.7902, false}, {1.5518, true}, {1.5318, true}, {1.5519, false}};
+  } cases[] = {{1.7902, false}, {1.5508, true}, {1.5328, true}, {1.5519, false}};
   for (const auto& c : cases) {
     m.clear();
     dialog.answer = WavelengthSet{c.lambda, 0, 0, 1.0, "?"};

@@ -1,0 +1,16 @@
+// Philips DI peak files.
+#include <cstdint>
+#include <string_view>
+
+#include "core/text_file.hpp"
+#include "files/peak_files.hpp"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  try {
+    vornax::read_philips_di(bytes, "fuzz.di");
+  } catch (const vornax::FormatError&) {
+  } catch (const vornax::FileError&) {
+  }
+  return 0;
+}

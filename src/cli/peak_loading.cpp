@@ -1,0 +1,49 @@
+#include "cli/peak_loading.hpp"
+
+#include <iostream>
+
+#include "cli/stderr_messages.hpp"
+#include "commands/load_peaks.hpp"
+
+namespace vornax::cli {
+
+namespace {
+
+// Answers the wavelength window with the command line's λ, as OK without a chosen source.
+struct CliWavelength : WavelengthDialog {
+  std::optional<double> lambda;
+  bool asked = false;
+  std::optional<WavelengthSet> choose(const WavelengthSet&, bool) override {
+    asked = true;
+    if (!lambda) return std::nullopt;
+    WavelengthSet w;
+    w.lambda = *lambda;
+    w.anode = "?";
+    w.ratio = 1.0;
+    return w;
+  }
+};
+
+// The command line never asks: the file named is the file meant.
+struct QuietYes : StderrMessages {
+  Answer ask(std::string_view) override { return Answer::Yes; }
+};
+
+}  // namespace
+
+bool load_peaks_for_cli(WorkSession& s, const std::string& file, std::optional<PeakFileType> type,
+                        std::optional<double> lambda) {
+  QuietYes m;
+  CliWavelength dialog;
+  dialog.lambda = lambda;
+  const Changed c = type ? load_peak_file_as(s, m, dialog, file, *type)
+                         : load_peak_file(s, m, dialog, file, PeakFileType::ColumnAny);
+  if (c != Changed::None) return true;
+  if (dialog.asked && !lambda && m.errors == 0)
+    std::cerr << "The wavelength is missing: give it with --lambda L\n";
+  else if (m.errors == 0)
+    std::cerr << "No peaks read from " << file << '\n';
+  return false;
+}
+
+}  // namespace vornax::cli

@@ -1,0 +1,14 @@
+// One-column peak lists: one 2θ per line, read and written.
+#pragma once
+
+#include <vector>
+
+#include "core/session.hpp"
+#include "core/text_file.hpp"
+
+namespace vornax {
+
+// One line per peak: the working 2θ, 8 characters, 3 decimals.
+TextFile column_peak_lines(const std::vector<MeasuredPeak>& peaks);
+
+}  // namespace vornax
