@@ -12,6 +12,7 @@
 #include "core/messages.hpp"
 #include "core/session.hpp"
 #include "commands/refine_tab.hpp"
+#include "support/recording_messages.hpp"
 
 namespace {
 

@@ -1,5 +1,5 @@
 # Fails when a source includes a folder its layer may not use, or when code outside
-# the windows includes a Qt header. Run as: cmake -DROOT=<src folder> -P check_layers.cmake
+# the windows and the command line includes a Qt header. Run as: cmake -DROOT=<src folder> -P check_layers.cmake
 #   ui, cli -> commands -> selection, refine, files, profile, viewer -> core
 set(_lower selection refine files profile viewer core)
 set(allowed_core core)
@@ -12,7 +12,7 @@ set(allowed_commands commands ${_lower})
 set(allowed_cli cli commands ${_lower})
 set(allowed_ui ui commands ${_lower})
 set(allowed_app app ui commands ${_lower})
-set(qt_allowed ui app)
+set(qt_allowed ui app cli)
 set(_folders core selection refine files profile viewer commands cli ui app)
 
 set(_errors "")

@@ -34,7 +34,5 @@ InversionResult invert_matrix(const InversionMatrix& input, int n, InversionMatr
 // Judged this way, the test does not depend on the units of the parameters.
 bool invert_normal_matrix(NormalMatrix& m, int npar);
 
-// Every message of the refinement: a warning with a single OK button.
-inline void show_message(Messages& messages, std::string_view text) { messages.warning(text); }
 
 }  // namespace vornax

@@ -14,6 +14,7 @@
 #include "core/cell_entry.hpp"
 #include "core/reflections.hpp"
 #include "core/text_file.hpp"
+#include "support/recording_messages.hpp"
 
 using namespace vornax;
 using namespace vornax::testing;

@@ -8,6 +8,7 @@
 #include "commands/indexed_list_commands.hpp"
 #include "core/calc_fixtures.hpp"
 #include "core/text_file.hpp"
+#include "support/recording_messages.hpp"
 
 namespace vornax {
 namespace {

@@ -9,6 +9,7 @@
 #include "commands/calculation.hpp"
 #include "core/catalogue.hpp"
 #include "core/text_file.hpp"
+#include "support/recording_messages.hpp"
 
 using namespace vornax;
 using namespace vornax::testing;

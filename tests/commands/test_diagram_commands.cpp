@@ -4,6 +4,7 @@
 
 #include "commands/diagram_commands.hpp"
 #include "viewer/recording_canvas.hpp"
+#include "support/recording_messages.hpp"
 
 namespace vornax {
 namespace {

@@ -13,6 +13,7 @@
 #include "commands/load_peaks.hpp"
 #include "commands/save_peaks.hpp"
 #include "files/peak_fixtures.hpp"
+#include "support/recording_messages.hpp"
 
 namespace vornax {
 namespace {

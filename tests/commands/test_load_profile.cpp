@@ -8,6 +8,7 @@
 #include "commands/save_profile.hpp"
 #include "core/text_file.hpp"
 #include "files/raw_file.hpp"
+#include "support/recording_messages.hpp"
 
 namespace vornax {
 namespace {

@@ -7,6 +7,7 @@
 #include "commands/peak_search.hpp"
 #include "profile/hand_measure.hpp"
 #include "profile/profile_generator.hpp"
+#include "support/recording_messages.hpp"
 
 namespace vornax {
 namespace {

@@ -12,6 +12,7 @@
 #include "commands/refine_tab.hpp"
 #include "refine/refinement.hpp"
 #include "refine/refine_fixtures.hpp"
+#include "support/recording_messages.hpp"
 
 using namespace vornax;
 using namespace refine_test;

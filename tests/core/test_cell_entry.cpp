@@ -3,6 +3,7 @@
 
 #include "core/cell_entry.hpp"
 #include "core/session.hpp"
+#include "support/recording_messages.hpp"
 
 using namespace vornax;
 

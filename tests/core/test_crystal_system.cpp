@@ -11,6 +11,7 @@
 #include "core/crystal_system.hpp"
 #include "core/format.hpp"
 #include "core/reflections.hpp"
+#include "support/recording_messages.hpp"
 
 using namespace vornax;
 

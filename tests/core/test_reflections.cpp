@@ -14,6 +14,7 @@
 #include "core/cell.hpp"
 #include "core/reflections.hpp"
 #include "core/symmetry.hpp"
+#include "support/recording_messages.hpp"
 
 using namespace vornax;
 using namespace vornax::testing;

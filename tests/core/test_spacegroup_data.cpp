@@ -21,6 +21,7 @@
 #include "core/session.hpp"
 #include "core/symmetry.hpp"
 #include "core/text_file.hpp"
+#include "support/recording_messages.hpp"
 
 using namespace vornax;
 namespace fs = std::filesystem;

@@ -8,6 +8,7 @@
 #include "refine/least_squares.hpp"
 #include "refine/refinement.hpp"
 #include "refine_fixtures.hpp"
+#include "support/recording_messages.hpp"
 
 using namespace vornax;
 

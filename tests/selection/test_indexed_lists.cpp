@@ -8,6 +8,7 @@
 #include "core/calc_fixtures.hpp"
 #include "selection/indexed_lists.hpp"
 #include "support/metric.hpp"
+#include "support/recording_messages.hpp"
 
 namespace vornax {
 namespace {

@@ -5,6 +5,7 @@
 #include "core/text_file.hpp"
 #include "selection/manual_selection.hpp"
 #include "selection/obs_backup.hpp"
+#include "support/recording_messages.hpp"
 
 namespace vornax {
 namespace {

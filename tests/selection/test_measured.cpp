@@ -8,6 +8,7 @@
 #include <random>
 
 #include "core/format.hpp"
+#include "support/recording_messages.hpp"
 
 namespace vornax {
 namespace {

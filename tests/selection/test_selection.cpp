@@ -1,4 +1,5 @@
 #include "selection/selection.hpp"
+#include "support/recording_messages.hpp"
 
 #include <gtest/gtest.h>
 

@@ -14,6 +14,7 @@
 #include "core/paths.hpp"
 #include "core/session.hpp"
 #include "ui_driver.hpp"
+#include "support/recording_messages.hpp"
 
 using namespace vornax;
 

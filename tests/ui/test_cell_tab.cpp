@@ -13,6 +13,7 @@
 #include "core/format.hpp"
 #include "core/session.hpp"
 #include "ui/cell_tab_widget.hpp"
+#include "support/recording_messages.hpp"
 
 using namespace vornax;
 

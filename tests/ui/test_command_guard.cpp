@@ -9,6 +9,7 @@
 #include "core/messages.hpp"
 #include "core/session.hpp"
 #include "ui/command_guard.hpp"
+#include "support/recording_messages.hpp"
 
 using namespace vornax;
 

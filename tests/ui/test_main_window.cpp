@@ -41,6 +41,7 @@
 #include "ui/tfabout.hpp"
 #include "ui/tform1.hpp"
 #include "ui_driver.hpp"
+#include "support/recording_messages.hpp"
 
 using namespace vornax;
 using vornax::driver::MainWindowFixture;

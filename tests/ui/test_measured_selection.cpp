@@ -20,6 +20,7 @@
 #include "ui/measured_tab_widget.hpp"
 #include "ui/grid_text_table.hpp"
 #include "ui/selection_tab_widget.hpp"
+#include "support/recording_messages.hpp"
 
 using namespace vornax;
 

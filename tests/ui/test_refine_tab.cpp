@@ -17,6 +17,7 @@
 #include "ui/report_viewer.hpp"
 #include "ui/tfexcel.hpp"
 #include "ui_driver.hpp"
+#include "support/recording_messages.hpp"
 
 using namespace vornax;
 using namespace vornax::driver;

@@ -23,6 +23,7 @@
 #include "ui/grid_text_table.hpp"
 #include "ui/report_viewer.hpp"
 #include "ui_driver.hpp"
+#include "support/recording_messages.hpp"
 
 using namespace vornax;
 using namespace vornax::driver;

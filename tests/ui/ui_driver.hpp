@@ -30,6 +30,7 @@
 #include "ui/selection_tab_widget.hpp"
 #include "ui/shift_mode_panel.hpp"
 #include "ui/tform1.hpp"
+#include "support/recording_messages.hpp"
 
 namespace vornax::driver {
 
