@@ -14,6 +14,7 @@
 #include "core/messages.hpp"
 #include "core/paths.hpp"
 #include "core/session.hpp"
+#include "ui/file_dialogs.hpp"
 
 class QAction;
 class QGroupBox;
@@ -94,6 +95,10 @@ class Tform1 : public QMainWindow {
   Tfedit_grid3* selection_editor() const { return edit_grid3_; }
   ReportViewer* report_viewer() const { return viewer_; }
   HelpWindow* help_window() const { return help_; }
+
+  // The open and save dialogs every window uses; tests put their own in place.
+  FileDialogs& file_dialogs() { return *file_dialogs_; }
+  void set_file_dialogs(FileDialogs* dialogs) { file_dialogs_ = dialogs ? dialogs : &qt_dialogs_; }
 
   // True once the program has to end (the catalogue could not be read).
   bool fatal() const { return fatal_; }
@@ -208,6 +213,8 @@ class Tform1 : public QMainWindow {
   QMenu* popup_cell_file_ = nullptr;
   QMenu* popup_peaks_save_ = nullptr;
 
+  QtFileDialogs qt_dialogs_{this};
+  FileDialogs* file_dialogs_ = &qt_dialogs_;
   Tform6* form6_ = nullptr;
   Tfabout* about_ = nullptr;
   TForm7* form7_ = nullptr;
