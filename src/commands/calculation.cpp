@@ -1,5 +1,6 @@
 #include "commands/calculation.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <system_error>
 
@@ -273,32 +274,34 @@ bool toggle_forbidden(WorkSession& s, bool want_up, Messages& m) {
   return s.show_forbidden;
 }
 
-CalculatedGrid calculated_grid(const WorkSession& s) {
+std::string calculated_grid_title(const WorkSession& s) {
+  return s.show_forbidden ? "Calc. diagram (+ forbidden lines)" : "Calulated diagram";
+}
+
+GridText calculated_grid(const WorkSession& s) {
   constexpr int kMinRows = 15;
-  CalculatedGrid g;
   const bool shown = s.show_forbidden;
-  g.title = shown ? "Calc. diagram (+ forbidden lines)" : "Calulated diagram";
-  g.rows.push_back({"  h   k   l", "   Dhkl",
-                    s.angle_mode == AngleMode::Theta ? "Theta" : "2Theta"});
-  g.cyan.push_back(false);
-  for (const auto& r : shown ? s.merged : s.allowed) {
-    g.rows.push_back({format_int(r.h, 3) + format_int(r.k, 3) + format_int(r.l, 3),
-                      format_fixed(r.d, 7, 4),
-                      format_fixed(angle_for_display(s, r.two_theta), 7, 3)});
-    g.cyan.push_back(shown && r.mark == 1);
-  }
-  while (g.row_count() < kMinRows) {
-    g.rows.push_back({});
-    g.cyan.push_back(false);
+  const auto& list = shown ? s.merged : s.allowed;
+  GridText g = empty_grid_text({0, 0, 0}, {9, 7, 7},
+                               std::max(kMinRows, static_cast<int>(list.size()) + 1));
+  g.header_in_cells = true;
+  g.rows[0] = {"  h   k   l", "   Dhkl", s.angle_mode == AngleMode::Theta ? "Theta" : "2Theta"};
+  g.styles.assign(g.rows.size(), RowStyle::Plain);
+  size_t row = 1;
+  for (const auto& r : list) {
+    g.rows[row] = {format_int(r.h, 3) + format_int(r.k, 3) + format_int(r.l, 3),
+                   format_fixed(r.d, 7, 4),
+                   format_fixed(angle_for_display(s, r.two_theta), 7, 3)};
+    if (shown && r.mark == 1) g.styles[row] = RowStyle::Forbidden;
+    ++row;
   }
   return g;
 }
 
-CalculatedGrid fill_calculated_grid(WorkSession& s, CellTab& tab) {
+GridText fill_calculated_grid(WorkSession& s, CellTab& tab) {
   if (s.show_forbidden) build_merged(s);
-  CalculatedGrid g = calculated_grid(s);
-  tab.grid_title = g.title;
-  return g;
+  tab.grid_title = calculated_grid_title(s);
+  return calculated_grid(s);
 }
 
 std::vector<std::string> forbidden_lines(const WorkSession& s) {

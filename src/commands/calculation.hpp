@@ -19,6 +19,7 @@
 #include "core/cell_entry.hpp"
 #include "core/messages.hpp"
 #include "core/session.hpp"
+#include "core/text_grid.hpp"
 
 namespace vornax {
 
@@ -81,24 +82,19 @@ CalcOutcome select_group_getspec(WorkSession& s, CellTab& tab, int index, Messag
 // then refills its grid with fill_calculated_grid and redraws the diagram window.
 bool toggle_forbidden(WorkSession& s, bool want_up, Messages& m);
 
-// The "Calculated diagram" grid as texts. rows[0] is the header row; there are at
-// least 15 rows (empty ones at the end). cyan[i] is true for rows to paint cyan
-// (forbidden records while forbidden lines are shown). Every cell is drawn centred.
-struct CalculatedGrid {
-  std::string title;                            // "Calulated diagram" or
-                                                // "Calc. diagram (+ forbidden lines)"
-  std::vector<std::array<std::string, 3>> rows;
-  std::vector<bool> cyan;
-  int row_count() const { return static_cast<int>(rows.size()); }
-};
-
+// The "Calculated diagram" grid as texts: the header is its first row; there are at
+// least 15 rows (empty ones at the end); forbidden records are styled Forbidden (cyan)
+// while forbidden lines are shown. Every cell is drawn centred.
 // Pure: the grid for the session's lists (the merged list when forbidden lines are
 // shown), headers and formats for the angle mode.
-CalculatedGrid calculated_grid(const WorkSession& s);
+GridText calculated_grid(const WorkSession& s);
+
+// Its title: "Calulated diagram" or "Calc. diagram (+ forbidden lines)".
+std::string calculated_grid_title(const WorkSession& s);
 
 // Rebuilds the merged list when forbidden lines are shown (allowed then forbidden,
 // exchange-sorted by increasing 2θ), sets tab.grid_title and returns the grid.
-CalculatedGrid fill_calculated_grid(WorkSession& s, CellTab& tab);
+GridText fill_calculated_grid(WorkSession& s, CellTab& tab);
 
 
 // "Ed/Print": deletes indx.out in the current folder, then, when reflections exist,

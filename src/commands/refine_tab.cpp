@@ -138,43 +138,53 @@ RefineOutcome go_affinement(WorkSession& s, const RefineInputs& in, Messages& m)
   return out;
 }
 
-TextGrid before_refinement_grid(WorkSession& s) {
-  TextGrid g;
-  g.columns = 6;
+namespace {
+
+// The pair the user clicked, shown highlighted in both grids.
+void highlight_pair(const WorkSession& s, GridText& g) {
+  g.styles.assign(g.rows.size(), RowStyle::Plain);
+  const int row = s.highlighted_pair;  // 1-based: the grid's row number
+  if (row >= 1 && row <= s.selected_count()) g.styles[static_cast<size_t>(row)] = RowStyle::Highlighted;
+}
+
+}  // namespace
+
+GridText before_refinement_grid(const WorkSession& s) {
   const int rows = std::max(kBeforeGridRows, s.selected_count() + 1);
-  g.cells.assign(static_cast<size_t>(rows), std::vector<std::string>(6));
+  GridText g = empty_grid_text({kBeforeGridFirstWidth, 0, 0, kBeforeGridFourthWidth, 0, 0},
+                               {2, 9, 8, 8, 8, 8}, rows);
   const bool theta = s.angle_mode == AngleMode::Theta;
-  g.cells[0] = {"Nb.", "h   k   l", theta ? "T Obs" : "2T Obs", theta ? "TObs-shift" : "2TObs-shift",
-                theta ? "T Calc" : "2T Calc", "Diff."};
+  g.rows[0] = {"Nb.", "h   k   l", theta ? "T Obs" : "2T Obs", theta ? "TObs-shift" : "2TObs-shift",
+               theta ? "T Calc" : "2T Calc", "Diff."};
   const double f = half_if_theta(s);
   for (int i = 0; i < s.selected_count(); ++i) {
-    SelectedPair& p = s.selected[static_cast<size_t>(i)];
-    if (p.two_theta_obs_shifted == 0) p.two_theta_obs_shifted = p.two_theta_obs;
-    auto& row = g.cells[static_cast<size_t>(i) + 1];
+    const SelectedPair& p = s.selected[static_cast<size_t>(i)];
+    auto& row = g.rows[static_cast<size_t>(i) + 1];
     row[0] = format_int(i + 1, 2);
     row[1] = format_int(p.h, 3) + format_int(p.k, 3) + format_int(p.l, 3);
     row[2] = format_fixed(p.two_theta_obs * f, 8, 3);
-    row[3] = format_fixed(p.two_theta_obs_shifted * f, 8, 3);
+    row[3] = format_fixed(p.two_theta_obs * f, 8, 3);
     row[4] = format_fixed(p.two_theta_calc * f, 8, 3);
-    row[5] = format_fixed((double(p.two_theta_obs_shifted) - p.two_theta_calc) * f, 8, 4);
+    row[5] = format_fixed((double(p.two_theta_obs) - p.two_theta_calc) * f, 8, 4);
   }
+  highlight_pair(s, g);
   return g;
 }
 
-TextGrid after_refinement_grid(const WorkSession& s) {
-  TextGrid g;
-  g.columns = 5;
+GridText after_refinement_grid(const WorkSession& s) {
   const int rows = std::max(kAfterGridMinRows, s.selected_count() + 1);
-  g.cells.assign(static_cast<size_t>(rows), std::vector<std::string>(5));
+  GridText g = empty_grid_text({kAfterGridFirstWidth, 0, kAfterGridThirdWidth, 0, 0},
+                               {3, 6, 8, 8, 8}, rows);
   const bool theta = s.angle_mode == AngleMode::Theta;
-  g.cells[0] = {"No.", "h k l", theta ? "TObs-shift" : "2TObs-shift", theta ? "TCalc" : "2TCalc",
-                "Dif."};
+  g.rows[0] = {"No.", "h k l", theta ? "TObs-shift" : "2TObs-shift", theta ? "TCalc" : "2TCalc",
+               "Dif."};
+  highlight_pair(s, g);
   // Until a refinement succeeded there are no refined angles to show.
   if (!s.results.refined) return g;
   const double f = half_if_theta(s);
   for (int i = 0; i < s.selected_count(); ++i) {
     const SelectedPair& p = s.selected[static_cast<size_t>(i)];
-    auto& row = g.cells[static_cast<size_t>(i) + 1];
+    auto& row = g.rows[static_cast<size_t>(i) + 1];
     row[0] = format_int(i + 1, 1);
     row[1] = format_int(p.h, 2) + format_int(p.k, 2) + format_int(p.l, 2);
     row[2] = format_fixed(p.two_theta_obs_shifted * f, 8, 3);

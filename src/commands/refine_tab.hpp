@@ -12,6 +12,7 @@
 
 #include "core/messages.hpp"
 #include "core/session.hpp"
+#include "core/text_grid.hpp"
 #include "refine/refinement.hpp"
 #include "refine/report.hpp"
 
@@ -37,13 +38,6 @@ std::optional<RefinementInput> collect_refine_inputs(WorkSession& s, const Refin
 // Number of non-zero keys of an input.
 int count_keys(const RefinementInput& in);
 
-// A string grid's texts, row 0 being the fixed header row.
-struct TextGrid {
-  int columns = 0;
-  std::vector<std::vector<std::string>> cells;  // [row][column]
-  int rows() const { return static_cast<int>(cells.size()); }
-};
-
 enum class RefineStatus {
   NotStarted,  // an input message was shown; nothing written
   FileFailed,  // a file could not be written or read; the message was shown
@@ -56,7 +50,7 @@ struct RefineOutcome {
   RefinementRun run;  // the engine's own values (valid from Singular on)
   // "Before refinement" grid and its deviation box as filled once vornax.inp was
   // written (the pairs' corrected angles were just reset), from FileFailed on.
-  TextGrid before_grid;
+  GridText before_grid;
   std::string before_deviation;
 };
 
@@ -82,15 +76,17 @@ double shift_correction(ShiftMode mode, double zero_shift, double two_theta);
 
 constexpr int kBeforeGridRows = 100;  // shown rows, header included; more pairs add rows
 constexpr int kAfterGridMinRows = 25;
-// Column widths the grids set (pixels); the other columns keep the grid's default.
-constexpr int kBeforeGridFirstWidth = 20, kBeforeGridFourthWidth = 60;
-constexpr int kAfterGridFirstWidth = 15, kAfterGridThirdWidth = 64;
+// Least widths of some columns (pixels of the grid font); the others fit their texts.
+constexpr int kBeforeGridFirstWidth = 32, kBeforeGridFourthWidth = 96;
+constexpr int kAfterGridFirstWidth = 24, kAfterGridThirdWidth = 102;
 
-// "Before refinement": Nb., h k l, obs, obs-shift, calc, diff (halved in θ mode).
-// A pair whose corrected angle is still 0 gets its 2θ obs copied into it first.
-TextGrid before_refinement_grid(WorkSession& s);
-// "After refinement": No., h k l, obs-shift, calc, difference.
-TextGrid after_refinement_grid(const WorkSession& s);
+// "Before refinement": Nb., h k l, obs, obs-shift, calc, diff (halved in θ mode), the
+// pairs as they stand before a run: no refined shift is known yet, so obs-shift shows
+// the observed angle and diff is obs - calc, the numbers of its deviation box.
+GridText before_refinement_grid(const WorkSession& s);
+// "After refinement": No., h k l, obs-shift, calc, difference; the highlighted pair
+// (s.highlighted_pair) styled Highlighted in both grids.
+GridText after_refinement_grid(const WorkSession& s);
 
 // "Mean square deviation" boxes, 8:5; empty when N - npar < 1 (and, after, when no
 // refinement succeeded).

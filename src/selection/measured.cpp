@@ -23,16 +23,6 @@ std::string area_text(double area) { return format_fixed(area, 8, 0); }
 
 }  // namespace
 
-GridText empty_grid_text(std::vector<int> widths, std::vector<int> chars, int row_count) {
-  GridText g;
-  g.widths = std::move(widths);
-  g.chars = std::move(chars);
-  g.chars.resize(g.widths.size());
-  g.rows.assign(static_cast<size_t>(std::max(row_count, 1)),
-                std::vector<std::string>(g.widths.size()));
-  return g;
-}
-
 double measured_d_spacing(double two_theta, double lambda) {
   return lambda / (2.0 * std::sin(two_theta * kMeasuredHalfDegToRad));
 }

@@ -9,30 +9,12 @@
 
 #include "core/messages.hpp"
 #include "core/session.hpp"
+#include "core/text_grid.hpp"
 
 namespace vornax {
 
-// The texts of a grid: rows[0] is the header row, rows.size() is the grid's row count,
-// every row has widths.size() cells. `widths` are the columns' widths in pixels of the
-// small grid font; `chars` the length of the texts each column's format writes, so that
-// a window can size a column for its data before any data is there.
-struct GridText {
-  std::vector<int> widths;
-  std::vector<int> chars;
-  std::vector<std::vector<std::string>> rows;
-
-  int row_count() const { return static_cast<int>(rows.size()); }
-  int column_count() const { return static_cast<int>(widths.size()); }
-  const std::string& cell(int row, int col) const {
-    return rows[static_cast<size_t>(row)][static_cast<size_t>(col)];
-  }
-};
-
 // The wavelength factor of the measured grids: 2θ in degrees -> θ in radians.
 constexpr double kMeasuredHalfDegToRad = 0.0087266462619641993;
-
-// A grid of `row_count` rows (header included, at least 1), every cell empty.
-GridText empty_grid_text(std::vector<int> widths, std::vector<int> chars, int row_count);
 
 // Minimum row counts of the grids.
 constexpr int kMeasuredGridMinRows = 20;

@@ -134,7 +134,6 @@ void CellTabWidget::build() {
   grid_->verticalHeader()->setVisible(false);
   grid_->horizontalHeader()->setVisible(false);
   grid_->setFont(grid_font());
-  grid_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   // Sized by its columns like the other grids, so the window never hides the angles.
   keep_columns_in_view(grid_);
   right->addWidget(grid_);
@@ -286,34 +285,15 @@ void CellTabWidget::on_print() {
   if (path) emit reportRequested(q(path->string()));
 }
 
-void CellTabWidget::show_grid(const CalculatedGrid& g) {
+void CellTabWidget::show_grid(const GridText& g) {
   grid_title_->setText(q(tab_.grid_title));
-  grid_->clearContents();
-  grid_->setRowCount(g.row_count());
-  for (int r = 0; r < g.row_count(); ++r) {
-    for (int c = 0; c < 3; ++c) {
-      auto* item = new QTableWidgetItem(q(g.rows[static_cast<size_t>(r)][static_cast<size_t>(c)]));
-      item->setTextAlignment(Qt::AlignCenter);
-      if (g.cyan[static_cast<size_t>(r)]) {
-        item->setBackground(Qt::cyan);
-        item->setForeground(Qt::black);
-      }
-      grid_->setItem(r, c, item);
-    }
-  }
+  fill_table(grid_, g);
 }
 
 void CellTabWidget::clear_calculated_grid() {
-  grid_->clearContents();
-  grid_->setRowCount(15);
   WorkSession none;  // the headers only, for the angle mode shown
   none.angle_mode = s_.angle_mode;
-  const auto g = calculated_grid(none);
-  for (int c = 0; c < 3; ++c) {
-    auto* item = new QTableWidgetItem(q(g.rows[0][static_cast<size_t>(c)]));
-    item->setTextAlignment(Qt::AlignCenter);
-    grid_->setItem(0, c, item);
-  }
+  fill_table(grid_, calculated_grid(none));
 }
 
 void CellTabWidget::redisplay() {

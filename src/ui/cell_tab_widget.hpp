@@ -68,7 +68,7 @@ class CellTabWidget : public QWidget {
   void on_toggle();
   void on_print();
   // The grid's rows; the title label shows tab_.grid_title.
-  void show_grid(const CalculatedGrid& g);
+  void show_grid(const GridText& g);
   void run_command(const std::function<CalcOutcome()>& command);
   void set_numero();                          // entering a or alpha
   void verify_field(QLineEdit* edit, int field);  // leaving it

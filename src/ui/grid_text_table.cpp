@@ -8,11 +8,15 @@
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QStyle>
+#include <QSignalBlocker>
 #include <QTableWidget>
 
 namespace vornax {
 
 namespace {
+
+// The property that marks a table kept in view (its value: exactly or at least).
+constexpr const char* kWidthToColumns = "vornax_width_to_columns";
 
 QTableWidgetItem* item_at(QTableWidget* table, int row, int col) {
   QTableWidgetItem* it = table->item(row, col);
@@ -63,7 +67,7 @@ void setup_table(QTableWidget* table, bool editable) {
 
 void keep_columns_in_view(QTableWidget* table, bool exactly) {
   // Called again on a table it already watches, only the mode changes.
-  static const char* const kMode = "vornax_width_to_columns";
+  constexpr const char* kMode = kWidthToColumns;
   const bool watched = table->property(kMode).isValid();
   table->setProperty(kMode, exactly);
   auto fit = [table] {
@@ -89,30 +93,55 @@ int width_for_columns(const QTableWidget* table) {
 
 void fill_table(QTableWidget* table, const GridText& grid) {
   const int cols = grid.column_count();
+  const int first = grid.header_in_cells ? 0 : 1;  // first grid row shown as a table row
+  // No layout, no repaint and no column measuring while the cells change: a header
+  // that resizes to its contents measures again at every item, which made refilling a
+  // grid of thousands of rows take minutes. The columns are sized once, at the end.
+  table->setUpdatesEnabled(false);
+  QHeaderView* header = table->horizontalHeader();
+  const QSignalBlocker block_header(header);
   table->setColumnCount(cols);
-  table->setRowCount(std::max(grid.row_count() - 1, 0));
+  for (int c = 0; c < cols; ++c) header->setSectionResizeMode(c, QHeaderView::Interactive);
+  table->setRowCount(std::max(grid.row_count() - first, 0));
   QStringList headers;
   for (int c = 0; c < cols; ++c) headers << qstr(grid.cell(0, c)).trimmed();
-  table->setHorizontalHeaderLabels(headers);
+  if (!grid.header_in_cells) table->setHorizontalHeaderLabels(headers);
 
   const QFontMetricsF cell_metrics(table->font());
-  const QFontMetricsF header_metrics(table->horizontalHeader()->font());
+  const QFontMetricsF header_metrics(header->font());
   const int pad = cell_padding(table);
   std::vector<int> widths(static_cast<size_t>(cols));
   for (int c = 0; c < cols; ++c) {
     const size_t i = static_cast<size_t>(c);
     const int chars = i < grid.chars.size() ? grid.chars[i] : 0;
-    widths[i] = std::max({grid.widths[i],
-                          text_width(cell_metrics, QString(chars, QLatin1Char('0'))) + pad,
-                          text_width(header_metrics, headers[c]) +
-                              header_padding(table->horizontalHeader())});
+    widths[i] = std::max(grid.widths[i], text_width(cell_metrics, QString(chars, QLatin1Char('0'))) + pad);
+    if (!grid.header_in_cells)
+      widths[i] = std::max(widths[i], text_width(header_metrics, headers[c]) +
+                                          header_padding(header));
   }
-  for (int r = 1; r < grid.row_count(); ++r)
+  for (int r = first; r < grid.row_count(); ++r) {
+    const RowStyle style = grid.style(r);
     for (int c = 0; c < cols; ++c) {
       const QString text = qstr(grid.cell(r, c));
-      QTableWidgetItem* it = item_at(table, r - 1, c);
+      QTableWidgetItem* it = item_at(table, r - first, c);
       it->setText(text);
-      it->setTextAlignment(Qt::AlignCenter);
+      switch (style) {
+        case RowStyle::Plain:
+          it->setBackground(QBrush());
+          it->setForeground(QBrush());
+          it->setTextAlignment(Qt::AlignCenter);
+          break;
+        case RowStyle::Forbidden:
+          it->setBackground(Qt::cyan);
+          it->setForeground(Qt::black);
+          it->setTextAlignment(Qt::AlignCenter);
+          break;
+        case RowStyle::Highlighted:
+          it->setBackground(kHighlightColour);
+          it->setForeground(Qt::black);
+          it->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+          break;
+      }
       // A number longer than its format (the formats widen rather than cut) widens
       // its column.
       if (!text.isEmpty()) {
@@ -120,7 +149,12 @@ void fill_table(QTableWidget* table, const GridText& grid) {
         w = std::max(w, text_width(cell_metrics, text) + pad);
       }
     }
+  }
   for (int c = 0; c < cols; ++c) table->setColumnWidth(c, widths[static_cast<size_t>(c)]);
+  table->setUpdatesEnabled(true);
+  // The header's own signals were blocked: a table kept in view fits its new columns now.
+  const QVariant mode = table->property(kWidthToColumns);
+  if (mode.isValid()) keep_columns_in_view(table, mode.toBool());
 }
 
 void blank_table(QTableWidget* table) {

@@ -5,7 +5,9 @@
 #include <QFont>
 #include <QString>
 
-#include "selection/measured.hpp"
+#include <QColor>
+
+#include "core/text_grid.hpp"
 
 class QTableWidget;
 
@@ -17,7 +19,12 @@ inline QString qstr(const std::string& t) { return QString::fromStdString(t); }
 // and a point smaller than the window's font, so that the tabs fit the main window.
 QFont grid_font();
 
-// Sets columns, rows, header labels and every cell text; cells are centred. Existing
+// The background of a highlighted row.
+inline const QColor kHighlightColour(255, 203, 238);
+
+// The one filler of every grid. Sets columns, rows, header labels (or, with
+// header_in_cells, the header as the first row) and every cell text and row style;
+// plain cells are centred. Existing
 // items are reused so that their flags (editable or not) stay. Each column is as wide
 // as the grid asks, and never narrower than its texts (those of its format, its header
 // and those shown), so nothing is cut.

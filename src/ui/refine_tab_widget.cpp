@@ -28,10 +28,8 @@ namespace vornax {
 
 namespace {
 
-const QColor kHighlight(255, 203, 238);
 
 // Grid widths are given for a small grid font; scaled like the other tabs' grids.
-constexpr double kWidthScale = 1.6;
 
 // Labels written in the symbol font: the Latin letters stand for Greek ones.
 QString symbol_text(const std::string& text) {
@@ -192,50 +190,14 @@ void RefineTabWidget::build() {
 
 // --- display -------------------------------------------------------------------------
 
-void RefineTabWidget::fill_grid(QTableWidget* table, const TextGrid& grid, int first_width,
-                                int other_col, int other_width) {
-  const int cols = grid.columns;
-  table->setColumnCount(cols);
-  table->setRowCount(std::max(grid.rows() - 1, 0));
-  QStringList headers;
-  for (int c = 0; c < cols; ++c)
-    headers << QString::fromStdString(grid.cells[0][static_cast<size_t>(c)]).trimmed();
-  table->setHorizontalHeaderLabels(headers);
-  const int highlighted = s_.highlighted_pair;  // 1-based: the grid's row number
-  for (int r = 1; r < grid.rows(); ++r) {
-    const auto& row = grid.cells[static_cast<size_t>(r)];
-    const bool hi = r == highlighted && highlighted <= s_.selected_count();
-    for (int c = 0; c < cols; ++c) {
-      QTableWidgetItem* it = table->item(r - 1, c);
-      if (!it) {
-        it = new QTableWidgetItem;
-        it->setFlags(it->flags() & ~Qt::ItemIsEditable);
-        table->setItem(r - 1, c, it);
-      }
-      it->setText(c < static_cast<int>(row.size())
-                      ? QString::fromStdString(row[static_cast<size_t>(c)])
-                      : QString());
-      it->setBackground(hi ? QBrush(kHighlight) : QBrush());
-      if (hi) it->setForeground(Qt::black);
-      it->setTextAlignment(hi ? (Qt::AlignLeft | Qt::AlignVCenter) : Qt::AlignCenter);
-    }
-  }
-  table->resizeColumnsToContents();
-  for (int c = 0; c < cols; ++c) {
-    const int wanted = c == 0 ? first_width : (c == other_col ? other_width : 0);
-    const int scaled = static_cast<int>(wanted * kWidthScale);
-    if (table->columnWidth(c) < scaled) table->setColumnWidth(c, scaled);
-  }
-}
 
 void RefineTabWidget::show_before_grid() {
-  fill_grid(before_, before_refinement_grid(s_), kBeforeGridFirstWidth, 3,
-            kBeforeGridFourthWidth);
+  fill_table(before_, before_refinement_grid(s_));
   deviation_before_->setText(box_text(deviation_before_text(s_)));
 }
 
 void RefineTabWidget::show_after_grid() {
-  fill_grid(after_, after_refinement_grid(s_), kAfterGridFirstWidth, 2, kAfterGridThirdWidth);
+  fill_table(after_, after_refinement_grid(s_));
   deviation_after_->setText(box_text(deviation_after_text(s_)));
 }
 

@@ -18,7 +18,6 @@ class QTableWidget;
 
 namespace vornax {
 
-struct TextGrid;
 
 class RefineTabWidget : public QWidget {
   Q_OBJECT
@@ -88,8 +87,6 @@ class RefineTabWidget : public QWidget {
   void relabel_shift();
   void after_exchange();
   void set_result_buttons_visible(bool visible);
-  void fill_grid(QTableWidget* table, const TextGrid& grid, int first_width, int other_col,
-                 int other_width);
   void select_peak(int row);
   bool report_exists() const;
 

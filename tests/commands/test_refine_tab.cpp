@@ -205,9 +205,9 @@ TEST(Report, VornaxOutLineByLine) {
 
   // The grids and boxes the window shows.
   const auto after = after_refinement_grid(s);
-  EXPECT_EQ(after.rows(), 25);
-  EXPECT_EQ(after.cells[0], (std::vector<std::string>{"No.", "h k l", "2TObs-shift", "2TCalc", "Dif."}));
-  EXPECT_EQ(after.cells[1], (std::vector<std::string>{"1", " 1 1 1", "  28.441", "  28.441", "  0.0000"}));
+  EXPECT_EQ(after.row_count(), 25);
+  EXPECT_EQ(after.rows[0], (std::vector<std::string>{"No.", "h k l", "2TObs-shift", "2TCalc", "Dif."}));
+  EXPECT_EQ(after.rows[1], (std::vector<std::string>{"1", " 1 1 1", "  28.441", "  28.441", "  0.0000"}));
   EXPECT_EQ(deviation_after_text(s), " 0.00032");  // from the report's rounded values
   const auto boxes = result_box_texts(s);
   EXPECT_EQ(boxes.refined[kRowA], "   5.4312");
@@ -215,8 +215,8 @@ TEST(Report, VornaxOutLineByLine) {
   EXPECT_EQ(boxes.sigmas[kRowShift], "0.000400");
   EXPECT_EQ(boxes.refined[kRowVolume].size(), 12u);
   // The "Before refinement" grid as filled during the run: corrected angles unset.
-  EXPECT_EQ(out.before_grid.rows(), kBeforeGridRows);
-  EXPECT_EQ(out.before_grid.cells[1],
+  EXPECT_EQ(out.before_grid.row_count(), kBeforeGridRows);
+  EXPECT_EQ(out.before_grid.rows[1],
             (std::vector<std::string>{" 1", "  1  1  1", "  28.481", "  28.481", "  28.447", "  0.0340"}));
   EXPECT_EQ(out.before_deviation, " 0.02667");
 }
@@ -276,25 +276,28 @@ TEST(ResultGrids, ThetaModeAndRowCounts) {
   s.angle_mode = AngleMode::Theta;
   s.results.npar = 2;
   // Before any refinement the "After refinement" grid has its header and no rows.
-  EXPECT_EQ(after_refinement_grid(s).cells[1][0], "");
+  EXPECT_EQ(after_refinement_grid(s).rows[1][0], "");
   s.results.refined = true;
   s.selected[0].two_theta_obs_shifted = 28.446f;
   s.selected[0].theta_calc_refined = 14.2f;
   auto before = before_refinement_grid(s);
-  EXPECT_EQ(before.cells[0], (std::vector<std::string>{"Nb.", "h   k   l", "T Obs", "TObs-shift", "T Calc", "Diff."}));
-  EXPECT_EQ(before.cells[1][3], "  14.223");   // half the corrected angle
-  EXPECT_EQ(before.cells[2][3], "  23.670");   // unset: the observed angle copied in
-  EXPECT_FLOAT_EQ(s.selected[1].two_theta_obs_shifted, 47.34f);
-  EXPECT_EQ(before.cells[6][0], "");
+  EXPECT_EQ(before.rows[0], (std::vector<std::string>{"Nb.", "h   k   l", "T Obs", "TObs-shift", "T Calc", "Diff."}));
+  // The pairs as they stood before the run, as its deviation box counts them: the
+  // observed angle, not the one corrected by the refined shift; building the grid
+  // changes nothing in the session.
+  EXPECT_EQ(before.rows[1][3], before.rows[1][2]);
+  EXPECT_EQ(before.rows[2][3], "  23.670");
+  EXPECT_EQ(s.selected[1].two_theta_obs_shifted, 0.0f);
+  EXPECT_EQ(before.rows[6][0], "");
   const auto after = after_refinement_grid(s);
-  EXPECT_EQ(after.cells[0][2], "TObs-shift");
-  EXPECT_EQ(after.cells[1][3], "  14.200");
-  EXPECT_EQ(after.cells[1][4], "  0.0230");  // 28.446 / 2 - 14.2
+  EXPECT_EQ(after.rows[0][2], "TObs-shift");
+  EXPECT_EQ(after.rows[1][3], "  14.200");
+  EXPECT_EQ(after.rows[1][4], "  0.0230");  // 28.446 / 2 - 14.2
 
   // More pairs than rows: the grids grow rather than hide pairs.
   s.selected.resize(130, s.selected[0]);
-  EXPECT_EQ(before_refinement_grid(s).rows(), 131);
-  EXPECT_EQ(after_refinement_grid(s).rows(), 131);
+  EXPECT_EQ(before_refinement_grid(s).row_count(), 131);
+  EXPECT_EQ(after_refinement_grid(s).row_count(), 131);
 
   // The deviation boxes stay empty without a degree of freedom or a refinement.
   s.selected.resize(2);
