@@ -65,7 +65,7 @@ std::optional<std::filesystem::path> edit_fichier_dif(const WorkSession& s, Mess
     m.error(kNoPeaksReportMessage);
     return std::nullopt;
   }
-  const auto path = in_working_folder(s, kPeakReportFile);
+  const auto path = fixed_file_path(s, FixedFile::DifReport);
   try {
     peak_report_lines(s.measured).save(path);
   } catch (const FileError& e) {

@@ -98,7 +98,7 @@ std::optional<std::filesystem::path> edit_raw(const WorkSession& s, Messages& m)
     m.error("No diagram!");
     return std::nullopt;
   }
-  const auto path = in_working_folder(s, "raw.out");
+  const auto path = fixed_file_path(s, FixedFile::RawReport);
   try {
     raw_out_report(s.profile).save(path);
   } catch (const FileError& e) {

@@ -6,7 +6,6 @@
 
 namespace vornax {
 
-inline constexpr const char* kPeakReportFile = "dif.out";
 
 // Header of labels and values, then per peak: number (3), working 2θ (8:3) and the
 // intensity in counts (scaled × intensity maximum / 100, 8:0).

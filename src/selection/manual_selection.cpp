@@ -227,7 +227,7 @@ bool delete_selection_with_backup(WorkSession& s, Messages& m) {
   try {
     TextFile f;
     f.lines = *lines;
-    f.save(in_working_folder(s, kObsBackupName));
+    f.save(fixed_file_path(s, FixedFile::ObsBackup));
   } catch (const FileError& e) {
     m.error(std::string(e.what()) + "\nThe selected reflections are kept.");
     return false;
@@ -239,7 +239,7 @@ bool delete_selection_with_backup(WorkSession& s, Messages& m) {
 
 bool restore_selection(WorkSession& s, Messages& m) {
   if (!s.selected.empty()) return false;
-  const auto path = in_working_folder(s, kObsBackupName);
+  const auto path = fixed_file_path(s, FixedFile::ObsBackup);
   std::error_code ec;
   if (!std::filesystem::exists(path, ec)) return false;
   ObsBackupRead read;

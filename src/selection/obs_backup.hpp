@@ -13,7 +13,6 @@
 
 namespace vornax {
 
-inline constexpr const char* kObsBackupName = "obs.txt";
 
 // The file's lines; nothing when a value does not fit its field (an index outside
 // -999..9999 or an angle outside -999.9999..9999.9999), so that every line can be read
