@@ -371,48 +371,48 @@ CycleOutcome refine_wavelength_alone(RefinementProblem& p, const std::filesystem
 
 namespace {
 
-// Derivatives of a direct length (slot i of a, b, c) with respect to the reciprocal
-// slots, from a = sin α* / (a* √P*). Index order: length slot, then α*, β*, γ*.
-struct LengthDerivatives {
-  double d_len = 0;
-  std::array<double, 3> d_angle{};
-};
-
-LengthDerivatives length_derivatives(const std::array<double, 6>& r, int i) {
-  const std::array<double, 3> c = {std::cos(r[3]), std::cos(r[4]), std::cos(r[5])};
-  const std::array<double, 3> s = {std::sin(r[3]), std::sin(r[4]), std::sin(r[5])};
-  const double P = 1 - c[0] * c[0] - c[1] * c[1] - c[2] * c[2] + 2 * c[0] * c[1] * c[2];
-  const double rp = std::sqrt(P), p32 = P * rp;
-  const double len = r[i];
-  LengthDerivatives d;
-  d.d_len = -s[i] / (len * len * rp);
-  for (int m = 0; m < 3; ++m) {
-    const int o1 = (m + 1) % 3, o2 = (m + 2) % 3;
-    // ∂P/∂θ_m = 2 sin θ_m (cos θ_m - cos θ_o1 cos θ_o2)
-    const double dP = 2 * s[m] * (c[m] - c[o1] * c[o2]);
-    d.d_angle[m] = -s[i] * dP / (2 * len * p32);
-    if (m == i) d.d_angle[m] += c[i] / (len * rp);
-  }
-  return d;
+// The direct cell (Å, degrees) and the volume of a reciprocal cell (radians).
+std::array<double, 7> direct_quantities(const std::array<double, 6>& reciprocal) {
+  RefinementProblem q;
+  q.reciprocal = reciprocal;
+  reciprocal_to_direct(q);
+  const CellParameters& c = q.direct;
+  return {c.a, c.b, c.c, c.alpha, c.beta, c.gamma, q.volume};
 }
 
-// Derivatives of a direct angle (index i of α, β, γ) with respect to α*, β*, γ*, in
-// radians per radian, with sin of the direct angle taken from its value in degrees.
-std::array<double, 3> angle_derivatives(const std::array<double, 6>& r, int i,
-                                        double direct_angle_deg) {
-  const std::array<double, 3> c = {std::cos(r[3]), std::cos(r[4]), std::cos(r[5])};
-  const std::array<double, 3> s = {std::sin(r[3]), std::sin(r[4]), std::sin(r[5])};
-  const int j = (i + 1) % 3, k = (i + 2) % 3;
-  // cos(direct_i) = (c_j c_k - c_i) / (s_j s_k)
-  const double num = c[j] * c[k] - c[i];
-  std::array<double, 3> dcos{};
-  dcos[i] = s[i] / (s[j] * s[k]);
-  dcos[j] = -c[k] / s[k] - num * c[j] / (s[j] * s[j] * s[k]);
-  dcos[k] = -c[j] / s[j] - num * c[k] / (s[j] * s[k] * s[k]);
-  const double sin_direct = std::sin(direct_angle_deg * kDegToRad);
-  std::array<double, 3> out{};
-  for (int m = 0; m < 3; ++m) out[m] = -dcos[m] / sin_direct;
-  return out;
+// Derivatives of the direct cell and the volume with respect to each refined
+// parameter, through the system ties: moving a refined reciprocal parameter moves every
+// parameter tied to it (central differences). Columns of the shift and the wavelength
+// are zero: the cell does not depend on them.
+std::array<std::array<double, kSlotCount>, 7> direct_jacobian(const RefinementProblem& p) {
+  std::array<std::array<double, kSlotCount>, 7> J{};
+  const auto masters = tie_masters(p.system);
+  const auto slots = refined_slots(p);
+  for (int k = 0; k < p.npar; ++k) {
+    const int slot = slots[k];
+    if (slot >= 6) continue;
+    const double h = 1e-6 * std::max(std::fabs(p.reciprocal[slot]), 1e-3);
+    auto up = p.reciprocal, down = p.reciprocal;
+    for (int t = 0; t < 6; ++t)
+      if (masters[t] == slot) {
+        up[t] += h;
+        down[t] -= h;
+      }
+    const auto a = direct_quantities(up), b = direct_quantities(down);
+    for (int i = 0; i < 7; ++i) J[i][k] = (a[i] - b[i]) / (2 * h);
+  }
+  return J;
+}
+
+// Standard error of direct quantity i (0..5 the cell, 6 the volume): the covariance of
+// the refined parameters (s² times the inverse normal matrix) carried through J.
+double propagated_error(const RefinementProblem& p,
+                        const std::array<std::array<double, kSlotCount>, 7>& J, int i) {
+  const double s2 = p.residual * p.residual;
+  double var = 0;
+  for (int k = 0; k < p.npar; ++k)
+    for (int l = 0; l < p.npar; ++l) var += J[i][k] * p.M[k][l] * J[i][l];
+  return std::sqrt(std::fabs(s2 * var));
 }
 
 }  // namespace
@@ -425,44 +425,19 @@ void compute_errors(RefinementProblem& p) {
   const auto slots = refined_slots(p);
   for (int i = 0; i < p.npar; ++i) p.S[slots[i]] = std::sqrt(s2 * std::fabs(p.M[i][i]));
 
+  // The cell's errors carry the whole covariance through the ties: in a rhombohedral
+  // cell alpha depends on the one refined alpha* through all three reciprocal angles.
   p.E = {};
-  const auto& r = p.reciprocal;
-  for (int i = 0; i < 3; ++i) {
-    if (p.K[i] <= 0) continue;
-    const auto d = length_derivatives(r, i);
-    p.E[i] = std::fabs(d.d_len) * p.S[i] + std::fabs(d.d_angle[0]) * p.S[3] +
-             std::fabs(d.d_angle[1]) * p.S[4] + std::fabs(d.d_angle[2]) * p.S[5];
-  }
-  const double direct_angles[3] = {p.direct.alpha, p.direct.beta, p.direct.gamma};
-  for (int i = 0; i < 3; ++i) {
-    if (p.K[3 + i] <= 0) continue;
-    const auto d = angle_derivatives(r, i, direct_angles[i]);
-    p.E[3 + i] = (std::fabs(d[0]) * p.S[3] + std::fabs(d[1]) * p.S[4] + std::fabs(d[2]) * p.S[5]) *
-                 kRadToDeg;
-  }
+  apply_system_ties(p);
+  const auto J = direct_jacobian(p);
+  for (int i = 0; i < 6; ++i)
+    if (p.K[i] > 0) p.E[i] = propagated_error(p, J, i);
   if (p.K[kSlotShift] > 0) p.E[kSlotShift] = p.S[kSlotShift];
   if (p.K[kSlotHalfLambda] > 0) p.E[kSlotHalfLambda] = p.S[kSlotHalfLambda];
 }
 
 double compute_volume_error(const RefinementProblem& p) {
-  const CellParameters& c = p.direct;
-  const double al = c.alpha * kVolumeDegToRad, be = c.beta * kVolumeDegToRad,
-               ga = c.gamma * kVolumeDegToRad;
-  const double ca = std::cos(al), cb = std::cos(be), cg = std::cos(ga);
-  const double sa = std::sin(al), sb = std::sin(be), sg = std::sin(ga);
-  const double P = 1 - ca * ca - cb * cb - cg * cg + 2 * ca * cb * cg;
-  const double rp = std::sqrt(P);
-  const double abc = c.a * c.b * c.c;
-  const double dv_len[3] = {c.b * c.c * rp, c.c * c.a * rp, c.a * c.b * rp};
-  const double dv_ang[3] = {abc * sa * (ca - cb * cg) / rp, abc * sb * (cb - cg * ca) / rp,
-                            abc * sg * (cg - ca * cb) / rp};
-  double sum = 0;
-  for (int i = 0; i < 3; ++i) {
-    const double t = dv_len[i] * p.E[i];
-    const double u = dv_ang[i] * p.E[3 + i] * kVolumeDegToRad;
-    sum += t * t + u * u;
-  }
-  return std::sqrt(sum);
+  return propagated_error(p, direct_jacobian(p), 6);
 }
 
 RefinementRun run_refinement(const std::filesystem::path& folder, Messages& messages) {

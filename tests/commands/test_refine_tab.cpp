@@ -171,7 +171,8 @@ TEST(Report, VornaxOutLineByLine) {
       "------------",
       "  Zero    Lambda      a       b       c      alpha  beta   gamma   volume",
       "   0.040 1.54059   5.4312   5.4312   5.4312  90.00  90.00  90.00    160.21",
-      "  0.0004 0.00000   0.0000   0.0000   0.0000   0.000  0.000  0.000    0.001",
+      // σ(V) = 3a²σ(a): b and c move with a in a cubic cell.
+      "  0.0004 0.00000   0.0000   0.0000   0.0000   0.000  0.000  0.000    0.003",
       "",
       "",
       "    H    K    L    2Th(obs) 2Th_obs-shift 2Th(Calc)    diff.",

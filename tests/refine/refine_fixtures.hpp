@@ -161,4 +161,69 @@ inline Params solve_independently(const IndependentProblem& q, Params p) {
   return tie(q.system, p);
 }
 
+// Standard errors of the free parameters and of the volume at the solution `p`:
+// s² (JᵀJ)⁻¹ in the direct parametrisation, s² = Σ r² / (N - n). The volume's error
+// is its gradient (through the ties) times that covariance. Returns the eight
+// parameters' errors (0 for fixed ones) and the volume's as the ninth.
+inline std::array<double, 9> independent_errors(const IndependentProblem& q, const Params& p) {
+  const size_t n = q.free.size(), N = q.hkl.size();
+  std::vector<std::vector<double>> J(N, std::vector<double>(n));
+  double ss = 0;
+  for (size_t i = 0; i < N; ++i) {
+    const double r = q.theta_obs[i] - calc_theta(q, p, i);
+    ss += r * r;
+  }
+  auto step_of = [&](int f) { return 1e-6 * std::max(std::fabs(p[f]), 1e-3); };
+  for (size_t j = 0; j < n; ++j) {
+    const int f = q.free[j];
+    Params up = p, down = p;
+    up[f] += step_of(f);
+    down[f] -= step_of(f);
+    for (size_t i = 0; i < N; ++i)
+      J[i][j] = (calc_theta(q, up, i) - calc_theta(q, down, i)) / (2 * step_of(f));
+  }
+  // (JᵀJ)⁻¹ by Gauss-Jordan on [JᵀJ | I].
+  std::vector<std::vector<double>> A(n, std::vector<double>(2 * n, 0.0));
+  for (size_t a = 0; a < n; ++a) {
+    for (size_t b = 0; b < n; ++b)
+      for (size_t i = 0; i < N; ++i) A[a][b] += J[i][a] * J[i][b];
+    A[a][n + a] = 1;
+  }
+  for (size_t col = 0; col < n; ++col) {
+    size_t best = col;
+    for (size_t row = col + 1; row < n; ++row)
+      if (std::fabs(A[row][col]) > std::fabs(A[best][col])) best = row;
+    std::swap(A[col], A[best]);
+    const double d = A[col][col];
+    for (double& v : A[col]) v /= d;
+    for (size_t row = 0; row < n; ++row) {
+      if (row == col) continue;
+      const double f = A[row][col];
+      for (size_t k = 0; k < 2 * n; ++k) A[row][k] -= f * A[col][k];
+    }
+  }
+  const double s2 = ss / static_cast<double>(N - n);
+  std::array<double, 9> out{};
+  for (size_t j = 0; j < n; ++j) out[q.free[j]] = std::sqrt(s2 * A[j][n + j]);
+  auto volume = [&](const Params& raw) {
+    const Params t = tie(q.system, raw);
+    const double d = kProgramDeg;
+    const double ca = std::cos(t[3] * d), cb = std::cos(t[4] * d), cg = std::cos(t[5] * d);
+    return t[0] * t[1] * t[2] * std::sqrt(1 - ca * ca - cb * cb - cg * cg + 2 * ca * cb * cg);
+  };
+  std::vector<double> g(n);
+  for (size_t j = 0; j < n; ++j) {
+    const int f = q.free[j];
+    Params up = p, down = p;
+    up[f] += step_of(f);
+    down[f] -= step_of(f);
+    g[j] = (volume(up) - volume(down)) / (2 * step_of(f));
+  }
+  double var = 0;
+  for (size_t a = 0; a < n; ++a)
+    for (size_t b = 0; b < n; ++b) var += g[a] * A[a][n + b] * g[b];
+  out[8] = std::sqrt(s2 * var);
+  return out;
+}
+
 }  // namespace refine_test
