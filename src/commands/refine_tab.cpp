@@ -19,11 +19,19 @@ bool fits_single(double v) { return std::isfinite(static_cast<float>(v)); }
 
 double half_if_theta(const WorkSession& s) { return s.angle_mode == AngleMode::Theta ? 0.5 : 1.0; }
 
+// The refined angles of pair i (degrees 2θ): the engine's full-precision values when
+// the pair was refined, else the pair's own single-precision copies.
+double refined_obs(const WorkSession& s, size_t i) {
+  return i < s.results.obs_shifted.size() ? s.results.obs_shifted[i]
+                                          : s.selected[i].two_theta_obs_shifted;
+}
+double refined_calc(const WorkSession& s, size_t i) {
+  return i < s.results.calc.size() ? s.results.calc[i] : 2.0 * s.selected[i].theta_calc_refined;
+}
+
 // Difference shown in the "After refinement" grid and summed by its deviation box.
-double after_difference(const WorkSession& s, const SelectedPair& p) {
-  if (s.angle_mode == AngleMode::TwoTheta && p.two_theta_obs_shifted > 0)
-    return p.two_theta_obs_shifted - 2.0 * p.theta_calc_refined;
-  return p.two_theta_obs_shifted / 2.0 - p.theta_calc_refined;
+double after_difference(const WorkSession& s, size_t i) {
+  return (refined_obs(s, i) - refined_calc(s, i)) * half_if_theta(s);
 }
 
 }  // namespace
@@ -90,11 +98,18 @@ void apply_report_results(WorkSession& s, const ReportResults& r) {
   s.results.zero_shift = r.zero_shift;
   s.results.lambda = r.lambda;
   s.results.errors = r.errors;
-  for (size_t i = 0; i < s.selected.size() && i < r.lines.size(); ++i)
-    s.selected[i].theta_calc_refined = static_cast<float>(r.lines[i].two_theta_calc / 2.0);
-  for (auto& p : s.selected)
-    p.two_theta_obs_shifted = static_cast<float>(
-        p.two_theta_obs - shift_correction(s.shift_mode, r.zero_shift, p.two_theta_obs));
+  s.results.eccentricity = r.eccentricity;
+  s.results.obs_shifted.clear();
+  s.results.calc.clear();
+  // The corrected angles are the engine's own (its shift model, its precision): a fixed
+  // shift entered the fit as a constant even in eccentricity mode.
+  for (size_t i = 0; i < s.selected.size() && i < r.lines.size(); ++i) {
+    SelectedPair& p = s.selected[i];
+    p.theta_calc_refined = static_cast<float>(r.lines[i].two_theta_calc / 2.0);
+    p.two_theta_obs_shifted = static_cast<float>(r.lines[i].two_theta_shifted);
+    s.results.obs_shifted.push_back(r.lines[i].two_theta_shifted);
+    s.results.calc.push_back(r.lines[i].two_theta_calc);
+  }
 }
 
 RefineOutcome go_affinement(WorkSession& s, const RefineInputs& in, Messages& m) {
@@ -116,21 +131,8 @@ RefineOutcome go_affinement(WorkSession& s, const RefineInputs& in, Messages& m)
     out.status = RefineStatus::Singular;
     return out;
   }
-  std::optional<ReportResults> results;
-  try {
-    results = read_report_results(read_text_lines(in_working_folder(s, kRefineReportFile)),
-                                  s.selected_count());
-  } catch (const FileError& e) {
-    m.error(e.what());
-    out.status = RefineStatus::FileFailed;
-    return out;
-  }
-  if (!results) {
-    m.error(std::string("Read error in ") + kRefineReportFile);
-    out.status = RefineStatus::FileFailed;
-    return out;
-  }
-  apply_report_results(s, *results);
+  // The session keeps the engine's values; vornax.out holds them rounded for reading.
+  apply_report_results(s, engine_results(out.run));
   s.results.volume_initial = out.run.initial_volume;
   s.results.volume_refined = out.run.final_volume;
   s.results.volume_error = out.run.volume_error;
@@ -182,14 +184,14 @@ GridText after_refinement_grid(const WorkSession& s) {
   // Until a refinement succeeded there are no refined angles to show.
   if (!s.results.refined) return g;
   const double f = half_if_theta(s);
-  for (int i = 0; i < s.selected_count(); ++i) {
-    const SelectedPair& p = s.selected[static_cast<size_t>(i)];
-    auto& row = g.rows[static_cast<size_t>(i) + 1];
-    row[0] = format_int(i + 1, 1);
+  for (size_t i = 0; i < s.selected.size(); ++i) {
+    const SelectedPair& p = s.selected[i];
+    auto& row = g.rows[i + 1];
+    row[0] = format_int(static_cast<long long>(i) + 1, 1);
     row[1] = format_int(p.h, 2) + format_int(p.k, 2) + format_int(p.l, 2);
-    row[2] = format_fixed(p.two_theta_obs_shifted * f, 8, 3);
-    row[3] = format_fixed(theta ? double(p.theta_calc_refined) : 2.0 * p.theta_calc_refined, 8, 3);
-    row[4] = format_fixed(after_difference(s, p), 8, 4);
+    row[2] = format_fixed(refined_obs(s, i) * f, 8, 3);
+    row[3] = format_fixed(refined_calc(s, i) * f, 8, 3);
+    row[4] = format_fixed(after_difference(s, i), 8, 4);
   }
   return g;
 }
@@ -210,8 +212,8 @@ std::string deviation_after_text(const WorkSession& s) {
   const int n = s.selected_count();
   if (!s.results.refined || n - s.results.npar < 1) return "";
   double sum = 0;
-  for (const auto& p : s.selected) {
-    const double d = after_difference(s, p);
+  for (size_t i = 0; i < s.selected.size(); ++i) {
+    const double d = after_difference(s, i);
     sum += d * d;
   }
   return format_fixed(std::sqrt(sum / n), 8, 5);
@@ -262,7 +264,10 @@ ParameterExchange change_param(WorkSession& s) {
   x.current_lambda_text = trim(format_fixed(r.lambda, 8, 5));
   s.cell = r.cell;
   for (auto& p : s.measured.peaks)
-    p.two_theta -= shift_correction(s.shift_mode, r.zero_shift, p.two_theta);
+    // The engine's model: a fixed shift was a constant whatever the mode.
+    p.two_theta -= shift_correction(
+        r.eccentricity ? ShiftMode::SampleEccentricity : ShiftMode::ConstantZeroShift,
+        r.zero_shift, p.two_theta);
   s.selected.clear();
   // Adopted: the emptied Refined boxes stay empty, and the peaks are not corrected twice.
   s.results.refined = false;

@@ -117,6 +117,11 @@ struct RefinementResults {
   PerQuantity<double> errors{};
   double volume_initial = 0, volume_refined = 0, volume_error = 0;
   int npar = 0;              // from the last collection of inputs
+  // The shift model the engine used (a fixed shift is a constant whatever the mode).
+  bool eccentricity = false;
+  // Per pair, in list order, at full precision (degrees 2θ): the observed angle
+  // corrected by the refined shift and the calculated angle after refinement.
+  std::vector<double> obs_shifted, calc;
 };
 
 struct WorkSession {

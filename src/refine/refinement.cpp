@@ -494,8 +494,8 @@ RefinementRun run_refinement(RefinementProblem problem, const std::filesystem::p
   compute_errors(p);
   run.final_volume = p.volume;
   run.volume_error = compute_volume_error(p);
-  const double printed_lambda_error = lambda_error != 0 ? lambda_error : p.E[kSlotHalfLambda];
-  report_final_part(report, p, wavelength, printed_lambda_error, run.volume_error);
+  run.lambda_error = lambda_error != 0 ? lambda_error : p.E[kSlotHalfLambda];
+  report_final_part(report, p, wavelength, run.lambda_error, run.volume_error);
   report.save(folder / kRefineReportFile);
   return run;
 }

@@ -88,6 +88,7 @@ struct RefinementRun {
   bool diverging = false;    // stopped on a correlation above 2
   bool wavelength_stage = false;  // a wavelength-only fit ran first
   double initial_volume = 0, final_volume = 0, volume_error = 0;
+  double lambda_error = 0;    // of the half wavelength, as the report prints it (x2)
   RefinementProblem problem;  // the engine's own values at the end of the run
 };
 

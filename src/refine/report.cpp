@@ -153,6 +153,30 @@ void report_final_part(TextFile& out, const RefinementProblem& p, bool wavelengt
   report_observation_table(out, p);
 }
 
+ReportResults engine_results(const RefinementRun& run) {
+  const RefinementProblem& p = run.problem;
+  ReportResults r;
+  r.zero_shift = p.P[kSlotShift] * kThetaRadToTwoThetaDeg;
+  r.lambda = 2.0 * p.P[kSlotHalfLambda];
+  r.cell = p.direct;
+  r.errors[index_of(RefinedQuantity::Shift)] = p.E[kSlotShift] * kThetaRadToTwoThetaDeg;
+  r.errors[index_of(RefinedQuantity::Lambda)] = 2.0 * run.lambda_error;
+  for (int i = 0; i < 6; ++i) r.errors[static_cast<size_t>(i)] = p.E[i];
+  for (const auto& o : p.obs) {
+    const double corr = correction_of(p, o);
+    ReportResults::Line line;
+    line.h = o.h;
+    line.k = o.k;
+    line.l = o.l;
+    line.two_theta_obs = o.theta_obs * kThetaRadToTwoThetaDeg;
+    line.two_theta_shifted = (o.theta_obs - corr) * kThetaRadToTwoThetaDeg;
+    line.two_theta_calc = (o.theta_calc - corr) * kThetaRadToTwoThetaDeg;
+    r.lines.push_back(line);
+  }
+  r.eccentricity = p.K[kSlotShift] == kKeyEccentricity;
+  return r;
+}
+
 std::optional<ReportResults> read_report_results(const std::vector<std::string>& lines,
                                                  int pairs) {
   size_t i = final_block_index(lines);

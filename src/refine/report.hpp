@@ -66,7 +66,13 @@ struct ReportResults {
   struct Line { int h = 0, k = 0, l = 0; double two_theta_obs = 0, two_theta_shifted = 0,
                 two_theta_calc = 0; };
   std::vector<Line> lines;  // the final table, as many as asked for
+  bool eccentricity = false;  // the shift entered as shift · cos θ (engine results only)
 };
+
+// The same results straight from the engine, at full precision: what the report
+// prints, before its rounding. The corrected angles follow the model the engine used
+// (a fixed shift is always a constant).
+ReportResults engine_results(const RefinementRun& run);
 
 // Reads the final block of vornax.out: the first line below the title holding "Final
 // values", two more lines, the values, the errors, four lines, then `pairs` table lines. Returns nothing

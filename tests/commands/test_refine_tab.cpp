@@ -8,6 +8,7 @@
 #include <regex>
 
 #include "core/cell_entry.hpp"
+#include "core/format.hpp"
 #include "core/messages.hpp"
 #include "core/text_file.hpp"
 #include "commands/refine_tab.hpp"
@@ -192,28 +193,36 @@ TEST(Report, VornaxOutLineByLine) {
       << lines[0];
   for (size_t i = 1; i < lines.size(); ++i) EXPECT_EQ(lines[i], expected[i]) << "line " << i + 1;
 
-  // Read back: the report's values, each pair's refined θ and its corrected angle.
+  // The session keeps the engine's own values, not the report's rounded ones.
   const auto& r = s.results;
+  const auto& p = out.run.problem;
   EXPECT_TRUE(r.refined);
-  EXPECT_DOUBLE_EQ(r.cell.a, 5.4312);
-  EXPECT_DOUBLE_EQ(r.zero_shift, 0.040);
-  EXPECT_DOUBLE_EQ(r.lambda, 1.54059);
-  EXPECT_DOUBLE_EQ(r.errors[index_of(RefinedQuantity::Shift)], 0.0004);
+  EXPECT_DOUBLE_EQ(r.cell.a, p.direct.a);
+  EXPECT_NE(r.cell.a, 5.4312);  // what the report rounds it to
+  EXPECT_DOUBLE_EQ(r.zero_shift, p.P[kSlotShift] * kThetaRadToTwoThetaDeg);
+  EXPECT_DOUBLE_EQ(r.lambda, 1.540593);  // fixed, and typed with six decimals
+  EXPECT_DOUBLE_EQ(r.errors[index_of(RefinedQuantity::Shift)], p.E[kSlotShift] * kThetaRadToTwoThetaDeg);
   EXPECT_NEAR(r.volume_refined, 160.21, 0.005);
   EXPECT_NEAR(r.volume_initial, 160.103, 0.001);
-  EXPECT_FLOAT_EQ(s.selected[0].theta_calc_refined, 28.4410f / 2);
-  EXPECT_FLOAT_EQ(s.selected[4].two_theta_obs_shifted, 76.412f - 0.040f);
+  // Each pair's corrected angle is the engine's: observed minus the refined shift.
+  EXPECT_NEAR(r.obs_shifted[4], 76.412 - r.zero_shift, 1e-5);
+  EXPECT_FLOAT_EQ(s.selected[4].two_theta_obs_shifted, static_cast<float>(r.obs_shifted[4]));
 
-  // The grids and boxes the window shows.
+  // The grids and boxes show those values: the difference column and the deviation
+  // are the engine's residuals, as the report's table prints them.
   const auto after = after_refinement_grid(s);
   EXPECT_EQ(after.row_count(), 25);
   EXPECT_EQ(after.rows[0], (std::vector<std::string>{"No.", "h k l", "2TObs-shift", "2TCalc", "Dif."}));
-  EXPECT_EQ(after.rows[1], (std::vector<std::string>{"1", " 1 1 1", "  28.441", "  28.441", "  0.0000"}));
-  EXPECT_EQ(deviation_after_text(s), " 0.00032");  // from the report's rounded values
+  double sum = 0;
+  for (size_t i = 0; i < p.obs.size(); ++i) {
+    const double diff = (p.obs[i].theta_obs - p.obs[i].theta_calc) * kThetaRadToTwoThetaDeg;
+    EXPECT_EQ(after.rows[i + 1][4], format_fixed(diff, 8, 4)) << i;
+    sum += diff * diff;
+  }
+  EXPECT_EQ(deviation_after_text(s), format_fixed(std::sqrt(sum / p.obs.size()), 8, 5));
   const auto boxes = result_box_texts(s);
-  EXPECT_EQ(boxes.refined[kRowA], "   5.4312");
-  EXPECT_EQ(boxes.refined[kRowShift], "0.040000");
-  EXPECT_EQ(boxes.sigmas[kRowShift], "0.000400");
+  EXPECT_EQ(boxes.refined[kRowA], format_fixed(p.direct.a, 9, 4));
+  EXPECT_EQ(boxes.refined[kRowShift], format_fixed(r.zero_shift, 8, 6));
   EXPECT_EQ(boxes.refined[kRowVolume].size(), 12u);
   // The "Before refinement" grid as filled during the run: corrected angles unset.
   EXPECT_EQ(out.before_grid.row_count(), kBeforeGridRows);
@@ -335,6 +344,9 @@ TEST(ParameterExchange, UseRefinedValuesAndRestore) {
     s.shift_mode = mode;
     s.measured.peaks = {{28.481, 28.481, 100, 0}, {47.34, 47.34, 60, 0}};
     s.results.refined = true;
+    // The engine refined the shift in the mode chosen (a fixed shift would be a
+    // constant in either mode).
+    s.results.eccentricity = mode == ShiftMode::SampleEccentricity;
     s.results.cell = {5.4312, 5.4312, 5.4312, 90, 90, 90};
     s.results.zero_shift = 0.04;
     s.results.lambda = 1.54056;
