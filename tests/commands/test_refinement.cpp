@@ -204,6 +204,31 @@ TEST(Refinement, MonoclinicAndTriclinicFromAPerturbedStart) {
   for (const auto& c : cases) check_perturbed_refinement(c);
 }
 
+// A fixed shift enters the fit as a constant whatever the mode; everything shown after
+// the run (the After grid, its deviation, "Use refined") follows that same model.
+TEST(Refinement, CorrectionsAfterTheRunFollowTheEnginesModel) {
+  ScratchFolder folder;
+  RunSetup u;
+  u.system = "CUBI";
+  u.start = {5.431194, 5.431194, 5.431194, 90, 90, 90};
+  u.pairs = silicon_pairs(5.431194, 0.05, false);  // a constant shift of 0.05°
+  u.keys = {true, false, false, false, false, false, false, false};  // shift held
+  u.mode = ShiftMode::SampleEccentricity;
+  u.shift = "0.05";
+  WorkSession s;
+  RecordingMessages m;
+  const auto out = refine(s, u, m);
+  ASSERT_EQ(out.status, RefineStatus::Refined);
+  EXPECT_FALSE(s.results.eccentricity);
+  const auto after = after_refinement_grid(s);
+  for (size_t i = 0; i < s.selected.size(); ++i)
+    EXPECT_NEAR(std::stod(after.rows[i + 1][4]), 0.0, 1e-3) << i;  // angles rounded to 0.001°
+  EXPECT_LT(std::stod(deviation_after_text(s)), 1e-3);  // cos θ applied: 0.0118
+  s.measured.peaks = {{47.35, 47.35, 100, 1}};
+  ASSERT_TRUE(change_param(s).done);
+  EXPECT_NEAR(s.measured.peaks[0].two_theta, 47.30, 1e-9);  // a constant, not 0.05·cos θ
+}
+
 // Standard errors carry the covariance through the system's ties: σ of a, c, the
 // angles and the volume equal those of an independent fit parametrised by the free
 // direct parameters. (Carried by the refined slot alone, σ(α) of a rhombohedral cell
