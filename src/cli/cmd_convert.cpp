@@ -1,6 +1,7 @@
-// vornax-cli convert: reads a profile file and writes it in the format the output's
-// extension names (.raw: RAW2, .cpi: CPI), as the save commands do but without the
-// overwrite question.
+// vornax-cli convert: reads a peak or profile file and writes it in the format the
+// output's extension names (.dif: DIF2 and .prn: one column from a peak file; .raw: RAW2
+// and .cpi: CPI from a profile), as the save commands do but without the overwrite
+// question.
 #include <filesystem>
 #include <iostream>
 #include <optional>
@@ -10,6 +11,8 @@
 #include "cli/cell_tab_args.hpp"
 #include "cli/cli_profile_load.hpp"
 #include "cli/commands.hpp"
+#include "cli/peak_loading.hpp"
+#include "commands/save_peaks.hpp"
 #include "commands/save_profile.hpp"
 #include "core/format.hpp"
 
@@ -20,7 +23,8 @@ namespace {
 int usage_error(const std::string& why) {
   std::cerr << "convert: " << why << "\n"
             << "usage: vornax-cli convert IN OUT [--force] [--lambda L]\n"
-               "  OUT: .raw (RAW2) or .cpi for a profile\n";
+               "  OUT: .dif (DIF2) or .prn (one column) for a peak file,\n"
+               "       .raw (RAW2) or .cpi for a profile\n";
   return kExitUsage;
 }
 
@@ -44,7 +48,9 @@ int run_convert_command(const std::vector<std::string>& args) {
   if (files.size() != 2) return usage_error("give one input and one output file");
   const std::filesystem::path in(files[0]), out(files[1]);
   const std::string ext = upper_extension(out);
-  if (ext != ".RAW" && ext != ".CPI") return usage_error("unknown output kind " + out.string());
+  const bool peaks = ext == ".DIF" || ext == ".PRN";
+  if (!peaks && ext != ".RAW" && ext != ".CPI")
+    return usage_error("unknown output kind " + out.string());
   std::error_code ec;
   if (!force && std::filesystem::exists(out, ec)) {
     std::cerr << out.string() << " already exists (use --force to overwrite)\n";
@@ -53,6 +59,12 @@ int run_convert_command(const std::vector<std::string>& args) {
 
   StderrMessages m;
   WorkSession s;
+  if (peaks) {
+    // The kind of the input from its extension, as the window's load corrects it.
+    if (!load_peaks_for_cli(s, in.string(), std::nullopt, lambda)) return kExitFailed;
+    const Changed c = ext == ".DIF" ? save_bruker_dif(s, m, out) : save_column_dif(s, m, out);
+    return any(c, Changed::MeasuredPeaks) ? 0 : kExitFailed;
+  }
   if (!load_profile_for_cli(s, m, in, profile_type_from_name(in, ProfileFileType::BrukerRaw),
                             lambda))
     return kExitFailed;

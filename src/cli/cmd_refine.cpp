@@ -112,7 +112,8 @@ std::optional<PerQuantity<bool>> parse_keys(const std::string& list, std::string
 
 // The peak file through the load command: its kind from --peak-type, else from the
 // extension; plain text (.txt included, the usual name for a hand-made list) is read
-// as one 2θ per line. A file without a wavelength takes --lambda.
+// as one 2θ per line. A file without a wavelength takes --lambda. An indexed list keeps
+// its order: entry i belongs to peak i when "Calc." pairs the list by its indices.
 bool read_peaks(const RefineArgs& a, WorkSession& s) {
   std::optional<PeakFileType> type = a.peak_type;
   if (!type) {
@@ -122,8 +123,14 @@ bool read_peaks(const RefineArgs& a, WorkSession& s) {
   const auto lambda = parse_typed(a.tab.lambda);
   if (!load_peaks_for_cli(s, a.peaks, type, lambda && *lambda > 0 ? lambda : std::nullopt))
     return false;
-  sort_measured_peaks(s);
+  if (s.indexed_list.empty()) sort_measured_peaks(s);
   return true;
+}
+
+// A loaded indexed list is paired by "Calc." from its indices (the peak file's name ends
+// in .lst); "Auto Sel." would throw those pairs away.
+bool paired_by_indices(const WorkSession& s) {
+  return !s.indexed_list.empty() && !s.selected.empty();
 }
 
 int run(const RefineArgs& a) {
@@ -158,8 +165,8 @@ int run(const RefineArgs& a) {
   }
   if (a.eccentricity) s.shift_mode = ShiftMode::SampleEccentricity;
 
-  // "Auto Sel."
-  if (!selection_automatique(s, a.tolerance, m)) return kExitFailed;
+  // "Auto Sel.", unless an indexed list was paired by its indices.
+  if (!paired_by_indices(s) && !selection_automatique(s, a.tolerance, m)) return kExitFailed;
   if (!a.save_list.empty() && sauve_selection(s, a.save_list, m) == Changed::None)
     return kExitFailed;
 

@@ -23,8 +23,18 @@
 #include <QVBoxLayout>
 
 #include <filesystem>
+#include <string_view>
+#include <type_traits>
+#include <vector>
 
 #include "commands/calculation.hpp"
+#include "commands/load_peaks.hpp"
+#include "commands/load_profile.hpp"
+#include "commands/relit_theta_range.hpp"
+#include "commands/save_peaks.hpp"
+#include "commands/save_profile.hpp"
+#include "files/peak_files.hpp"
+#include "files/profile_files.hpp"
 #include "core/format.hpp"
 #include "core/paths.hpp"
 #include "ui/cell_tab_widget.hpp"
@@ -62,6 +72,41 @@ const std::array<QColor, 4> kTabColours = {
 const std::array<const char*, 4> kTabCaptions = {
     "Measured reflections", "Initial cell parameters", "Selection of the reflections",
     "Cell refinement"};
+
+// Menu captions of the profile kinds, in the order of their dialog filters.
+constexpr std::array<std::string_view, 5> kProfileMenuCaptions = {
+    "&Bruker Format (*.raw)", "&Rietveld Format (*.dat)", "&CPI Format (*.cpi)",
+    "&Philips Format (*.rd)", "C&olumn Format (*.xy *.xye *.prn *.txt)"};
+constexpr std::array<const char*, 5> kProfileActionNames = {
+    "action_open_profile_bruker", "action_open_profile_rietveld", "action_open_profile_cpi",
+    "action_open_profile_philips", "action_open_profile_column"};
+static_assert(kProfileMenuCaptions.size() == kProfileFileFilters.size(),
+              "every profile kind needs its menu entry");
+
+const char* peak_action_name(PeakFileType type) {
+  switch (type) {
+    case PeakFileType::BrukerDif: return "action_open_peaks_bruker";
+    case PeakFileType::Xfit: return "action_open_peaks_xfit";
+    case PeakFileType::Winfit: return "action_open_peaks_winfit";
+    case PeakFileType::PhilipsDi: return "action_open_peaks_philips";
+    case PeakFileType::ColumnPrn: return "action_open_peaks_column";
+    case PeakFileType::ColumnAny: return "action_popup_peaks_columns";
+    case PeakFileType::IndexedList: return "action_open_indexed_list";
+  }
+  return "action_open_peaks";
+}
+
+template <class Table>
+std::vector<std::string> filter_list(const Table& table) {
+  std::vector<std::string> out;
+  for (const auto& entry : table) {
+    if constexpr (std::is_same_v<std::decay_t<decltype(entry)>, PeakFileKind>)
+      out.emplace_back(entry.dialog_filter);
+    else
+      out.emplace_back(entry);
+  }
+  return out;
+}
 
 // The angular-shift panel sits centred horizontally, this far from the top.
 constexpr int kShiftPanelTop = 240;
@@ -145,13 +190,9 @@ void Tform1::build_panels() {
   range_max_label_ = new QLabel(current_values_);
   range_max_box_ = new QLineEdit(current_values_);
   range_max_box_->setObjectName("edit_current_range_max");
-  // The range is typed here only for the re-drawing command, which comes later.
-  range_min_box_->setReadOnly(true);
-  range_max_box_->setReadOnly(true);
   range_ok_ = new QPushButton(QStringLiteral("OK"), current_values_);
   range_ok_->setObjectName("button_range_ok");
   range_ok_->setToolTip(QStringLiteral("re-Draw the patterns"));
-  range_ok_->setEnabled(false);
   // The side panel is narrow: the boxes keep room for their numbers, "OK" for its caption.
   range_ok_->setFixedWidth(range_ok_->fontMetrics().horizontalAdvance(range_ok_->text()) + 24);
   for (QLineEdit* box : {lambda_box_, range_min_box_, range_max_box_})
@@ -165,6 +206,9 @@ void Tform1::build_panels() {
   cv->addWidget(range_max_box_, 2, 1);
   cv->addWidget(range_ok_, 1, 2, 2, 1);
   connect(lambda_box_, &QLineEdit::editingFinished, this, &Tform1::lit_lambda);
+  lambda_box_->installEventFilter(this);  // entering the box: entree_lambda
+  connect_command(range_ok_, &QPushButton::clicked, this, s_, m_,
+                  [this] { relit_theta_range(); });
 
   auto make_info = [this](InfoPanel& p, const QString& title, const char* name) {
     p.box = new QGroupBox(title, panel_);
@@ -291,13 +335,13 @@ void Tform1::build_menus() {
   open->setObjectName("menu_open");
   QMenu* peaks = open->addMenu(QStringLiteral("&Peaks File"));
   peaks->setObjectName("menu_open_peaks");
-  add_entry(peaks, "&Bruker Format (*.dif)", "action_open_peaks_bruker", false);
-  add_entry(peaks, "&XFIT Format (*.txt)", "action_open_peaks_xfit", false);
-  add_entry(peaks, "&WINFIT Format (*.dat)", "action_open_peaks_winfit", false);
-  add_entry(peaks, "&Philips Format (*.di)", "action_open_peaks_philips", false);
-  add_entry(peaks, "&Column format (*.prn)", "action_open_peaks_column", false);
-  peaks->addSeparator();
-  add_entry(peaks, "Load an &Old  2Theta Indexed list (*.lst)", "action_open_indexed_list", false);
+  // The peak kinds of the table: the "any extension" column kind is offered only by the
+  // tab's popup, the indexed list after a separator.
+  for (const PeakFileKind& kind : kPeakFileKinds) {
+    if (kind.type == PeakFileType::ColumnAny) continue;
+    if (kind.type == PeakFileType::IndexedList) peaks->addSeparator();
+    add_peak_entry(peaks, kind.menu_caption, peak_action_name(kind.type), kind.type);
+  }
   add_entry(peaks, "Create a &New 2Theta Indexed list (*.lst)", "action_new_indexed_list", false);
   QMenu* cellFile = open->addMenu(QStringLiteral("&Cell File"));
   cellFile->setObjectName("menu_open_cell");
@@ -305,23 +349,29 @@ void Tform1::build_menus() {
   add_entry(cellFile, "&ICSD Format (*.ics)", "action_open_cell_icsd", false);
   QMenu* profile = open->addMenu(QStringLiteral("Pro&file File"));
   profile->setObjectName("menu_open_profile");
-  add_entry(profile, "&Bruker Format (*.raw)", "action_open_profile_bruker", false);
-  add_entry(profile, "&Rietveld Format (*.dat)", "action_open_profile_rietveld", false);
-  add_entry(profile, "&CPI Format (*.cpi)", "action_open_profile_cpi", false);
-  add_entry(profile, "&Philips Format (*.rd)", "action_open_profile_philips", false);
+  for (size_t i = 0; i < kProfileFileFilters.size(); ++i) {
+    const auto type = static_cast<ProfileFileType>(i + 1);
+    QAction* a = add_entry(profile, QString::fromUtf8(kProfileMenuCaptions[i].data(),
+                                                      static_cast<int>(kProfileMenuCaptions[i].size())),
+                           kProfileActionNames[i], true);
+    connect_command(a, &QAction::triggered, this, s_, m_, [this, type] { charger_profil(type); });
+  }
 
   file->addSeparator();
   QMenu* save = file->addMenu(QStringLiteral("&Save"));
   save->setObjectName("menu_save");
   QMenu* savePeaks = save->addMenu(QStringLiteral("&Peaks"));
   savePeaks->setObjectName("menu_save_peaks");
-  add_entry(savePeaks, "&Bruker Format (*.dif)", "action_save_peaks_bruker", false);
-  add_entry(savePeaks, "&Column Format (*.prn)", "action_save_peaks_column", false);
+  add_command(savePeaks, "&Bruker Format (*.dif)", "action_save_peaks_bruker",
+              &Tform1::save_bruker_dif);
+  add_command(savePeaks, "&Column Format (*.prn)", "action_save_peaks_column",
+              &Tform1::save_column_dif);
   add_entry(save, "&Cell", "action_save_cell", false);
   QMenu* saveProfile = save->addMenu(QStringLiteral("&Profile"));
   saveProfile->setObjectName("menu_save_profile");
-  add_entry(saveProfile, "&Bruker Format (*.raw)", "action_save_profile_bruker", false);
-  add_entry(saveProfile, "&CPI Format (*.cpi)", "action_save_profile_cpi", false);
+  add_command(saveProfile, "&Bruker Format (*.raw)", "action_save_profile_bruker",
+              &Tform1::save_brukker_raw);
+  add_command(saveProfile, "&CPI Format (*.cpi)", "action_save_profile_cpi", &Tform1::save_cpi_raw);
 
   file->addSeparator();
   add_command(file, "&Print results", "action_print_results", &Tform1::Impression_resultats);
@@ -329,9 +379,9 @@ void Tform1::build_menus() {
   file->addSeparator();
   QMenu* edit = file->addMenu(QStringLiteral("&Edit"));
   edit->setObjectName("menu_edit");
-  add_entry(edit, "&Measured peaks", "action_edit_measured", false);
+  add_command(edit, "&Measured peaks", "action_edit_measured", &Tform1::edit_fichier_dif);
   add_command(edit, "&Calculated Peaks", "action_edit_calculated", &Tform1::edit_raies_calculees);
-  add_entry(edit, "&Raw diagram ", "action_edit_raw", false);
+  add_command(edit, "&Raw diagram ", "action_edit_raw", &Tform1::edit_raw);
   add_command(edit, "Re&sults", "action_edit_results", &Tform1::Impression_resultats);
 
   file->addSeparator();
@@ -361,18 +411,29 @@ void Tform1::share_entries(QMenu* popup, std::initializer_list<const char*> name
     if (QAction* a = action(QString::fromLatin1(name))) popup->addAction(a);
 }
 
+QAction* Tform1::add_peak_entry(QMenu* menu, std::string_view caption, const char* name,
+                               PeakFileType type) {
+  QAction* a = add_entry(
+      menu, QString::fromUtf8(caption.data(), static_cast<int>(caption.size())), name, true);
+  connect_command(a, &QAction::triggered, this, s_, m_, [this, type] { charger_mesures(type); });
+  return a;
+}
+
 void Tform1::build_popups() {
   // Entries whose command comes with a later feature are present and disabled; each
   // button can be pressed once its popup holds an entry that works.
   popup_peaks_file_ = new QMenu(this);
   popup_peaks_file_->setObjectName("popup_peaks_file");
-  share_entries(popup_peaks_file_,
-                {"action_open_peaks_bruker", "action_open_peaks_xfit", "action_open_peaks_winfit",
-                 "action_open_peaks_philips", "action_open_peaks_column"});
-  add_entry(popup_peaks_file_, "Co&lumn format (*.*)", "action_popup_peaks_columns", false);
+  for (const PeakFileKind& kind : kPeakFileKinds) {
+    if (kind.type == PeakFileType::IndexedList) continue;
+    if (kind.type == PeakFileType::ColumnAny)
+      add_peak_entry(popup_peaks_file_, kind.menu_caption, "action_popup_peaks_columns", kind.type);
+    else
+      share_entries(popup_peaks_file_, {peak_action_name(kind.type)});
+  }
   popup_peaks_file_->addSeparator();
-  add_entry(popup_peaks_file_, "Load an &Old  Indexed 2Theta list (*.lst)",
-            "action_popup_open_indexed_list", false);
+  add_peak_entry(popup_peaks_file_, "Load an &Old  Indexed 2Theta list (*.lst)",
+                 "action_popup_open_indexed_list", PeakFileType::IndexedList);
   add_entry(popup_peaks_file_, "Create a &New indexed  2Theta list (*.lst)",
             "action_popup_new_indexed_list", false);
 
@@ -455,6 +516,8 @@ void Tform1::connect_tabs() {
   });
 
   connect(refine_, &RefineTabWidget::cellChanged, cell_, &CellTabWidget::recalculate);
+  connect_command(refine_->initial_box(kRefineLambdaRow), &QLineEdit::editingFinished, this, s_, m_,
+                  [this] { change_lambda_affi(); });
   connect(refine_, &RefineTabWidget::showRequested, this,
           [this] { tabs_->setCurrentIndex(kRefineTab); });
   connect(refine_, &RefineTabWidget::reportRequested, this, &Tform1::show_report);
@@ -545,18 +608,109 @@ void Tform1::change_angles() {
   refine_->redisplay();
 }
 
-// Leaving the wavelength box keeps what was typed as the current wavelength. While the
-// box still shows what the program wrote (5 decimals), the stored value stands, so that
-// passing through the box does not round a wavelength typed with more decimals. A
-// negative wavelength has no meaning and is refused like a typing error.
+// Leaving the wavelength box keeps what was typed as the current wavelength (a box
+// still showing the program's own 5 decimals keeps the stored value).
 void Tform1::lit_lambda() {
-  const auto value =
-      read_shown_number(lambda_box_->text().toStdString(), s_.wavelengths.lambda, 5);
-  if (!value || *value < 0) {
-    m_.error("Error at lambda");
+  refresh(vornax::lit_lambda(s_, m_, lambda_box_->text().toStdString()));
+}
+
+// Entering the wavelength box: what was calculated with the old wavelength is no longer
+// shown.
+void Tform1::entree_lambda() {
+  if (any(vornax::entree_lambda(s_), Changed::Calculated | Changed::Results)) {
+    selection_->clear_grids();
+    refine_->clear_grids();
+  }
+}
+
+bool Tform1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == lambda_box_ && event->type() == QEvent::FocusIn) entree_lambda();
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void Tform1::relit_theta_range() {
+  const RangeEntry entry{lambda_box_->text().toStdString(), range_min_box_->text().toStdString(),
+                         range_max_box_->text().toStdString()};
+  const Changed c = vornax::relit_theta_range(s_, cell_->model(), m_, entry);
+  if (c == Changed::None) return;
+  refresh(c);
+  if (any(c, Changed::Calculated)) cell_->redisplay();
+}
+
+// Leaving the Initial lambda box of the refinement tab.
+void Tform1::change_lambda_affi() {
+  QLineEdit* box = refine_->initial_box(kRefineLambdaRow);
+  const Changed c = vornax::change_lambda_affi(s_, cell_->model(), m_, box->text().toStdString());
+  if (c == Changed::None) return;
+  refresh(c);
+  tabs_->setCurrentIndex(kRefineTab);
+}
+
+// --- peak and profile files ----------------------------------------------------------
+
+void Tform1::charger_mesures(PeakFileType type) {
+  std::vector<std::string> filters = filter_list(kPeakFileKinds);
+  int index = static_cast<int>(type) - 1;
+  const auto chosen = file_dialogs_->open("Open", filters, index);
+  if (!chosen || chosen->empty()) return;
+  if (index >= 0 && index < static_cast<int>(kPeakFileKinds.size()))
+    type = kPeakFileKinds[static_cast<size_t>(index)].type;
+  const Changed c = load_peak_file(s_, m_, *lilambda_, *chosen, type);
+  if (c == Changed::None) return;
+  measured_->show_entry_panel();
+  refresh(c);
+}
+
+void Tform1::charger_profil(ProfileFileType type) {
+  std::vector<std::string> filters = filter_list(kProfileFileFilters);
+  int index = static_cast<int>(type) - 1;
+  const auto chosen = file_dialogs_->open("Open", filters, index);
+  if (!chosen || chosen->empty()) return;
+  if (index >= 0 && index < static_cast<int>(kProfileFileFilters.size()))
+    type = static_cast<ProfileFileType>(index + 1);
+  refresh(load_profile_file(s_, m_, *lilambda_, *chosen, type));
+}
+
+// The save commands: an empty list is refused before any dialog is shown.
+void Tform1::save_peaks_as(const char* filter,
+                           Changed (*command)(WorkSession&, Messages&, const std::filesystem::path&)) {
+  if (s_.measured.peaks.empty()) {
+    command(s_, m_, {});  // says that there is nothing to save
     return;
   }
-  s_.wavelengths.lambda = *value;
+  int index = 0;
+  const auto chosen = file_dialogs_->save("Save As", {filter}, index);
+  if (!chosen || chosen->empty()) return;
+  refresh(command(s_, m_, *chosen));
+}
+
+void Tform1::save_bruker_dif() { save_peaks_as("Bruker Format (*.dif)", &vornax::save_bruker_dif); }
+
+void Tform1::save_column_dif() { save_peaks_as("Column Format (*.prn)", &vornax::save_column_dif); }
+
+void Tform1::save_profile_as(int kind) {
+  const auto k = static_cast<ProfileSaveKind>(kind);
+  if (s_.profile.points.empty()) {
+    save_profile(s_, m_, {}, k);  // says that there is nothing to save
+    return;
+  }
+  int index = 0;
+  const char* filter = k == ProfileSaveKind::Raw2 ? "Brucker Format (*.raw)" : "CPI Format (*.cpi)";
+  const auto chosen = file_dialogs_->save("Save As", {filter}, index);
+  if (!chosen || chosen->empty()) return;
+  refresh(save_profile(s_, m_, *chosen, k));
+}
+
+void Tform1::save_brukker_raw() { save_profile_as(static_cast<int>(ProfileSaveKind::Raw2)); }
+
+void Tform1::save_cpi_raw() { save_profile_as(static_cast<int>(ProfileSaveKind::Cpi)); }
+
+void Tform1::edit_fichier_dif() {
+  if (auto path = vornax::edit_fichier_dif(s_, m_)) show_report(QString::fromStdString(path->string()));
+}
+
+void Tform1::edit_raw() {
+  if (auto path = vornax::edit_raw(s_, m_)) show_report(QString::fromStdString(path->string()));
 }
 
 // --- menu commands -------------------------------------------------------------------

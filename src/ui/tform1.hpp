@@ -8,12 +8,16 @@
 #include <QString>
 
 #include <array>
+#include <filesystem>
 #include <initializer_list>
+#include <string_view>
 
 #include "commands/changed.hpp"
 #include "core/messages.hpp"
 #include "core/paths.hpp"
 #include "core/session.hpp"
+#include "files/peak_files.hpp"
+#include "files/profile_files.hpp"
 #include "ui/file_dialogs.hpp"
 
 class QAction;
@@ -47,6 +51,9 @@ class ShiftModePanel;
 inline constexpr std::array<FixedFile, 6> kStartupDeletedFiles = {
     FixedFile::RefineReport, FixedFile::Excel,     FixedFile::RawReport,
     FixedFile::IndxShort,    FixedFile::DifReport, FixedFile::ObsBackup};
+
+// Row of the wavelength in the refinement tab's parameter boxes.
+inline constexpr int kRefineLambdaRow = 7;
 
 class Tform1 : public QMainWindow {
   Q_OBJECT
@@ -132,6 +139,26 @@ class Tform1 : public QMainWindow {
   void erase_profil();
   void raze_tout();
 
+  // Peak and profile files: the open dialog (filter index = the kind), then the load
+  // command, asking the wavelength window when the file holds no wavelength.
+  void charger_mesures(PeakFileType type);
+  void charger_profil(ProfileFileType type);
+  // Save menu: the save dialog, then the writer.
+  void save_bruker_dif();
+  void save_column_dif();
+  void save_brukker_raw();
+  void save_cpi_raw();
+  // "&Measured peaks" and "&Raw diagram ": dif.out and raw.out in the report viewer.
+  void edit_fichier_dif();
+  void edit_raw();
+
+  // "Current values": entering and leaving the wavelength box, and "OK" (a new
+  // wavelength and range, the files read again).
+  void entree_lambda();
+  void relit_theta_range();
+  // Leaving the Initial lambda box of the refinement tab.
+  void change_lambda_affi();
+
   // "&Calculated Peaks": writes the report of the calculated reflections and shows it.
   void edit_raies_calculees();
   // "Re&sults" and "&Print results": the refinement report.
@@ -147,6 +174,7 @@ class Tform1 : public QMainWindow {
 
  protected:
   void changeEvent(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 
@@ -168,6 +196,12 @@ class Tform1 : public QMainWindow {
                        void (Tform1::*command)());
   // Adds the main-menu entries of these names to a popup.
   void share_entries(QMenu* popup, std::initializer_list<const char*> names);
+  // An entry that loads a peak file of `type`.
+  QAction* add_peak_entry(QMenu* menu, std::string_view caption, const char* name,
+                          PeakFileType type);
+  void save_peaks_as(const char* filter,
+                     Changed (*command)(WorkSession&, Messages&, const std::filesystem::path&));
+  void save_profile_as(int kind);
 
   WorkSession& s_;
   Messages& m_;

@@ -6,6 +6,8 @@
 #include <sstream>
 #include <sys/wait.h>
 
+#include "files/peak_fixtures.hpp"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -79,6 +81,29 @@ TEST_F(CliProfile, ConvertWritesAndRefusesToOverwrite) {
   const auto back = run("profile o.raw");
   EXPECT_NE(back.out.find("range 10.000000 11.000000\n"), std::string::npos) << back.out;
   EXPECT_NE(back.out.find("10.500000 100.000000\n"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// A peak file converts to DIF2 and to one column; the DIF2 reads back to the same peaks.
+TEST_F(CliProfile, ConvertWritesPeakFiles) {
+  write("p.dif", peak_test::dif2({{26.64123, 100}, {20.86, 35}, {50.14, 17}}));
+  ASSERT_EQ(run("convert p.dif out.prn").code, 0);
+  EXPECT_EQ(slurp(dir / "out.prn"), "  26.641\r\n  20.860\r\n  50.140\r\n");
+  const auto r = run("convert p.dif out.dif");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(fs::file_size(dir / "out.dif"), 352u + 3u * 16u);
+  const auto back = run("peaks out.dif");
+  ASSERT_EQ(back.code, 0) << back.err;
+  EXPECT_NE(back.out.find("26.641230 100.000000\n20.860001 35.000000\n50.139999 17.000000\n"),
+            std::string::npos)
+      << back.out;
+  EXPECT_EQ(run("convert p.dif out.dif").code, 1);  // exists, no --force
+  write("bad.dif", "DIF9 nothing");
+  EXPECT_EQ(run("convert bad.dif other.dif").code, 1);
+  EXPECT_FALSE(fs::exists(dir / "other.dif"));
 }
 
 }  // namespace

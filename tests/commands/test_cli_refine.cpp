@@ -115,3 +115,28 @@ TEST(CliRefine, ADif2PeakFileGoesStraightToTheRefinement) {
   // Same refinement as from the text list (2θ stored as float32 in the file).
   EXPECT_NE(r.out.find("   0.040 1.54059   5.4312"), std::string::npos) << r.out;
 }
+
+// An indexed list (h k l 2θ) is paired by its indices, not by angle: with a tolerance far
+// below the 0.040° zero shift "Auto Sel." would find no pair at all, and the unsorted
+// order of the list must survive so that each line keeps its own indices.
+TEST(CliRefine, AnIndexedListIsPairedByItsIndices) {
+  ScratchFolder folder;
+  const vornax::CellParameters si{5.431194, 5.431194, 5.431194, 90, 90, 90};
+  const int hkl[][3] = {{4, 0, 0}, {1, 1, 1}, {3, 3, 1}, {2, 2, 0}, {3, 1, 1}, {4, 2, 2}, {5, 1, 1}};
+  {
+    std::ofstream f("si.lst");
+    for (const auto& i : hkl)
+      f << i[0] << ' ' << i[1] << ' ' << i[2] << ' '
+        << std::round(two_theta(si, 1.540593, i[0], i[1], i[2], 0.040) * 1000) / 1000 << "\r\n";
+  }
+  const std::string cell =
+      "--system CUBI --group 'F d -3 m:2' --cell 5.428 5.428 5.428 90 90 90 "
+      "--lambda 1.540593 --range 20 100 --tolerance 0.001 --refine a,shift";
+  const auto r = run_cli("--peaks si.lst " + cell);
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("   0.040 1.54059   5.4312   5.4312   5.4312  90.00  90.00  90.00"),
+            std::string::npos)
+      << r.out;
+  // The same angles as a plain list are paired by angle and find nothing.
+  EXPECT_NE(run_cli("--peaks si.lst --peak-type 6 " + cell).code, 0);
+}
