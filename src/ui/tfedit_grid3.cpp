@@ -96,6 +96,13 @@ void Tfedit_grid3::changed(Changed what) {
 }
 
 bool Tfedit_grid3::edit_modif_raies() {
+  // Open already: a second backup would hold the edits and Cancel could not undo them.
+  if (ed_.open) {
+    show();
+    raise();
+    activateWindow();
+    return false;
+  }
   if (vornax::edit_modif_raies(s_, ed_) == Changed::None) return false;
   clear_boxes();
   move(725, 110);

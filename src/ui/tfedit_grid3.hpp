@@ -31,7 +31,8 @@ class Tfedit_grid3 : public QWidget {
   void set_file_dialogs(Dialogs d) { dialogs_ = std::move(d); }
 
   // "Add/Modif" of the selection tab: opens the editor when calculated reflections
-  // exist (backup taken, indexed list emptied); false otherwise.
+  // exist (backup taken, indexed list emptied); false otherwise. While it is open the
+  // window is only brought to the front.
   bool edit_modif_raies();
 
   // The window's commands, as its buttons and boxes run them.

@@ -211,6 +211,10 @@ class TestCellAndListWindows : public QObject {
     // The selected grid shows the new observed angle.
     QVERIFY(grid_texts(w.selection_tab()->selected_grid()).contains(QString::asprintf("%8.3f", 28.3)));
 
+    // "Add/Modif" of the tab again while the editor is open keeps the first backup.
+    click(w.selection_tab()->add_modif_button());
+    QVERIFY(ed->isVisible());
+
     // An empty observed box: the message, and the pair stays.
     type_into(ed->h_box(), "2");
     type_into(ed->k_box(), "2");
