@@ -62,7 +62,7 @@ void Tfliste_monoc::init_active() {
   QStringList titles;
   for (size_t c = 0; c < kTitles.size(); ++c) {
     titles << QString::fromLatin1(kTitles[c]);
-    grid_->setColumnWidth(static_cast<int>(c), kWidths[c] + 10);
+    grid_->setColumnWidth(static_cast<int>(c), kWidths[c]);
   }
   grid_->setHorizontalHeaderLabels(titles);
   grid_->clearContents();

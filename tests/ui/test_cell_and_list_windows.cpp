@@ -295,6 +295,8 @@ class TestCellAndListWindows : public QObject {
     QCOMPARE(g->rowCount(), kEntryGridRows);
     QCOMPARE(g->columnCount(), 4);
     QCOMPARE(g->horizontalHeaderItem(3)->text(), QString("2Theta"));
+    QCOMPARE(g->columnWidth(0), 30);
+    QCOMPARE(g->columnWidth(3), 60);
     for (int r = 0; r < int(peaks.size()); ++r) {
       const Peak& p = peaks[size_t(r)];
       const QString texts[4] = {QString::number(p.h), QString::number(p.k), QString::number(p.l),
