@@ -97,18 +97,20 @@ void SelectionTabWidget::build() {
 
   auto_sel_ = make_button(commands_box, "Auto Sel.", "button_auto_sel", "Atomatic selection");
   commands->addWidget(auto_sel_);
-  // The manual editing of the selection and the indexed lists come with their own
-  // features; until then their commands are shown but cannot be used.
+  // The manual editing of the selection comes with its own feature; until then its
+  // commands are shown but cannot be used.
   commands->addWidget(make_button(commands_box, "Delete", "button_delete_selection",
                                   "Delete all the selected reflections", false));
-  commands->addWidget(make_button(commands_box, "Save ", "button_save_selection",
-                                  "Save the selected reflections in an indexed list file", false));
-  commands->addWidget(make_button(commands_box, "Add/Modif", "button_add_modif",
-                                  "Add/Modif reflections data and indices", false));
+  save_list_ = make_button(commands_box, "Save ", "button_save_selection",
+                           "Save the selected reflections in an indexed list file");
+  commands->addWidget(save_list_);
+  add_modif_ = make_button(commands_box, "Add/Modif", "button_add_modif",
+                           "Add/Modif reflections data and indices");
+  commands->addWidget(add_modif_);
   commands->addWidget(make_button(commands_box, "Restore", "button_restore_selection",
                                   "Restore the indexed reflections", false));
-  commands->addWidget(
-      make_button(commands_box, "Merge", "button_merge_list", "Merge an indexed list", false));
+  merge_ = make_button(commands_box, "Merge", "button_merge_list", "Merge an indexed list");
+  commands->addWidget(merge_);
 
   // The caption sits above a frame rather than in a group box's border, which would
   // need a wider column.

@@ -36,6 +36,11 @@ class SelectionTabWidget : public QWidget {
   QTableWidget* calculated_grid() const { return calculated_; }
   QTableWidget* selected_grid() const { return selected_; }
   QPushButton* auto_sel_button() const { return auto_sel_; }
+  // The indexed-list commands; the main window runs them (they need its file dialogs
+  // and the selection editor).
+  QPushButton* save_list_button() const { return save_list_; }
+  QPushButton* merge_button() const { return merge_; }
+  QPushButton* add_modif_button() const { return add_modif_; }
 
  signals:
   // The session changed (a set of Changed): the main window refreshes the others.
@@ -55,6 +60,9 @@ class SelectionTabWidget : public QWidget {
   QLineEdit* tolerance_ = nullptr;
   QLabel* tolerance_unit_ = nullptr;
   QPushButton* auto_sel_ = nullptr;
+  QPushButton* save_list_ = nullptr;
+  QPushButton* merge_ = nullptr;
+  QPushButton* add_modif_ = nullptr;
   QButtonGroup* mouse_mode_ = nullptr;
 };
 

@@ -35,6 +35,8 @@
 #include "commands/save_profile.hpp"
 #include "files/peak_files.hpp"
 #include "files/profile_files.hpp"
+#include "commands/cell_files.hpp"
+#include "commands/indexed_list_commands.hpp"
 #include "core/format.hpp"
 #include "core/paths.hpp"
 #include "ui/cell_tab_widget.hpp"
@@ -342,11 +344,13 @@ void Tform1::build_menus() {
     if (kind.type == PeakFileType::IndexedList) peaks->addSeparator();
     add_peak_entry(peaks, kind.menu_caption, peak_action_name(kind.type), kind.type);
   }
-  add_entry(peaks, "Create a &New 2Theta Indexed list (*.lst)", "action_new_indexed_list", false);
+  add_command(peaks, "Create a &New 2Theta Indexed list (*.lst)", "action_new_indexed_list",
+              &Tform1::editeur);
   QMenu* cellFile = open->addMenu(QStringLiteral("&Cell File"));
   cellFile->setObjectName("menu_open_cell");
-  add_entry(cellFile, "&VORNAX Format (*.cry)", "action_open_cell_vornax", false);
-  add_entry(cellFile, "&ICSD Format (*.ics)", "action_open_cell_icsd", false);
+  add_command(cellFile, "&VORNAX Format (*.cry)", "action_open_cell_vornax",
+              &Tform1::import_cell_vornax);
+  add_command(cellFile, "&ICSD Format (*.ics)", "action_open_cell_icsd", &Tform1::import_cel_icsd);
   QMenu* profile = open->addMenu(QStringLiteral("Pro&file File"));
   profile->setObjectName("menu_open_profile");
   for (size_t i = 0; i < kProfileFileFilters.size(); ++i) {
@@ -366,7 +370,7 @@ void Tform1::build_menus() {
               &Tform1::save_bruker_dif);
   add_command(savePeaks, "&Column Format (*.prn)", "action_save_peaks_column",
               &Tform1::save_column_dif);
-  add_entry(save, "&Cell", "action_save_cell", false);
+  add_command(save, "&Cell", "action_save_cell", &Tform1::sauve_maille);
   QMenu* saveProfile = save->addMenu(QStringLiteral("&Profile"));
   saveProfile->setObjectName("menu_save_profile");
   add_command(saveProfile, "&Bruker Format (*.raw)", "action_save_profile_bruker",
@@ -434,8 +438,8 @@ void Tform1::build_popups() {
   popup_peaks_file_->addSeparator();
   add_peak_entry(popup_peaks_file_, "Load an &Old  Indexed 2Theta list (*.lst)",
                  "action_popup_open_indexed_list", PeakFileType::IndexedList);
-  add_entry(popup_peaks_file_, "Create a &New indexed  2Theta list (*.lst)",
-            "action_popup_new_indexed_list", false);
+  add_command(popup_peaks_file_, "Create a &New indexed  2Theta list (*.lst)",
+              "action_popup_new_indexed_list", &Tform1::editeur);
 
   popup_cell_file_ = new QMenu(this);
   popup_cell_file_->setObjectName("popup_cell_file");
@@ -456,6 +460,22 @@ void Tform1::build_popups() {
     if (!b.button) continue;
     enable_with_menu(b.button, b.popup);
     connect(b.button, &QPushButton::clicked, this, b.command);
+  }
+
+  // Plain buttons that run a command of this window.
+  struct Command { QPushButton* button; void (Tform1::*command)(); };
+  const Command commands[] = {
+      {cell_->findChild<QPushButton*>("button_cell_save"), &Tform1::sauve_maille},
+      {cell_->findChild<QPushButton*>("button_cell_erase"), &Tform1::rase_raies_indx},
+      {selection_->save_list_button(), &Tform1::sauve_selection},
+      {selection_->merge_button(), &Tform1::Merge_lst},
+      {selection_->add_modif_button(), &Tform1::edit_modif_raies},
+  };
+  for (const Command& c : commands) {
+    if (!c.button) continue;
+    c.button->setEnabled(true);
+    connect_command(c.button, &QPushButton::clicked, this, s_, m_,
+                    [this, f = c.command] { (this->*f)(); });
   }
 }
 
@@ -483,6 +503,13 @@ void Tform1::create_windows() {
   excel_ = new Tfexcel(s_, m_, this);
   liste_monoc_ = new Tfliste_monoc(s_, m_, this);
   edit_grid3_ = new Tfedit_grid3(s_, m_, this);
+  const auto refresh_from = [this](Changed what, QObject* source) { refresh(what, source); };
+  const auto dialogs = [this]() -> FileDialogs& { return file_dialogs(); };
+  liste_monoc_->set_refresh(refresh_from);
+  liste_monoc_->set_file_dialogs(dialogs);
+  edit_grid3_->set_refresh(refresh_from);
+  edit_grid3_->set_file_dialogs(dialogs);
+  connect(edit_grid3_, &Tfedit_grid3::editingChanged, this, &Tform1::editor_open);
   // Our own stand-ins for the system's text viewer and help viewer.
   viewer_ = new ReportViewer(m_, this);
   help_ = new HelpWindow(m_, this);
@@ -725,6 +752,78 @@ void Tform1::raze_tout() { refresh(erase_command(s_, EraseGroup::All)); }
 
 void Tform1::edit_raies_calculees() {
   if (auto path = write_calculated_report(s_, m_)) show_report(QString::fromStdString(path->string()));
+}
+
+// --- cell files and indexed lists ----------------------------------------------------
+
+namespace {
+const std::vector<std::string> kCellOpenFilters = {"VorNax Format (*.cry)", "ICSD Format (*.ics)"};
+const std::vector<std::string> kListFilters = {"Indexed list (*.lst)"};
+}  // namespace
+
+void Tform1::import_cell(int filter_index) {
+  auto path = file_dialogs().open("Open a cell file", kCellOpenFilters, filter_index);
+  if (!path || path->empty()) return;
+  // The file is read whole before anything changes; then the cell tab runs the
+  // calculation on the new cell, as after adopting refined values.
+  if (!load_cell_file(s_, *path, m_)) return;
+  cell_->recalculate();
+}
+
+void Tform1::import_cell_vornax() { import_cell(0); }
+
+void Tform1::import_cel_icsd() { import_cell(1); }
+
+void Tform1::sauve_maille() {
+  const auto& c = s_.cell;
+  std::optional<std::string> path;
+  // A cell with a zero parameter is refused before any dialog.
+  if (c.a * c.b * c.c * c.alpha * c.beta * c.gamma != 0) {
+    int filter = 0;
+    path = file_dialogs().save("Save the cell", {"VORNAX Format (*.cry)"}, filter);
+    if (!path) return;
+  }
+  const Changed what = vornax::sauve_maille(s_, cell_->model(), path.value_or(""), m_);
+  if (what == Changed::None) return;
+  refresh(what);
+  // After the refresh, which titles the grid as the calculation does.
+  const std::string caption = calculated_pattern_caption(s_);
+  cell_->model().grid_title = caption;
+  if (auto* label = cell_->findChild<QLabel*>("label_calc_title")) label->setText(q(caption));
+}
+
+void Tform1::rase_raies_indx() { refresh(vornax::rase_raies_indx(s_)); }
+
+void Tform1::sauve_selection() {
+  if (s_.selected.empty()) return;
+  int filter = 0;
+  auto path = file_dialogs().save("Save the indexed list", kListFilters, filter);
+  if (!path || path->empty()) return;
+  refresh(vornax::sauve_selection(s_, *path, m_));
+}
+
+void Tform1::Merge_lst() {
+  if (s_.allowed.empty()) return;
+  int filter = 0;
+  auto path = file_dialogs().open("Merge an indexed list", kListFilters, filter);
+  if (!path || path->empty()) return;
+  refresh(vornax::Merge_lst(s_, *path, m_));
+}
+
+void Tform1::edit_modif_raies() {
+  if (edit_grid3_->edit_modif_raies()) refresh(Changed::Selection);
+}
+
+void Tform1::editor_open(bool open) {
+  cell_->calc_button()->setEnabled(!open);
+  selection_->auto_sel_button()->setEnabled(!open);
+}
+
+void Tform1::editeur() {
+  s_.current_folder = s_.working_folder;
+  liste_monoc_->show();
+  liste_monoc_->raise();
+  liste_monoc_->activateWindow();
 }
 
 void Tform1::Impression_resultats() { refine_->Impression_resultats(); }

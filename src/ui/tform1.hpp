@@ -133,6 +133,20 @@ class Tform1 : public QMainWindow {
   // "Save" of the measured tab: the two peak formats.
   void enregistrer_dif();
 
+  // Cell files: load a .cry or an ICSD file (either command reads an ICSD file when the
+  // name says so), save the cell, erase the calculated reflections.
+  void import_cell_vornax();
+  void import_cel_icsd();
+  void sauve_maille();
+  void rase_raies_indx();
+
+  // Indexed lists of the selection tab: "Save ", "Merge", "Add/Modif".
+  void sauve_selection();
+  void Merge_lst();
+  void edit_modif_raies();
+  // "Create a New ... Indexed list": the entry window, in the working folder.
+  void editeur();
+
   // Erase menu.
   void erase_peak();
   void erase_indx();
@@ -190,6 +204,10 @@ class Tform1 : public QMainWindow {
   void relabel_angles();
   void place_shift_panel();
   void lit_lambda();
+  // The open dialog of the cell files with the filter `filter_index` first.
+  void import_cell(int filter_index);
+  // "Calc." and "Auto Sel." are off while the selection editor is open.
+  void editor_open(bool open);
   QAction* add_entry(QMenu* menu, const QString& text, const char* name, bool enabled);
   // An enabled entry that runs `command`.
   QAction* add_command(QMenu* menu, const QString& text, const char* name,

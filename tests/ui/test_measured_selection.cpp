@@ -158,10 +158,10 @@ class TestMeasuredSelection : public QObject {
         {"button_auto_sel", "Auto Sel.", "Atomatic selection", true},
         {"button_delete_selection", "Delete", "Delete all the selected reflections", false},
         {"button_save_selection", "Save ", "Save the selected reflections in an indexed list file",
-         false},
-        {"button_add_modif", "Add/Modif", "Add/Modif reflections data and indices", false},
+         true},
+        {"button_add_modif", "Add/Modif", "Add/Modif reflections data and indices", true},
         {"button_restore_selection", "Restore", "Restore the indexed reflections", false},
-        {"button_merge_list", "Merge", "Merge an indexed list", false},
+        {"button_merge_list", "Merge", "Merge an indexed list", true},
     };
     for (const Hint& h : hints) {
       auto* b = f.find<QPushButton>(h.name);
