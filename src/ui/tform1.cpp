@@ -256,6 +256,7 @@ void Tform1::build_tabs() {
   cell_ = new CellTabWidget(s_, m_, tabs_);
   cell_->setObjectName("tab_cell");
   selection_ = new SelectionTabWidget(s_, m_, tabs_);
+  selection_->set_manual_selection(manual_);
   selection_->setObjectName("tab_selection");
   refine_ = new RefineTabWidget(s_, m_, tabs_);
   refine_->setObjectName("tab_refine");
@@ -415,7 +416,12 @@ void Tform1::enregistrer_dif() { show_popup(popup_peaks_save_); }
 void Tform1::create_windows() {
   // The program's windows, in their fixed order after this one; all exist for the
   // life of the program and start hidden.
-  form6_ = new Tform6(s_, m_, this);
+  form6_ = new Tform6(s_, m_, manual_, this);
+  form6_->set_hooks({[this](Changed c) { refresh(c, form6_); },
+                     [this] { return tabs_->currentIndex() == kSelectionTab; },
+                     [this] { return selection_->tolerance_box()->text().toStdString(); }});
+  form6_->set_profile_actions({action("action_open_profile_bruker"), action("action_open_profile_rietveld"),
+                               action("action_open_profile_cpi"), action("action_open_profile_philips")});
   about_ = new Tfabout(this);
   form7_ = new TForm7(s_, m_, this);
   lilambda_ = new Tflilambda(s_, m_, this);
@@ -467,6 +473,7 @@ void Tform1::connect_tabs() {
 }
 
 void Tform1::refresh(Changed what, QObject* source) {
+  if (form6_) form6_->dessine_spectre();  // the diagram shows every list: always redrawn
   if (any(what, Changed::AngleMode)) {
     change_angles();
     return;
@@ -618,7 +625,7 @@ void Tform1::changeEvent(QEvent* event) {
       if (pos() != corner) move(corner);
     }
     change_onglet(tabs_->currentIndex());
-    // The diagram window will come up beside the main window here once it draws.
+    if (form6_ && !form6_->isVisible()) form6_->show();
     s_.selected_measured_row = -1;
   }
 }

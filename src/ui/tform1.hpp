@@ -14,6 +14,7 @@
 #include "core/messages.hpp"
 #include "core/paths.hpp"
 #include "core/session.hpp"
+#include "selection/manual_selection.hpp"
 #include "ui/file_dialogs.hpp"
 
 class QAction;
@@ -95,6 +96,8 @@ class Tform1 : public QMainWindow {
   Tfedit_grid3* selection_editor() const { return edit_grid3_; }
   ReportViewer* report_viewer() const { return viewer_; }
   HelpWindow* help_window() const { return help_; }
+  // The mouse-selection state shared by the selection tab and the diagram window.
+  ManualSelection& manual_selection() { return manual_; }
 
   // The open and save dialogs every window uses; tests put their own in place.
   FileDialogs& file_dialogs() { return *file_dialogs_; }
@@ -171,6 +174,7 @@ class Tform1 : public QMainWindow {
 
   WorkSession& s_;
   Messages& m_;
+  ManualSelection manual_;
   bool fatal_ = false;
   bool small_screen_ = false;
 
