@@ -625,9 +625,17 @@ void Tform1::changeEvent(QEvent* event) {
       if (pos() != corner) move(corner);
     }
     change_onglet(tabs_->currentIndex());
+    // The diagram comes back beside the main window if the user closed it.
     if (form6_ && !form6_->isVisible()) form6_->show();
     s_.selected_measured_row = -1;
   }
+}
+
+void Tform1::showEvent(QShowEvent* event) {
+  // The diagram window appears with the main window, before it, so that the main
+  // window is the one left active.
+  if (form6_ && !form6_->isVisible()) form6_->show();
+  QMainWindow::showEvent(event);
 }
 
 void Tform1::resizeEvent(QResizeEvent* event) {
