@@ -1,6 +1,7 @@
 # Fails when a source includes a folder its layer may not use, or when code outside
 # the windows and the command line includes a Qt header. Run as: cmake -DROOT=<src folder> -P check_layers.cmake
 #   ui, cli -> commands -> selection, refine, files, profile, viewer -> core
+#   ui, cli -> draw (the painter canvas) -> viewer -> core
 set(_lower selection refine files profile viewer core)
 set(allowed_core core)
 set(allowed_selection selection core)
@@ -8,12 +9,13 @@ set(allowed_refine refine core)
 set(allowed_files files core)
 set(allowed_profile profile core)
 set(allowed_viewer viewer core)
+set(allowed_draw draw viewer core)
 set(allowed_commands commands ${_lower})
-set(allowed_cli cli commands ${_lower})
-set(allowed_ui ui commands ${_lower})
-set(allowed_app app ui commands ${_lower})
-set(qt_allowed ui app cli)
-set(_folders core selection refine files profile viewer commands cli ui app)
+set(allowed_cli cli draw commands ${_lower})
+set(allowed_ui ui draw commands ${_lower})
+set(allowed_app app ui draw commands ${_lower})
+set(qt_allowed ui app cli draw)
+set(_folders core selection refine files profile viewer draw commands cli ui app)
 
 set(_errors "")
 foreach(folder ${_folders})

@@ -12,6 +12,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "commands/diagram_commands.hpp"
 #include "selection/measured.hpp"
 #include "selection/selection.hpp"
 #include "ui/command_guard.hpp"
@@ -23,6 +24,7 @@ namespace vornax {
 namespace {
 const QColor kSilver(192, 192, 192);
 const QColor kCurrentPeak(0, 255, 255);
+const QColor kCurrentReflection(255, 0, 0);
 
 QWidget* titled(QWidget* parent, const char* title, const char* label_name, QTableWidget* grid) {
   auto* box = new QWidget(parent);
@@ -37,13 +39,15 @@ QWidget* titled(QWidget* parent, const char* title, const char* label_name, QTab
 
 // Silver cells with centred text; the row `current` (0-based, -1 none) in `highlight`
 // with its text at the left.
-void paint_list(QTableWidget* t, int current, const QColor& highlight) {
+void paint_list(QTableWidget* t, int current, const QColor& highlight,
+                const QColor& highlight_text = Qt::black) {
   for (int r = 0; r < t->rowCount(); ++r)
     for (int c = 0; c < t->columnCount(); ++c) {
       QTableWidgetItem* it = t->item(r, c);
       if (!it) continue;
       const bool hi = r == current;
       it->setBackground(hi ? highlight : kSilver);
+      it->setForeground(hi ? highlight_text : QColor(Qt::black));
       it->setTextAlignment(hi ? (Qt::AlignLeft | Qt::AlignVCenter) : Qt::AlignCenter);
     }
 }
@@ -97,18 +101,19 @@ void SelectionTabWidget::build() {
 
   auto_sel_ = make_button(commands_box, "Auto Sel.", "button_auto_sel", "Atomatic selection");
   commands->addWidget(auto_sel_);
-  // The manual editing of the selection comes with its own feature; until then its
-  // commands are shown but cannot be used.
-  commands->addWidget(make_button(commands_box, "Delete", "button_delete_selection",
-                                  "Delete all the selected reflections", false));
+  auto* delete_all = make_button(commands_box, "Delete", "button_delete_selection",
+                                 "Delete all the selected reflections");
+  commands->addWidget(delete_all);
   save_list_ = make_button(commands_box, "Save ", "button_save_selection",
                            "Save the selected reflections in an indexed list file");
   commands->addWidget(save_list_);
+  // "Add/Modif" opens the selection editor, which the main window owns.
   add_modif_ = make_button(commands_box, "Add/Modif", "button_add_modif",
                            "Add/Modif reflections data and indices");
   commands->addWidget(add_modif_);
-  commands->addWidget(make_button(commands_box, "Restore", "button_restore_selection",
-                                  "Restore the indexed reflections", false));
+  auto* restore = make_button(commands_box, "Restore", "button_restore_selection",
+                              "Restore the indexed reflections");
+  commands->addWidget(restore);
   merge_ = make_button(commands_box, "Merge", "button_merge_list", "Merge an indexed list");
   commands->addWidget(merge_);
 
@@ -117,7 +122,6 @@ void SelectionTabWidget::build() {
   auto* mouse = new QWidget(commands_box);
   mouse->setObjectName("group_mouse_selection");
   mouse->setToolTip("Select the indexation mode by mouse");
-  mouse->setEnabled(false);
   auto* mouse_outer = new QVBoxLayout(mouse);
   mouse_outer->setContentsMargins(0, 4, 0, 0);
   mouse_outer->setSpacing(2);
@@ -142,10 +146,28 @@ void SelectionTabWidget::build() {
   selected_ = new QTableWidget(this);
   selected_->setObjectName("grid_selected");
   setup_table(selected_, false);
-  layout->addWidget(titled(this, "Selected reflections", "label_selected", selected_), 1);
+  // Retyped indices are read only from a cell the user edited; a double click deletes.
+  selected_->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed |
+                             QAbstractItemView::SelectedClicked);
+  auto* selected_box = titled(this, "Selected reflections", "label_selected", selected_);
+  mode_message_ = new QLabel(selected_box);
+  mode_message_->setObjectName("label_mode_message");
+  mode_message_->setWordWrap(true);
+  mode_message_->hide();
+  selected_box->layout()->addWidget(mode_message_);
+  layout->addWidget(selected_box, 1);
 
   connect_command(auto_sel_, &QPushButton::clicked, this, s_, m_,
                   [this] { selection_automatique(); });
+  connect(delete_all, &QPushButton::clicked, this, [this] { efface_selection(); });
+  connect(restore, &QPushButton::clicked, this, [this] { re_index(); });
+  connect(mouse_mode_, &QButtonGroup::idClicked, this, [this](int id) { selection_mode(id); });
+  connect(measured_, &QTableWidget::cellClicked, this, [this](int r, int) { click_meas_refl(r); });
+  connect(calculated_, &QTableWidget::cellClicked, this, [this](int r, int) { click_calc_refl(r); });
+  connect(selected_, &QTableWidget::cellDoubleClicked, this, [this](int r, int) { efface_raie(r); });
+  connect(selected_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* it) {
+    if (!filling_ && it->column() == 1) modifie_indices(it->row(), it->text());
+  });
 }
 
 void SelectionTabWidget::show_measured() {
@@ -158,11 +180,21 @@ void SelectionTabWidget::show_measured() {
 
 void SelectionTabWidget::show_calculated() {
   fill_table(calculated_, show_calculated_for_selection(s_));
-  paint_list(calculated_, -1, kSilver);
+  const int current = st_->last_calculated < static_cast<int>(s_.allowed.size()) ? st_->last_calculated : -1;
+  paint_list(calculated_, current, kCurrentReflection, Qt::white);
 }
 
 void SelectionTabWidget::show_selected_list() {
+  filling_ = true;
   fill_table(selected_, vornax::show_selected_list(s_));
+  // Only the indices of rows that hold a pair can be retyped.
+  for (int r = 0; r < selected_->rowCount(); ++r)
+    for (int c = 0; c < selected_->columnCount(); ++c)
+      if (QTableWidgetItem* it = selected_->item(r, c)) {
+        const bool editable = c == 1 && r < s_.selected_count();
+        it->setFlags(editable ? it->flags() | Qt::ItemIsEditable : it->flags() & ~Qt::ItemIsEditable);
+      }
+  filling_ = false;
 }
 
 void SelectionTabWidget::redisplay() {
@@ -182,6 +214,58 @@ void SelectionTabWidget::clear_mouse_mode() {
   mouse_mode_->setExclusive(false);
   for (QAbstractButton* b : mouse_mode_->buttons()) b->setChecked(false);
   mouse_mode_->setExclusive(true);
+  choose_mouse_mode(*st_, MouseMode::None);
+}
+
+void SelectionTabWidget::run_pairing(const std::function<Changed()>& command) {
+  Changed what = Changed::None;
+  const bool ok = run_guarded(s_, m_, [&] { what = command(); });
+  show_measured();
+  show_calculated();
+  if (!ok) return;
+  if (what != Changed::None) show_selected_list();
+  emit changed(static_cast<unsigned>(what));  // the diagram redraws after every command
+}
+
+void SelectionTabWidget::selection_mode(int mode) {
+  const MouseMode m = mode >= 1 && mode <= 3 ? static_cast<MouseMode>(mode) : MouseMode::None;
+  const std::string text = choose_mouse_mode(*st_, m);
+  mode_message_->setVisible(true);
+  mode_message_->setText(qstr(text));
+  emit changed(static_cast<unsigned>(Changed::None));
+}
+
+void SelectionTabWidget::click_meas_refl(int row) {
+  run_pairing([&] { return click_measured_row(s_, m_, *st_, row + 1); });
+}
+
+void SelectionTabWidget::click_calc_refl(int row) {
+  run_pairing([&] { return click_calculated_row(s_, m_, *st_, row + 1); });
+}
+
+void SelectionTabWidget::modifie_indices(int row, const QString& text) {
+  const std::string typed = text.toStdString();
+  // Show the list again after the edit has finished (the editor still owns the cell).
+  run_pairing([&] { return retype_selected_indices(s_, m_, row + 1, typed); });
+  QMetaObject::invokeMethod(this, [this] { show_selected_list(); }, Qt::QueuedConnection);
+}
+
+void SelectionTabWidget::efface_raie(int row) {
+  run_pairing([&] { return delete_selected_row(s_, row + 1); });
+}
+
+void SelectionTabWidget::efface_selection() {
+  run_pairing([&] { return reset_selected_reflections(s_, m_); });
+}
+
+void SelectionTabWidget::re_index() {
+  run_pairing([&] { return restore_selected_reflections(s_, m_); });
+}
+
+void SelectionTabWidget::edit_modif_raies() {
+  clear_mouse_mode();
+  if (s_.allowed.empty()) return;
+  emit editorRequested();
 }
 
 void SelectionTabWidget::selection_automatique() {

@@ -4,15 +4,19 @@
 
 #include <QWidget>
 
+#include <functional>
+
 #include "commands/changed.hpp"
 #include "core/messages.hpp"
 #include "core/session.hpp"
+#include "selection/manual_selection.hpp"
 
 class QButtonGroup;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableWidget;
+class QTableWidgetItem;
 
 namespace vornax {
 
@@ -41,16 +45,38 @@ class SelectionTabWidget : public QWidget {
   QPushButton* save_list_button() const { return save_list_; }
   QPushButton* merge_button() const { return merge_; }
   QPushButton* add_modif_button() const { return add_modif_; }
+  QButtonGroup* mouse_mode_group() const { return mouse_mode_; }
+  QLabel* mode_message() const { return mode_message_; }
+
+  // The mouse-selection state shared with the diagram window (the main window's).
+  void set_manual_selection(ManualSelection& st) { st_ = &st; }
+
+  // "Mouse Selection": the mode chosen (0 = none) and its explanation shown.
+  void selection_mode(int mode);
+  // Mode 3: a click on a row (0-based) of the measured / calculated list.
+  void click_meas_refl(int row);
+  void click_calc_refl(int row);
+  // The indices of "Selected reflections" row `row` (0-based) were edited to `text`.
+  void modifie_indices(int row, const QString& text);
+  // Double click on "Selected reflections" row `row` (0-based): that pair is deleted.
+  void efface_raie(int row);
+  void efface_selection();  // "Delete"
+  void re_index();          // "Restore"
+  void edit_modif_raies();  // "Add/Modif"
 
  signals:
   // The session changed (a set of Changed): the main window refreshes the others.
   void changed(unsigned what);
+  // "Add/Modif" with calculated reflections: the selection editor is to be shown.
+  void editorRequested();
 
  private:
   void build();
   void show_measured();
   void show_calculated();
   void clear_mouse_mode();
+  // Runs a pairing command; on a change the tab shows its lists again and tells the others.
+  void run_pairing(const std::function<Changed()>& command);
 
   WorkSession& s_;
   Messages& m_;
@@ -64,6 +90,10 @@ class SelectionTabWidget : public QWidget {
   QPushButton* merge_ = nullptr;
   QPushButton* add_modif_ = nullptr;
   QButtonGroup* mouse_mode_ = nullptr;
+  QLabel* mode_message_ = nullptr;
+  ManualSelection own_st_;
+  ManualSelection* st_ = &own_st_;
+  bool filling_ = false;  // the program, not the user, is writing the grids
 };
 
 }  // namespace vornax

@@ -302,6 +302,7 @@ void Tform1::build_tabs() {
   cell_ = new CellTabWidget(s_, m_, tabs_);
   cell_->setObjectName("tab_cell");
   selection_ = new SelectionTabWidget(s_, m_, tabs_);
+  selection_->set_manual_selection(manual_);
   selection_->setObjectName("tab_selection");
   refine_ = new RefineTabWidget(s_, m_, tabs_);
   refine_->setObjectName("tab_refine");
@@ -469,7 +470,6 @@ void Tform1::build_popups() {
       {cell_->findChild<QPushButton*>("button_cell_erase"), &Tform1::rase_raies_indx},
       {selection_->save_list_button(), &Tform1::sauve_selection},
       {selection_->merge_button(), &Tform1::Merge_lst},
-      {selection_->add_modif_button(), &Tform1::edit_modif_raies},
   };
   for (const Command& c : commands) {
     if (!c.button) continue;
@@ -477,6 +477,10 @@ void Tform1::build_popups() {
     connect_command(c.button, &QPushButton::clicked, this, s_, m_,
                     [this, f = c.command] { (this->*f)(); });
   }
+  // "Add/Modif": the tab leaves its mouse mode, then the editor opens.
+  connect_command(selection_->add_modif_button(), &QPushButton::clicked, this, s_, m_,
+                  [this] { selection_->edit_modif_raies(); });
+  connect(selection_, &SelectionTabWidget::editorRequested, this, &Tform1::edit_modif_raies);
 }
 
 void Tform1::show_popup(QMenu* popup) {
@@ -496,7 +500,12 @@ void Tform1::enregistrer_dif() { show_popup(popup_peaks_save_); }
 void Tform1::create_windows() {
   // The program's windows, in their fixed order after this one; all exist for the
   // life of the program and start hidden.
-  form6_ = new Tform6(s_, m_, this);
+  form6_ = new Tform6(s_, m_, manual_, this);
+  form6_->set_hooks({[this](Changed c) { refresh(c, form6_); },
+                     [this] { return tabs_->currentIndex() == kSelectionTab; },
+                     [this] { return selection_->tolerance_box()->text().toStdString(); }});
+  form6_->set_profile_actions({action("action_open_profile_bruker"), action("action_open_profile_rietveld"),
+                               action("action_open_profile_cpi"), action("action_open_profile_philips")});
   about_ = new Tfabout(this);
   form7_ = new TForm7(s_, m_, this);
   lilambda_ = new Tflilambda(s_, m_, this);
@@ -557,6 +566,7 @@ void Tform1::connect_tabs() {
 }
 
 void Tform1::refresh(Changed what, QObject* source) {
+  if (form6_) form6_->dessine_spectre();  // the diagram shows every list: always redrawn
   if (any(what, Changed::AngleMode)) {
     change_angles();
     return;
@@ -871,9 +881,17 @@ void Tform1::changeEvent(QEvent* event) {
       if (pos() != corner) move(corner);
     }
     change_onglet(tabs_->currentIndex());
-    // The diagram window will come up beside the main window here once it draws.
+    // The diagram comes back beside the main window if the user closed it.
+    if (form6_ && !form6_->isVisible()) form6_->show();
     s_.selected_measured_row = -1;
   }
+}
+
+void Tform1::showEvent(QShowEvent* event) {
+  // The diagram window appears with the main window, before it, so that the main
+  // window is the one left active.
+  if (form6_ && !form6_->isVisible()) form6_->show();
+  QMainWindow::showEvent(event);
 }
 
 void Tform1::resizeEvent(QResizeEvent* event) {

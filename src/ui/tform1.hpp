@@ -18,6 +18,7 @@
 #include "core/session.hpp"
 #include "files/peak_files.hpp"
 #include "files/profile_files.hpp"
+#include "selection/manual_selection.hpp"
 #include "ui/file_dialogs.hpp"
 
 class QAction;
@@ -102,6 +103,8 @@ class Tform1 : public QMainWindow {
   Tfedit_grid3* selection_editor() const { return edit_grid3_; }
   ReportViewer* report_viewer() const { return viewer_; }
   HelpWindow* help_window() const { return help_; }
+  // The mouse-selection state shared by the selection tab and the diagram window.
+  ManualSelection& manual_selection() { return manual_; }
 
   // The open and save dialogs every window uses; tests put their own in place.
   FileDialogs& file_dialogs() { return *file_dialogs_; }
@@ -191,6 +194,7 @@ class Tform1 : public QMainWindow {
   bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   void build_panels();
@@ -223,6 +227,7 @@ class Tform1 : public QMainWindow {
 
   WorkSession& s_;
   Messages& m_;
+  ManualSelection manual_;
   bool fatal_ = false;
   bool small_screen_ = false;
 

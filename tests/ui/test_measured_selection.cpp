@@ -156,11 +156,11 @@ class TestMeasuredSelection : public QObject {
         {"button_save_peaks", "Save", "Save the measured Bragg angles", false},
         {"button_keyboard_peaks", "Keyboard", "Enter the measured Bragg angles by keyboard", true},
         {"button_auto_sel", "Auto Sel.", "Atomatic selection", true},
-        {"button_delete_selection", "Delete", "Delete all the selected reflections", false},
+        {"button_delete_selection", "Delete", "Delete all the selected reflections", true},
         {"button_save_selection", "Save ", "Save the selected reflections in an indexed list file",
          true},
         {"button_add_modif", "Add/Modif", "Add/Modif reflections data and indices", true},
-        {"button_restore_selection", "Restore", "Restore the indexed reflections", false},
+        {"button_restore_selection", "Restore", "Restore the indexed reflections", true},
         {"button_merge_list", "Merge", "Merge an indexed list", true},
     };
     for (const Hint& h : hints) {
@@ -174,7 +174,7 @@ class TestMeasuredSelection : public QObject {
              QString("Work with Theta or 2Theta angle"));
     QCOMPARE(f.find<QWidget>("group_mouse_selection")->toolTip(),
              QString("Select the indexation mode by mouse"));
-    QVERIFY(!f.find<QWidget>("group_mouse_selection")->isEnabled());
+    QVERIFY(f.find<QWidget>("group_mouse_selection")->isEnabled());
     QVERIFY(f.find<QRadioButton>("radio_two_theta")->isChecked());
     QCOMPARE(f.selection->tolerance_box()->text(), QString(" 0.100"));
     QCOMPARE(f.find<QLabel>("label_tolerance")->text(), QString("tolerance"));

@@ -3,7 +3,7 @@
 
 #include <array>
 
-#include "ui/qt_canvas.hpp"
+#include "draw/qt_canvas.hpp"
 
 using namespace vornax;
 

@@ -1,4 +1,4 @@
-#include "ui/qt_canvas.hpp"
+#include "draw/qt_canvas.hpp"
 
 #include <QFontMetrics>
 #include <QPen>

@@ -1,0 +1,265 @@
+// vornax-cli plot: the diagram window's drawing without a window. Loads a profile and a
+// peak file, runs "Calc." and "Auto Sel." (and the refinement with --refine), then
+// paints the diagram with the viewer's own redraw on an image and writes it as PNG,
+// PDF or SVG. Result files of the refinement are left in the current folder.
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QPageSize>
+#include <QPdfWriter>
+#ifdef VORNAX_HAVE_SVG
+#include <QSvgGenerator>
+#endif
+
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/cell_tab_args.hpp"
+#include "cli/cli_profile_load.hpp"
+#include "cli/commands.hpp"
+#include "cli/peak_loading.hpp"
+#include "cli/stderr_messages.hpp"
+#include "commands/calculation.hpp"
+#include "commands/refine_tab.hpp"
+#include "core/format.hpp"
+#include "draw/qt_canvas.hpp"
+#include "files/profile_files.hpp"
+#include "selection/measured.hpp"
+#include "selection/selection.hpp"
+#include "viewer/diagram.hpp"
+
+namespace vornax::cli {
+
+namespace {
+
+// Images larger than this would take gigabytes; smaller ones hold no diagram.
+constexpr int kMaxPlotSide = 20000;
+constexpr int kMinPlotWidth = kMinImageWidth * 4;
+constexpr int kMinPlotHeight = kDiagramBottomMargin + 20;
+
+struct PlotArgs {
+  CellTabArgs tab;
+  std::string profile, peaks, out;
+  std::optional<PeakFileType> peak_type;
+  std::string tolerance = "0.1";
+  std::optional<std::string> keys;  // --refine list
+  bool eccentricity = false;
+  std::string shift = "0";
+  int width = 1020, height = 300;
+};
+
+int usage_error(const std::string& why) {
+  std::cerr << "plot: " << why << "\n"
+            << "usage: vornax-cli plot [--profile FILE] [--peaks FILE] " << kCellTabUsage << "\n"
+            << "         [--tolerance T] [--peak-type N] [--refine a,b,c,alpha,beta,gamma,shift,lambda]\n"
+               "         [--eccentricity] [--shift V] --out FILE.png|FILE.svg|FILE.pdf [--size W H]\n"
+               "  draws the diagram window's picture: profile, measured and calculated bars, the\n"
+               "  pairs of the automatic selection and, after --refine, the obs-calc differences\n";
+  return kExitUsage;
+}
+
+std::optional<int> parse_side(const std::string& text) {
+  const auto v = parse_integer(text);
+  if (!v || *v < 1 || *v > kMaxPlotSide) return std::nullopt;
+  return static_cast<int>(*v);
+}
+
+std::optional<std::string> parse_args(const std::vector<std::string>& args, PlotArgs& out) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    std::string error;
+    switch (take_cell_tab_option(args, i, out.tab, error)) {
+      case OptionTaken::Taken: continue;
+      case OptionTaken::MissingValue: return error;
+      case OptionTaken::NotMine: break;
+    }
+    const std::string& a = args[i];
+    const bool has_value = i + 1 < args.size();
+    if (a == "--profile" || a == "--peaks" || a == "--out" || a == "--tolerance" ||
+        a == "--refine" || a == "--shift" || a == "--peak-type") {
+      if (!has_value) return a + " needs a value";
+      const std::string& v = args[++i];
+      if (a == "--profile") out.profile = v;
+      else if (a == "--peaks") out.peaks = v;
+      else if (a == "--out") out.out = v;
+      else if (a == "--tolerance") out.tolerance = v;
+      else if (a == "--refine") out.keys = v;
+      else if (a == "--shift") out.shift = v;
+      else {
+        const auto n = parse_integer(v);
+        out.peak_type = n ? peak_file_type_from_int(static_cast<int>(*n)) : std::nullopt;
+        if (!out.peak_type) return "--peak-type must be 1 to 7";
+      }
+    } else if (a == "--size") {
+      if (i + 2 >= args.size()) return "--size needs a width and a height";
+      const auto w = parse_side(args[++i]);
+      const auto h = parse_side(args[++i]);
+      if (!w || !h || *w < kMinPlotWidth || *h < kMinPlotHeight)
+        return "--size must be at least " + std::to_string(kMinPlotWidth) + " x " +
+               std::to_string(kMinPlotHeight) + " and at most " + std::to_string(kMaxPlotSide);
+      out.width = *w;
+      out.height = *h;
+    } else if (a == "--eccentricity") {
+      out.eccentricity = true;
+    } else {
+      return "unknown argument " + a;
+    }
+  }
+  if (out.out.empty()) return "--out is missing";
+  if (out.keys && out.peaks.empty()) return "--refine needs --peaks";
+  return missing_cell_tab_option(out.tab);
+}
+
+// "a,c,shift" -> the eight check boxes of the refinement tab.
+std::optional<PerQuantity<bool>> parse_keys(const std::string& list, std::string& bad) {
+  PerQuantity<bool> keys{};
+  std::stringstream in(list);
+  std::string item;
+  while (std::getline(in, item, ',')) {
+    item = trim(item);
+    if (item.empty()) continue;
+    bool found = false;
+    for (size_t k = 0; k < kRefinedQuantities; ++k)
+      if (item == kQuantityNames[k]) keys[k] = found = true;
+    if (!found) {
+      bad = item;
+      return std::nullopt;
+    }
+  }
+  return keys;
+}
+
+enum class OutputKind { Png, Pdf, Svg };
+
+std::optional<OutputKind> output_kind(const std::string& file) {
+  const std::string ext = upper_extension(file);
+  if (ext == ".PNG") return OutputKind::Png;
+  if (ext == ".PDF") return OutputKind::Pdf;
+  if (ext == ".SVG") return OutputKind::Svg;
+  return std::nullopt;
+}
+
+bool write_image(const QImage& image, const std::string& file, OutputKind kind) {
+  const QString name = QString::fromStdString(file);
+  switch (kind) {
+    case OutputKind::Png: return image.save(name, "PNG");
+    case OutputKind::Pdf: {
+      // One page the size of the image at 96 dpi.
+      QPdfWriter pdf(name);
+      pdf.setResolution(96);
+      pdf.setPageSize(QPageSize(QSizeF(image.width() / 96.0 * 25.4, image.height() / 96.0 * 25.4),
+                                QPageSize::Millimeter));
+      pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+      QPainter p;
+      if (!p.begin(&pdf)) return false;
+      p.drawImage(QRect(0, 0, image.width(), image.height()), image);
+      return p.end();
+    }
+    case OutputKind::Svg: {
+#ifdef VORNAX_HAVE_SVG
+      QSvgGenerator svg;
+      svg.setFileName(name);
+      svg.setSize(image.size());
+      svg.setViewBox(QRect(QPoint(0, 0), image.size()));
+      svg.setTitle("VORNAX diagram");
+      QPainter p;
+      if (!p.begin(&svg)) return false;
+      p.drawImage(0, 0, image);
+      return p.end();
+#else
+      return false;
+#endif
+    }
+  }
+  return false;
+}
+
+int run(const PlotArgs& a) {
+  const auto kind = output_kind(a.out);
+  if (!kind) return usage_error("--out must end in .png, .svg or .pdf");
+#ifndef VORNAX_HAVE_SVG
+  if (*kind == OutputKind::Svg) {
+    std::cerr << "plot: this vornax-cli was built without SVG support (Qt Svg); write .png or .pdf\n";
+    return kExitFailed;
+  }
+#endif
+  StderrMessages m;
+  WorkSession s;
+  CellTab tab;
+  const bool from_file = !a.tab.cell_file.empty();
+  if (from_file) {
+    bool loaded = false;
+    if (auto err = prepare_cell_file(s, a.tab, m, loaded)) {
+      std::cerr << *err << '\n';
+      return kExitFailed;
+    }
+    if (!loaded) return kExitFailed;
+  } else if (auto err = prepare_cell_tab(s, tab, a.tab)) {
+    std::cerr << *err << '\n';
+    return kExitFailed;
+  }
+  const auto lambda = parse_typed(a.tab.lambda);
+  const std::optional<double> typed_lambda =
+      lambda && *lambda > 0 ? lambda : std::optional<double>{};
+
+  if (!a.profile.empty()) {
+    const ProfileFileType type = profile_type_from_name(a.profile, ProfileFileType::Column);
+    if (!load_profile_for_cli(s, m, a.profile, type, typed_lambda)) return kExitFailed;
+  }
+  if (!a.peaks.empty()) {
+    std::optional<PeakFileType> type = a.peak_type;
+    if (!type) {
+      const auto by_name = peak_type_from_extension(a.peaks);
+      type = by_name && *by_name != PeakFileType::Xfit ? *by_name : PeakFileType::ColumnAny;
+    }
+    if (!load_peaks_for_cli(s, a.peaks, type, typed_lambda)) return kExitFailed;
+    sort_measured_peaks(s);
+  }
+
+  const CalcOutcome calc = from_file ? run_calculation(s, tab, m) : calcul_diagramme(s, tab, m);
+  if (calc.failed) return kExitFailed;
+
+  if (!s.measured.peaks.empty() && !s.allowed.empty()) {
+    if (!selection_automatique(s, a.tolerance, m)) return kExitFailed;
+    if (a.keys) {
+      std::string bad;
+      const auto keys = parse_keys(*a.keys, bad);
+      if (!keys) return usage_error("unknown parameter " + bad + " in --refine");
+      s.refine_checked = *keys;
+      if (a.eccentricity) s.shift_mode = ShiftMode::SampleEccentricity;
+      const RefineOutcome out = go_affinement(s, {a.tab.lambda, a.shift}, m);
+      if (out.status != RefineStatus::Refined) return kExitFailed;
+    }
+  }
+
+  QImage image = blank_diagram_image(a.width, a.height);
+  DiagramView view;
+  {
+    QtCanvas canvas(image);
+    draw_diagram(canvas, s, view);
+  }
+  if (!write_image(image, a.out, *kind)) {
+    std::cerr << "plot: cannot write " << a.out << '\n';
+    return kExitFailed;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int run_plot_command(const std::vector<std::string>& args) {
+  PlotArgs a;
+  if (auto err = parse_args(args, a)) return usage_error(*err);
+  // No display is needed: the painter works on an image. The platform is chosen before
+  // the application object exists, which is when Qt reads it.
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  static int argc = 1;
+  static char name[] = "vornax-cli";
+  static char* argv[] = {name, nullptr};
+  QGuiApplication app(argc, argv);
+  return run_reporting_file_errors([&] { return run(a); });
+}
+
+}  // namespace vornax::cli
