@@ -15,7 +15,10 @@ void usage() {
                "  vornax-cli refine ...\n"
                "  vornax-cli profile FILE [--type N] [--lambda L]\n"
                "  vornax-cli convert IN OUT [--force] [--lambda L]\n"
-               "  vornax-cli peaks FILE [--type N] [--lambda L]\n";
+               "  vornax-cli peaks FILE [--type N] [--lambda L]\n"
+               "  vornax-cli search FILE [--threshold T] [--min-width W1] [--max-width W2]\n"
+               "                  [--contamination L1 P1 L2 P2] [--keep CODES] [--out PEAKS]\n"
+               "                  [--type N] [--lambda L]\n";
 }
 
 }  // namespace
@@ -32,6 +35,7 @@ int main(int argc, char** argv) {
   if (command == "profile") return vornax::cli::run_profile_command(args);
   if (command == "convert") return vornax::cli::run_convert_command(args);
   if (command == "peaks") return vornax::cli::run_peaks_command(args);
+  if (command == "search") return vornax::cli::run_search_command(args);
   usage();
   return 2;
 }

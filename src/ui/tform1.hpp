@@ -86,9 +86,9 @@ class Tform1 : public QMainWindow {
   QWidget* main_panel() const { return panel_; }
   ShiftModePanel* shift_panel() const { return shift_panel_; }
 
-  Tform6* diagram_window() const { return form6_; }
+  Tform6* profile_window() const { return form6_; }
   Tfabout* about_window() const { return about_; }
-  TForm7* profile_window() const { return form7_; }
+  TForm7* diagram_window() const { return form7_; }
   Tflilambda* lambda_window() const { return lilambda_; }
   Tfexcel* excel_window() const { return excel_; }
   Tfliste_monoc* indexed_list_window() const { return liste_monoc_; }
@@ -138,6 +138,8 @@ class Tform1 : public QMainWindow {
   void Impression_resultats();
 
   void aide(int topic = 1);  // help, at a topic
+  // "Diagram" of the measured tab: the profile window, to measure the peaks on a profile.
+  void pointe_raies_diag();
   void Apropos1Click();      // About
   void sortie();             // Exit
 
