@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QSlider>
 #include <QTableWidget>
 #include <QtTest>
@@ -15,6 +16,7 @@
 #include <cmath>
 #include <fstream>
 
+#include "core/format.hpp"
 #include "core/wavelength.hpp"
 #include "support/scripted_file_dialogs.hpp"
 #include "ui/tform6.hpp"
