@@ -13,5 +13,6 @@ int run_profile_command(const std::vector<std::string>& args);
 int run_convert_command(const std::vector<std::string>& args);
 int run_peaks_command(const std::vector<std::string>& args);
 int run_plot_command(const std::vector<std::string>& args);
+int run_search_command(const std::vector<std::string>& args);
 
 }  // namespace vornax::cli

@@ -16,7 +16,10 @@ void usage() {
                "  vornax-cli profile FILE [--type N] [--lambda L]\n"
                "  vornax-cli convert IN OUT [--force] [--lambda L]\n"
                "  vornax-cli peaks FILE [--type N] [--lambda L]\n"
-               "  vornax-cli plot [--profile FILE] [--peaks FILE] ... --out FILE.png|.svg|.pdf\n";
+               "  vornax-cli plot [--profile FILE] [--peaks FILE] ... --out FILE.png|.svg|.pdf\n"
+               "  vornax-cli search FILE [--threshold T] [--min-width W1] [--max-width W2]\n"
+               "                  [--contamination L1 P1 L2 P2] [--keep CODES] [--out PEAKS]\n"
+               "                  [--type N] [--lambda L]\n";
 }
 
 }  // namespace
@@ -34,6 +37,7 @@ int main(int argc, char** argv) {
   if (command == "convert") return vornax::cli::run_convert_command(args);
   if (command == "peaks") return vornax::cli::run_peaks_command(args);
   if (command == "plot") return vornax::cli::run_plot_command(args);
+  if (command == "search") return vornax::cli::run_search_command(args);
   usage();
   return 2;
 }

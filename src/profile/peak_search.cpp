@@ -127,7 +127,7 @@ std::vector<FoundPeak> run_peak_search(const Profile& p, const PeakSearchSetting
 ContaminationTexts preset_contamination(const WavelengthSet& w) {
   ContaminationTexts t;
   if (w.anode.empty()) return t;
-  for (const AnodeLines& row : kAnodeLines) {
+  for (const AnodeKBetaLines& row : kAnodeLines) {
     if (std::fabs(row.k_alpha - w.lambda) < 0.006) {
       t.l1_lambda = format_fixed(row.k_beta, 8, 5);
       t.l1_percent = " 1";

@@ -95,12 +95,12 @@ std::vector<FoundPeak> run_peak_search(const Profile& p, const PeakSearchSetting
 // ---- Contamination lines preset from the anode ----
 
 // Mean Kα and Kβ wavelengths of the five anodes, in the order Mo, Cu, Co, Fe, Cr.
-struct AnodeLines {
+struct AnodeKBetaLines {
   const char* anode;
   double k_alpha;
   double k_beta;
 };
-constexpr AnodeLines kAnodeLines[5] = {
+constexpr AnodeKBetaLines kAnodeLines[5] = {
     {"Mo", 0.7107, 0.63229},  {"Cu", 1.5418, 1.39222}, {"Co", 1.7902, 1.62079},
     {"Fe", 1.93604, 1.75661}, {"Cr", 2.2909, 2.08487},
 };

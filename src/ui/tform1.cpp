@@ -535,6 +535,16 @@ void Tform1::connect_tabs() {
   // After a failed command the session was restored: every window shows it again.
   set_after_failure([this] { refresh(Changed::Everything); });
 
+  // The profile window, opened by "Diagram" of the measured tab.
+  form7_->set_refresh([this](Changed what) { refresh(what, form7_); });
+  form7_->set_file_dialogs([this]() -> FileDialogs& { return file_dialogs(); });
+  form7_->set_help([this](int topic) { aide(topic); });
+  form7_->set_recalculate([this] { cell_->recalculate(); });
+  if (auto* diagram = measured_->findChild<QPushButton*>("button_diagram_peaks")) {
+    diagram->setEnabled(true);
+    connect(diagram, &QPushButton::clicked, this, &Tform1::pointe_raies_diag);
+  }
+
   // Entering a or alpha starts a new cell: the grids built from the old one are blanked
   // while the user types (the lists themselves go with the next calculation).
   connect(cell_, &CellTabWidget::fieldEntered, this, [this] {
@@ -580,6 +590,9 @@ void Tform1::refresh(Changed what, QObject* source) {
       source != selection_)
     selection_->redisplay();
   if (any(what, Changed::Cell | Changed::Calculated)) refine_->show_initial_values();
+  if (any(what, Changed::MeasuredPeaks | Changed::Profile | Changed::CurrentValues) &&
+      form7_ && source != form7_)
+    form7_->redisplay();
   // New pairs make the results of an earlier refinement meaningless: both result grids
   // and their deviations are cleared, then "Before refinement" shows the new pairs.
   if (any(what, Changed::Selection | Changed::Results) && source != refine_) {
@@ -643,6 +656,7 @@ void Tform1::change_angles() {
   measured_->redisplay();
   selection_->redisplay();
   refine_->redisplay();
+  if (form7_) form7_->redisplay();
 }
 
 // Leaving the wavelength box keeps what was typed as the current wavelength (a box
@@ -839,6 +853,8 @@ void Tform1::editeur() {
 void Tform1::Impression_resultats() { refine_->Impression_resultats(); }
 
 void Tform1::show_report(const QString& path) { viewer_->open_report(path); }
+
+void Tform1::pointe_raies_diag() { form7_->open_window(); }
 
 void Tform1::aide(int topic) { help_->open_help(locate_help_file(s_), topic); }
 

@@ -182,6 +182,8 @@ class Tform1 : public QMainWindow {
   void Impression_resultats();
 
   void aide(int topic = 1);  // help, at a topic
+  // "Diagram" of the measured tab: the profile window, to measure the peaks on a profile.
+  void pointe_raies_diag();
   void Apropos1Click();      // About
   void sortie();             // Exit
 
