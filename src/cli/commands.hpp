@@ -12,5 +12,6 @@ int run_refine_command(const std::vector<std::string>& args);
 int run_profile_command(const std::vector<std::string>& args);
 int run_convert_command(const std::vector<std::string>& args);
 int run_peaks_command(const std::vector<std::string>& args);
+int run_series_command(const std::vector<std::string>& args);
 
 }  // namespace vornax::cli

@@ -15,7 +15,8 @@ void usage() {
                "  vornax-cli refine ...\n"
                "  vornax-cli profile FILE [--type N] [--lambda L]\n"
                "  vornax-cli convert IN OUT [--force] [--lambda L]\n"
-               "  vornax-cli peaks FILE [--type N] [--lambda L]\n";
+               "  vornax-cli peaks FILE [--type N] [--lambda L]\n"
+               "  vornax-cli series --profiles FILE...|FOLDER ... --out TABLE.csv [--plot CELLS.svg]\n";
 }
 
 }  // namespace
@@ -32,6 +33,7 @@ int main(int argc, char** argv) {
   if (command == "profile") return vornax::cli::run_profile_command(args);
   if (command == "convert") return vornax::cli::run_convert_command(args);
   if (command == "peaks") return vornax::cli::run_peaks_command(args);
+  if (command == "series") return vornax::cli::run_series_command(args);
   usage();
   return 2;
 }
