@@ -61,8 +61,8 @@ struct SeriesRow {
 // `done` counts the rows reported so far.
 using SeriesProgress = std::function<void(const SeriesRow& row, int done, int total)>;
 
-// Runs the series; rows in file order. Throws nothing for a bad pattern (its row says
-// why); FileError when a working folder cannot be made.
+// Runs the series; rows in file order. Throws nothing: whatever stops a pattern (a
+// damaged file, a working folder that cannot be made) is said on its row.
 std::vector<SeriesRow> run_series(const std::vector<std::filesystem::path>& files,
                                   const SeriesSettings& settings, const SeriesSetup& setup,
                                   const SeriesProgress& progress = {});

@@ -39,7 +39,8 @@ ProfileFileData read_gsas_file(std::string_view bytes, const std::string& name) 
   const std::vector<std::string> lines = split_text_lines(bytes);
   size_t bank = 0;
   while (bank < lines.size() && words(lines[bank]).empty()) ++bank;
-  const std::string title = bank < lines.size() ? trim(lines[bank]) : "";
+  std::string title = bank < lines.size() ? trim(lines[bank]) : "";
+  if (to_upper(title).rfind("BANK", 0) == 0) title.clear();  // no title line
   while (bank < lines.size() && to_upper(trim(lines[bank])).rfind("BANK", 0) != 0) ++bank;
   if (bank == lines.size()) throw FormatError(name + ": no BANK line");
 

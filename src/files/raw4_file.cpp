@@ -9,9 +9,9 @@ namespace vornax {
 
 namespace {
 
-// File header: the signature, date and time; segments start right after it.
+// File header: the signature, date (at 12) and time (at 24); segments start right
+// after it.
 constexpr size_t kFileHeaderLen = 61;
-constexpr size_t kSampleDate = 12, kSampleDateLen = 12;
 
 // Segment chain: each segment starts with its type and its total length (u32 each).
 constexpr uint32_t kSegmentRangeA = 0, kSegmentRangeB = 160;  // a range header
@@ -57,8 +57,6 @@ Layout scan(ByteCursor& c) {
   if (c.size() < kRaw4Signature.size() || c.text(kRaw4Signature.size()) != kRaw4Signature)
     c.fail("not a RAW4 file (no \"RAW4.00\" signature)");
   Layout l;
-  c.seek(kSampleDate);
-  (void)c.text(kSampleDateLen);
   c.seek(kFileHeaderLen);
   uint32_t type = c.u32();
   while (type != kSegmentRangeA && type != kSegmentRangeB) {
