@@ -28,10 +28,10 @@ struct LambdaOptionDialog : WavelengthDialog {
 // True when the profile is in the session; otherwise the reason is on standard error.
 inline bool load_profile_for_cli(WorkSession& s, StderrMessages& m,
                                  const std::filesystem::path& path, ProfileFileType type,
-                                 std::optional<double> lambda) {
+                                 std::optional<double> lambda, int range_index = 0) {
   LambdaOptionDialog dialog;
   dialog.lambda = lambda;
-  const Changed c = load_profile_file(s, m, dialog, path, type);
+  const Changed c = load_profile_file(s, m, dialog, path, type, range_index);
   if (any(c, Changed::Profile)) return true;
   if (m.errors == 0 && dialog.asked) m.error("The wavelenth was not found  in the file! ");
   return false;

@@ -16,8 +16,10 @@ namespace {
 
 int usage_error(const std::string& why) {
   std::cerr << "profile: " << why << "\n"
-            << "usage: vornax-cli profile FILE [--type N] [--lambda L]\n"
-               "  N: 1 RAW, 2 Rietveld DAT, 3 CPI, 4 Philips RD, 5 column (the extension wins)\n";
+            << "usage: vornax-cli profile FILE [--type N] [--lambda L] [--range-index I]\n"
+               "  N: 1 RAW, 2 Rietveld DAT, 3 CPI, 4 Philips RD, 5 column, 6 RAW4, 7 BRML,\n"
+               "     8 XRDML, 9 GSAS (the extension wins)\n"
+               "  I: the range of a RAW4 or BRML file, from 0\n";
   return kExitUsage;
 }
 
@@ -29,14 +31,22 @@ int run_profile_command(const std::vector<std::string>& args) {
   std::string file;
   int type = 1;
   std::optional<double> lambda;
+  int range_index = 0;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (a == "--type" || a == "--lambda") {
+    if (a == "--range-index") {
+      if (i + 1 >= args.size()) return usage_error(a + " needs a value");
+      const auto v = parse_integer(args[++i]);
+      if (!v || *v < 0 || *v > 1000) return usage_error("--range-index is 0 or more");
+      range_index = static_cast<int>(*v);
+    } else if (a == "--type" || a == "--lambda") {
       if (i + 1 >= args.size()) return usage_error(a + " needs a value");
       const auto v = parse_real(args[++i]);
       if (!v) return usage_error("bad value for " + a);
       if (a == "--type") {
-        if (*v < 1 || *v > 5 || *v != static_cast<int>(*v)) return usage_error("--type is 1 to 5");
+        if (*v < 1 || *v > static_cast<double>(kProfileFileFilters.size()) ||
+            *v != static_cast<int>(*v))
+          return usage_error("--type is 1 to " + std::to_string(kProfileFileFilters.size()));
         type = static_cast<int>(*v);
       } else {
         lambda = *v;
@@ -51,7 +61,8 @@ int run_profile_command(const std::vector<std::string>& args) {
 
   StderrMessages m;
   WorkSession s;
-  if (!load_profile_for_cli(s, m, file, static_cast<ProfileFileType>(type), lambda))
+  if (!load_profile_for_cli(s, m, file, static_cast<ProfileFileType>(type), lambda,
+                            range_index))
     return kExitFailed;
   const Profile& p = s.profile;
   const WavelengthSet& w = p.wavelengths;

@@ -19,6 +19,7 @@
 #include "core/paths.hpp"
 #include "core/text_file.hpp"
 #include "commands/refine_tab.hpp"
+#include "refine/figures_of_merit.hpp"
 #include "selection/measured.hpp"
 #include "selection/selection.hpp"
 
@@ -177,6 +178,8 @@ int run(const RefineArgs& a) {
   for (const auto& line : read_text_lines(in_working_folder(s, kRefineReportFile)))
     std::cout << line << '\n';
   if (out.status == RefineStatus::Singular) return kExitFailed;
+  for (const auto& line : quality_lines(refinement_quality(s, out.run.problem), out.run.problem))
+    std::cout << line << '\n';
   if (!export_excel(s, m)) return kExitFailed;
   return 0;
 }

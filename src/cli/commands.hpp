@@ -14,5 +14,6 @@ int run_convert_command(const std::vector<std::string>& args);
 int run_peaks_command(const std::vector<std::string>& args);
 int run_plot_command(const std::vector<std::string>& args);
 int run_search_command(const std::vector<std::string>& args);
+int run_series_command(const std::vector<std::string>& args);
 
 }  // namespace vornax::cli

@@ -19,7 +19,8 @@ void usage() {
                "  vornax-cli plot [--profile FILE] [--peaks FILE] ... --out FILE.png|.svg|.pdf\n"
                "  vornax-cli search FILE [--threshold T] [--min-width W1] [--max-width W2]\n"
                "                  [--contamination L1 P1 L2 P2] [--keep CODES] [--out PEAKS]\n"
-               "                  [--type N] [--lambda L]\n";
+               "                  [--type N] [--lambda L]\n"
+               "  vornax-cli series --profiles FILE...|FOLDER ... --out TABLE.csv [--plot CELLS.svg]\n";
 }
 
 }  // namespace
@@ -38,6 +39,7 @@ int main(int argc, char** argv) {
   if (command == "peaks") return vornax::cli::run_peaks_command(args);
   if (command == "plot") return vornax::cli::run_plot_command(args);
   if (command == "search") return vornax::cli::run_search_command(args);
+  if (command == "series") return vornax::cli::run_series_command(args);
   usage();
   return 2;
 }

@@ -23,12 +23,13 @@ void complete_profile_wavelengths(WavelengthSet& w) {
 
 
 Changed load_profile_file(WorkSession& s, Messages& m, WavelengthDialog& dialog,
-                          const std::filesystem::path& path, ProfileFileType type) {
+                          const std::filesystem::path& path, ProfileFileType type,
+                          int range_index) {
   if (path.empty()) return Changed::None;
   type = profile_type_from_name(path, type);
   ProfileFileData data;
   try {
-    data = read_profile_file(path, type);
+    data = read_profile_file(path, type, range_index);
   } catch (const FormatError& e) {
     m.error(e.what());
     return Changed::None;

@@ -15,6 +15,7 @@
 namespace vornax {
 
 Changed load_profile_file(WorkSession& s, Messages& m, WavelengthDialog& dialog,
-                          const std::filesystem::path& path, ProfileFileType type);
+                          const std::filesystem::path& path, ProfileFileType type,
+                          int range_index = 0);
 
 }  // namespace vornax

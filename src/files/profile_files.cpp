@@ -10,7 +10,11 @@
 #include "files/column_profile.hpp"
 #include "files/cpi_file.hpp"
 #include "files/philips_rd.hpp"
+#include "files/brml_file.hpp"
+#include "files/gsas_file.hpp"
+#include "files/raw4_file.hpp"
 #include "files/raw_file.hpp"
+#include "files/xrdml_file.hpp"
 #include "files/rietveld_dat.hpp"
 
 namespace vornax {
@@ -22,7 +26,13 @@ std::string upper_extension(const std::filesystem::path& name) {
 ProfileFileType profile_type_from_name(const std::filesystem::path& name,
                                        ProfileFileType chosen) {
   const std::string ext = upper_extension(name);
-  if (ext == ".RAW") return ProfileFileType::BrukerRaw;
+  if (ext == ".RAW")
+    return chosen == ProfileFileType::BrukerRaw4 ? chosen : ProfileFileType::BrukerRaw;
+  if (ext == ".BRML") return ProfileFileType::Brml;
+  if (ext == ".XRDML") return ProfileFileType::Xrdml;
+  if (ext == ".GSA" || ext == ".GSAS" || ext == ".GSS" || ext == ".FXYE" || ext == ".ESD" ||
+      ext == ".STD")
+    return ProfileFileType::Gsas;
   if (ext == ".DAT") return ProfileFileType::RietveldDat;
   if (ext == ".CPI") return ProfileFileType::Cpi;
   if (ext == ".RD") return ProfileFileType::PhilipsRd;
@@ -31,10 +41,24 @@ ProfileFileType profile_type_from_name(const std::filesystem::path& name,
   return chosen;
 }
 
+bool profile_type_has_ranges(ProfileFileType type) {
+  return type == ProfileFileType::BrukerRaw || type == ProfileFileType::BrukerRaw4 ||
+         type == ProfileFileType::Brml;
+}
+
 ProfileFileData read_profile(std::string_view bytes, const std::string& name,
-                             ProfileFileType type) {
+                             ProfileFileType type, int range_index) {
+  const bool raw4 = bytes.substr(0, kRaw4Signature.size()) == kRaw4Signature;
   switch (type) {
-    case ProfileFileType::BrukerRaw: return read_raw_file(bytes, name);
+    case ProfileFileType::BrukerRaw:
+    case ProfileFileType::BrukerRaw4:
+      if (raw4) return read_raw4_file(bytes, name, range_index);
+      if (type == ProfileFileType::BrukerRaw4)
+        throw FormatError(name + ": not a RAW4 file (no \"RAW4.00\" signature)");
+      return read_raw_file(bytes, name);
+    case ProfileFileType::Brml: return read_brml_file(bytes, name, range_index);
+    case ProfileFileType::Xrdml: return read_xrdml_file(bytes, name);
+    case ProfileFileType::Gsas: return read_gsas_file(bytes, name);
     case ProfileFileType::RietveldDat: return read_rietveld_dat(bytes, name);
     case ProfileFileType::Cpi: return read_cpi_file(bytes, name);
     case ProfileFileType::PhilipsRd: return read_philips_rd(bytes, name);
@@ -43,8 +67,9 @@ ProfileFileData read_profile(std::string_view bytes, const std::string& name,
   throw FormatError(name + ": unknown profile kind");
 }
 
-ProfileFileData read_profile_file(const std::filesystem::path& path, ProfileFileType type) {
-  return read_profile(read_file_bytes(path), path.filename().string(), type);
+ProfileFileData read_profile_file(const std::filesystem::path& path, ProfileFileType type,
+                                  int range_index) {
+  return read_profile(read_file_bytes(path), path.filename().string(), type, range_index);
 }
 
 void check_point_count(size_t count, const std::string& name) {

@@ -14,12 +14,22 @@
 namespace vornax {
 
 // Values are the open dialog's filter index.
-enum class ProfileFileType { BrukerRaw = 1, RietveldDat = 2, Cpi = 3, PhilipsRd = 4, Column = 5 };
+// A ".raw" file of the newer "RAW4.00" kind is read as such whichever of the two RAW
+// kinds was chosen: the signature decides.
+enum class ProfileFileType {
+  BrukerRaw = 1, RietveldDat = 2, Cpi = 3, PhilipsRd = 4, Column = 5,
+  BrukerRaw4 = 6, Brml = 7, Xrdml = 8, Gsas = 9
+};
 
 // In filter-index order.
-inline constexpr std::array<std::string_view, 5> kProfileFileFilters = {
+inline constexpr std::array<std::string_view, 9> kProfileFileFilters = {
     "Brucker Format (*.raw)", "Rietveld Format (*.dat)", "CPI Format (*.cpi)",
-    "Philips Format (*.rd)", "Column Format (*.xy *.xye *.prn *.txt)"};
+    "Philips Format (*.rd)", "Column Format (*.xy *.xye *.prn *.txt)",
+    "Bruker RAW4 Format (*.raw)", "Bruker BRML Format (*.brml)",
+    "XRDML Format (*.xrdml)", "GSAS Format (*.gsa *.gsas *.gss *.fxye *.esd *.std)"};
+
+// The kinds that hold several ranges, of which the reader takes one.
+bool profile_type_has_ranges(ProfileFileType type);
 
 // What a reader hands back: a complete, fresh profile (points with 2θ as read,
 // intensities scaled 0..100, extremes, range, title, wavelengths) that the load
@@ -34,11 +44,13 @@ struct ProfileFileData {
 ProfileFileType profile_type_from_name(const std::filesystem::path& name,
                                        ProfileFileType chosen);
 
-// Throws FormatError for a damaged file.
+// Throws FormatError for a damaged file. `range_index` picks the range of a file
+// with several (RAW4, BRML; 0 = the first); the other kinds ignore it.
 ProfileFileData read_profile(std::string_view bytes, const std::string& name,
-                             ProfileFileType type);
+                             ProfileFileType type, int range_index = 0);
 // read_file_bytes + read_profile; throws FileError or FormatError.
-ProfileFileData read_profile_file(const std::filesystem::path& path, ProfileFileType type);
+ProfileFileData read_profile_file(const std::filesystem::path& path, ProfileFileType type,
+                                  int range_index = 0);
 
 // ---- shared by the readers ----
 

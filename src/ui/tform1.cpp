@@ -76,12 +76,15 @@ const std::array<const char*, 4> kTabCaptions = {
     "Cell refinement"};
 
 // Menu captions of the profile kinds, in the order of their dialog filters.
-constexpr std::array<std::string_view, 5> kProfileMenuCaptions = {
+constexpr std::array<std::string_view, 9> kProfileMenuCaptions = {
     "&Bruker Format (*.raw)", "&Rietveld Format (*.dat)", "&CPI Format (*.cpi)",
-    "&Philips Format (*.rd)", "C&olumn Format (*.xy *.xye *.prn *.txt)"};
-constexpr std::array<const char*, 5> kProfileActionNames = {
+    "&Philips Format (*.rd)", "C&olumn Format (*.xy *.xye *.prn *.txt)",
+    "Bruker RAW&4 Format (*.raw)", "Bruker BR&ML Format (*.brml)", "&XRDML Format (*.xrdml)",
+    "&GSAS Format (*.gsa *.gsas *.gss *.fxye *.esd *.std)"};
+constexpr std::array<const char*, 9> kProfileActionNames = {
     "action_open_profile_bruker", "action_open_profile_rietveld", "action_open_profile_cpi",
-    "action_open_profile_philips", "action_open_profile_column"};
+    "action_open_profile_philips", "action_open_profile_column",  "action_open_profile_raw4",
+    "action_open_profile_brml",   "action_open_profile_xrdml",    "action_open_profile_gsas"};
 static_assert(kProfileMenuCaptions.size() == kProfileFileFilters.size(),
               "every profile kind needs its menu entry");
 

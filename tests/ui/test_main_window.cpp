@@ -187,7 +187,10 @@ class TestMainWindow : public QObject {
     QCOMPARE(menu_layout(submenu(open, "Pro&file File")),
              (QStringList{"&Bruker Format (*.raw)", "&Rietveld Format (*.dat)",
                           "&CPI Format (*.cpi)", "&Philips Format (*.rd)",
-                          "C&olumn Format (*.xy *.xye *.prn *.txt)"}));
+                          "C&olumn Format (*.xy *.xye *.prn *.txt)",
+                          "Bruker RAW&4 Format (*.raw)", "Bruker BR&ML Format (*.brml)",
+                          "&XRDML Format (*.xrdml)",
+                          "&GSAS Format (*.gsa *.gsas *.gss *.fxye *.esd *.std)"}));
     QMenu* save = submenu(file, "&Save");
     QCOMPARE(menu_layout(save), (QStringList{">&Peaks", "&Cell", ">&Profile"}));
     QCOMPARE(menu_layout(submenu(save, "&Peaks")),

@@ -1,0 +1,17 @@
+// The brml profile reader on arbitrary bytes: a damaged file is a FormatError, never a crash.
+#include <cstdint>
+#include <string_view>
+
+#include "core/text_file.hpp"
+#include "files/byte_cursor.hpp"
+#include "files/brml_file.hpp"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  try {
+    vornax::read_brml_file(bytes, "fuzz");
+  } catch (const vornax::FormatError&) {
+  } catch (const vornax::FileError&) {
+  }
+  return 0;
+}

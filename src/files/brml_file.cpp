@@ -1,0 +1,131 @@
+#include "files/brml_file.hpp"
+
+#include <zip.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "core/format.hpp"
+#include "files/byte_cursor.hpp"
+#include "files/xml_profile.hpp"
+
+namespace vornax {
+
+namespace {
+
+struct ArchiveCloser {
+  void operator()(zip_t* z) const { zip_discard(z); }
+};
+struct EntryCloser {
+  void operator()(zip_file_t* f) const { zip_fclose(f); }
+};
+
+// The entry's bytes, read from an archive in memory.
+std::string unpack(std::string_view bytes, const std::string& entry, const std::string& name) {
+  zip_error_t error;
+  zip_error_init(&error);
+  zip_source_t* src = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error);
+  if (!src) {
+    zip_error_fini(&error);
+    throw FormatError(name + ": cannot open the archive");
+  }
+  std::unique_ptr<zip_t, ArchiveCloser> archive(zip_open_from_source(src, ZIP_RDONLY, &error));
+  if (!archive) {
+    zip_source_free(src);
+    const std::string why = zip_error_strerror(&error);
+    zip_error_fini(&error);
+    throw FormatError(name + ": not a readable ZIP archive (" + why + ")");
+  }
+  zip_error_fini(&error);
+  const zip_int64_t index = zip_name_locate(archive.get(), entry.c_str(), ZIP_FL_NOCASE);
+  if (index < 0) throw FormatError(name + ": no " + entry + " in the archive");
+  std::unique_ptr<zip_file_t, EntryCloser> file(
+      zip_fopen_index(archive.get(), static_cast<zip_uint64_t>(index), 0));
+  if (!file) throw FormatError(name + ": cannot unpack " + entry + " (" +
+                               zip_strerror(archive.get()) + ")");
+  std::string out;
+  char buffer[65536];
+  while (true) {
+    const zip_int64_t n = zip_fread(file.get(), buffer, sizeof buffer);
+    if (n < 0) throw FormatError(name + ": " + entry + " is damaged in the archive");
+    if (n == 0) break;
+    if (out.size() + static_cast<size_t>(n) > kMaxBrmlDocument)
+      throw FormatError(name + ": " + entry + " is too large");
+    out.append(buffer, static_cast<size_t>(n));
+  }
+  return out;
+}
+
+// A value written as the element's Value attribute or as its text.
+std::optional<double> value_of(pugi::xml_node n) {
+  if (!n) return std::nullopt;
+  if (const auto a = n.attribute("Value")) return xml::number(a.value());
+  return xml::number(n.child_value());
+}
+
+double wavelength(pugi::xml_node doc, std::string_view tag, const std::string& name) {
+  const pugi::xml_node n = xml::find(doc, tag);
+  if (!n) return 0;
+  const auto v = value_of(n);
+  if (!v) throw FormatError(name + ": " + std::string(tag) + " is not a number");
+  check_finite(*v, tag, name);
+  return *v;
+}
+
+}  // namespace
+
+ProfileFileData read_brml_file(std::string_view bytes, const std::string& name, int range_index) {
+  if (range_index < 0) throw FormatError(name + ": no range " + std::to_string(range_index));
+  const std::string entry = "Experiment0/RawData" + std::to_string(range_index) + ".xml";
+  const std::string text = unpack(bytes, entry, name);
+  pugi::xml_document doc;
+  xml::parse(doc, text, name + " (" + entry + ")");
+
+  // The 2θ axis of the scan.
+  pugi::xml_node axis;
+  for (const auto& a : xml::find_all(doc, "ScanAxisInfo")) {
+    const std::string_view id = a.attribute("AxisId").value();
+    if (id == "TwoTheta" || id == "2Theta") {
+      axis = a;
+      break;
+    }
+  }
+  if (!axis) throw FormatError(name + ": no 2Theta scan axis in " + entry);
+  const auto start = xml::number(axis.child_value("Start"));
+  const auto step = xml::number(axis.child_value("Increment"));
+  if (!start || !step) throw FormatError(name + ": the 2Theta axis has no start or increment");
+  check_finite(*start, "start", name);
+  check_finite(*step, "increment", name);
+
+  std::vector<double> raw;
+  for (const auto& datum : xml::find_all(doc, "Datum")) {
+    const std::string_view t = datum.child_value();
+    const size_t comma = t.rfind(',');
+    const auto v = xml::number(comma == std::string_view::npos ? t : t.substr(comma + 1));
+    if (!v) throw FormatError(name + ": a Datum of " + entry + " does not end with a count");
+    raw.push_back(*v);
+    if (raw.size() > static_cast<size_t>(kMaxProfilePoints)) check_point_count(raw.size(), name);
+  }
+  check_point_count(raw.size(), name);
+
+  ProfileFileData d;
+  Profile& p = d.profile;
+  set_stepped_points(p, *start, *step, raw, name);
+  p.start_angle = std::min(p.points.front().two_theta, p.points.back().two_theta);
+  p.final_angle = std::max(p.points.front().two_theta, p.points.back().two_theta);
+  const pugi::xml_node scan = xml::find(doc, "ScanInformation");
+  p.sample = std::string(scan ? scan.attribute("ScanName").value() : "") + " (BRML)";
+
+  WavelengthSet& w = p.wavelengths;
+  w.lambda1 = wavelength(doc, "WaveLengthAlpha1", name);
+  w.lambda2 = wavelength(doc, "WaveLengthAlpha2", name);
+  double ratio = wavelength(doc, "WaveLengthRatio", name);
+  if (w.lambda1 > 0) w.lambda = lambda_from_pair(w.lambda1, w.lambda2, ratio);
+  w.ratio = ratio;
+  if (const pugi::xml_node tube = xml::find(doc, "TubeMaterial"))
+    w.anode = trim(tube.child_value()).substr(0, 2);
+  d.has_wavelength = w.lambda > 0;
+  return d;
+}
+
+}  // namespace vornax
