@@ -127,6 +127,7 @@ bool read_peaks(const RefineArgs& a, WorkSession& s) {
 }
 
 int run(const RefineArgs& a) {
+  if (refuse_program_files({a.peaks, a.tab.cell_file})) return kExitFailed;
   StderrMessages m;
   WorkSession s;
   CellTab tab;
