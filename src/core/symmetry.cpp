@@ -82,9 +82,11 @@ SymmetryOperator identity_operator() {
 // centring copies must all fit in the table.
 void check_capacity(const std::filesystem::path& file, std::string_view symbol, long long listed,
                     bool doubled, char letter, std::string_view system) {
-  long long total = listed * (doubled ? 2 : 1) *
-                    static_cast<long long>(1 + centring_vectors(letter, system).size());
-  if (listed < 0 || total > kMaxOperators)
+  // Divided rather than multiplied: a count read from a file may be near the top of
+  // the integer range, where the product would overflow.
+  const long long per_listed = (doubled ? 2 : 1) *
+                               static_cast<long long>(1 + centring_vectors(letter, system).size());
+  if (listed < 0 || listed > kMaxOperators / per_listed)
     throw format_error(file, std::string(symbol) + ": more than " +
                                  std::to_string(kMaxOperators) + " operators");
 }
@@ -176,7 +178,8 @@ void load_operators_hm(WorkSession& s, Messages& m) {
 
   const char letter = symbol_lattice_letter(s.symbol, s.system);
   const std::filesystem::path file = find_data_file(s, file_name);
-  const std::vector<std::string> lines = read_text_lines(file);
+  const auto kept = read_text_lines_kept(file);
+  const std::vector<std::string>& lines = *kept;
 
   // Without a symbol there is nothing to look up (an empty symbol would otherwise match
   // the empty line that opens a block); the calculation reports the missing group.
@@ -244,7 +247,8 @@ void getspec(const std::array<int32_t, 16>& symbol_codes, const std::filesystem:
     if (c > 0 && c < 256) symbol += static_cast<char>(c);
   const std::string wanted = without_blanks_upper(symbol);
 
-  const std::vector<std::string> lines = read_text_lines(catalogue);
+  const auto kept = read_text_lines_kept(catalogue);
+  const std::vector<std::string>& lines = *kept;
   std::string hm, hall;
   for (const std::string& line : lines) {
     std::string field = catalogue_field(line, kHmColumns);

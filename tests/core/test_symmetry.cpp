@@ -236,6 +236,26 @@ TEST_F(SymmetryFiles, BadBlocksAreReportedNotGuessed) {
   }
 }
 
+TEST_F(SymmetryFiles, HugeOperatorCountsAreRefusedAsTooMany) {
+  // Counts whose product with the doubling and the centring copies would overflow:
+  // 2^62 x 2 x 2 wraps to 0 in 64 bits and would pass as "few".
+  s.system = "TETR";
+  for (const char* count : {"4611686018427387904", "9223372036854775807", "193", "49"}) {
+    SCOPED_TRACE(count);
+    write(dir_ / "q.pos", std::string("\r\nI 4\r\n1\r\n") + count + "\r\nX,Y,Z\r\n");
+    s.symbol = "I 4";
+    try {
+      load_operators_hm(s, m);
+      ADD_FAILURE() << "accepted";
+    } catch (const FileError& e) {
+      EXPECT_NE(std::string(e.what()).find("more than 192 operators"), std::string::npos)
+          << e.what();
+    }
+  }
+  write(dir_ / "q.pos", "\r\nI 4\r\n1\r\n48\r\nX,Y,Z\r\n");  // 48 x 2 x 2 = 192 fits
+  EXPECT_THROW(load_operators_hm(s, m), FileError);  // but its lines are missing
+}
+
 TEST_F(SymmetryFiles, NoExtinctionIsTheIdentityEvenWithoutItsBlock) {
   write(dir_ / "o.pos", "\r\nP 2 2 2\r\n0\r\n1\r\nX,Y,Z\r\n");
   s.system = "ORTH";
