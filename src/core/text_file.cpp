@@ -46,10 +46,24 @@ static void append_utf8(std::string& out, char32_t cp) {
   }
 }
 
+namespace {
+
+// Length of the leading run of plain ASCII bytes, which both conversions copy as is.
+size_t ascii_run(std::string_view text, size_t from) {
+  size_t i = from;
+  while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80) ++i;
+  return i - from;
+}
+
+}  // namespace
+
 std::string cp1252_to_utf8(std::string_view text) {
+  const size_t plain = ascii_run(text, 0);
+  if (plain == text.size()) return std::string(text);
   std::string out;
-  out.reserve(text.size());
-  for (unsigned char c : text) {
+  out.reserve(text.size() + 16);
+  out.append(text.substr(0, plain));
+  for (unsigned char c : text.substr(plain)) {
     if (c < 0x80) out += static_cast<char>(c);
     else if (c < 0xA0) append_utf8(out, kHigh[c - 0x80] ? kHigh[c - 0x80] : U'?');
     else append_utf8(out, c);
@@ -61,6 +75,11 @@ std::string utf8_to_cp1252(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size();) {
+    if (const size_t plain = ascii_run(text, i); plain > 0) {
+      out.append(text.substr(i, plain));
+      i += plain;
+      continue;
+    }
     unsigned char c = static_cast<unsigned char>(text[i]);
     char32_t cp;
     size_t len;
@@ -137,6 +156,9 @@ void write_file_atomically(const std::filesystem::path& path, std::string_view b
 
 void TextFile::save(const std::filesystem::path& path) const {
   std::string bytes;
+  size_t size = 0;
+  for (const auto& l : lines) size += l.size() + 2;
+  bytes.reserve(size);
   for (const auto& l : lines) {
     bytes += utf8_to_cp1252(l);
     bytes += "\r\n";

@@ -126,3 +126,28 @@ TEST(FileSafety, FailedWriteLeavesTheOldStateAndNoTemporaryFile) {
   }
   EXPECT_EQ(read_bytes(dir.path() / "mouchard" / "inside"), "x");
 }
+
+TEST(TextEncoding, Windows1252BothWaysAroundPlainRuns) {
+  struct Case {
+    std::string utf8, cp1252;
+  };
+  const Case cases[] = {
+      {"", ""},
+      {"plain text 123", "plain text 123"},
+      {"\xc3\xa9t\xc3\xa9", "\xe9t\xe9"},                       // été
+      {"5.43 \xc3\x85 K\xce\xb1", "5.43 \xc5 K?"},               // Å kept, α not in the set
+      {"\xe2\x82\xac" "100", "\x80" "100"},                      // € at 0x80
+      {"ab\xe2\x80\x94" "cd\xc2\xb0", "ab\x97" "cd\xb0"},        // em dash, degree sign
+      {"tail \xc3", "tail ?"},                                   // cut sequence
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(utf8_to_cp1252(c.utf8), c.cp1252) << c.utf8;
+  }
+  // Every defined byte comes back as itself; the five undefined ones read as '?'.
+  for (int b = 0; b < 256; ++b) {
+    const std::string one(1, static_cast<char>(b));
+    const std::string in = "x" + one + "yz";
+    const bool undefined = b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D;
+    EXPECT_EQ(utf8_to_cp1252(cp1252_to_utf8(in)), undefined ? "x?yz" : in) << b;
+  }
+}

@@ -4,7 +4,10 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cctype>
+#include <cstdlib>
 #include <limits>
+#include <optional>
 #include <random>
 #include <string>
 
@@ -70,4 +73,73 @@ TEST(FormatLikePrintf, Integers) {
   for (long long v : values)
     for (int w : {0, 1, 3, 4, 5, 12, 25, -5})
       EXPECT_EQ(format_int(v, w), printf_int(v, w)) << v << " " << w;
+}
+
+namespace {
+
+// The strict parser as strtod reads it: blanks trimmed, comma as a point, then the
+// whole text must be one decimal number that does not overflow.
+std::optional<double> strtod_reference(std::string_view text) {
+  std::string t(text);
+  while (!t.empty() && std::string(" \t\r\n").find(t.back()) != std::string::npos) t.pop_back();
+  size_t b = 0;
+  while (b < t.size() && std::string(" \t\r\n").find(t[b]) != std::string::npos) ++b;
+  t = t.substr(b);
+  if (t.empty()) return std::nullopt;
+  // Shape: [sign] digits-with-one-separator [e [sign] digits]
+  size_t i = 0, digits = 0, seps = 0;
+  if (t[i] == '+' || t[i] == '-') ++i;
+  for (; i < t.size(); ++i) {
+    if (std::isdigit(static_cast<unsigned char>(t[i]))) ++digits;
+    else if (t[i] == '.' || t[i] == ',') {
+      if (++seps > 1) return std::nullopt;
+      t[i] = '.';
+    } else {
+      break;
+    }
+  }
+  if (!digits) return std::nullopt;
+  if (i < t.size()) {
+    if (t[i] != 'e' && t[i] != 'E') return std::nullopt;
+    ++i;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+    size_t e = 0;
+    for (; i < t.size() && std::isdigit(static_cast<unsigned char>(t[i])); ++i) ++e;
+    if (!e || i != t.size()) return std::nullopt;
+  }
+  const double v = std::strtod(t.c_str(), nullptr);
+  if (!std::isfinite(v)) return std::nullopt;
+  return v;
+}
+
+}  // namespace
+
+TEST(FormatLikePrintf, StrictParserReadsWhatStrtodReads) {
+  std::mt19937 rng(5);
+  const std::string alphabet = "0123456789012345678901234567890123456789.,+-eE \t";
+  std::uniform_int_distribution<size_t> len(0, 24), pick(0, alphabet.size() - 1);
+  int numbers = 0;
+  for (int i = 0; i < 300000; ++i) {
+    std::string t(len(rng), ' ');
+    for (char& c : t) c = alphabet[pick(rng)];
+    const auto got = parse_real(t), want = strtod_reference(t);
+    ASSERT_EQ(got.has_value(), want.has_value()) << "'" << t << "'";
+    if (got) {
+      ASSERT_EQ(std::signbit(*got), std::signbit(*want)) << "'" << t << "'";
+      ASSERT_EQ(*got, *want) << "'" << t << "'";
+      ++numbers;
+    }
+  }
+  const std::string long_number(100, '7');
+  for (const std::string& t : {std::string("1e-400"), std::string("-1e-400"), std::string("4.9e-324"),
+                               std::string("2.2250738585072011e-308"), std::string("1e308"),
+                               std::string("1.8e308"), std::string("0,5"), std::string(" -0.25\t"),
+                               std::string("+.5e+2"), long_number}) {
+    const auto got = parse_real(t), want = strtod_reference(t);
+    ASSERT_EQ(got.has_value(), want.has_value()) << t;
+    if (got) {
+      EXPECT_EQ(*got, *want) << t;
+    }
+  }
+  EXPECT_GT(numbers, 1000);
 }
