@@ -72,7 +72,7 @@ void fill_hm_list(const WorkSession& s, CellTab& tab) {
     const auto kept = read_text_lines_kept(find_data_file(s, name));
     const std::vector<std::string>& lines = *kept;
     for (size_t i = 0; i + 1 < lines.size(); ++i) {
-      if (!trim(lines[i]).empty()) continue;
+      if (lines[i].find_first_not_of(" \t\r\n") != std::string::npos) continue;
       std::string symbol = trim(lines[++i]);
       // The list always opens with "No ext."; a block of that name in the file is the
       // same entry, not a second one.

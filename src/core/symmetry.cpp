@@ -1,5 +1,6 @@
 #include "core/symmetry.hpp"
 
+#include <cctype>
 #include <cmath>
 #include <exception>
 #include <system_error>
@@ -172,6 +173,23 @@ void write_operator_table(const std::filesystem::path& path,
   f.save(path);
 }
 
+namespace {
+
+// to_upper(trim(line)) == upper_symbol, without building either string: the operator
+// file is scanned line by line for every calculation.
+bool is_symbol_line(std::string_view line, std::string_view upper_symbol) {
+  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  while (!line.empty() && blank(line.front())) line.remove_prefix(1);
+  while (!line.empty() && blank(line.back())) line.remove_suffix(1);
+  if (line.size() != upper_symbol.size()) return false;
+  for (size_t k = 0; k < line.size(); ++k)
+    if (static_cast<char>(std::toupper(static_cast<unsigned char>(line[k]))) != upper_symbol[k])
+      return false;
+  return true;
+}
+
+}  // namespace
+
 void load_operators_hm(WorkSession& s, Messages& m) {
   const std::string file_name = operator_file_name(s.system);
   if (file_name.empty()) return;  // no system chosen
@@ -186,7 +204,7 @@ void load_operators_hm(WorkSession& s, Messages& m) {
   const std::string symbol = to_upper(trim(s.symbol));
   std::vector<SymmetryOperator> ops;
   size_t i = 0;
-  while (!symbol.empty() && i < lines.size() && to_upper(trim(lines[i])) != symbol) ++i;
+  while (!symbol.empty() && i < lines.size() && !is_symbol_line(lines[i], symbol)) ++i;
   if (!symbol.empty() && i < lines.size()) {
     ++i;
     auto next_integer = [&](const char* what) {
