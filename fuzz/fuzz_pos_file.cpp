@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "core/catalogue.hpp"
+#include "core/format.hpp"
 #include "core/symmetry.hpp"
 #include "core/text_file.hpp"
 #include "fuzz_support.hpp"
