@@ -190,40 +190,36 @@ bool is_symbol_line(std::string_view line, std::string_view upper_symbol) {
 
 }  // namespace
 
-void load_operators_hm(WorkSession& s, Messages& m) {
-  const std::string file_name = operator_file_name(s.system);
-  if (file_name.empty()) return;  // no system chosen
-
-  const char letter = symbol_lattice_letter(s.symbol, s.system);
-  const std::filesystem::path file = find_data_file(s, file_name);
-  const auto kept = read_text_lines_kept(file);
-  const std::vector<std::string>& lines = *kept;
-
+std::vector<SymmetryOperator> operators_from_lines(const std::vector<std::string>& lines,
+                                                   const std::string& symbol_text,
+                                                   std::string_view system,
+                                                   const std::filesystem::path& file) {
+  const char letter = symbol_lattice_letter(symbol_text, system);
   // Without a symbol there is nothing to look up (an empty symbol would otherwise match
   // the empty line that opens a block); the calculation reports the missing group.
-  const std::string symbol = to_upper(trim(s.symbol));
+  const std::string symbol = to_upper(trim(symbol_text));
   std::vector<SymmetryOperator> ops;
   size_t i = 0;
   while (!symbol.empty() && i < lines.size() && !is_symbol_line(lines[i], symbol)) ++i;
   if (!symbol.empty() && i < lines.size()) {
     ++i;
     auto next_integer = [&](const char* what) {
-      if (i >= lines.size()) throw format_error(file, s.symbol + ": " + what + " missing");
+      if (i >= lines.size()) throw format_error(file, symbol_text + ": " + what + " missing");
       auto v = parse_integer(lines[i++]);
-      if (!v) throw format_error(file, s.symbol + ": " + what + " is not an integer");
+      if (!v) throw format_error(file, symbol_text + ": " + what + " is not an integer");
       return *v;
     };
     const bool centrosymmetric = next_integer("centrosymmetric flag") != 0;
     const long long n = next_integer("operator count");
-    check_capacity(file, s.symbol, n, centrosymmetric, letter, s.system);
+    check_capacity(file, symbol_text, n, centrosymmetric, letter, system);
 
     for (long long k = 0; k < n; ++k) {
-      if (i >= lines.size()) throw format_error(file, s.symbol + ": operator lines missing");
+      if (i >= lines.size()) throw format_error(file, symbol_text + ": operator lines missing");
       const std::string& line = lines[i++];
       auto c1 = line.find(',');
       auto c2 = c1 == std::string::npos ? c1 : line.find(',', c1 + 1);
       if (c2 == std::string::npos)
-        throw format_error(file, s.symbol + ": operator line without three expressions");
+        throw format_error(file, symbol_text + ": operator line without three expressions");
       const std::string_view parts[3] = {std::string_view(line).substr(0, c1),
                                          std::string_view(line).substr(c1 + 1, c2 - c1 - 1),
                                          std::string_view(line).substr(c2 + 1)};
@@ -231,7 +227,7 @@ void load_operators_hm(WorkSession& s, Messages& m) {
       for (size_t r = 0; r < 3; ++r) {
         ParsedExpression e = parse_expression(parts[r]);
         if (!e.ok)
-          throw format_error(file, s.symbol + ": unknown coordinate expression \"" +
+          throw format_error(file, symbol_text + ": unknown coordinate expression \"" +
                                        trim(parts[r]) + "\"");
         op.rows[r] = {e.row[0], e.row[1], e.row[2], e.translation};
       }
@@ -250,23 +246,38 @@ void load_operators_hm(WorkSession& s, Messages& m) {
         ops.push_back(op);
       }
     }
-    add_lattice_centring(ops, letter, s.system);
-  } else if (is_no_extinction(s.symbol)) {
+    add_lattice_centring(ops, letter, system);
+  } else if (is_no_extinction(symbol_text)) {
     // "No ext." allows every reflection, even with an operator file that lacks it.
     ops.push_back(identity_operator());
   }
+  return ops;
+}
+
+void load_operators_hm(WorkSession& s, Messages& m) {
+  const std::string file_name = operator_file_name(s.system);
+  if (file_name.empty()) return;  // no system chosen
+
+  const char letter = symbol_lattice_letter(s.symbol, s.system);
+  const std::filesystem::path file = find_data_file(s, file_name);
+  const auto kept = read_text_lines_kept(file);
+  std::vector<SymmetryOperator> ops = operators_from_lines(*kept, s.symbol, s.system, file);
   install_operators(s, m, std::move(ops), letter, FixedFile::HmTable);
 }
 
 void getspec(const std::array<int32_t, 16>& symbol_codes, const std::filesystem::path& catalogue,
              const std::filesystem::path& out_file) {
+  const auto kept = read_text_lines_kept(catalogue);
+  getspec_text(symbol_codes, *kept, catalogue).save(out_file);
+}
+
+TextFile getspec_text(const std::array<int32_t, 16>& symbol_codes,
+                      const std::vector<std::string>& lines,
+                      const std::filesystem::path& catalogue) {
   std::string symbol;
   for (int32_t c : symbol_codes)
     if (c > 0 && c < 256) symbol += static_cast<char>(c);
   const std::string wanted = without_blanks_upper(symbol);
-
-  const auto kept = read_text_lines_kept(catalogue);
-  const std::vector<std::string>& lines = *kept;
   std::string hm, hall;
   for (const std::string& line : lines) {
     std::string field = catalogue_field(line, kHmColumns);
@@ -301,11 +312,15 @@ void getspec(const std::array<int32_t, 16>& symbol_codes, const std::filesystem:
     out.add(line);
   }
   out.add("");
-  out.save(out_file);
+  return out;
 }
 
 std::vector<SymmetryOperator> read_scfs(const std::filesystem::path& file) {
-  const std::vector<std::string> lines = read_text_lines(file);
+  return scfs_from_lines(read_text_lines(file), file);
+}
+
+std::vector<SymmetryOperator> scfs_from_lines(const std::vector<std::string>& lines,
+                                              const std::filesystem::path& file) {
   std::vector<SymmetryOperator> ops;
   for (size_t i = 1; i < lines.size(); ++i) {
     std::string line = lines[i];
