@@ -271,6 +271,53 @@ void getspec(const std::array<int32_t, 16>& symbol_codes, const std::filesystem:
   getspec_text(symbol_codes, *kept, catalogue).save(out_file);
 }
 
+namespace {
+
+// The space-group library writes out of bounds for a screw subscript on a rotation
+// whose axis it cannot name (a diagonal or undetermined axis, as in "P 2 2 21" with a
+// missing first axis or "P 3* 31"). Real catalogues never hold such a symbol, but a
+// damaged one may: this follows the library's own inference of the axis and refuses
+// the symbol first. Other errors the library reports itself.
+bool hall_axes_are_determined(std::string_view hall) {
+  hall = hall.substr(0, hall.find('\0'));  // the library reads a C string
+  // The library takes '_' for a blank, both between parts and around them.
+  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '_'; };
+  size_t i = 0;
+  while (i < hall.size() && blank(hall[i])) ++i;
+  if (i < hall.size() && hall[i] == '-') ++i;
+  while (i < hall.size() && blank(hall[i])) ++i;
+  ++i;  // lattice letter
+  int pos = 0, prev = 0;
+  while (true) {
+    while (i < hall.size() && blank(hall[i])) ++i;
+    if (i >= hall.size() || hall[i] == '(') return true;
+    size_t end = i;
+    while (end < hall.size() && !blank(hall[end])) ++end;
+    const std::string_view part = hall.substr(i, end - i);
+    i = end;
+    ++pos;
+    if (part == "1") continue;
+    size_t k = part[0] == '-' ? 1 : 0;
+    if (k >= part.size() || part[k] < '1' || part[k] > '6' || part[k] == '5') return true;
+    const int n = part[k++] - '0';
+    bool screw = false, principal = false, diagonal = false;
+    for (; k < part.size(); ++k) {
+      const char c = part[k];
+      if (c >= '1' && c <= '5') screw = true;
+      else if (c == '\'' || c == '"' || c == '*') diagonal = true;
+      else if (c == 'x' || c == 'y' || c == 'z') principal = true;
+    }
+    if (!principal && !diagonal) {
+      if (pos == 1) principal = true;
+      else if (pos == 2 && n == 2 && (prev == 2 || prev == 4)) principal = true;
+    }
+    if (screw && !principal) return false;
+    prev = n;
+  }
+}
+
+}  // namespace
+
 TextFile getspec_text(const std::array<int32_t, 16>& symbol_codes,
                       const std::vector<std::string>& lines,
                       const std::filesystem::path& catalogue) {
@@ -291,6 +338,8 @@ TextFile getspec_text(const std::array<int32_t, 16>& symbol_codes,
   TextFile out;
   std::vector<gemmi::Op> sym_ops;
   if (!hall.empty()) {
+    if (!hall_axes_are_determined(hall))
+      throw format_error(catalogue, hm + ": Hall symbol \"" + hall + "\": screw axis without a direction");
     try {
       sym_ops = gemmi::symops_from_hall(hall.c_str()).sym_ops;
     } catch (const std::exception& e) {

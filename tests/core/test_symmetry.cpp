@@ -358,3 +358,36 @@ TEST_F(SymmetryFiles, LibraryRouteFailuresLeaveTheTable) {
   EXPECT_TRUE(s.operators.empty());
   EXPECT_EQ(m.texts(), std::vector<std::string>{"P M -3 M not found"});
 }
+
+TEST(GetspecText, HallSymbolsTheLibraryCannotPlaceAreRefusedNotRun) {
+  // A screw subscript on a rotation without a direction made the space-group library
+  // write outside its translation vector; such a line is reported as a bad catalogue.
+  struct Case {
+    const char* hall;
+    size_t operators;  // 0: refused with FileError
+  };
+  const Case cases[] = {
+      {"P 4 12", 0},          // a 1-fold "screw" in second place
+      {"P 3 3*1", 0},         // screw on the body diagonal
+      {"P 4_12", 0},          // '_' separates parts like a blank
+      {"P 2 2 21", 0},        // third axis not named
+      {"-P 2ac 2n", 8},       // P n m a
+      {"P 61 2 (0 0 -1)", 12},
+      {"-F 4vw 2vw 3", 48},   // F d -3 m, origin choice 1, without centring
+      {"P 31 2\"", 6},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.hall);
+    const std::vector<std::string> lines = {vornax::testing::catalogue_line("X 1", c.hall, "001")};
+    std::array<int32_t, 16> codes;
+    codes.fill(32);
+    codes[0] = 'X';
+    codes[2] = '1';
+    if (c.operators == 0) {
+      EXPECT_THROW(getspec_text(codes, lines, "spgr2.dat"), FileError);
+    } else {
+      const TextFile out = getspec_text(codes, lines, "spgr2.dat");
+      EXPECT_EQ(scfs_from_lines(out.lines, "scfs.dat").size(), c.operators);
+    }
+  }
+}
