@@ -8,6 +8,7 @@
 
 #include "cli/cell_tab_args.hpp"
 #include "cli/commands.hpp"
+#include "cli/peak_loading.hpp"
 #include "cli/stderr_messages.hpp"
 #include "commands/calculation.hpp"
 #include "core/catalogue.hpp"
@@ -51,6 +52,7 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Calc
 }
 
 int run(const CalcArgs& a) {
+  if (refuse_program_files({a.tab.cell_file})) return kExitFailed;
   StderrMessages m;
   WorkSession s;
   CellTab tab;

@@ -135,6 +135,7 @@ bool paired_by_indices(const WorkSession& s) {
 }
 
 int run(const RefineArgs& a) {
+  if (refuse_program_files({a.peaks, a.tab.cell_file})) return kExitFailed;
   StderrMessages m;
   WorkSession s;
   CellTab tab;

@@ -4,6 +4,7 @@
 
 #include "cli/stderr_messages.hpp"
 #include "commands/load_peaks.hpp"
+#include "core/paths.hpp"
 
 namespace vornax::cli {
 
@@ -43,6 +44,20 @@ bool load_peaks_for_cli(WorkSession& s, const std::string& file, std::optional<P
     std::cerr << "The wavelength is missing: give it with --lambda L\n";
   else if (m.errors == 0)
     std::cerr << "No peaks read from " << file << '\n';
+  return false;
+}
+
+bool refuse_program_files(std::initializer_list<std::string_view> inputs) {
+  WorkSession probe;
+  reset_session(probe, std::filesystem::current_path());
+  for (std::string_view file : inputs) {
+    if (file.empty()) continue;
+    const std::filesystem::path path{std::string(file)};
+    if (is_fixed_file(probe, path)) {
+      std::cerr << fixed_file_input_message(path) << '\n';
+      return true;
+    }
+  }
   return false;
 }
 

@@ -2,6 +2,7 @@
 // wavelength takes the one given on the command line.
 #pragma once
 
+#include <initializer_list>
 #include <optional>
 #include <string>
 
@@ -15,5 +16,10 @@ namespace vornax::cli {
 // false when nothing was loaded.
 bool load_peaks_for_cli(WorkSession& s, const std::string& file, std::optional<PeakFileType> type,
                         std::optional<double> lambda);
+
+// True, with the message on standard error, when one of the input files named on the
+// command line is one the run writes or deletes in the current folder. Checked before
+// anything else happens, so that such a file is never touched.
+bool refuse_program_files(std::initializer_list<std::string_view> inputs);
 
 }  // namespace vornax::cli

@@ -43,6 +43,21 @@ bool read_entry(WorkSession& s, CellTab& tab, Messages& m) {
   return true;
 }
 
+// A cell that spans a volume: positive lengths, angles strictly between 0 and 180
+// degrees, and a positive squared volume factor 1 - ca² - cb² - cg² + 2 ca cb cg (which
+// is 0 for, say, three angles of 120 or one of 180). The cosines of round angles are not
+// exact in binary, so a factor within rounding of 0 counts as 0.
+bool cell_has_volume(const CellParameters& c) {
+  for (double length : {c.a, c.b, c.c})
+    if (!(length > 0) || !std::isfinite(length)) return false;
+  for (double angle : {c.alpha, c.beta, c.gamma})
+    if (!(angle > 0 && angle < 180)) return false;
+  constexpr double kDegree = 3.14159265358979323846 / 180;
+  const double ca = std::cos(c.alpha * kDegree), cb = std::cos(c.beta * kDegree),
+               cg = std::cos(c.gamma * kDegree);
+  return 1 - ca * ca - cb * cb - cg * cg + 2 * ca * cb * cg > 1e-12;
+}
+
 // Operators, the five checks and the generator. Returns true when reflections exist.
 bool check_and_generate(WorkSession& s, Messages& m, CalcOutcome& out) {
   // Without a symbol there is nothing to look up (an operator file would match its first
@@ -55,7 +70,7 @@ bool check_and_generate(WorkSession& s, Messages& m, CalcOutcome& out) {
   const auto& c = s.cell;
   const char* failure = nullptr;
   if (s.wavelengths.lambda == 0) failure = "The wavelength =0";
-  else if (c.a * c.b * c.c * c.alpha * c.beta * c.gamma == 0) failure = "Cell parameters error!";
+  else if (!cell_has_volume(c)) failure = "Cell parameters error!";
   else if (s.system.empty()) failure = "No system!";
   else if (s.symbol.empty()) failure = "No space group!";
   else if (!(s.window_max > s.window_min)) failure = "Theta range error";

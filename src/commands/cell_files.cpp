@@ -71,6 +71,10 @@ std::optional<CatalogueSymbol> find_catalogue_symbol(const WorkSession& s,
 }
 
 bool load_cell_file(WorkSession& s, const std::filesystem::path& path, Messages& m) {
+  if (is_fixed_file(s, path)) {
+    m.error(fixed_file_input_message(path));
+    return false;
+  }
   std::optional<std::string> title, symbol;
   std::string system;
   CellParameters cell;

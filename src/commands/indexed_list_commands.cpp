@@ -1,6 +1,7 @@
 #include "commands/indexed_list_commands.hpp"
 
 #include "commands/cell_files.hpp"
+#include "core/paths.hpp"
 #include "core/text_file.hpp"
 #include "files/indexed_list_file.hpp"
 
@@ -39,6 +40,10 @@ Changed sauve_selection(WorkSession& s, const std::filesystem::path& path, Messa
 
 Changed Merge_lst(WorkSession& s, const std::filesystem::path& path, Messages& m) {
   if (s.allowed.empty()) return Changed::None;
+  if (is_fixed_file(s, path)) {
+    m.error(fixed_file_input_message(path));
+    return Changed::None;
+  }
   IndexedListRead read;
   try {
     read = read_indexed_list(read_file_bytes(path), path.filename().string(),

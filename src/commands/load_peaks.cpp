@@ -50,6 +50,10 @@ Changed commit(WorkSession& s, PeakFileData d, const std::filesystem::path& path
 
 Changed load(WorkSession& s, Messages& m, WavelengthDialog& dialog,
              const std::filesystem::path& path, PeakFileType type) {
+  if (is_fixed_file(s, path)) {
+    m.error(fixed_file_input_message(path));
+    return Changed::None;
+  }
   std::optional<WavelengthSet> chosen;
   if (!peak_type_has_wavelength(type)) {
     chosen = dialog.choose(s.measured.wavelengths, false);
@@ -80,6 +84,10 @@ Changed load(WorkSession& s, Messages& m, WavelengthDialog& dialog,
 
 Changed load_peak_file(WorkSession& s, Messages& m, WavelengthDialog& dialog,
                        const std::filesystem::path& path, PeakFileType type) {
+  if (is_fixed_file(s, path)) {
+    m.error(fixed_file_input_message(path));
+    return Changed::None;
+  }
   if (const auto by_name = peak_type_from_extension(path)) {
     if (*by_name == PeakFileType::IndexedList) {
       m.beep();

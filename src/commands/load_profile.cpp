@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/format.hpp"
+#include "core/paths.hpp"
 #include "core/text_file.hpp"
 #include "files/byte_cursor.hpp"
 
@@ -26,6 +27,10 @@ Changed load_profile_file(WorkSession& s, Messages& m, WavelengthDialog& dialog,
                           const std::filesystem::path& path, ProfileFileType type,
                           int range_index) {
   if (path.empty()) return Changed::None;
+  if (is_fixed_file(s, path)) {
+    m.error(fixed_file_input_message(path));
+    return Changed::None;
+  }
   type = profile_type_from_name(path, type);
   ProfileFileData data;
   try {

@@ -82,6 +82,19 @@ std::optional<RefinementInput> collect_refine_inputs(WorkSession& s, const Refin
     show_message(m, "Nb of selected reflections too low");
     return std::nullopt;
   }
+  // The input file gives each index four characters with no blank between fields, so
+  // an index outside -999 .. 999 would run into its neighbour and be read back wrong.
+  for (size_t i = 0; i < s.selected.size(); ++i) {
+    const SelectedPair& p = s.selected[i];
+    for (int32_t index : {p.h, p.k, p.l})
+      if (index < -999 || index > 999) {
+        show_message(m, "Reflection " + std::to_string(i + 1) + " (" + std::to_string(p.h) + " " +
+                            std::to_string(p.k) + " " + std::to_string(p.l) +
+                            "): indices must lie within -999 .. 999 to be written to " +
+                            fixed_file_name(FixedFile::RefineInput));
+        return std::nullopt;
+      }
+  }
   r.pairs = s.selected;
   return r;
 }

@@ -1,7 +1,5 @@
 #include "commands/save_profile.hpp"
 
-#include <cerrno>
-#include <fstream>
 
 #include "core/format.hpp"
 #include "core/paths.hpp"
@@ -14,12 +12,7 @@ namespace vornax {
 namespace {
 
 void write_binary_file(const std::filesystem::path& path, const std::string& bytes) {
-  errno = 0;
-  std::ofstream f(path, std::ios::binary | std::ios::trunc);
-  if (!f) throw file_error(path, "Cannot write");
-  f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  f.close();
-  if (!f) throw file_error(path, "Cannot write");
+  write_file_atomically(path, bytes);
 }
 
 // A report field that keeps at least one blank before it, however wide the number.

@@ -54,7 +54,8 @@ void fill_getspec_list(const WorkSession& s, CellTab& tab) {
     tab.getspec_selected = -1;
     throw CatalogueMissing{};
   }
-  const std::vector<std::string> lines = read_text_lines(file);
+  const auto kept = read_text_lines_kept(file);
+  const std::vector<std::string>& lines = *kept;
 
   std::vector<std::string> list;
   for (int n = block.first; n <= block.last && n <= static_cast<int>(lines.size()); ++n)
@@ -68,9 +69,10 @@ void fill_hm_list(const WorkSession& s, CellTab& tab) {
   const std::string name = operator_file_name(s.system);
   if (!name.empty()) {
     // Read first: a file that cannot be read leaves the list as it was.
-    const std::vector<std::string> lines = read_text_lines(find_data_file(s, name));
+    const auto kept = read_text_lines_kept(find_data_file(s, name));
+    const std::vector<std::string>& lines = *kept;
     for (size_t i = 0; i + 1 < lines.size(); ++i) {
-      if (!trim(lines[i]).empty()) continue;
+      if (lines[i].find_first_not_of(" \t\r\n") != std::string::npos) continue;
       std::string symbol = trim(lines[++i]);
       // The list always opens with "No ext."; a block of that name in the file is the
       // same entry, not a second one.

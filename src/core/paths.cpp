@@ -49,6 +49,12 @@ bool is_fixed_file(const WorkSession& s, const std::filesystem::path& path) {
   return false;
 }
 
+std::string fixed_file_input_message(const std::filesystem::path& path) {
+  return path.filename().string() +
+         " is a file the program writes or deletes itself; it cannot be read as input. "
+         "Rename or move it first.";
+}
+
 std::filesystem::path find_data_file(const WorkSession& s, std::string_view name) {
   std::error_code ec;
   auto w = in_working_folder(s, name);

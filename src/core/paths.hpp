@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 #include "core/session.hpp"
@@ -68,6 +69,8 @@ void delete_fixed_file(const WorkSession& s, FixedFile f);
 // folders, whatever the case: such a file is the program's own and is overwritten or
 // deleted by a run, so it must never be taken as a user's input.
 bool is_fixed_file(const WorkSession& s, const std::filesystem::path& path);
+// The message that refuses such a file as an input, naming it.
+std::string fixed_file_input_message(const std::filesystem::path& path);
 
 // A supplied catalogue file: the working folder first (a user may keep their own
 // copy there), then the program's data folder. Returns the working-folder path when

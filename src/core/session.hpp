@@ -86,7 +86,7 @@ struct CalculatedReflection {
 using CalculatedReflectionList = std::vector<CalculatedReflection>;
 
 struct SelectedPair {
-  int16_t h = 0, k = 0, l = 0;
+  int32_t h = 0, k = 0, l = 0;
   float two_theta_obs = 0;
   float two_theta_calc = 0;
   float two_theta_obs_shifted = 0;  // 0 = not yet corrected by a refined shift

@@ -1,5 +1,6 @@
 #include "core/symmetry.hpp"
 
+#include <cctype>
 #include <cmath>
 #include <exception>
 #include <system_error>
@@ -82,9 +83,11 @@ SymmetryOperator identity_operator() {
 // centring copies must all fit in the table.
 void check_capacity(const std::filesystem::path& file, std::string_view symbol, long long listed,
                     bool doubled, char letter, std::string_view system) {
-  long long total = listed * (doubled ? 2 : 1) *
-                    static_cast<long long>(1 + centring_vectors(letter, system).size());
-  if (listed < 0 || total > kMaxOperators)
+  // Divided rather than multiplied: a count read from a file may be near the top of
+  // the integer range, where the product would overflow.
+  const long long per_listed = (doubled ? 2 : 1) *
+                               static_cast<long long>(1 + centring_vectors(letter, system).size());
+  if (listed < 0 || listed > kMaxOperators / per_listed)
     throw format_error(file, std::string(symbol) + ": more than " +
                                  std::to_string(kMaxOperators) + " operators");
 }
@@ -170,39 +173,53 @@ void write_operator_table(const std::filesystem::path& path,
   f.save(path);
 }
 
-void load_operators_hm(WorkSession& s, Messages& m) {
-  const std::string file_name = operator_file_name(s.system);
-  if (file_name.empty()) return;  // no system chosen
+namespace {
 
-  const char letter = symbol_lattice_letter(s.symbol, s.system);
-  const std::filesystem::path file = find_data_file(s, file_name);
-  const std::vector<std::string> lines = read_text_lines(file);
+// to_upper(trim(line)) == upper_symbol, without building either string: the operator
+// file is scanned line by line for every calculation.
+bool is_symbol_line(std::string_view line, std::string_view upper_symbol) {
+  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  while (!line.empty() && blank(line.front())) line.remove_prefix(1);
+  while (!line.empty() && blank(line.back())) line.remove_suffix(1);
+  if (line.size() != upper_symbol.size()) return false;
+  for (size_t k = 0; k < line.size(); ++k)
+    if (static_cast<char>(std::toupper(static_cast<unsigned char>(line[k]))) != upper_symbol[k])
+      return false;
+  return true;
+}
 
+}  // namespace
+
+std::vector<SymmetryOperator> operators_from_lines(const std::vector<std::string>& lines,
+                                                   const std::string& symbol_text,
+                                                   std::string_view system,
+                                                   const std::filesystem::path& file) {
+  const char letter = symbol_lattice_letter(symbol_text, system);
   // Without a symbol there is nothing to look up (an empty symbol would otherwise match
   // the empty line that opens a block); the calculation reports the missing group.
-  const std::string symbol = to_upper(trim(s.symbol));
+  const std::string symbol = to_upper(trim(symbol_text));
   std::vector<SymmetryOperator> ops;
   size_t i = 0;
-  while (!symbol.empty() && i < lines.size() && to_upper(trim(lines[i])) != symbol) ++i;
+  while (!symbol.empty() && i < lines.size() && !is_symbol_line(lines[i], symbol)) ++i;
   if (!symbol.empty() && i < lines.size()) {
     ++i;
     auto next_integer = [&](const char* what) {
-      if (i >= lines.size()) throw format_error(file, s.symbol + ": " + what + " missing");
+      if (i >= lines.size()) throw format_error(file, symbol_text + ": " + what + " missing");
       auto v = parse_integer(lines[i++]);
-      if (!v) throw format_error(file, s.symbol + ": " + what + " is not an integer");
+      if (!v) throw format_error(file, symbol_text + ": " + what + " is not an integer");
       return *v;
     };
     const bool centrosymmetric = next_integer("centrosymmetric flag") != 0;
     const long long n = next_integer("operator count");
-    check_capacity(file, s.symbol, n, centrosymmetric, letter, s.system);
+    check_capacity(file, symbol_text, n, centrosymmetric, letter, system);
 
     for (long long k = 0; k < n; ++k) {
-      if (i >= lines.size()) throw format_error(file, s.symbol + ": operator lines missing");
+      if (i >= lines.size()) throw format_error(file, symbol_text + ": operator lines missing");
       const std::string& line = lines[i++];
       auto c1 = line.find(',');
       auto c2 = c1 == std::string::npos ? c1 : line.find(',', c1 + 1);
       if (c2 == std::string::npos)
-        throw format_error(file, s.symbol + ": operator line without three expressions");
+        throw format_error(file, symbol_text + ": operator line without three expressions");
       const std::string_view parts[3] = {std::string_view(line).substr(0, c1),
                                          std::string_view(line).substr(c1 + 1, c2 - c1 - 1),
                                          std::string_view(line).substr(c2 + 1)};
@@ -210,7 +227,7 @@ void load_operators_hm(WorkSession& s, Messages& m) {
       for (size_t r = 0; r < 3; ++r) {
         ParsedExpression e = parse_expression(parts[r]);
         if (!e.ok)
-          throw format_error(file, s.symbol + ": unknown coordinate expression \"" +
+          throw format_error(file, symbol_text + ": unknown coordinate expression \"" +
                                        trim(parts[r]) + "\"");
         op.rows[r] = {e.row[0], e.row[1], e.row[2], e.translation};
       }
@@ -229,22 +246,85 @@ void load_operators_hm(WorkSession& s, Messages& m) {
         ops.push_back(op);
       }
     }
-    add_lattice_centring(ops, letter, s.system);
-  } else if (is_no_extinction(s.symbol)) {
+    add_lattice_centring(ops, letter, system);
+  } else if (is_no_extinction(symbol_text)) {
     // "No ext." allows every reflection, even with an operator file that lacks it.
     ops.push_back(identity_operator());
   }
+  return ops;
+}
+
+void load_operators_hm(WorkSession& s, Messages& m) {
+  const std::string file_name = operator_file_name(s.system);
+  if (file_name.empty()) return;  // no system chosen
+
+  const char letter = symbol_lattice_letter(s.symbol, s.system);
+  const std::filesystem::path file = find_data_file(s, file_name);
+  const auto kept = read_text_lines_kept(file);
+  std::vector<SymmetryOperator> ops = operators_from_lines(*kept, s.symbol, s.system, file);
   install_operators(s, m, std::move(ops), letter, FixedFile::HmTable);
 }
 
 void getspec(const std::array<int32_t, 16>& symbol_codes, const std::filesystem::path& catalogue,
              const std::filesystem::path& out_file) {
+  const auto kept = read_text_lines_kept(catalogue);
+  getspec_text(symbol_codes, *kept, catalogue).save(out_file);
+}
+
+namespace {
+
+// The space-group library writes out of bounds for a screw subscript on a rotation
+// whose axis it cannot name (a diagonal or undetermined axis, as in "P 2 2 21" with a
+// missing first axis or "P 3* 31"). Real catalogues never hold such a symbol, but a
+// damaged one may: this follows the library's own inference of the axis and refuses
+// the symbol first. Other errors the library reports itself.
+bool hall_axes_are_determined(std::string_view hall) {
+  hall = hall.substr(0, hall.find('\0'));  // the library reads a C string
+  // The library takes '_' for a blank, both between parts and around them.
+  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '_'; };
+  size_t i = 0;
+  while (i < hall.size() && blank(hall[i])) ++i;
+  if (i < hall.size() && hall[i] == '-') ++i;
+  while (i < hall.size() && blank(hall[i])) ++i;
+  ++i;  // lattice letter
+  int pos = 0, prev = 0;
+  while (true) {
+    while (i < hall.size() && blank(hall[i])) ++i;
+    if (i >= hall.size() || hall[i] == '(') return true;
+    size_t end = i;
+    while (end < hall.size() && !blank(hall[end])) ++end;
+    const std::string_view part = hall.substr(i, end - i);
+    i = end;
+    ++pos;
+    if (part == "1") continue;
+    size_t k = part[0] == '-' ? 1 : 0;
+    if (k >= part.size() || part[k] < '1' || part[k] > '6' || part[k] == '5') return true;
+    const int n = part[k++] - '0';
+    bool screw = false, principal = false, diagonal = false;
+    for (; k < part.size(); ++k) {
+      const char c = part[k];
+      if (c >= '1' && c <= '5') screw = true;
+      else if (c == '\'' || c == '"' || c == '*') diagonal = true;
+      else if (c == 'x' || c == 'y' || c == 'z') principal = true;
+    }
+    if (!principal && !diagonal) {
+      if (pos == 1) principal = true;
+      else if (pos == 2 && n == 2 && (prev == 2 || prev == 4)) principal = true;
+    }
+    if (screw && !principal) return false;
+    prev = n;
+  }
+}
+
+}  // namespace
+
+TextFile getspec_text(const std::array<int32_t, 16>& symbol_codes,
+                      const std::vector<std::string>& lines,
+                      const std::filesystem::path& catalogue) {
   std::string symbol;
   for (int32_t c : symbol_codes)
     if (c > 0 && c < 256) symbol += static_cast<char>(c);
   const std::string wanted = without_blanks_upper(symbol);
-
-  const std::vector<std::string> lines = read_text_lines(catalogue);
   std::string hm, hall;
   for (const std::string& line : lines) {
     std::string field = catalogue_field(line, kHmColumns);
@@ -258,6 +338,8 @@ void getspec(const std::array<int32_t, 16>& symbol_codes, const std::filesystem:
   TextFile out;
   std::vector<gemmi::Op> sym_ops;
   if (!hall.empty()) {
+    if (!hall_axes_are_determined(hall))
+      throw format_error(catalogue, hm + ": Hall symbol \"" + hall + "\": screw axis without a direction");
     try {
       sym_ops = gemmi::symops_from_hall(hall.c_str()).sym_ops;
     } catch (const std::exception& e) {
@@ -279,11 +361,15 @@ void getspec(const std::array<int32_t, 16>& symbol_codes, const std::filesystem:
     out.add(line);
   }
   out.add("");
-  out.save(out_file);
+  return out;
 }
 
 std::vector<SymmetryOperator> read_scfs(const std::filesystem::path& file) {
-  const std::vector<std::string> lines = read_text_lines(file);
+  return scfs_from_lines(read_text_lines(file), file);
+}
+
+std::vector<SymmetryOperator> scfs_from_lines(const std::vector<std::string>& lines,
+                                              const std::filesystem::path& file) {
   std::vector<SymmetryOperator> ops;
   for (size_t i = 1; i < lines.size(); ++i) {
     std::string line = lines[i];

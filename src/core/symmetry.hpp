@@ -11,6 +11,7 @@
 
 #include "core/messages.hpp"
 #include "core/session.hpp"
+#include "core/text_file.hpp"
 
 namespace vornax {
 
@@ -58,6 +59,18 @@ void load_operators_getspec(WorkSession& s, Messages& m);
 // line or the end of the file. " ." and "-." are read as " 0." and "-0.", commas as
 // blanks. Throws FileError when the file cannot be read or a line lacks its twelve numbers.
 std::vector<SymmetryOperator> read_scfs(const std::filesystem::path& path);
+// The same from lines already read; `file` names the file in messages.
+std::vector<SymmetryOperator> scfs_from_lines(const std::vector<std::string>& lines,
+                                              const std::filesystem::path& file);
+
+// The operators of `symbol` (case and outer blanks ignored) in the lines of an operator
+// file, doubled for a centrosymmetric block and with the centring copies of the
+// symbol's lattice: load_operators_hm without the files. Empty when the symbol is empty
+// or missing. Throws FileError naming `file` for a malformed or oversized block.
+std::vector<SymmetryOperator> operators_from_lines(const std::vector<std::string>& lines,
+                                                   const std::string& symbol,
+                                                   std::string_view system,
+                                                   const std::filesystem::path& file);
 
 // hm.txt / hall.txt: one line per operator.
 void write_operator_table(const std::filesystem::path& path,
@@ -69,5 +82,10 @@ void write_operator_table(const std::filesystem::path& path,
 // translations. Throws FileError when the catalogue cannot be read or the file written.
 void getspec(const std::array<int32_t, 16>& symbol_codes,
              const std::filesystem::path& catalogue, const std::filesystem::path& out_file);
+// The content getspec writes, from the catalogue's lines already read (`catalogue`
+// names the file in messages). Throws FileError for a Hall symbol the library refuses.
+TextFile getspec_text(const std::array<int32_t, 16>& symbol_codes,
+                      const std::vector<std::string>& lines,
+                      const std::filesystem::path& catalogue);
 
 }  // namespace vornax

@@ -1,8 +1,16 @@
 #include "core/text_file.hpp"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <fstream>
+#include <map>
+#include <mutex>
 
 #include "core/format.hpp"
 
@@ -38,10 +46,24 @@ static void append_utf8(std::string& out, char32_t cp) {
   }
 }
 
+namespace {
+
+// Length of the leading run of plain ASCII bytes, which both conversions copy as is.
+size_t ascii_run(std::string_view text, size_t from) {
+  size_t i = from;
+  while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80) ++i;
+  return i - from;
+}
+
+}  // namespace
+
 std::string cp1252_to_utf8(std::string_view text) {
+  const size_t plain = ascii_run(text, 0);
+  if (plain == text.size()) return std::string(text);
   std::string out;
-  out.reserve(text.size());
-  for (unsigned char c : text) {
+  out.reserve(text.size() + 16);
+  out.append(text.substr(0, plain));
+  for (unsigned char c : text.substr(plain)) {
     if (c < 0x80) out += static_cast<char>(c);
     else if (c < 0xA0) append_utf8(out, kHigh[c - 0x80] ? kHigh[c - 0x80] : U'?');
     else append_utf8(out, c);
@@ -53,6 +75,11 @@ std::string utf8_to_cp1252(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size();) {
+    if (const size_t plain = ascii_run(text, i); plain > 0) {
+      out.append(text.substr(i, plain));
+      i += plain;
+      continue;
+    }
     unsigned char c = static_cast<unsigned char>(text[i]);
     char32_t cp;
     size_t len;
@@ -79,18 +106,64 @@ std::string utf8_to_cp1252(std::string_view text) {
   return out;
 }
 
+void write_file_atomically(const std::filesystem::path& path, std::string_view bytes) {
+  const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
+  const std::string base = "." + path.filename().string() + ".tmp";
+  static std::atomic<unsigned> serial{0};
+  std::filesystem::path temp;
+  int fd = -1;
+  // A name nobody else holds: O_EXCL refuses an existing file or a link planted there.
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temp = folder / (base + std::to_string(::getpid()) + "-" + std::to_string(serial++));
+    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) break;
+  }
+  if (fd < 0) throw file_error(path, "Cannot write");
+  // A file rewritten in place keeps its permissions; a new one gets the usual ones.
+  struct stat old {};
+  if (::lstat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) ::fchmod(fd, old.st_mode & 07777);
+  auto fail = [&]() -> FileError {
+    const int e = errno;
+    ::close(fd);
+    ::unlink(temp.c_str());
+    errno = e;
+    return file_error(path, "Cannot write");
+  };
+  const char* p = bytes.data();
+  size_t left = bytes.size();
+  while (left > 0) {
+    const ssize_t n = ::write(fd, p, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw fail();
+    }
+    p += n;
+    left -= static_cast<size_t>(n);
+  }
+  if (::close(fd) != 0) {
+    const int e = errno;
+    ::unlink(temp.c_str());
+    errno = e;
+    throw file_error(path, "Cannot write");
+  }
+  if (::rename(temp.c_str(), path.c_str()) != 0) {
+    const int e = errno;
+    ::unlink(temp.c_str());
+    errno = e;
+    throw file_error(path, "Cannot write");
+  }
+}
+
 void TextFile::save(const std::filesystem::path& path) const {
   std::string bytes;
+  size_t size = 0;
+  for (const auto& l : lines) size += l.size() + 2;
+  bytes.reserve(size);
   for (const auto& l : lines) {
     bytes += utf8_to_cp1252(l);
     bytes += "\r\n";
   }
-  errno = 0;
-  std::ofstream f(path, std::ios::binary | std::ios::trunc);
-  if (!f) throw file_error(path, "Cannot write");
-  f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  f.close();
-  if (!f) throw file_error(path, "Cannot write");
+  write_file_atomically(path, bytes);
 }
 
 std::string read_file_bytes(const std::filesystem::path& path, std::uintmax_t max_bytes) {
@@ -138,6 +211,49 @@ std::vector<std::string> split_text_lines(std::string_view bytes) {
 
 std::vector<std::string> read_text_lines(const std::filesystem::path& path) {
   return split_text_lines(read_file_bytes(path));
+}
+
+namespace {
+
+struct KeptFile {
+  std::uintmax_t size = 0;
+  ino_t inode = 0;
+  timespec modified{};
+  std::shared_ptr<const std::vector<std::string>> lines;
+};
+
+bool same_time(const timespec& a, const timespec& b) {
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+}  // namespace
+
+std::shared_ptr<const std::vector<std::string>> read_text_lines_kept(
+    const std::filesystem::path& path) {
+  static std::mutex mutex;
+  static std::map<std::string, KeptFile> kept;
+  constexpr size_t kMaxKept = 32;
+  constexpr time_t kSettledSeconds = 2;
+
+  struct stat st {};
+  const std::string key = path.string();
+  if (::stat(key.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+    std::lock_guard lock(mutex);
+    auto it = kept.find(key);
+    if (it != kept.end() && it->second.size == static_cast<std::uintmax_t>(st.st_size) &&
+        it->second.inode == st.st_ino && same_time(it->second.modified, st.st_mtim))
+      return it->second.lines;
+  }
+  auto lines = std::make_shared<const std::vector<std::string>>(read_text_lines(path));
+  struct stat after {};
+  if (::stat(key.c_str(), &after) == 0 && after.st_ino == st.st_ino &&
+      after.st_size == st.st_size && same_time(after.st_mtim, st.st_mtim) &&
+      ::time(nullptr) - st.st_mtim.tv_sec > kSettledSeconds) {
+    std::lock_guard lock(mutex);
+    if (kept.size() >= kMaxKept) kept.clear();
+    kept[key] = {static_cast<std::uintmax_t>(st.st_size), st.st_ino, st.st_mtim, lines};
+  }
+  return lines;
 }
 
 std::vector<double> split_numbers(std::string_view line) {

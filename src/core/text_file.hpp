@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -23,11 +24,19 @@ FileError file_error(const std::filesystem::path& path, std::string_view action)
 std::string utf8_to_cp1252(std::string_view text);
 std::string cp1252_to_utf8(std::string_view text);
 
+// Writes `bytes` as the whole new content of `path`: first into a temporary file in
+// the same folder, then renamed over the name. A symbolic link at `path` is replaced,
+// not followed (the file it points to is left alone), and a reader of `path` sees the
+// old content or the new, never a torn file. On failure the temporary file is removed,
+// the old file stays whole, and FileError names the file.
+void write_file_atomically(const std::filesystem::path& path, std::string_view bytes);
+
 // Lines to be written in one go; nothing reaches the disk until save().
 struct TextFile {
   std::vector<std::string> lines;
   void add(std::string line) { lines.push_back(std::move(line)); }
-  // Writes every line followed by CR LF, in Windows-1252. Throws FileError.
+  // Writes every line followed by CR LF, in Windows-1252, through write_file_atomically.
+  // Throws FileError.
   void save(const std::filesystem::path& path) const;
 };
 
@@ -46,6 +55,14 @@ std::vector<std::string> split_text_lines(std::string_view bytes);
 
 // read_file_bytes + split_text_lines. Throws FileError.
 std::vector<std::string> read_text_lines(const std::filesystem::path& path);
+
+// read_text_lines for the program's catalogue files, which a calculation consults
+// several times: the lines are kept, keyed by the file's path, size, modification time
+// and inode, and read again when any of these changed. A file modified within the last
+// seconds is not kept at all, since a rewrite within the clock's resolution would keep
+// its time stamp. Throws FileError.
+std::shared_ptr<const std::vector<std::string>> read_text_lines_kept(
+    const std::filesystem::path& path);
 
 // Splits a line into the numbers it holds, separated by blanks (and tabs);
 // fields that are not numbers end the list.

@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <fstream>
 
 #include "core/format.hpp"
 #include "core/text_file.hpp"
@@ -136,11 +135,7 @@ std::string dif2_bytes(const std::vector<MeasuredPeak>& peaks, double lambda, do
 void write_dif2_file(const std::filesystem::path& path, const std::vector<MeasuredPeak>& peaks,
                      double lambda, double range_min) {
   const std::string bytes = dif2_bytes(peaks, lambda, range_min);
-  std::ofstream f(path, std::ios::binary | std::ios::trunc);
-  if (!f) throw file_error(path, "Cannot write");
-  f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  f.close();
-  if (!f) throw file_error(path, "Cannot write");
+  write_file_atomically(path, bytes);
 }
 
 }  // namespace vornax

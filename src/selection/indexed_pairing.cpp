@@ -17,9 +17,9 @@ void pair_indexed_list(WorkSession& s) {
       if (!indices_equivalent(s, e.h, e.k, e.l, r.h, r.k, r.l)) continue;
       if (s.selected_count() >= kMaxSelectedPairs) return;
       SelectedPair p;
-      p.h = static_cast<int16_t>(r.h);
-      p.k = static_cast<int16_t>(r.k);
-      p.l = static_cast<int16_t>(r.l);
+      p.h = static_cast<int32_t>(r.h);
+      p.k = static_cast<int32_t>(r.k);
+      p.l = static_cast<int32_t>(r.l);
       p.two_theta_obs = static_cast<float>(two_theta_obs);
       p.two_theta_calc = static_cast<float>(r.two_theta);
       s.selected.push_back(p);

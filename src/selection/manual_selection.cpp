@@ -33,9 +33,9 @@ bool room_for_pair(const WorkSession& s, Messages& m) {
 
 SelectedPair make_pair(double obs, const CalculatedReflection& r) {
   SelectedPair p;
-  p.h = static_cast<int16_t>(r.h);
-  p.k = static_cast<int16_t>(r.k);
-  p.l = static_cast<int16_t>(r.l);
+  p.h = static_cast<int32_t>(r.h);
+  p.k = static_cast<int32_t>(r.k);
+  p.l = static_cast<int32_t>(r.l);
   p.two_theta_obs = static_cast<float>(obs);
   p.two_theta_calc = static_cast<float>(r.two_theta);
   return p;
@@ -203,9 +203,9 @@ RetypeResult retype_indices(WorkSession& s, int row, std::string_view text, Mess
   for (const CalculatedReflection& r : s.allowed) {
     if (r.h == h && r.k == k && r.l == l) {
       SelectedPair& p = s.selected[static_cast<size_t>(row - 1)];
-      p.h = static_cast<int16_t>(h);
-      p.k = static_cast<int16_t>(k);
-      p.l = static_cast<int16_t>(l);
+      p.h = static_cast<int32_t>(h);
+      p.k = static_cast<int32_t>(k);
+      p.l = static_cast<int32_t>(l);
       p.two_theta_calc = static_cast<float>(r.two_theta);
       s.results.refined = false;
       return RetypeResult::Changed;

@@ -63,12 +63,12 @@ ObsBackupRead parse_obs_backup(std::string_view bytes) {
     const std::string where = "line " + std::to_string(i + 1);
     if (line.size() != kPairLineLength) return fail(where + ": not 36 characters");
     SelectedPair p;
-    int16_t* idx[3] = {&p.h, &p.k, &p.l};
+    int32_t* idx[3] = {&p.h, &p.k, &p.l};
     for (int f = 0; f < 3; ++f) {
       auto v = parse_integer(std::string_view(line).substr(static_cast<size_t>(f * kIndexWidth),
                                                            kIndexWidth));
       if (!v || *v < -999 || *v > 9999) return fail(where + ": an index is not an integer");
-      *idx[f] = static_cast<int16_t>(*v);
+      *idx[f] = static_cast<int32_t>(*v);
     }
     float* ang[3] = {&p.two_theta_obs, &p.two_theta_calc, &p.two_theta_obs_shifted};
     for (int f = 0; f < 3; ++f) {

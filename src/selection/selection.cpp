@@ -48,9 +48,9 @@ bool select_automatically(WorkSession& s, const std::string& tolerance_text, Mes
     if (best > tolerance) continue;
     if (s.selected_count() >= kMaxSelectedPairs) break;
     SelectedPair pair;
-    pair.h = static_cast<int16_t>(calc[candidate].h);
-    pair.k = static_cast<int16_t>(calc[candidate].k);
-    pair.l = static_cast<int16_t>(calc[candidate].l);
+    pair.h = static_cast<int32_t>(calc[candidate].h);
+    pair.k = static_cast<int32_t>(calc[candidate].k);
+    pair.l = static_cast<int32_t>(calc[candidate].l);
     pair.two_theta_obs = static_cast<float>(obs);
     pair.two_theta_calc = static_cast<float>(calc[candidate].two_theta);
     pair.two_theta_obs_shifted = 0;

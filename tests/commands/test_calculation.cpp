@@ -395,6 +395,17 @@ TEST(Calculation, MissingFilesStopTheCommand) {
     std::filesystem::remove(c.dir.path() / "spgr2.dat");
     EXPECT_THROW(calcul_diagramme(c.s, c.tab, c.m), CatalogueMissing);
   }
+  {
+    // A folder named c.pos where the file is looked for: the program's message, naming
+    // it, instead of a stream exception.
+    Calc c;
+    std::filesystem::remove(c.dir.path() / "c.pos");
+    std::filesystem::create_directory(c.dir.path() / "c.pos");
+    auto out = calcul_diagramme(c.s, c.tab, c.m);
+    EXPECT_TRUE(out.failed);
+    EXPECT_EQ(c.m.texts(), std::vector<std::string>{"Cannot open c.pos: not a regular file"});
+    EXPECT_EQ(c.s.allowed_count(), 0);
+  }
 }
 
 TEST(Calculation, IndexedListTakesTheObservedAngleFromItsPeak) {

@@ -134,6 +134,20 @@ TEST(CliCalc, FailuresExitNonZeroWithTheProgramsMessage) {
   const Case cases[] = {
       {"calc --system CUBI --group 'P m -3 m' --cell 0 0 0 90 90 90 --lambda 1.5406 --range 0 60",
        1, "Cell parameters error!\n"},
+      // Cells without volume: an angle of 360, three of 120, a negative or zero length,
+      // an angle of 180 or a negative one.
+      {"calc --system MONO --group 'P 1 2 1' --cell 4 5 6 90 360 90 --lambda 1.5406 --range 0 60",
+       1, "Cell parameters error!\n"},
+      {"calc --system RHOM --group 'R 3:R' --cell 5 5 5 120 120 120 --lambda 1.5406 --range 0 60",
+       1, "Cell parameters error!\n"},
+      {"calc --system TRIC --group 'P 1' --cell 4 -5 6 80 85 95 --lambda 1.5406 --range 0 60",
+       1, "Cell parameters error!\n"},
+      {"calc --system TRIC --group 'P 1' --cell 4 5 6 80 180 95 --lambda 1.5406 --range 0 60",
+       1, "Cell parameters error!\n"},
+      {"calc --system TRIC --group 'P 1' --cell 4 5 6 -80 85 95 --lambda 1.5406 --range 0 60",
+       1, "Cell parameters error!\n"},
+      {"calc --system TRIC --group 'P 1' --cell 4 5 6 100 100 160 --lambda 1.5406 --range 0 60",
+       1, "Cell parameters error!\n"},
       {"calc --system CUBI --group 'P m -3 m' --cell 4 4 4 90 90 90 --lambda 0 --range 0 60", 1,
        "Warning: Current wavelength not defined\n"},
       {"calc --system CUBI --group 'P m -3 m' --cell 4 4 4 90 90 90 --lambda 1.54 --range 0 0",
@@ -205,4 +219,30 @@ TEST(CliCalc, GroupWithoutItsSettingSuffixTakesTheFirstSetting) {
   EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_NE(r.out.find("Group : F D -3 M:1\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("    1   1   1   1  3.1355  28.443\n"), std::string::npos) << r.out;
+}
+
+TEST(CliCalc, InputsNamedLikeTheRunsOwnFilesAreLeftAlone) {
+  // With --getspec the run deletes scfs2.dat and writes scfs.dat before reading the
+  // peaks; such names are refused as inputs before anything happens.
+  TempFolder dir;
+  write_test_catalogue(dir.path());
+  const std::string peaks = "28.44 100\r\n47.30 60\r\n";
+  const std::string tab =
+      " --system CUBI --group 'F m -3 m' --getspec --cell 5.43 5.43 5.43 90 90 90"
+      " --lambda 1.5406 --range 10 80";
+  for (const char* name : {"scfs2.dat", "SCFS.DAT", "vornax.out", "Excel.txt"}) {
+    SCOPED_TRACE(name);
+    write_bytes(dir.path() / name, peaks);
+    const CliRun r = run_cli(std::string("refine --peaks ") + name + tab);
+    EXPECT_EQ(r.exit_code, 1) << r.err;
+    EXPECT_EQ(r.err.rfind(std::string(name) + " is a file the program writes or deletes", 0), 0u)
+        << r.err;
+    EXPECT_EQ(read_bytes(dir.path() / name), peaks);
+    std::filesystem::remove(dir.path() / name);
+  }
+  write_bytes(dir.path() / "hm.txt", peaks);
+  const CliRun r = run_cli(
+      "calc --cell-file hm.txt --lambda 1.5406 --range 10 80");
+  EXPECT_EQ(r.exit_code, 1) << r.err;
+  EXPECT_EQ(read_bytes(dir.path() / "hm.txt"), peaks);
 }

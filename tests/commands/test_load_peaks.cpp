@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -124,6 +125,45 @@ TEST_F(LoadPeaks, AFailedOrRefusedLoadChangesNothing) {
     EXPECT_EQ(m.texts(), std::vector<std::string>{kIndexedListQuestion});
   }
   EXPECT_EQ(snapshot(), before);
+}
+
+TEST_F(LoadPeaks, ProgramFilesAndSpecialFilesAreRefusedNamingThem) {
+  // A peak list named like a file the run rewrites or deletes, in the folder where it
+  // does so and in any case, is refused before anything is read, written or deleted.
+  const std::string peaks = "28.44 100\r\n47.30 60\r\n";
+  const std::string before = snapshot();
+  for (const char* name : {"vornax.out", "VORNAX.INP", "excel.TXT", "mouchard", "obs.txt",
+                           "scfs2.dat", "Hall.txt"}) {
+    SCOPED_TRACE(name);
+    const fs::path p = write(name, peaks);
+    m.clear();
+    EXPECT_EQ(load_peak_file(s, m, dialog, p, PeakFileType::ColumnAny), Changed::None);
+    EXPECT_EQ(load_peak_file_as(s, m, dialog, p, PeakFileType::ColumnAny), Changed::None);
+    ASSERT_EQ(m.texts().size(), 2u);
+    EXPECT_EQ(m.texts()[0].rfind(std::string(name) + " is a file the program writes or deletes", 0), 0u)
+        << m.texts()[0];
+    EXPECT_EQ(snapshot(), before);
+    std::ifstream in(p, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), peaks);
+  }
+  // The same name in another folder is an ordinary file.
+  fs::create_directory(dir / "sub");
+  std::ofstream(dir / "sub" / "vornax.out", std::ios::binary) << peaks;
+  m.clear();
+  EXPECT_NE(load_peak_file(s, m, dialog, dir / "sub" / "vornax.out", PeakFileType::ColumnAny),
+            Changed::None);
+
+  // A folder and a FIFO named as peak files: a message naming them, no hang.
+  reset_session(s, dir);
+  fs::create_directory(dir / "peaks.dif");
+  ASSERT_EQ(::mkfifo((dir / "pipe.txt").c_str(), 0600), 0);
+  for (const char* name : {"peaks.dif", "pipe.txt"}) {
+    m.clear();
+    EXPECT_EQ(load_peak_file(s, m, dialog, dir / name, PeakFileType::ColumnAny), Changed::None);
+    EXPECT_EQ(m.texts(), std::vector<std::string>{"Cannot open " + std::string(name) +
+                                                  ": not a regular file"});
+    EXPECT_TRUE(s.measured.peaks.empty());
+  }
 }
 
 TEST_F(LoadPeaks, DifFileCommitsPeaksWavelengthAndRange) {

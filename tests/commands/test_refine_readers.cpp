@@ -22,9 +22,9 @@ namespace {
 
 SelectedPair pair(int h, int k, int l, float obs) {
   SelectedPair p;
-  p.h = static_cast<int16_t>(h);
-  p.k = static_cast<int16_t>(k);
-  p.l = static_cast<int16_t>(l);
+  p.h = static_cast<int32_t>(h);
+  p.k = static_cast<int32_t>(k);
+  p.l = static_cast<int32_t>(l);
   p.two_theta_obs = p.two_theta_calc = obs;
   return p;
 }

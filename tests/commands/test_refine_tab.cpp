@@ -22,9 +22,9 @@ namespace {
 
 SelectedPair pair(int h, int k, int l, float obs, float calc) {
   SelectedPair p;
-  p.h = static_cast<int16_t>(h);
-  p.k = static_cast<int16_t>(k);
-  p.l = static_cast<int16_t>(l);
+  p.h = static_cast<int32_t>(h);
+  p.k = static_cast<int32_t>(k);
+  p.l = static_cast<int32_t>(l);
   p.two_theta_obs = obs;
   p.two_theta_calc = calc;
   return p;
@@ -93,6 +93,44 @@ TEST(CollectInputs, RefusesWithTheProgramsMessagesAndWritesNothing) {
   EXPECT_TRUE(collect_refine_inputs(s, {"1.5406", " 0.01"}, m));
   EXPECT_EQ(s.results.npar, 2);
   EXPECT_DOUBLE_EQ(s.wavelengths.lambda, 1.5406);
+}
+
+TEST(CollectInputs, IndicesThatDoNotFitTheInputFieldsAreRefused) {
+  // Each index has four characters in the input file: -999 .. 999 fit; 39954 used to
+  // be kept in 16 bits and written as -25582.
+  struct Case {
+    int h, k, l;
+    bool refused;
+  };
+  const Case cases[] = {{0, 0, 39954, true},  {1000, 0, 0, true},  {0, -1000, 0, true},
+                        {0, 0, -70000, true}, {999, -999, 5, false}, {-999, 0, 999, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.h) + " " + std::to_string(c.k) + " " + std::to_string(c.l));
+    ScratchFolder folder;
+    WorkSession s;
+    small_silicon_session(s);
+    s.selected[3].h = c.h;
+    s.selected[3].k = c.k;
+    s.selected[3].l = c.l;
+    EXPECT_EQ(s.selected[3].l, c.l);  // kept whole
+    RecordingMessages m;
+    const bool collected = collect_refine_inputs(s, {"1.540593", "0.01"}, m).has_value();
+    EXPECT_EQ(collected, !c.refused);
+    if (c.refused) {
+      ASSERT_EQ(m.texts().size(), 1u);
+      const std::string text = m.texts()[0];
+      EXPECT_EQ(text.rfind("Reflection 4 (" + std::to_string(c.h) + " " + std::to_string(c.k) +
+                               " " + std::to_string(c.l) + "): indices must lie within -999 .. 999",
+                           0),
+                0u)
+          << text;
+      const auto out = go_affinement(s, {"1.540593", "0.01"}, m);
+      EXPECT_EQ(out.status, RefineStatus::NotStarted);
+      EXPECT_FALSE(std::filesystem::exists("vornax.inp"));
+    } else {
+      EXPECT_TRUE(m.texts().empty());
+    }
+  }
 }
 
 TEST(RefinementInputFile, KeysShiftModeAndTheUnroundedWavelength) {

@@ -54,9 +54,9 @@ std::vector<SelectedPair> silicon_pairs(double start_a, double shift, bool eccen
       if (!best || std::fabs(obs - r.tt) < std::fabs(obs - best->tt)) best = &r;
     if (best && std::fabs(obs - best->tt) <= 0.3) {
       SelectedPair p;
-      p.h = static_cast<int16_t>(best->h);
-      p.k = static_cast<int16_t>(best->k);
-      p.l = static_cast<int16_t>(best->l);
+      p.h = static_cast<int32_t>(best->h);
+      p.k = static_cast<int32_t>(best->k);
+      p.l = static_cast<int32_t>(best->l);
       p.two_theta_obs = static_cast<float>(obs);
       p.two_theta_calc = static_cast<float>(best->tt);
       pairs.push_back(p);
@@ -281,9 +281,9 @@ TEST(Refinement, WavelengthRefinementRunsTheWavelengthAloneFirst) {
                                                          {3, 3, 1}, {4, 2, 2}, {5, 1, 1}, {4, 4, 0},
                                                          {5, 3, 1}, {6, 2, 0}, {5, 3, 3}}) {
     SelectedPair p;
-    p.h = static_cast<int16_t>(hkl[0]);
-    p.k = static_cast<int16_t>(hkl[1]);
-    p.l = static_cast<int16_t>(hkl[2]);
+    p.h = static_cast<int32_t>(hkl[0]);
+    p.k = static_cast<int32_t>(hkl[1]);
+    p.l = static_cast<int32_t>(hkl[2]);
     p.two_theta_obs = static_cast<float>(
         std::round(two_theta(kSilicon, true_lambda, hkl[0], hkl[1], hkl[2], 0.01) * 1000) / 1000);
     p.two_theta_calc = static_cast<float>(two_theta(start, kCuKa1, hkl[0], hkl[1], hkl[2]));

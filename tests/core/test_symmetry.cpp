@@ -236,6 +236,26 @@ TEST_F(SymmetryFiles, BadBlocksAreReportedNotGuessed) {
   }
 }
 
+TEST_F(SymmetryFiles, HugeOperatorCountsAreRefusedAsTooMany) {
+  // Counts whose product with the doubling and the centring copies would overflow:
+  // 2^62 x 2 x 2 wraps to 0 in 64 bits and would pass as "few".
+  s.system = "TETR";
+  for (const char* count : {"4611686018427387904", "9223372036854775807", "193", "49"}) {
+    SCOPED_TRACE(count);
+    write(dir_ / "q.pos", std::string("\r\nI 4\r\n1\r\n") + count + "\r\nX,Y,Z\r\n");
+    s.symbol = "I 4";
+    try {
+      load_operators_hm(s, m);
+      ADD_FAILURE() << "accepted";
+    } catch (const FileError& e) {
+      EXPECT_NE(std::string(e.what()).find("more than 192 operators"), std::string::npos)
+          << e.what();
+    }
+  }
+  write(dir_ / "q.pos", "\r\nI 4\r\n1\r\n48\r\nX,Y,Z\r\n");  // 48 x 2 x 2 = 192 fits
+  EXPECT_THROW(load_operators_hm(s, m), FileError);  // but its lines are missing
+}
+
 TEST_F(SymmetryFiles, NoExtinctionIsTheIdentityEvenWithoutItsBlock) {
   write(dir_ / "o.pos", "\r\nP 2 2 2\r\n0\r\n1\r\nX,Y,Z\r\n");
   s.system = "ORTH";
@@ -337,4 +357,37 @@ TEST_F(SymmetryFiles, LibraryRouteFailuresLeaveTheTable) {
   load_operators_getspec(s, m);  // a symbol the catalogue lacks
   EXPECT_TRUE(s.operators.empty());
   EXPECT_EQ(m.texts(), std::vector<std::string>{"P M -3 M not found"});
+}
+
+TEST(GetspecText, HallSymbolsTheLibraryCannotPlaceAreRefusedNotRun) {
+  // A screw subscript on a rotation without a direction made the space-group library
+  // write outside its translation vector; such a line is reported as a bad catalogue.
+  struct Case {
+    const char* hall;
+    size_t operators;  // 0: refused with FileError
+  };
+  const Case cases[] = {
+      {"P 4 12", 0},          // a 1-fold "screw" in second place
+      {"P 3 3*1", 0},         // screw on the body diagonal
+      {"P 4_12", 0},          // '_' separates parts like a blank
+      {"P 2 2 21", 0},        // third axis not named
+      {"-P 2ac 2n", 8},       // P n m a
+      {"P 61 2 (0 0 -1)", 12},
+      {"-F 4vw 2vw 3", 48},   // F d -3 m, origin choice 1, without centring
+      {"P 31 2\"", 6},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.hall);
+    const std::vector<std::string> lines = {vornax::testing::catalogue_line("X 1", c.hall, "001")};
+    std::array<int32_t, 16> codes;
+    codes.fill(32);
+    codes[0] = 'X';
+    codes[2] = '1';
+    if (c.operators == 0) {
+      EXPECT_THROW(getspec_text(codes, lines, "spgr2.dat"), FileError);
+    } else {
+      const TextFile out = getspec_text(codes, lines, "spgr2.dat");
+      EXPECT_EQ(scfs_from_lines(out.lines, "scfs.dat").size(), c.operators);
+    }
+  }
 }

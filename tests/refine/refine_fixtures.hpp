@@ -66,9 +66,9 @@ inline std::vector<vornax::SelectedPair> make_pairs(const vornax::CellParameters
         const double tt = two_theta(truth, lambda, h, k, l, shift, eccentricity);
         if (!(tt < tt_max)) continue;
         vornax::SelectedPair p;
-        p.h = static_cast<int16_t>(h);
-        p.k = static_cast<int16_t>(k);
-        p.l = static_cast<int16_t>(l);
+        p.h = static_cast<int32_t>(h);
+        p.k = static_cast<int32_t>(k);
+        p.l = static_cast<int32_t>(l);
         p.two_theta_obs = static_cast<float>(rounding > 0 ? std::round(tt / rounding) * rounding : tt);
         p.two_theta_calc = static_cast<float>(two_theta(start, lambda, h, k, l));
         pairs.push_back(p);

@@ -51,7 +51,7 @@ const CellParameters kHexagonal{3, 3, 5, 90, 90, 120};
 
 SelectedPair pair(int h, int k, int l, double obs, double calc) {
   SelectedPair p;
-  p.h = static_cast<int16_t>(h), p.k = static_cast<int16_t>(k), p.l = static_cast<int16_t>(l);
+  p.h = static_cast<int32_t>(h), p.k = static_cast<int32_t>(k), p.l = static_cast<int32_t>(l);
   p.two_theta_obs = static_cast<float>(obs);
   p.two_theta_calc = static_cast<float>(calc);
   return p;

@@ -23,9 +23,9 @@ CalculatedReflection refl(int h, int k, int l, double tt) {
 
 SelectedPair make(int h, int k, int l, float obs, float calc, float shifted = 0) {
   SelectedPair p;
-  p.h = static_cast<int16_t>(h);
-  p.k = static_cast<int16_t>(k);
-  p.l = static_cast<int16_t>(l);
+  p.h = static_cast<int32_t>(h);
+  p.k = static_cast<int32_t>(k);
+  p.l = static_cast<int32_t>(l);
   p.two_theta_obs = obs;
   p.two_theta_calc = calc;
   p.two_theta_obs_shifted = shifted;

@@ -148,7 +148,7 @@ TEST(SortSelectedByAngle, ExchangeOrderMovesWholePairs) {
   WorkSession s;
   auto add = [&](int h, float obs) {
     SelectedPair p;
-    p.h = static_cast<int16_t>(h);
+    p.h = static_cast<int32_t>(h);
     p.two_theta_obs = obs;
     p.two_theta_calc = obs + h;
     s.selected.push_back(p);
@@ -170,9 +170,9 @@ TEST(ShowSelectedList, TextsInBothModes) {
   WorkSession s;
   auto add = [&](int h, int k, int l, float obs, float calc) {
     SelectedPair p;
-    p.h = static_cast<int16_t>(h);
-    p.k = static_cast<int16_t>(k);
-    p.l = static_cast<int16_t>(l);
+    p.h = static_cast<int32_t>(h);
+    p.k = static_cast<int32_t>(k);
+    p.l = static_cast<int32_t>(l);
     p.two_theta_obs = obs;
     p.two_theta_calc = calc;
     s.selected.push_back(p);
