@@ -30,12 +30,14 @@ void refill_lists(const WorkSession& s, CellTab& tab) {
 
 // The cell entry read from the tab: the lists refilled for the chosen system first, the
 // echo of lambda and the range written back into their fields.
-bool read_entry(WorkSession& s, CellTab& tab, Messages& m) {
+bool read_entry(WorkSession& s, CellTab& tab, Messages& m, bool empty_is_error = false) {
   if (tab.system_index >= 0) {
     s.system = system_code_from_entry(tab.system_entry());
     refill_lists(s, tab);
   }
-  auto echo = read_cell_entry(s, tab.input(), m);
+  CellEntryInput input = tab.input();
+  input.empty_is_error = empty_is_error;
+  auto echo = read_cell_entry(s, input, m);
   if (!echo) return false;
   tab.fields[6] = echo->lambda;
   tab.fields[7] = echo->range_min;
@@ -151,6 +153,19 @@ CalcOutcome run_calculation(WorkSession& s, CellTab& tab, Messages& m) {
     s.selected.clear();
     read_entry(s, tab, m);
 
+    // A wavelength or a range that cannot be calculated gets its message rather than
+    // an empty grid; 0 means "not defined yet" and only warns below.
+    if (s.wavelengths.lambda < 0 || !std::isfinite(s.wavelengths.lambda)) {
+      m.error("The wavelength =0");
+      out.failed = true;
+      return out;
+    }
+    if (s.wavelengths.lambda > 0 &&
+        (s.range_max < 0 || (s.range_max > 0 && !(s.range_min < s.range_max)))) {
+      m.error("Theta range error");
+      out.failed = true;
+      return out;
+    }
     if (s.wavelengths.lambda > 0 && s.range_max > 0) {
       calculate_from_entry(s, tab, m, out);
       if (out.failed || !out.grid_filled) return out;
@@ -178,14 +193,19 @@ CalcOutcome run_calculation(WorkSession& s, CellTab& tab, Messages& m) {
 
 CalcOutcome calcul_diagramme(WorkSession& s, CellTab& tab, Messages& m) {
   CalcOutcome out;
-  s.selected.clear();
+  // An entry not read completely stops the command: calculating would mix the typed
+  // fields read so far with the old ones, and overwrite what the user typed.
   try {
-    read_entry(s, tab, m);
+    if (!read_entry(s, tab, m, true)) {
+      out.failed = true;
+      return out;
+    }
   } catch (const FileError& e) {
     m.error(e.what());
     out.failed = true;
     return out;
   }
+  s.selected.clear();
   s.initial_cell = s.cell;
   out = run_calculation(s, tab, m);
   if (s.allowed_count() != 0) {

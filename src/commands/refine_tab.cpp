@@ -243,11 +243,14 @@ ResultBoxes result_box_texts(const WorkSession& s) {
                format_fixed(r.lambda, 8, 5), format_fixed(r.volume_refined, 12, 2)};
   const auto e = [&](RefinedQuantity q) { return r.errors[index_of(q)]; };
   using enum RefinedQuantity;
-  b.sigmas = {format_fixed(e(A), 8, 4),     format_fixed(e(B), 8, 4),
-              format_fixed(e(C), 8, 4),     format_fixed(e(Alpha), 8, 3),
-              format_fixed(e(Beta), 8, 3),  format_fixed(e(Gamma), 8, 3),
-              format_fixed(e(Shift), 8, 6), format_fixed(e(Lambda), 8, 5),
-              format_fixed(r.volume_error, 12, 4)};
+  // A non-zero error never shows as zero: the box takes the decimals that show its
+  // first two significant digits.
+  const auto sigma = [](double v, int width, int decimals) {
+    return format_fixed(v, width, decimals_for_error(v, decimals));
+  };
+  b.sigmas = {sigma(e(A), 8, 4),     sigma(e(B), 8, 4),     sigma(e(C), 8, 4),
+              sigma(e(Alpha), 8, 3), sigma(e(Beta), 8, 3),  sigma(e(Gamma), 8, 3),
+              sigma(e(Shift), 8, 6), sigma(e(Lambda), 8, 5), sigma(r.volume_error, 12, 4)};
   b.initial_volume = format_fixed(r.volume_initial, 12, 2);
   return b;
 }

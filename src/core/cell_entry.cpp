@@ -150,16 +150,30 @@ std::optional<CellEntryEcho> read_cell_entry(WorkSession& s, const CellEntryInpu
       "Error on lambda", "Error on theta_min", "Error on theta_max"};
   if (!in.system_entry.empty()) s.system = system_code_from_entry(in.system_entry);
   read_symbol_from_lists(s, in.hm_selection, in.getspec_selection);
+  // All nine fields are read before any is stored: an entry read only in part would
+  // leave a cell, a wavelength and a range the user never entered together.
   auto targets = entry_targets(s);
+  std::array<double, 9> values{};
   for (size_t i = 0; i < 9; ++i) {
-    if (in.fields[i].empty()) return std::nullopt;
+    if (in.fields[i].empty()) {
+      if (!in.empty_is_error) return std::nullopt;
+      // A cell must be typed whole; an empty wavelength or range means "not defined"
+      // (0), which the calculation warns about.
+      if (i < 6) {
+        m.error(kMessages[i]);
+        return std::nullopt;
+      }
+      values[i] = 0;
+      continue;
+    }
     auto v = read_entry_field(s, i, *targets[i], in.fields[i]);
     if (!v) {
       m.error(kMessages[i]);
       return std::nullopt;
     }
-    *targets[i] = *v;
+    values[i] = *v;
   }
+  for (size_t i = 0; i < 9; ++i) *targets[i] = values[i];
   finish_range(s);
   CellEntryEcho echo;
   echo.lambda = format_fixed(s.wavelengths.lambda, 8, 5);

@@ -55,6 +55,9 @@ struct CellEntryInput {
   std::optional<std::string> hm_selection;       // chosen H-M list line
   std::optional<std::string> getspec_selection;  // chosen Getspec list line
   std::array<std::string, 9> fields;             // a b c alpha beta gamma lambda min max
+  // "Calc.": an empty cell field gets its message instead of a silent stop, and an empty
+  // wavelength or range field reads as 0 (not defined).
+  bool empty_is_error = false;
 };
 
 // The "Initial cell parameters" tab as data: the window mirrors it in its widgets, the

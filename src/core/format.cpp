@@ -1,5 +1,6 @@
 #include "core/format.hpp"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <charconv>
@@ -174,12 +175,31 @@ std::optional<double> read_shown_number(std::string_view text, double shown, int
 
 std::string repair_number_text(std::string text) {
   if (text.empty()) return "0";
-  if (auto p = text.find(" ."); p != std::string::npos) text[p] = '0';
+  // " .5" is a number typed without its leading zero; "1 .5" is a typing error, not 10.5.
+  if (auto p = text.find(" ."); p != std::string::npos &&
+      (p == 0 || !std::isdigit(static_cast<unsigned char>(text[p - 1]))))
+    text[p] = '0';
   if (auto p = text.find(". "); p != std::string::npos) text[p + 1] = '0';
   if (auto p = text.find("-."); p != std::string::npos)
     text.replace(p + 1, 0, 1, '0');
   if (text.back() == '.') text += '0';
   return text;
+}
+
+int decimals_for_error(double sigma, int at_least) {
+  if (!(sigma > 0) || !std::isfinite(sigma)) return at_least;
+  const int first = static_cast<int>(std::floor(std::log10(sigma)));  // 1.2e-5 -> -5
+  // Rounding may carry into a new digit (9.96e-6 -> 1.0e-5): one decimal fewer then.
+  int d = 1 - first;
+  if (std::round(sigma * std::pow(10.0, d)) >= 100) --d;
+  return std::clamp(d, at_least, 15);
+}
+
+std::string with_uncertainty(double value, double sigma) {
+  if (!(sigma > 0) || !std::isfinite(sigma)) return trim(format_fixed(value, 0, 6));
+  const int d = std::max(decimals_for_error(sigma, 0), 0);
+  const long long digits = std::llround(sigma * std::pow(10.0, d));
+  return trim(format_fixed(value, 0, d)) + "(" + std::to_string(digits) + ")";
 }
 
 }  // namespace vornax

@@ -29,8 +29,9 @@ std::optional<long long> parse_integer(std::string_view text);
 
 // The repair applied to a typed number before it is converted, rules in this order:
 // empty text becomes "0" (and nothing else is done); the first blank right before a
-// point becomes "0"; the first blank right after a point becomes "0"; "0" is inserted
-// after the first "-."; a text ending in a point gets a "0" appended.
+// point becomes "0" when no digit stands before it (" .5", not "1 .5"); the first
+// blank right after a point becomes "0"; "0" is inserted after the first "-."; a text
+// ending in a point gets a "0" appended.
 std::string repair_number_text(std::string text);
 
 // A number as the user typed it: repair_number_text, then parse_real.
@@ -42,6 +43,15 @@ std::optional<double> parse_typed(std::string_view text);
 // (a wavelength of 1.540593 shown as 1.54059 stays 1.540593). Otherwise the text is
 // repaired and parsed.
 std::optional<double> read_shown_number(std::string_view text, double shown, int decimals);
+
+// The decimals that show the first two significant digits of a standard error, never
+// fewer than `at_least` (at most 15). A zero or non-finite error takes `at_least`.
+int decimals_for_error(double sigma, int at_least);
+
+// A value with its standard error in crystallographers' notation: the error's first two
+// significant digits in parentheses, the value rounded to the same decimal
+// ("5.431194(12)"); a zero error gives the value alone, to six decimals.
+std::string with_uncertainty(double value, double sigma);
 
 // Blanks removed at both ends.
 std::string trim(std::string_view text);

@@ -9,6 +9,7 @@
 #include "core/crystal_system.hpp"
 #include "core/exchange_sort.hpp"
 #include "core/format.hpp"
+#include "core/tolerance.hpp"
 
 namespace vornax {
 
@@ -102,7 +103,7 @@ MergeOutcome merge_indexed_entries(WorkSession& s, const std::vector<IndexedEntr
       if (!indices_equivalent(s, p.h, p.k, p.l, c.h, c.k, c.l)) continue;
       matched = true;
       p.two_theta_calc = static_cast<float>(c.two_theta);
-      if (std::fabs(p.two_theta_calc - p.two_theta_obs) > tolerance) {
+      if (!within_tolerance(std::fabs(p.two_theta_calc - p.two_theta_obs), tolerance)) {
         m.beep();
         if (m.ask(kMergeToleranceQuestion) != Answer::Yes) return out;
       }

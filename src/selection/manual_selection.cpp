@@ -5,6 +5,7 @@
 #include "core/format.hpp"
 #include "core/paths.hpp"
 #include "core/text_file.hpp"
+#include "core/tolerance.hpp"
 #include "selection/measured.hpp"
 #include "selection/obs_backup.hpp"
 #include "selection/selection.hpp"
@@ -78,7 +79,8 @@ bool mode1_pair_from_calculated(WorkSession& s, ManualSelection& st,
         peak = i;
       }
     }
-    if (best > s.tolerance || find_pair_by_indices(s, refl.h, refl.k, refl.l) >= 0) continue;
+    if (!within_tolerance(best, s.tolerance) || find_pair_by_indices(s, refl.h, refl.k, refl.l) >= 0)
+      continue;
     if (!room_for_pair(s, m)) return false;
     s.selected.push_back(make_pair(s.measured.peaks[peak].two_theta, refl));
     st.last_calculated = r;
@@ -105,7 +107,8 @@ bool mode1_pair_from_measured(WorkSession& s, ManualSelection& st, const std::ve
       }
     }
     const CalculatedReflection& r = s.allowed[refl];
-    if (best > s.tolerance || find_pair_by_indices(s, r.h, r.k, r.l) >= 0) continue;
+    if (!within_tolerance(best, s.tolerance) || find_pair_by_indices(s, r.h, r.k, r.l) >= 0)
+      continue;
     if (!room_for_pair(s, m)) return false;
     s.selected.push_back(make_pair(obs, r));
     st.last_calculated = static_cast<int>(refl);

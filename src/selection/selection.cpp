@@ -5,6 +5,7 @@
 #include "core/cell.hpp"
 #include "core/exchange_sort.hpp"
 #include "core/format.hpp"
+#include "core/tolerance.hpp"
 
 namespace vornax {
 
@@ -45,7 +46,7 @@ bool select_automatically(WorkSession& s, const std::string& tolerance_text, Mes
         candidate = c;
       }
     }
-    if (best > tolerance) continue;
+    if (!within_tolerance(best, tolerance)) continue;
     if (s.selected_count() >= kMaxSelectedPairs) break;
     SelectedPair pair;
     pair.h = static_cast<int32_t>(calc[candidate].h);

@@ -469,3 +469,31 @@ TEST(Calculation, GarbageInTheFieldsNeverBreaksTheCalculation) {
     }
   }
 }
+
+// A field error stops "Calc." before anything is calculated or rewritten: the session
+// keeps the last calculated cell, wavelength and range, and the fields what was typed.
+TEST(Calculation, AFieldErrorStopsCalcAndKeepsTheTypedFields) {
+  Calc c;
+  ASSERT_TRUE(calcul_diagramme(c.s, c.tab, c.m).calculated);
+  const auto allowed = c.s.allowed.size();
+  ASSERT_GT(allowed, 0u);
+  c.m.clear();
+
+  const std::array<std::string, 9> typed = {"4.1", "5x", "6.2", "90", "90", "90",
+                                            "0.7093", "0", "30"};
+  for (const auto& empty_b : {false, true}) {
+    c.tab.fields = typed;
+    if (empty_b) c.tab.fields[1] = "";
+    const auto out = calcul_diagramme(c.s, c.tab, c.m);
+    EXPECT_TRUE(out.failed);
+    EXPECT_FALSE(out.calculated);
+    EXPECT_EQ(c.m.texts(), std::vector<std::string>{"Error on b"});
+    EXPECT_EQ(c.tab.fields[0], "4.1");  // nothing overwritten
+    EXPECT_EQ(c.tab.fields[6], "0.7093");
+    EXPECT_EQ(c.tab.fields[8], "30");
+    EXPECT_EQ(c.s.cell.a, 4);  // no mix of typed and old values
+    EXPECT_EQ(c.s.wavelengths.lambda, 1.5406);
+    EXPECT_EQ(c.s.allowed.size(), allowed);
+    c.m.clear();
+  }
+}

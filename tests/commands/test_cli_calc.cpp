@@ -153,7 +153,7 @@ TEST(CliCalc, FailuresExitNonZeroWithTheProgramsMessage) {
       {"calc --system CUBI --group 'P m -3 m' --cell 4 4 4 90 90 90 --lambda 1.54 --range 0 0",
        1, "Warning: Current Theta range not defined. \n"},
       {"calc --system CUBI --group 'P m -3 m' --cell 4 4 4 90 90 90 --lambda x --range 0 60", 1,
-       "Error on lambda\nWarning: Current wavelength not defined\n"},
+       "Error on lambda\n"},  // the calculation stops at the field error
       {"calc --system CUBI --group 'I a -3 d' --cell 4 4 4 90 90 90 --lambda 1.54 --range 0 60",
        1, "I a -3 d not found in the H-M list of Cubic\n"},
       {"calc --system CUBI --group 'P m -3 m' --cell 4 4 4 90 90 90", 2, ""},
@@ -192,8 +192,9 @@ TEST(CliCalc, BadArgumentsEndWithAReasonNeverACrash) {
        "Too many calculated reflections. Decrease the theta range\n"},
       {fm3m + " --cell 1e308 1e308 1e308 90 90 90 --lambda 1.5 --range 0 60", 1,
        "Cell parameters error!\n"},
-      {fm3m + ok_cell + " --lambda -1.5 --range 0 60", 1, "No calculated peaks!\n"},
-      {fm3m + ok_cell + " --lambda 1.5406 --range 60 10", 1, "No calculated peaks!\n"},
+      // A wavelength or range that cannot be calculated gets its message.
+      {fm3m + ok_cell + " --lambda -1.5 --range 0 60", 1, "The wavelength =0\n"},
+      {fm3m + ok_cell + " --lambda 1.5406 --range 60 10", 1, "Theta range error\n"},
       {fm3m + " --cell '\xff' 4 4 90 90 90 --lambda 1.5 --range 0 60", 1, ""},
       {"calc --system CUBI --group 'Z z z'" + ok_cell + " --lambda 1.5 --range 0 60", 1,
        "Z z z not found in the H-M list of Cubic\n"},

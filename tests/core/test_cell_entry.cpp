@@ -127,7 +127,8 @@ TEST(ReadCellEntry, ReadsInOrderStopsAtEmptyAndReportsTheFirstBadField) {
     EXPECT_EQ(m.texts(), std::vector<std::string>{kMessages[bad]});
   }
   {
-    // An empty b stops silently after a.
+    // An empty b stops silently, and nothing read before it is stored: the session
+    // never holds a cell the user did not enter whole.
     WorkSession s;
     s.cell.c = 42;
     RecordingMessages m;
@@ -135,8 +136,17 @@ TEST(ReadCellEntry, ReadsInOrderStopsAtEmptyAndReportsTheFirstBadField) {
     in.fields[1] = "";
     EXPECT_FALSE(read_cell_entry(s, in, m));
     EXPECT_TRUE(m.empty());
-    EXPECT_DOUBLE_EQ(s.cell.a, 5);
+    EXPECT_DOUBLE_EQ(s.cell.a, 0);
     EXPECT_DOUBLE_EQ(s.cell.c, 42);
+    // For "Calc." an empty cell field is named; an empty range is "not defined".
+    in.empty_is_error = true;
+    EXPECT_FALSE(read_cell_entry(s, in, m));
+    EXPECT_EQ(m.texts(), std::vector<std::string>{"Error on b"});
+    in = good;
+    in.empty_is_error = true;
+    in.fields[7] = in.fields[8] = "";
+    EXPECT_TRUE(read_cell_entry(s, in, m));
+    EXPECT_EQ(s.range_max, 0);
   }
   {
     // Getspec selection: the first 12 characters; θ mode doubles the range and echoes halves.

@@ -71,10 +71,14 @@ TEST(Format, RepairNumberTextAppliesItsRulesInOrder) {
       {"  .5", " 0.5"},     // only the first blank before the point
       {"5.43", "5.43"},     // untouched
       {"-.5.", "-0.5.0"},   // rules 4 and 5 both apply
+      {"1 .5", "1 .5"},     // a digit before the blank: a typing error, not 10.5
   };
   for (const auto& c : cases) EXPECT_EQ(repair_number_text(c.in), c.out) << '"' << c.in << '"';
   EXPECT_DOUBLE_EQ(*parse_real(repair_number_text(".5")), 0.5);
   EXPECT_DOUBLE_EQ(*parse_real(repair_number_text("-.25")), -0.25);
+  // A stray blank inside a number is refused rather than read as a digit.
+  EXPECT_FALSE(parse_typed("1 .5"));
+  EXPECT_FALSE(parse_typed("5 . 5"));
 }
 
 TEST(Format, ABoxStillShowingAStoredValueKeepsIt) {
@@ -114,4 +118,24 @@ TEST(TextFiles, SplitNumbersStopsAtTheFirstNonNumber) {
   EXPECT_EQ(split_numbers("  1.5  -2 3e1"), (std::vector<double>{1.5, -2, 30}));
   EXPECT_EQ(split_numbers("1 2 x 3"), (std::vector<double>{1, 2}));
   EXPECT_TRUE(split_numbers("").empty());
+}
+
+// Standard errors: never shown as zero, and in parenthesis notation with two digits.
+TEST(Format, ErrorsKeepTwoSignificantDigits) {
+  EXPECT_EQ(decimals_for_error(1.2e-5, 4), 6);        // 0.000012, not 0.0000
+  EXPECT_EQ(decimals_for_error(0.0123, 4), 4);        // the box's own four suffice
+  EXPECT_EQ(decimals_for_error(9.96e-6, 4), 6);       // rounds up to 0.000010
+  EXPECT_EQ(decimals_for_error(0, 4), 4);
+  EXPECT_EQ(format_fixed(1.2e-5, 8, decimals_for_error(1.2e-5, 4)), "0.000012");
+  struct Case {
+    double value, sigma;
+    const char* text;
+  } cases[] = {
+      {5.4311942, 0.0000123, "5.431194(12)"},
+      {90.0, 0.00244, "90.0000(24)"},
+      {160.21, 0.0031, "160.2100(31)"},
+      {1234.5, 12.3, "1234(12)"},
+      {5.43, 0, "5.430000"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(with_uncertainty(c.value, c.sigma), c.text) << c.text;
 }

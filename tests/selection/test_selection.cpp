@@ -83,6 +83,9 @@ INSTANTIATE_TEST_SUITE_P(
         AutoCase{"DifferenceEqualToToleranceAccepted", {30.25}, {refl(1, 1, 1, 30)}, "0.25", TT,
                  {{1, 1, 1, 30.25f, 30.f}}},
         AutoCase{"DifferenceAboveToleranceRefused", {30.25}, {refl(1, 1, 1, 30)}, "0.125", TT, {}},
+        // Decimal values: 20.1 - 20.0 is 0.1 plus 1.4e-15 in binary, still the tolerance.
+        AutoCase{"DecimalDifferenceEqualToTolerance", {20.1}, {refl(1, 1, 1, 20.0)}, "0.1", TT,
+                 {{1, 1, 1, 20.1f, 20.f}}},
         AutoCase{"TwoPeaksOneReflection", {30.05, 29.95}, {refl(1, 1, 1, 30), refl(2, 0, 0, 35)},
                  "0.1", TT, {{1, 1, 1, 29.95f, 30.f}, {1, 1, 1, 30.05f, 30.f}}},
         AutoCase{"ThetaModeDoublesTheTolerance", {30.125}, {refl(1, 1, 1, 30)}, "0.0625",
