@@ -122,6 +122,7 @@ CalcOutcome select_group(WorkSession& s, CellTab& tab, Messages& m) {
   try {
     if (!read_cell_entry_quietly(s, tab.fields)) return out;
     s.selected.clear();
+    clear_results(s);
     read_entry(s, tab, m);
     s.initial_cell = s.cell;
     calculate_from_entry(s, tab, m, out);
@@ -151,6 +152,7 @@ CalcOutcome run_calculation(WorkSession& s, CellTab& tab, Messages& m) {
     tab.fields[8] = format_fixed(angle_for_display(s, s.range_max), 7, 2);
 
     s.selected.clear();
+    clear_results(s);
     read_entry(s, tab, m);
 
     // A wavelength or a range that cannot be calculated gets its message rather than
@@ -178,6 +180,7 @@ CalcOutcome run_calculation(WorkSession& s, CellTab& tab, Messages& m) {
     } else if (s.range_max != 0) {
       if (to_upper(s.measured.file_name).find(".LST") != std::string::npos) {
         s.selected.clear();
+    clear_results(s);
         pair_indexed_list(s);
         out.pairs_changed = true;
       }
@@ -206,6 +209,7 @@ CalcOutcome calcul_diagramme(WorkSession& s, CellTab& tab, Messages& m) {
     return out;
   }
   s.selected.clear();
+    clear_results(s);
   s.initial_cell = s.cell;
   out = run_calculation(s, tab, m);
   if (s.allowed_count() != 0) {

@@ -8,11 +8,18 @@ void reset_session(WorkSession& s, const std::filesystem::path& working_folder) 
   s.current_folder = working_folder;
 }
 
+void clear_results(WorkSession& s) {
+  s.results.refined = false;
+  s.results.obs_shifted.clear();
+  s.results.calc.clear();
+}
+
 void erase_peak_data(WorkSession& s) {
   s.measured.peaks.clear();
   s.measured.wavelengths = WavelengthSet{};
   s.measured.file_name.clear();
   s.selected.clear();
+  clear_results(s);
 }
 
 void erase_profile(WorkSession& s) {
@@ -28,6 +35,7 @@ void erase_cell_parameters(WorkSession& s) {
   s.merged.clear();
   s.selected.clear();
   s.cell_file_name.clear();
+  clear_results(s);
 }
 
 void erase_all(WorkSession& s) {

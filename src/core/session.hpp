@@ -189,6 +189,9 @@ struct WorkSession {
 // Start-up values of every field.
 void reset_session(WorkSession& s, const std::filesystem::path& working_folder);
 
+// Refinement results go with the pairs and the cell they were refined from.
+void clear_results(WorkSession& s);
+
 // The erase groups of the main window's erase menu.
 void erase_all(WorkSession& s);
 void erase_peak_data(WorkSession& s);

@@ -280,6 +280,11 @@ void RefineTabWidget::apply_shift_choice(int choice) {
 
 // --- commands ------------------------------------------------------------------------
 
+void RefineTabWidget::forget_results() {
+  clear_result_boxes();
+  set_result_buttons_visible(false);
+}
+
 void RefineTabWidget::set_result_buttons_visible(bool visible) {
   report_->setVisible(visible);
   excel_->setVisible(visible);

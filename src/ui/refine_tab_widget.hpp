@@ -26,6 +26,9 @@ class RefineTabWidget : public QWidget {
 
   // Shows every value and grid again (θ / 2θ switch).
   void redisplay();
+  // The results went with their pairs or cell: Refined and Sigmas boxes emptied, the
+  // report, export and print buttons hidden.
+  void forget_results();
   // Initial boxes and default "To refine" flags after a calculation.
   void show_initial_values();
   // Grid "Before refinement" after the selection changed.

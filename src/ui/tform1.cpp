@@ -601,6 +601,7 @@ void Tform1::refresh(Changed what, QObject* source) {
   if (any(what, Changed::Selection | Changed::Results) && source != refine_) {
     refine_->clear_grids();
     refine_->redisplay();
+    if (!s_.results.refined) refine_->forget_results();
   }
 }
 
