@@ -2,6 +2,9 @@
 // refinement as the window runs them, in the current folder (which is also the working
 // folder). Leaves vornax.inp, vornax.out, mouchard and Excel.txt there and prints the
 // report to standard output.
+#include <charconv>
+#include <cmath>
+#include <cstdio>
 #include <iostream>
 #include <optional>
 #include <sstream>
@@ -15,6 +18,7 @@
 #include "commands/calculation.hpp"
 #include "commands/indexed_list_commands.hpp"
 #include "core/catalogue.hpp"
+#include "core/crystal_system.hpp"
 #include "core/format.hpp"
 #include "core/paths.hpp"
 #include "core/text_file.hpp"
@@ -35,6 +39,7 @@ struct RefineArgs {
   bool eccentricity = false;
   std::string shift = "0";
   std::string save_list;  // --save-list: the selected pairs as an indexed list
+  bool json = false;      // --json: one JSON object at full precision instead of the report
   std::optional<PeakFileType> peak_type;
 };
 
@@ -45,7 +50,8 @@ int usage_error(const std::string& why) {
                "         [--eccentricity] [--shift V] [--peak-type N] [--save-list FILE.lst]\n"
                "  FILE: any peak file (kind from the extension, or --peak-type 1..7);\n"
                "  plain text holds one 2theta (degrees) per line\n"
-               "  without --refine, the parameters the crystal system leaves free are refined\n";
+               "  without --refine, the parameters the crystal system leaves free are refined\n"
+               "  --json: one JSON object with every value at full precision instead of the report\n";
   return kExitUsage;
 }
 
@@ -83,6 +89,8 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Refi
       out.save_list = args[++i];
     } else if (a == "--eccentricity") {
       out.eccentricity = true;
+    } else if (a == "--json") {
+      out.json = true;
     } else {
       return "unknown argument " + a;
     }
@@ -134,6 +142,86 @@ bool paired_by_indices(const WorkSession& s) {
   return !s.indexed_list.empty() && !s.selected.empty();
 }
 
+// A number as JSON at full precision (the shortest text that reads back the same
+// double); NaN and infinities, which JSON lacks, as null.
+std::string json_number(double v) {
+  if (!std::isfinite(v)) return "null";
+  char buf[32];
+  const auto r = std::to_chars(buf, buf + sizeof buf, v);
+  return std::string(buf, r.ptr);
+}
+
+std::string json_string(const std::string& t) {
+  std::string out = "\"";
+  for (char c : t) {
+    if (c == '"' || c == '\\') out += '\\';
+    if (static_cast<unsigned char>(c) < 0x20) {
+      char esc[8];
+      std::snprintf(esc, sizeof esc, "\\u%04x", c);
+      out += esc;
+      continue;
+    }
+    out += c;
+  }
+  return out + "\"";
+}
+
+// The refinement as one JSON object: every refined value with its standard error, the
+// same in parenthesis notation, the cycles, the residual and the pairs.
+std::string refinement_json(const WorkSession& s, const RefineOutcome& out,
+                            const RefinementQuality& q) {
+  const RefinementResults& r = s.results;
+  const RefinementProblem& p = out.run.problem;
+  const auto e = [&](RefinedQuantity x) { return r.errors[index_of(x)]; };
+  struct Item {
+    const char* name;
+    double value, sigma;
+  };
+  using enum RefinedQuantity;
+  const Item items[] = {
+      {"a", r.cell.a, e(A)},           {"b", r.cell.b, e(B)},
+      {"c", r.cell.c, e(C)},           {"alpha", r.cell.alpha, e(Alpha)},
+      {"beta", r.cell.beta, e(Beta)},  {"gamma", r.cell.gamma, e(Gamma)},
+      {"volume", r.volume_refined, r.volume_error},
+      {"shift", r.zero_shift, e(Shift)}, {"lambda", r.lambda, e(Lambda)},
+  };
+  std::string j = "{\n  \"system\": " + json_string(s.system) +
+                  ",\n  \"group\": " + json_string(s.symbol) + ",\n  \"values\": {";
+  for (size_t i = 0; i < std::size(items); ++i) {
+    const Item& it = items[i];
+    j += std::string(i ? "," : "") + "\n    " + json_string(it.name) + ": {\"value\": " +
+         json_number(it.value) + ", \"error\": " + json_number(it.sigma) +
+         ", \"text\": " + json_string(with_uncertainty(it.value, it.sigma)) + "}";
+  }
+  j += "\n  },\n  \"shift_model\": " +
+       json_string(r.eccentricity ? "eccentricity" : "constant") +
+       ",\n  \"cycles\": " + std::to_string(p.cycles) +
+       ",\n  \"residual\": " + json_number(p.residual * kThetaRadToTwoThetaDeg) +
+       ",\n  \"converged\": " + (out.run.converged ? "true" : "false");
+  const auto& f = q.figures;
+  j += ",\n  \"figures_of_merit\": {\"m20\": " + json_number(f.valid ? f.m20 : NAN) +
+       ", \"x20\": " + std::to_string(f.x20) + ", \"f_n\": " +
+       json_number(f.valid ? f.f_n : NAN) + ", \"n\": " + std::to_string(f.f_lines) + "}";
+  j += ",\n  \"pairs\": [";
+  for (size_t i = 0; i < s.selected.size(); ++i) {
+    const SelectedPair& pr = s.selected[i];
+    const double obs = pr.two_theta_obs;
+    const double shifted = i < r.obs_shifted.size() ? r.obs_shifted[i] : obs;
+    const double calc = i < r.calc.size() ? r.calc[i] : pr.two_theta_calc;
+    const bool flagged = q.diagnostics.available && i < q.diagnostics.pairs.size() &&
+                         q.diagnostics.pairs[i].flagged;
+    j += std::string(i ? "," : "") + "\n    {\"h\": " + std::to_string(pr.h) +
+         ", \"k\": " + std::to_string(pr.k) + ", \"l\": " + std::to_string(pr.l) +
+         ", \"two_theta_obs\": " + json_number(obs) +
+         ", \"two_theta_obs_shifted\": " + json_number(shifted) +
+         ", \"two_theta_calc\": " + json_number(calc) +
+         ", \"difference\": " + json_number(shifted - calc) +
+         ", \"flagged\": " + (flagged ? "true" : "false") + "}";
+  }
+  j += "\n  ]\n}\n";
+  return j;
+}
+
 int run(const RefineArgs& a) {
   if (refuse_program_files({a.peaks, a.tab.cell_file})) return kExitFailed;
   StderrMessages m;
@@ -163,6 +251,20 @@ int run(const RefineArgs& a) {
     std::string bad;
     const auto keys = parse_keys(*a.keys, bad);
     if (!keys) return usage_error("unknown parameter " + bad + " in --refine");
+    // A quantity the system ties to another (b to a in a cubic cell) or fixes (its
+    // right angles) cannot be refined on its own: say so rather than "Singular Matrix".
+    const CrystalSystem& sys = crystal_system(s.system);
+    for (size_t i = 0; i < kCellQuantities; ++i) {
+      if (!(*keys)[i] || s.refine_enabled[i]) continue;
+      const std::string name(kQuantityNames[i]);
+      const auto master = static_cast<size_t>(sys.copy_from[i]);
+      if (master != i)
+        std::cerr << name << " is tied to " << kQuantityNames[master] << " in this crystal system ("
+                  << s.system << "); refine " << kQuantityNames[master] << " instead\n";
+      else
+        std::cerr << name << " is fixed in this crystal system (" << s.system << ")\n";
+      return kExitFailed;
+    }
     s.refine_checked = *keys;
   }
   if (a.eccentricity) s.shift_mode = ShiftMode::SampleEccentricity;
@@ -176,6 +278,12 @@ int run(const RefineArgs& a) {
   const RefineOutcome out = go_affinement(s, {a.tab.lambda, a.shift}, m);
   if (out.status == RefineStatus::NotStarted || out.status == RefineStatus::FileFailed)
     return kExitFailed;
+  if (a.json) {
+    if (out.status == RefineStatus::Singular) return kExitFailed;
+    const bool exported = export_excel(s, m).has_value();
+    std::cout << refinement_json(s, out, refinement_quality(s, out.run.problem));
+    return exported ? 0 : kExitFailed;
+  }
   for (const auto& line : read_text_lines(in_working_folder(s, kRefineReportFile)))
     std::cout << line << '\n';
   if (out.status == RefineStatus::Singular) return kExitFailed;

@@ -1,12 +1,14 @@
 // vornax-cli refine end to end: peaks from a file, "Calc.", "Auto Sel." and the
 // refinement, the files it leaves and its exit codes.
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 
+#include "core/format.hpp"
 #include "core/text_file.hpp"
 #include "files/peak_fixtures.hpp"
 #include "refine/refine_fixtures.hpp"
@@ -79,6 +81,40 @@ TEST(CliRefine, SiliconRefinesAndLeavesItsFiles) {
   EXPECT_EQ(vornax::read_text_lines("vornax.inp")[8], "  0.0000  2.0000");
 }
 
+// --json: one object that a JSON parser reads, every value at full precision, and the
+// parenthesis notation with the error's first two significant digits.
+TEST(CliRefine, JsonCarriesFullPrecision) {
+  ScratchFolder folder;
+  write_silicon_peaks("si.txt", 11);
+  const auto r = run_cli(std::string("--peaks si.txt ") + kSilicon + " --refine a,shift --json");
+  ASSERT_EQ(r.code, 0) << r.err;
+  const auto j = nlohmann::json::parse(r.out);
+  const double a = j["values"]["a"]["value"], sa = j["values"]["a"]["error"];
+  const double shift = j["values"]["shift"]["value"];
+  EXPECT_NEAR(a, 5.431194, 1e-4);
+  EXPECT_NE(a, 5.4312);                    // not the report's rounding
+  EXPECT_NEAR(shift, 0.040, 2e-3);
+  EXPECT_GT(sa, 0.0);
+  EXPECT_LT(sa, 1e-3);
+  // The text: the value to the error's second significant digit, the digits in brackets.
+  const std::string text = j["values"]["a"]["text"];
+  const int d = vornax::decimals_for_error(sa, 0);
+  EXPECT_EQ(text.substr(0, text.find('(')), vornax::trim(vornax::format_fixed(a, 0, d)));
+  const std::string digits = text.substr(text.find('(') + 1, text.size() - text.find('(') - 2);
+  EXPECT_EQ(digits.size(), 2u) << text;
+  EXPECT_NEAR(std::stod(digits) * std::pow(10.0, -d), sa, 0.51 * std::pow(10.0, -d));
+  // The pairs: observed less the shift, less calculated, is the difference.
+  ASSERT_EQ(j["pairs"].size(), 11u);
+  for (const auto& p : j["pairs"]) {
+    const double shifted = p["two_theta_obs_shifted"], calc = p["two_theta_calc"];
+    EXPECT_NEAR(double(p["two_theta_obs"]) - shift, shifted, 1e-5);
+    EXPECT_DOUBLE_EQ(double(p["difference"]), shifted - calc);
+  }
+  EXPECT_GT(int(j["cycles"]), 0);
+  // The files are written as without --json.
+  EXPECT_TRUE(std::filesystem::exists("vornax.out"));
+}
+
 TEST(CliRefine, FailuresExitNonZeroWithTheProgramsMessage) {
   ScratchFolder folder;
   write_silicon_peaks("si.txt", 3);
@@ -88,11 +124,14 @@ TEST(CliRefine, FailuresExitNonZeroWithTheProgramsMessage) {
   EXPECT_NE(r.err.find("Nb of selected reflections too low"), std::string::npos) << r.err;
   EXPECT_FALSE(std::filesystem::exists("vornax.out"));
 
-  // b is tied to a in a cubic cell: alone it moves nothing.
-  r = run_cli(std::string("--peaks si.txt ") + kSilicon + " --refine b");
-  EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("Singular Matrix"), std::string::npos) << r.err;
-  EXPECT_NE(r.out.find("Initial values"), std::string::npos);
+  // b is tied to a in a cubic cell: said so, rather than "Singular Matrix".
+  for (const char* keys : {"b", "a,b"}) {
+    r = run_cli(std::string("--peaks si.txt ") + kSilicon + " --refine " + keys);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("b is tied to a in this crystal system (CUBI)"), std::string::npos)
+        << r.err;
+    EXPECT_FALSE(std::filesystem::exists("vornax.inp"));
+  }
 
   r = run_cli(std::string("--peaks si.txt ") + kSilicon + " --refine a,delta");
   EXPECT_EQ(r.code, 2);
