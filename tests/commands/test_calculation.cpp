@@ -377,6 +377,23 @@ TEST(Calculation, IndexedListIsPairedAfterCalc) {
   h.selected.clear();
   pair_indexed_list(h);
   EXPECT_EQ(h.selected_count(), 0);
+
+  // Indices transform as row vectors, (h k l)·R: under x-y, x, z of P 6 the listed
+  // (1 0 0) is an image of (1 0 0)'s own form, never of (1 1 0), whose d differs.
+  WorkSession p6;
+  p6.system = "HEXA";
+  p6.cell = {3, 3, 5, 90, 90, 120};
+  SymmetryOperator six;
+  six.rows[0] = {1, -1, 0, 0};
+  six.rows[1] = {1, 0, 0, 0};
+  six.rows[2] = {0, 0, 1, 0};
+  p6.operators = {id, six};
+  p6.allowed = {{1, 1, 0, 0, 1.5, 61.8}, {1, 0, 0, 0, 2.598, 34.5}};
+  p6.indexed_list = {{1, 0, 0, 34.5}};
+  pair_indexed_list(p6);
+  ASSERT_EQ(p6.selected_count(), 1);
+  EXPECT_EQ(p6.selected[0].h * 10 + p6.selected[0].k, 10) << "paired with (1 1 0)";
+  EXPECT_FLOAT_EQ(p6.selected[0].two_theta_calc, 34.5f);
 }
 
 TEST(Calculation, MissingFilesStopTheCommand) {
