@@ -1,5 +1,6 @@
 #include "cli/cell_tab_args.hpp"
 
+#include <algorithm>
 #include <iostream>
 #include <system_error>
 
@@ -78,6 +79,25 @@ std::optional<std::string> missing_cell_tab_option(const CellTabArgs& a) {
   if (!a.have_lambda) return "--lambda is missing";
   if (!a.have_range) return "--range is missing";
   return std::nullopt;
+}
+
+std::optional<PerQuantity<bool>> parse_refine_keys(const std::string& list, std::string* bad) {
+  PerQuantity<bool> keys{};
+  size_t start = 0;
+  while (start <= list.size()) {
+    const size_t comma = std::min(list.find(',', start), list.size());
+    const std::string item = trim(list.substr(start, comma - start));
+    start = comma + 1;
+    if (item.empty()) continue;
+    bool found = false;
+    for (size_t k = 0; k < kRefinedQuantities; ++k)
+      if (item == kQuantityNames[k]) keys[k] = found = true;
+    if (!found) {
+      if (bad) *bad = item;
+      return std::nullopt;
+    }
+  }
+  return keys;
 }
 
 std::filesystem::path executable_dir() {

@@ -12,6 +12,7 @@
 
 #include "core/cell_entry.hpp"
 #include "core/messages.hpp"
+#include "core/refined_quantity.hpp"
 #include "core/session.hpp"
 
 namespace vornax::cli {
@@ -50,6 +51,10 @@ inline constexpr const char* kCellTabUsage =
     "--system CODE --group SYMBOL [--getspec]\n"
     "         --cell A B C ALPHA BETA GAMMA --lambda L --range MIN MAX [--theta]\n"
     "   or: --cell-file FILE.cry|FILE.ics --lambda L --range MIN MAX [--theta]";
+
+// "--refine a,c,shift": the eight "To refine" check boxes; `bad` names an unknown item.
+std::optional<PerQuantity<bool>> parse_refine_keys(const std::string& list,
+                                                   std::string* bad = nullptr);
 
 // The folder of the running program (for its data folder).
 std::filesystem::path executable_dir();

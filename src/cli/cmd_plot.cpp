@@ -13,7 +13,6 @@
 
 #include <iostream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -112,24 +111,6 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Plot
   return missing_cell_tab_option(out.tab);
 }
 
-// "a,c,shift" -> the eight check boxes of the refinement tab.
-std::optional<PerQuantity<bool>> parse_keys(const std::string& list, std::string& bad) {
-  PerQuantity<bool> keys{};
-  std::stringstream in(list);
-  std::string item;
-  while (std::getline(in, item, ',')) {
-    item = trim(item);
-    if (item.empty()) continue;
-    bool found = false;
-    for (size_t k = 0; k < kRefinedQuantities; ++k)
-      if (item == kQuantityNames[k]) keys[k] = found = true;
-    if (!found) {
-      bad = item;
-      return std::nullopt;
-    }
-  }
-  return keys;
-}
 
 enum class OutputKind { Png, Pdf, Svg };
 
@@ -225,7 +206,7 @@ int run(const PlotArgs& a) {
     if (!selection_automatique(s, a.tolerance, m)) return kExitFailed;
     if (a.keys) {
       std::string bad;
-      const auto keys = parse_keys(*a.keys, bad);
+      const auto keys = parse_refine_keys(*a.keys, &bad);
       if (!keys) return usage_error("unknown parameter " + bad + " in --refine");
       s.refine_checked = *keys;
       if (a.eccentricity) s.shift_mode = ShiftMode::SampleEccentricity;

@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <iostream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -99,25 +98,6 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Refi
   return missing_cell_tab_option(out.tab);
 }
 
-// "a,c,shift" -> the eight check boxes.
-std::optional<PerQuantity<bool>> parse_keys(const std::string& list, std::string& bad) {
-  PerQuantity<bool> keys{};
-  std::stringstream in(list);
-  std::string item;
-  while (std::getline(in, item, ',')) {
-    item = trim(item);
-    if (item.empty()) continue;
-    int found = -1;
-    for (size_t k = 0; k < kRefinedQuantities; ++k)
-      if (item == kQuantityNames[k]) found = static_cast<int>(k);
-    if (found < 0) {
-      bad = item;
-      return std::nullopt;
-    }
-    keys[static_cast<size_t>(found)] = true;
-  }
-  return keys;
-}
 
 // The peak file through the load command: its kind from --peak-type, else from the
 // extension; plain text (.txt included, the usual name for a hand-made list) is read
@@ -249,7 +229,7 @@ int run(const RefineArgs& a) {
   }
   if (a.keys) {
     std::string bad;
-    const auto keys = parse_keys(*a.keys, bad);
+    const auto keys = parse_refine_keys(*a.keys, &bad);
     if (!keys) return usage_error("unknown parameter " + bad + " in --refine");
     // A quantity the system ties to another (b to a in a cubic cell) or fixes (its
     // right angles) cannot be refined on its own: say so rather than "Singular Matrix".

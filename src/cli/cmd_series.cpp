@@ -38,19 +38,6 @@ int usage_error(const std::string& why) {
   return kExitUsage;
 }
 
-std::optional<PerQuantity<bool>> parse_keys(const std::string& list) {
-  PerQuantity<bool> keys{};
-  std::stringstream in(list);
-  for (std::string item; std::getline(in, item, ',');) {
-    item = trim(item);
-    if (item.empty()) continue;
-    bool found = false;
-    for (size_t k = 0; k < kRefinedQuantities; ++k)
-      if (item == kQuantityNames[k]) keys[k] = found = true;
-    if (!found) return std::nullopt;
-  }
-  return keys;
-}
 
 std::optional<std::string> parse_args(const std::vector<std::string>& args, SeriesArgs& out) {
   SeriesSettings& st = out.settings;
@@ -84,7 +71,7 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Seri
       st.tolerance = args[++i];
     } else if (a == "--refine") {
       if (!has_value) return "--refine needs a list";
-      st.keys = parse_keys(args[++i]);
+      st.keys = parse_refine_keys(args[++i]);
       if (!st.keys) return "unknown parameter in --refine " + args[i];
     } else if (a == "--eccentricity") {
       st.eccentricity = true;

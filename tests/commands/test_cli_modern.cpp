@@ -10,28 +10,15 @@
 #include "core/text_file.hpp"
 #include "files/modern_fixtures.hpp"
 #include "refine/refine_fixtures.hpp"
+#include "support/cli_run.hpp"
 
 using refine_test::ScratchFolder;
 
 namespace {
 
-struct CliOut {
-  int code = -1;
-  std::string out, err;
-};
+using CliOut = vornax::testing::CliRun;
 
-std::string slurp(const char* name) {
-  std::ifstream f(name, std::ios::binary);
-  std::stringstream ss;
-  ss << f.rdbuf();
-  return ss.str();
-}
-
-CliOut cli(const std::string& args) {
-  const std::string cmd = std::string("'") + VORNAX_CLI_PATH + "' " + args + " >out.txt 2>err.txt";
-  const int status = std::system(cmd.c_str());
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp("out.txt"), slurp("err.txt")};
-}
+CliOut cli(const std::string& args) { return vornax::testing::run_vornax_cli(args); }
 
 // Silicon at Cu Kα1 with a +0.04° zero shift, rounded to 0.001°; line `bad` (1-based)
 // moved by +0.12°, as an impurity line taken for a silicon line would be.

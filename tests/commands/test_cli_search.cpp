@@ -13,32 +13,15 @@
 
 #include "core/text_file.hpp"
 #include "refine/refine_fixtures.hpp"
+#include "support/cli_run.hpp"
 
 using namespace refine_test;
 
 namespace {
 
-struct CliRun {
-  int code = -1;
-  std::string out, err;
-};
+using vornax::testing::CliRun;
 
-std::string slurp(const char* name) {
-  std::ifstream f(name, std::ios::binary);
-  std::stringstream ss;
-  ss << f.rdbuf();
-  return ss.str();
-}
-
-CliRun run_cli(const std::string& args) {
-  const std::string cmd = std::string("'") + VORNAX_CLI_PATH + "' " + args + " >out.txt 2>err.txt";
-  const int status = std::system(cmd.c_str());
-  CliRun r;
-  r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  r.out = slurp("out.txt");
-  r.err = slurp("err.txt");
-  return r;
-}
+CliRun run_cli(const std::string& args) { return vornax::testing::run_vornax_cli(args); }
 
 std::vector<std::vector<double>> number_lines(const std::string& text) {
   std::vector<std::vector<double>> out;
