@@ -145,6 +145,42 @@ TEST(ThetaToDhkl, WavelengthBoxAsShownKeepsTheStoredWavelength) {
   }
 }
 
+TEST(ThetaToDhkl, ARetypedWavelengthBoxIsReadAsTyped) {
+  WorkSession s;
+  s.wavelengths.lambda = 1.540593;
+  RecordingMessages m;
+  ASSERT_TRUE(theta_to_dhkl({{"20", ""}}, " 1.54059", s, m, true).ok);
+  EXPECT_EQ(s.wavelengths.lambda, 1.54059);
+  // d follows the wavelength read: 1.54059 / (2 sin 10°) = 4.43571...
+  EXPECT_EQ(theta_to_dhkl({{"20", ""}}, "1.54059", s, m, true).rows[0].d, "  4.436");
+}
+
+// A refused wavelength must not empty the list the grid still shows: the grid, the
+// list and the commands that read the list would disagree.
+TEST(ThetaToDhkl, ARefusedWavelengthLeavesThePeaksAsTheyWere) {
+  struct Case { const char* box; const char* message; };
+  for (Case c : {Case{"-1.5", "Error on Lambda"}, Case{"abc", "Error on Lambda"},
+                 Case{"0", "Type first the wavelength"}, Case{"", "Type first the wavelength"}}) {
+    WorkSession s;
+    s.wavelengths.lambda = 1.5406;
+    s.measured.peaks = {peak(28.442, 100), peak(47.302, 55), peak(56.121, 30), peak(69.13, 10)};
+    s.range_min = 26.442;
+    s.range_max = 71.13;
+    const std::vector<MeasuredPeak> before = s.measured.peaks;
+    RecordingMessages m;
+    const MeasuredScan scan =
+        theta_to_dhkl({{"28.442", "100"}, {"47.302", "55"}, {"99", ""}}, c.box, s, m, true);
+    EXPECT_FALSE(scan.ok) << c.box;
+    EXPECT_TRUE(scan.rows.empty()) << c.box;
+    EXPECT_EQ(m.texts(), std::vector<std::string>{c.message}) << c.box;
+    ASSERT_EQ(s.measured_count(), 4) << c.box;
+    for (size_t i = 0; i < before.size(); ++i)
+      EXPECT_EQ(s.measured.peaks[i].two_theta, before[i].two_theta) << c.box;
+    EXPECT_EQ(s.wavelengths.lambda, 1.5406) << c.box;
+    EXPECT_EQ(s.range_max, 71.13) << c.box;
+  }
+}
+
 TEST(ThetaToDhkl, RefusesTheFiveHundredAndFirstPeak) {
   WorkSession s;
   RecordingMessages m;
