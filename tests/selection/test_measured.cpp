@@ -40,6 +40,9 @@ struct ScanCase {
   double range_min, range_max;                   // expected entered range afterwards
 };
 
+// The peaks each case starts from, as stored.
+const std::vector<std::pair<double, double>> kUntouched = {{99, 1}, {98, 1}, {97, 1}};
+
 class ThetaToDhkl : public ::testing::TestWithParam<ScanCase> {};
 
 TEST_P(ThetaToDhkl, ReadsTheGrid) {
@@ -48,7 +51,7 @@ TEST_P(ThetaToDhkl, ReadsTheGrid) {
   s.angle_mode = c.mode;
   s.range_min = 5;  // what an earlier entry left; kept when nothing sets it
   s.range_max = 100;
-  s.measured.peaks = {peak(99, 1), peak(98, 1), peak(97, 1)};  // replaced by the scan
+  s.measured.peaks = {peak(99, 1), peak(98, 1), peak(97, 1)};  // replaced by a good scan
   RecordingMessages m;
 
   MeasuredScan scan = theta_to_dhkl(c.rows, c.lambda, s, m);
@@ -91,14 +94,15 @@ INSTANTIATE_TEST_SUITE_P(
                  {{1, true}}, 18, 22},
         ScanCase{"CommaAndTrailingPointAccepted", {{"25,5", "12."}}, "1,5406", TT, {}, true,
                  {{25.5, 12}}, {{1, true}}, 23.5, 27.5},
-        ScanCase{"LambdaZero", {{"20", ""}}, "0", TT, {"Type first the wavelength"}, false, {}, {},
-                 5, 100},
+        // A refused wavelength leaves the list the grid still shows.
+        ScanCase{"LambdaZero", {{"20", ""}}, "0", TT, {"Type first the wavelength"}, false,
+                 kUntouched, {}, 5, 100},
         ScanCase{"LambdaEmptyCountsAsZero", {{"", ""}}, "", TT, {"Type first the wavelength"},
-                 false, {}, {}, 5, 100},
-        ScanCase{"LambdaNotANumber", {{"20", ""}}, "1.54x", TT, {"Error on Lambda"}, false, {},
-                 {}, 5, 100},
-        ScanCase{"LambdaNegative", {{"20", ""}}, "-1.5", TT, {"Error on Lambda"}, false, {}, {}, 5,
-                 100},
+                 false, kUntouched, {}, 5, 100},
+        ScanCase{"LambdaNotANumber", {{"20", ""}}, "1.54x", TT, {"Error on Lambda"}, false,
+                 kUntouched, {}, 5, 100},
+        ScanCase{"LambdaNegative", {{"20", ""}}, "-1.5", TT, {"Error on Lambda"}, false,
+                 kUntouched, {}, 5, 100},
         ScanCase{"BadAngleStopsAtItsRow", {{"20", ""}, {"", ""}, {"2O", ""}, {"40", ""}},
                  "1.5406", TT, {"Error at  row,3"}, false, {{20, 100}}, {{1, true}}, 5, 100},
         ScanCase{"BadAreaKeepsTheDButNotTheNumber", {{"20", "1"}, {"30", "abc"}}, "1.5406", TT,
