@@ -34,6 +34,7 @@ Changed sauve_selection(WorkSession& s, const std::filesystem::path& path, Messa
   if (!name) return Changed::None;
   s.measured.file_name = *name;
   s.indexed_list.clear();
+  mark_pairs_on_file(s);
   m.info("The indexed list was save in the file " + *name);
   return Changed::MeasuredPeaks | Changed::Selection;
 }
@@ -57,6 +58,7 @@ Changed Merge_lst(WorkSession& s, const std::filesystem::path& path, Messages& m
   }
   const MergeOutcome out = merge_indexed_entries(s, read.entries, m);
   if (!out.merged) return Changed::None;
+  mark_pairs_on_file(s);
   if (read.overflow() || out.dropped > 0) m.warning(kTooManyPairsMessage);
   return Changed::Selection;
 }

@@ -26,6 +26,8 @@ Changed commit(WorkSession& s, PeakFileData d, const std::filesystem::path& path
   s.indexed_list = std::move(d.indexed);
   s.selected.clear();
   s.results = RefinementResults{};
+  mark_peaks_on_file(s);
+  mark_pairs_on_file(s);
   Changed changed = Changed::MeasuredPeaks | Changed::Selection | Changed::Results;
   if (d.has_title) {
     s.title = d.title;
@@ -107,8 +109,8 @@ std::string observed_caption(const WorkSession& s) {
   return trim("Observed reflections (" + file_name_only(s.measured.file_name) + ")");
 }
 
-Changed lit_lambda(WorkSession& s, Messages& m, const std::string& text) {
-  const auto v = read_shown_number(text, s.wavelengths.lambda, 5);
+Changed lit_lambda(WorkSession& s, Messages& m, const std::string& text, bool edited) {
+  const auto v = read_shown_number(text, s.wavelengths.lambda, 5, edited);
   if (!v || !(*v > 0)) {
     m.error("Error at lambda");
     return Changed::None;

@@ -58,7 +58,7 @@ std::optional<RefinementInput> collect_refine_inputs(WorkSession& s, const Refin
             static_cast<float>(s.cell.beta),  static_cast<float>(s.cell.gamma)};
   // A wavelength that is not above 0 has no Bragg angles, and one beyond the range of
   // the single-precision copy cannot reach the refinement: refused like typing errors.
-  const auto lambda = read_shown_number(in.lambda_text, s.wavelengths.lambda, 5);
+  const auto lambda = read_shown_number(in.lambda_text, s.wavelengths.lambda, 5, in.lambda_edited);
   if (!lambda || !(*lambda > 0) || !fits_single(*lambda)) {
     show_message(m, "Error on Lambda!");
     return std::nullopt;

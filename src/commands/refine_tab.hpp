@@ -23,6 +23,7 @@ namespace vornax {
 struct RefineInputs {
   std::string lambda_text;  // Initial lambda box
   std::string shift_text;   // Initial shift box (degrees 2θ)
+  bool lambda_edited = false;  // the lambda box was typed into since the program wrote it
 };
 
 // Collects the inputs of a run. Messages, and nothing changed or written, on:

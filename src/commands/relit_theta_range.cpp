@@ -105,17 +105,19 @@ ReadPeaks reread_peaks(const WorkSession& s, double lo, double hi) {
 }  // namespace
 
 Changed relit_theta_range(WorkSession& s, CellTab& tab, Messages& m, const RangeEntry& entry) {
-  const auto lambda = read_shown_number(entry.lambda, s.wavelengths.lambda, 5);
+  const auto lambda = read_shown_number(entry.lambda, s.wavelengths.lambda, 5, entry.lambda_edited);
   if (!lambda || !(*lambda > 0) || !std::isfinite(*lambda)) {
     m.error("Error at lambda");
     return Changed::None;
   }
-  const auto lo_shown = read_shown_number(entry.range_min, angle_for_display(s, s.range_min), 2);
+  const auto lo_shown = read_shown_number(entry.range_min, angle_for_display(s, s.range_min), 2,
+                                          entry.range_min_edited);
   if (!lo_shown || !std::isfinite(*lo_shown)) {
     m.error("Error at Theta Min.");
     return Changed::None;
   }
-  const auto hi_shown = read_shown_number(entry.range_max, angle_for_display(s, s.range_max), 2);
+  const auto hi_shown = read_shown_number(entry.range_max, angle_for_display(s, s.range_max), 2,
+                                          entry.range_max_edited);
   const double lo = angle_from_entry(s, *lo_shown);
   const double hi = hi_shown ? angle_from_entry(s, *hi_shown) : 0;
   if (!hi_shown || !std::isfinite(hi) || !(hi > lo)) {

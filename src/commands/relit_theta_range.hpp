@@ -17,6 +17,8 @@ inline constexpr const char* kInitialValuesLostQuestion =
 // What the three boxes of "Current values" hold; the angles as shown (halved in θ mode).
 struct RangeEntry {
   std::string lambda, range_min, range_max;
+  // Which boxes the user typed into since the program last wrote them.
+  bool lambda_edited = false, range_min_edited = false, range_max_edited = false;
 };
 
 // relit_theta_range. The three boxes are read first ("Error at lambda" for a wavelength

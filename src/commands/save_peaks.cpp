@@ -42,6 +42,7 @@ Changed save(WorkSession& s, Messages& m, const std::filesystem::path& chosen, c
     return Changed::None;
   }
   s.measured.file_name = path->string();
+  mark_peaks_on_file(s);
   return Changed::MeasuredPeaks;
 }
 

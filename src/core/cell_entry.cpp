@@ -31,6 +31,7 @@ CellEntryInput CellTab::input() const {
   if (getspec_selected >= 0 && getspec_selected < static_cast<int>(getspec_list.size()))
     in.getspec_selection = getspec_list[static_cast<size_t>(getspec_selected)];
   in.fields = fields;
+  for (size_t i = 0; i < 9; ++i) in.edited[i] = typed[i] && *typed[i] == fields[i];
   return in;
 }
 
@@ -126,12 +127,13 @@ static std::array<double*, 9> entry_targets(WorkSession& s) {
 // Decimals the program writes into each of the nine fields.
 static constexpr std::array<int, 9> kEntryDecimals = {4, 4, 4, 3, 3, 3, 5, 2, 2};
 
-// One field: a field still showing the stored value as the program wrote it keeps that
-// value (ranges are shown halved in θ mode, and doubled again after reading).
+// One field: a field the user left alone, still showing the stored value as the program
+// wrote it, keeps that value (ranges are shown halved in θ mode, and doubled again after
+// reading).
 static std::optional<double> read_entry_field(const WorkSession& s, size_t i, double stored,
-                                              const std::string& text) {
+                                              const std::string& text, bool edited = false) {
   const double shown = i >= 7 ? angle_for_display(s, stored) : stored;
-  return read_shown_number(text, shown, kEntryDecimals[i]);
+  return read_shown_number(text, shown, kEntryDecimals[i], edited);
 }
 
 static void finish_range(WorkSession& s) {
@@ -166,7 +168,7 @@ std::optional<CellEntryEcho> read_cell_entry(WorkSession& s, const CellEntryInpu
       values[i] = 0;
       continue;
     }
-    auto v = read_entry_field(s, i, *targets[i], in.fields[i]);
+    auto v = read_entry_field(s, i, *targets[i], in.fields[i], in.edited[i]);
     if (!v) {
       m.error(kMessages[i]);
       return std::nullopt;

@@ -55,6 +55,7 @@ struct CellEntryInput {
   std::optional<std::string> hm_selection;       // chosen H-M list line
   std::optional<std::string> getspec_selection;  // chosen Getspec list line
   std::array<std::string, 9> fields;             // a b c alpha beta gamma lambda min max
+  std::array<bool, 9> edited{};                  // typed into since the program wrote it
   // "Calc.": an empty cell field gets its message instead of a silent stop, and an empty
   // wavelength or range field reads as 0 (not defined).
   bool empty_is_error = false;
@@ -69,6 +70,9 @@ struct CellTab {
   std::vector<std::string> getspec_list;      // lines built from spgr2.dat
   int getspec_selected = -1;
   std::array<std::string, 9> fields;          // a b c alpha beta gamma lambda min max
+  // The text the user typed into a field, while the field still shows it: a command
+  // that writes the field (the echo of lambda and the range) ends it.
+  std::array<std::optional<std::string>, 9> typed;
   std::array<bool, 6> tied{};                 // grey cell fields
   std::string grid_title = "Calculated diagram";
 

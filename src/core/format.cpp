@@ -168,8 +168,9 @@ std::optional<double> parse_typed(std::string_view text) {
   return parse_real(repair_number_text(std::string(text)));
 }
 
-std::optional<double> read_shown_number(std::string_view text, double shown, int decimals) {
-  if (std::isfinite(shown) && trim(text) == trim(format_fixed(shown, 0, decimals))) return shown;
+std::optional<double> read_shown_number(std::string_view text, double shown, int decimals,
+                                        bool edited) {
+  if (!edited && std::isfinite(shown) && trim(text) == trim(format_fixed(shown, 0, decimals))) return shown;
   return parse_typed(text);
 }
 

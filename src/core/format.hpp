@@ -37,12 +37,15 @@ std::string repair_number_text(std::string text);
 // A number as the user typed it: repair_number_text, then parse_real.
 std::optional<double> parse_typed(std::string_view text);
 
-// A number read back from a box that the program fills itself: while the box still
-// shows exactly what the program wrote for `shown` (with `decimals` decimals, any
-// width), `shown` stands, so that rounding for display never changes a stored value
-// (a wavelength of 1.540593 shown as 1.54059 stays 1.540593). Otherwise the text is
+// A number read back from a box that the program fills itself. A box the user has not
+// `edited` since the program last wrote it, and that shows exactly what the program
+// writes for `shown` (with `decimals` decimals, any width), keeps `shown`, so that
+// rounding for display never changes a stored value (a wavelength of 1.540593 shown as
+// 1.54059 stays 1.540593). A box the user edited means what it says, even when the
+// typed text is the one shown ("1.54059" typed is 1.54059). Otherwise the text is
 // repaired and parsed.
-std::optional<double> read_shown_number(std::string_view text, double shown, int decimals);
+std::optional<double> read_shown_number(std::string_view text, double shown, int decimals,
+                                        bool edited = false);
 
 // The decimals that show the first two significant digits of a standard error, never
 // fewer than `at_least` (at most 15). A zero or non-finite error takes `at_least`.

@@ -1,5 +1,7 @@
 #include "core/session.hpp"
 
+#include <algorithm>
+
 namespace vornax {
 
 void reset_session(WorkSession& s, const std::filesystem::path& working_folder) {
@@ -54,6 +56,28 @@ void erase_all(WorkSession& s) {
 void widen_window_to_range(WorkSession& s) {
   if (s.window_min > s.range_min) s.window_min = s.range_min;
   if (s.window_max < s.range_max) s.window_max = s.range_max;
+}
+
+void mark_peaks_on_file(WorkSession& s) { s.peaks_on_file = s.measured.peaks; }
+void mark_pairs_on_file(WorkSession& s) { s.pairs_on_file = s.selected; }
+
+bool holds_unsaved_work(const WorkSession& s) {
+  // What a file holds of a peak is its angle as read and its intensity; of a pair its
+  // indices and observed angle (refinement adds the rest).
+  const auto same_peak = [](const MeasuredPeak& a, const MeasuredPeak& b) {
+    return a.two_theta_read == b.two_theta_read && a.intensity == b.intensity;
+  };
+  const auto same_pair = [](const SelectedPair& a, const SelectedPair& b) {
+    return a.h == b.h && a.k == b.k && a.l == b.l && a.two_theta_obs == b.two_theta_obs;
+  };
+  const auto& peaks = s.measured.peaks;
+  const bool peaks_unsaved =
+      !peaks.empty() && !std::equal(peaks.begin(), peaks.end(), s.peaks_on_file.begin(),
+                                    s.peaks_on_file.end(), same_peak);
+  const bool pairs_unsaved =
+      !s.selected.empty() && !std::equal(s.selected.begin(), s.selected.end(),
+                                         s.pairs_on_file.begin(), s.pairs_on_file.end(), same_pair);
+  return peaks_unsaved || pairs_unsaved;
 }
 
 }  // namespace vornax

@@ -181,6 +181,11 @@ struct WorkSession {
   std::string cell_file_name;
   std::string help_file = "vornax2.hlp";
 
+  // The peaks and pairs as a file last held them (read or written), so that the program
+  // can tell at exit whether quitting would lose typed or changed work.
+  std::vector<MeasuredPeak> peaks_on_file;
+  std::vector<SelectedPair> pairs_on_file;
+
   int measured_count() const { return static_cast<int>(measured.peaks.size()); }
   int allowed_count() const { return static_cast<int>(allowed.size()); }
   int selected_count() const { return static_cast<int>(selected.size()); }
@@ -200,5 +205,12 @@ void erase_cell_parameters(WorkSession& s);
 
 // Widens the working window so that it covers the entered range; never narrows it.
 void widen_window_to_range(WorkSession& s);
+
+// After a file was read or written: the peaks (or pairs) shown are the ones a file holds.
+void mark_peaks_on_file(WorkSession& s);
+void mark_pairs_on_file(WorkSession& s);
+// True when the session holds peaks or pairs that differ from those a file last held
+// (typed, measured, searched, paired or edited since); an empty list loses nothing.
+bool holds_unsaved_work(const WorkSession& s);
 
 }  // namespace vornax

@@ -39,19 +39,16 @@ GridText prepare_measured_grid(const WorkSession& s, int row_count) {
 }
 
 MeasuredScan theta_to_dhkl(const std::vector<MeasuredGridRow>& rows,
-                           const std::string& lambda_text, WorkSession& s, Messages& m) {
+                           const std::string& lambda_text, WorkSession& s, Messages& m,
+                           bool lambda_edited) {
   MeasuredScan scan;
-  // What the grid showed before: a row left as it was keeps its peak untouched.
-  const std::vector<MeasuredPeak> before = s.measured.peaks;
-  auto& peaks = s.measured.peaks;
-  peaks.clear();
-
-  double largest = 0, smallest = 180;
-  for (size_t i = 0; i < rows.size(); ++i) {
-    const int r = static_cast<int>(i) + 1;
-
-    auto lambda = trim(lambda_text).empty() ? std::optional<double>(0)
-                                            : read_shown_number(lambda_text, s.wavelengths.lambda, 5);
+  // The wavelength is read before the list is touched: a refused wavelength leaves the
+  // peaks as the grid shows them, so that the grid and the list never disagree.
+  std::optional<double> lambda = s.wavelengths.lambda;
+  if (!rows.empty()) {
+    lambda = trim(lambda_text).empty()
+                 ? std::optional<double>(0)
+                 : read_shown_number(lambda_text, s.wavelengths.lambda, 5, lambda_edited);
     if (!lambda || *lambda < 0) {
       m.error("Error on Lambda");
       return scan;
@@ -61,6 +58,16 @@ MeasuredScan theta_to_dhkl(const std::vector<MeasuredGridRow>& rows,
       return scan;
     }
     s.wavelengths.lambda = *lambda;
+  }
+
+  // What the grid showed before: a row left as it was keeps its peak untouched.
+  const std::vector<MeasuredPeak> before = s.measured.peaks;
+  auto& peaks = s.measured.peaks;
+  peaks.clear();
+
+  double largest = 0, smallest = 180;
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const int r = static_cast<int>(i) + 1;
 
     const std::string angle = trim(rows[i].angle);
     if (angle.empty()) continue;

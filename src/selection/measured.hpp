@@ -56,10 +56,12 @@ struct MeasuredScan {
 // at least one peak, the entered range and the measured data's range become
 // smallest - 2 .. largest + 2 (degrees 2θ). A row whose texts are exactly what the grid
 // shows for the peak already stored at that place keeps that peak as it is, and a
-// wavelength box still showing the stored wavelength keeps it, so moving through the
-// grid does not round peaks or the wavelength to the decimals shown.
+// wavelength box the user has not edited keeps the stored wavelength it shows, so
+// moving through the grid does not round peaks or the wavelength to the decimals shown.
+// A refused wavelength changes nothing.
 MeasuredScan theta_to_dhkl(const std::vector<MeasuredGridRow>& rows,
-                           const std::string& lambda_text, WorkSession& s, Messages& m);
+                           const std::string& lambda_text, WorkSession& s, Messages& m,
+                           bool lambda_edited = false);
 
 // Sorts the measured peaks by 2θ (exchange sort; a peak's fields move together).
 void sort_measured_peaks(WorkSession& s);

@@ -162,7 +162,10 @@ void CellTabWidget::connect_list(QListWidget* list, void (CellTabWidget::*choose
 }
 
 void CellTabWidget::pull_fields() {
-  for (size_t i = 0; i < 9; ++i) tab_.fields[i] = str(fields_[i]->text());
+  for (size_t i = 0; i < 9; ++i) {
+    tab_.fields[i] = str(fields_[i]->text());
+    tab_.typed[i] = fields_[i]->isModified() ? std::optional(tab_.fields[i]) : std::nullopt;
+  }
   tab_.system_index = systems_->currentRow();
   tab_.hm_selected = hm_->currentItem() && hm_->currentItem()->isSelected() ? hm_->currentRow() : -1;
   tab_.getspec_selected =
@@ -242,6 +245,10 @@ void CellTabWidget::run_command(const std::function<CalcOutcome()>& command) {
     emit fatalError();
     return;
   }
+  // Read without an error, the fields now stand for the stored values: only typing
+  // again makes a field the user's.
+  if (!out.failed)
+    for (QLineEdit* f : fields_) f->setModified(false);
   push_fields();
   if (out.show_cell_tab) emit showRequested();
   // The grid shows the lists as the command left them, under the title the command set

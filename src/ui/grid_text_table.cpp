@@ -45,12 +45,42 @@ int header_padding(const QHeaderView* header) {
 
 }  // namespace
 
-QFont grid_font() {
+bool has_even_advances(const QFont& font) {
+  const QFontMetricsF metrics(font);
+  const double width = metrics.horizontalAdvance(QLatin1Char('M'));
+  if (!(width > 0)) return false;
+  for (QChar ch : QStringLiteral("0123456789 .-i"))
+    if (std::fabs(metrics.horizontalAdvance(ch) - width) > 1e-6) return false;
+  return true;
+}
+
+QFont choose_fixed_pitch_font(const QStringList& families, double point_size,
+                              const std::function<bool(const QFont&)>& even) {
+  for (const QString& family : families) {
+    QFont f(family);
+    f.setStyleHint(QFont::TypeWriter);
+    if (point_size > 0) f.setPointSizeF(point_size);
+    if (even(f)) return f;
+  }
   QFont f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
   f.setStyleHint(QFont::TypeWriter);
-  const double base = QApplication::font().pointSizeF();
-  if (base > 0) f.setPointSizeF(std::max(7.0, base - 1));
+  if (point_size > 0) f.setPointSizeF(point_size);
   return f;
+}
+
+QStringList grid_font_families() {
+  QStringList families = {QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Liberation Mono"),
+                          QStringLiteral("Noto Sans Mono"),   QStringLiteral("Consolas"),
+                          QStringLiteral("Courier New"),      QStringLiteral("Menlo")};
+  // The system's own choice last: on some machines it resolves to a family whose
+  // letters are not all equally wide.
+  families << QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
+  return families;
+}
+
+QFont grid_font() {
+  const double base = QApplication::font().pointSizeF();
+  return choose_fixed_pitch_font(grid_font_families(), base > 0 ? std::max(7.0, base - 1) : 0);
 }
 
 void setup_table(QTableWidget* table, bool editable) {

@@ -3,6 +3,9 @@
 #pragma once
 
 #include <QFont>
+#include <QStringList>
+
+#include <functional>
 #include <QString>
 
 #include <QColor>
@@ -18,6 +21,19 @@ inline QString qstr(const std::string& t) { return QString::fromStdString(t); }
 // The grids' font: fixed pitch, so that the blank-padded numbers of a column line up,
 // and a point smaller than the window's font, so that the tabs fit the main window.
 QFont grid_font();
+
+// True when the font's digits, blank, point, minus sign, "i" and "M" all advance by the
+// same width, which is what lines the columns up (a font's fixed-pitch flag is not
+// always set, nor always right).
+bool has_even_advances(const QFont& font);
+
+// The first family of `families` whose font, at `point_size`, passes `even`; the
+// system's fixed font when none does.
+QFont choose_fixed_pitch_font(const QStringList& families, double point_size,
+                              const std::function<bool(const QFont&)>& even = has_even_advances);
+
+// The families tried for the grids, in order of preference.
+QStringList grid_font_families();
 
 // The background of a highlighted row.
 inline const QColor kHighlightColour(255, 203, 238);

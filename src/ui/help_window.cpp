@@ -1,5 +1,7 @@
 #include "ui/help_window.hpp"
 
+#include <QShortcut>
+
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QTextBrowser>
@@ -52,6 +54,8 @@ HelpWindow::HelpWindow(Messages& m, QWidget* parent) : QWidget(parent, Qt::Windo
   layout->addWidget(list_);
   layout->addWidget(browser_, 1);
   connect(list_, &QListWidget::currentRowChanged, this, &HelpWindow::show_topic_at);
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(escape, &QShortcut::activated, this, &QWidget::hide);
   // A link followed in a page selects its topic in the list.
   connect(browser_, &QTextBrowser::sourceChanged, this, [this](const QUrl& url) {
     const std::string file = url.fileName().toStdString();

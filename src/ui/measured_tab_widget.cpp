@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QRadioButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -79,8 +80,16 @@ void MeasuredTabWidget::build() {
   show_grid(prepare_measured_grid(s_, kMeasuredGridMinRows));
 
   connect(keyboard_, &QPushButton::clicked, this, [this] { enter_refl_keyb(); });
+  // The grid is read once the move is over: a message box opened in the middle of the
+  // grid's own key or mouse handling would take its events and leave the keyboard
+  // entry stuck.
   connect(grid_, &QTableWidget::currentCellChanged, this, [this](int, int, int, int) {
-    if (!updating_) theta_to_dhkl();
+    if (updating_ || read_pending_) return;
+    read_pending_ = true;
+    QTimer::singleShot(0, this, [this] {
+      read_pending_ = false;
+      theta_to_dhkl();
+    });
   });
   connect(theta_, &QRadioButton::toggled, this, [this](bool on) {
     if (on && !updating_) change_angles(AngleMode::Theta);
@@ -157,7 +166,25 @@ void MeasuredTabWidget::theta_to_dhkl() {
   for (int r = 0; r < grid_->rowCount(); ++r) rows.push_back({text(r, 0), text(r, 2)});
 
   const std::string lambda_text = lambda_ ? lambda_->text().toStdString() : std::string();
-  MeasuredScan scan = vornax::theta_to_dhkl(rows, lambda_text, s_, m_);
+  std::vector<std::string> texts{lambda_text};
+  for (const MeasuredGridRow& row : rows) {
+    texts.push_back(row.angle);
+    texts.push_back(row.area);
+  }
+  if (refused_ && *refused_ == texts) return;
+  MeasuredScan scan =
+      vornax::theta_to_dhkl(rows, lambda_text, s_, m_, lambda_ && lambda_->isModified());
+  if (scan.ok) {
+    refused_.reset();
+  } else {
+    refused_ = std::move(texts);
+    // The message box took the focus with it: the keys go back to the grid, so that
+    // the user corrects the cell and moves on without reaching for the mouse.
+    if (grid_->isVisible()) {
+      grid_->window()->activateWindow();
+      grid_->setFocus(Qt::OtherFocusReason);
+    }
+  }
 
   updating_ = true;
   for (const MeasuredRowText& row : scan.rows) {

@@ -3,6 +3,10 @@
 
 #include <QWidget>
 
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "commands/changed.hpp"
 #include "core/messages.hpp"
 #include "core/session.hpp"
@@ -31,7 +35,9 @@ class MeasuredTabWidget : public QWidget {
   // "Keyboard": zero offset 0, the grid (empty, or showing the peaks already in the
   // list), the grid panel and "Erase"/"Save" shown.
   void enter_refl_keyb();
-  // Re-reads the whole grid into the measured list (every move between cells).
+  // Re-reads the whole grid into the measured list (every move between cells). An
+  // error is told once: while the grid and the wavelength box hold the same texts, the
+  // grid is not read again.
   void theta_to_dhkl();
 
   // The grid panel and the "Erase" and "Save" buttons, as "Keyboard" and "File" show them.
@@ -70,6 +76,10 @@ class MeasuredTabWidget : public QWidget {
   QRadioButton* theta_ = nullptr;
   QRadioButton* two_theta_ = nullptr;
   bool updating_ = false;
+  bool read_pending_ = false;  // a move between cells asked for a reading not yet done
+  // The grid and wavelength texts of the last reading that ended in an error: the same
+  // texts read again would only repeat the message.
+  std::optional<std::vector<std::string>> refused_;
 };
 
 }  // namespace vornax

@@ -1,5 +1,7 @@
 #include "ui/printing.hpp"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPrintDialog>
@@ -28,12 +30,28 @@ bool paint_image_on_printer(QPrinter& printer, const QImage& image) {
   return painter.end();
 }
 
-bool print_window_image(QWidget* window, QWidget* dialog_parent) {
+QString print_file_name(const QString& folder, const QString& title) {
+  QString name = title.trimmed();
+  // Slashes (a date in the title) would name folders; the others are refused by some
+  // file systems. Control characters and a leading dot are no better.
+  for (QChar& ch : name)
+    if (QStringLiteral("/\\:*?\"<>|").contains(ch) || ch.unicode() < 32) ch = u'-';
+  while (name.startsWith(u'.')) name.remove(0, 1);
+  if (name.isEmpty()) name = QStringLiteral("screen");
+  const QString dir = folder.isEmpty() ? QDir::currentPath() : folder;
+  return QDir(dir).filePath(name + QStringLiteral(".pdf"));
+}
+
+bool print_window_image(QWidget* window, QWidget* dialog_parent, const QString& folder) {
   if (window == nullptr) return false;
   // Grab first, so that the print dialog does not end up in the picture.
   const QImage image = window->grab().toImage();
   QPrinter printer(QPrinter::HighResolution);
-  set_up_printer(printer, window->windowTitle());
+  const QString file = print_file_name(folder, window->windowTitle());
+  // The dialog builds its proposed file from the document name; both are given a name
+  // that can be written.
+  set_up_printer(printer, QFileInfo(file).fileName());
+  printer.setOutputFileName(file);
   QPrintDialog dialog(&printer, dialog_parent);
   dialog.setWindowTitle(QObject::tr("Print screen"));
   if (dialog.exec() != QDialog::Accepted) return false;

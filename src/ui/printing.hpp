@@ -14,9 +14,15 @@ namespace vornax {
 // Returns false when the printer could not start (no page was printed).
 bool paint_image_on_printer(QPrinter& printer, const QImage& image);
 
-// Grabs `window` and asks through the print dialog where to print it, in landscape.
+// The file the print dialog proposes for a window image printed to PDF: the window
+// title made a valid file name (characters a file name cannot hold become '-'), with
+// ".pdf", in `folder`.
+QString print_file_name(const QString& folder, const QString& title);
+
+// Grabs `window` and asks through the print dialog where to print it, in landscape; a
+// print to PDF is proposed under print_file_name(folder, title).
 // Returns true when a page was printed.
-bool print_window_image(QWidget* window, QWidget* dialog_parent);
+bool print_window_image(QWidget* window, QWidget* dialog_parent, const QString& folder);
 
 // A printer set up the way the program prints: high resolution, landscape.
 void set_up_printer(QPrinter& printer, const QString& document_name);

@@ -292,8 +292,9 @@ void RefineTabWidget::set_result_buttons_visible(bool visible) {
 }
 
 void RefineTabWidget::go_affinement() {
-  const RefineInputs in{initial_[kRowLambda]->text().toStdString(),
-                        initial_[kRowShift]->text().toStdString()};
+  RefineInputs in{initial_[kRowLambda]->text().toStdString(),
+                  initial_[kRowShift]->text().toStdString()};
+  in.lambda_edited = initial_[kRowLambda]->isModified();
   QApplication::setOverrideCursor(Qt::WaitCursor);
   RefineOutcome out;
   try {
@@ -367,7 +368,9 @@ void RefineTabWidget::transfert_excel() {
   emit excelRequested();
 }
 
-void RefineTabWidget::print_screen() { print_window_image(window(), this); }
+void RefineTabWidget::print_screen() {
+  print_window_image(window(), this, QString::fromStdString(s_.working_folder.string()));
+}
 
 void RefineTabWidget::select_peak(int row) {
   if (row < 0 || row >= s_.selected_count()) return;

@@ -8,6 +8,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 #include "core/text_file.hpp"
@@ -49,6 +50,11 @@ ReportViewer::ReportViewer(Messages& m, QWidget* parent) : QWidget(parent, Qt::W
   connect(print_, &QPushButton::clicked, this, &ReportViewer::print_report);
   connect(save_, &QPushButton::clicked, this, &ReportViewer::save_as);
   connect(close_, &QPushButton::clicked, this, &QWidget::hide);
+  // The keys a viewer answers to: Esc closes it, Ctrl+P prints.
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(escape, &QShortcut::activated, this, &QWidget::hide);
+  auto* print = new QShortcut(QKeySequence::Print, this);
+  connect(print, &QShortcut::activated, this, &ReportViewer::print_report);
 }
 
 bool ReportViewer::load_report(const QString& path) {

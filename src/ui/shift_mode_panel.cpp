@@ -15,7 +15,10 @@ ShiftModePanel::ShiftModePanel(QWidget* parent)
   QPalette pal = palette();
   pal.setColor(QPalette::Window, QColor(236, 236, 236));
   setPalette(pal);
-  setStyleSheet("QGroupBox#panel_shift_mode { border: 2px solid gray; margin-top: 1.2em; }"
+  // A style sheet replaces the palette's background: the panel floats over the grids,
+  // so it paints its own, or they show through its texts.
+  setStyleSheet("QGroupBox#panel_shift_mode { border: 2px solid gray; margin-top: 1.2em;"
+                " background-color: rgb(236, 236, 236); }"
                 "QGroupBox#panel_shift_mode::title { subcontrol-origin: margin; left: 8px; }");
 
   zero_ = new QRadioButton(QStringLiteral("As constant zero shift"), this);

@@ -17,6 +17,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QScrollArea>
 #include <QTabWidget>
 #include <QTimer>
@@ -412,6 +413,14 @@ void Tform1::build_menus() {
   QAction* help = bar->addAction(QStringLiteral("&Help"));
   help->setObjectName("action_help");
   connect(help, &QAction::triggered, this, [this] { aide(1); });
+  // F1: the help at the topic of the tab in front.
+  auto* f1 = new QShortcut(QKeySequence::HelpContents, this);
+  connect(f1, &QShortcut::activated, this, [this] {
+    const int tab = tabs_->currentIndex();
+    aide(tab >= 0 && tab < static_cast<int>(kTabHelpTopics.size())
+             ? kTabHelpTopics[static_cast<size_t>(tab)]
+             : 1);
+  });
 }
 
 void Tform1::share_entries(QMenu* popup, std::initializer_list<const char*> names) {
@@ -663,10 +672,11 @@ void Tform1::change_angles() {
   if (form7_) form7_->redisplay();
 }
 
-// Leaving the wavelength box keeps what was typed as the current wavelength (a box
-// still showing the program's own 5 decimals keeps the stored value).
+// Leaving the wavelength box keeps what was typed as the current wavelength (a box the
+// user did not edit keeps the stored value it shows rounded).
 void Tform1::lit_lambda() {
-  refresh(vornax::lit_lambda(s_, m_, lambda_box_->text().toStdString()));
+  refresh(vornax::lit_lambda(s_, m_, lambda_box_->text().toStdString(),
+                             lambda_box_->isModified()));
 }
 
 // Entering the wavelength box: what was calculated with the old wavelength is no longer
@@ -684,8 +694,11 @@ bool Tform1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Tform1::relit_theta_range() {
-  const RangeEntry entry{lambda_box_->text().toStdString(), range_min_box_->text().toStdString(),
-                         range_max_box_->text().toStdString()};
+  RangeEntry entry{lambda_box_->text().toStdString(), range_min_box_->text().toStdString(),
+                   range_max_box_->text().toStdString()};
+  entry.lambda_edited = lambda_box_->isModified();
+  entry.range_min_edited = range_min_box_->isModified();
+  entry.range_max_edited = range_max_box_->isModified();
   const Changed c = vornax::relit_theta_range(s_, cell_->model(), m_, entry);
   if (c == Changed::None) return;
   refresh(c);
@@ -695,6 +708,8 @@ void Tform1::relit_theta_range() {
 // Leaving the Initial lambda box of the refinement tab.
 void Tform1::change_lambda_affi() {
   QLineEdit* box = refine_->initial_box(kRefineLambdaRow);
+  // Passing through the box without typing leaves the wavelength it shows rounded alone.
+  if (!box->isModified()) return;
   const Changed c = vornax::change_lambda_affi(s_, cell_->model(), m_, box->text().toStdString());
   if (c == Changed::None) return;
   refresh(c);
@@ -881,6 +896,10 @@ void Tform1::place_shift_panel() {
 }
 
 void Tform1::shift_selection() {
+  // The panel opens on the model in use, so that OK alone keeps it.
+  shift_panel_->set_choice(s_.shift_mode == ShiftMode::SampleEccentricity
+                               ? ShiftModePanel::SampleExcentricity
+                               : ShiftModePanel::ConstantZeroShift);
   place_shift_panel();
   shift_panel_->show();
   shift_panel_->raise();
@@ -920,6 +939,11 @@ void Tform1::resizeEvent(QResizeEvent* event) {
 }
 
 void Tform1::closeEvent(QCloseEvent* event) {
+  // Typed or changed peaks and pairs that no file holds are lost by quitting: ask first.
+  if (holds_unsaved_work(s_) && m_.ask(kUnsavedWorkQuestion) != Answer::Yes) {
+    event->ignore();
+    return;
+  }
   // Closing the main window ends the program: nothing of it stays on screen.
   for (QWidget* w : std::initializer_list<QWidget*>{form6_, about_, form7_, lilambda_, excel_,
                                                     liste_monoc_, edit_grid3_, viewer_, help_})

@@ -53,6 +53,13 @@ inline constexpr std::array<FixedFile, 6> kStartupDeletedFiles = {
     FixedFile::RefineReport, FixedFile::Excel,     FixedFile::RawReport,
     FixedFile::IndxShort,    FixedFile::DifReport, FixedFile::ObsBackup};
 
+// Asked before quitting with peaks or pairs that no file holds; Yes quits.
+inline constexpr const char* kUnsavedWorkQuestion =
+    "The peaks or the selected reflections are not saved in a file.\nQuit anyway?";
+
+// Help topic of each tab (F1), in tab order.
+inline constexpr std::array<int, 4> kTabHelpTopics = {2, 3, 5, 6};
+
 // Row of the wavelength in the refinement tab's parameter boxes.
 inline constexpr int kRefineLambdaRow = 7;
 

@@ -195,6 +195,43 @@ TEST(ReadCellEntry, FieldsStillShowingTheStoredValuesKeepThem) {
   EXPECT_EQ(s.cell.a, 5.43);
 }
 
+// A field retyped with the very digits shown is the user's value; a field the program
+// wrote over since (the echo of lambda after a reading) is the program's again.
+TEST(ReadCellEntry, RetypedFieldsAreReadAsTypedUntilTheProgramWritesThem) {
+  WorkSession s;
+  s.cell = {5.431194, 5.431194, 5.431194, 90, 90, 90};
+  s.wavelengths.lambda = 1.540593;
+  s.range_min = 20.004;
+  s.range_max = 130;
+  CellTab tab;
+  auto cell = show_cell(s.cell);
+  std::copy(cell.begin(), cell.end(), tab.fields.begin());
+  tab.fields[6] = " 1.54059";
+  tab.fields[7] = "   20.00";
+  tab.fields[8] = "  130.00";
+  tab.typed[0] = "  5.4312";  // the user typed what the field showed
+  tab.typed[6] = " 1.54059";
+  tab.typed[7] = "   20.00";
+  RecordingMessages m;
+  auto echo = read_cell_entry(s, tab.input(), m);
+  ASSERT_TRUE(echo);
+  EXPECT_EQ(s.cell.a, 5.4312);
+  EXPECT_EQ(s.cell.b, 5.431194);  // not typed: kept
+  EXPECT_EQ(s.wavelengths.lambda, 1.54059);
+  EXPECT_EQ(s.range_min, 20.0);
+  EXPECT_EQ(s.range_max, 130);
+
+  // The typed text no longer shown (the program wrote its echo): the field is the
+  // program's and keeps the stored value.
+  s.wavelengths.lambda = 1.540593;
+  tab.fields[6] = "1.54059";
+  const CellEntryInput in = tab.input();
+  EXPECT_FALSE(in.edited[6]);
+  EXPECT_TRUE(in.edited[0]);
+  ASSERT_TRUE(read_cell_entry(s, in, m));
+  EXPECT_EQ(s.wavelengths.lambda, 1.540593);
+}
+
 TEST(ReadCellEntry, QuietReadingTakesABadAButStopsAtLaterBadFields) {
   std::array<std::string, 9> f = {"x", "6", "7", "90", "90", "90", "1.5406", "10", "80"};
   WorkSession s;
@@ -301,6 +338,42 @@ TEST(Session, EraseGroupsClearExactlyTheirFields) {
     EXPECT_EQ(s.symbol, "F M -3 M");
     EXPECT_DOUBLE_EQ(s.tolerance, 0.3);
   }
+}
+
+// Quitting asks only when peaks or pairs differ from what a file last held.
+TEST(Session, UnsavedWorkIsWhatNoFileHolds) {
+  auto peak = [](double tt, double area) {
+    MeasuredPeak p;
+    p.two_theta = p.two_theta_read = tt;
+    p.intensity = area;
+    return p;
+  };
+  const SelectedPair pair{1, 1, 1, 28.442f, 28.44f, 0, 0};
+  WorkSession s;
+  EXPECT_FALSE(holds_unsaved_work(s));  // nothing at all
+  s.measured.peaks = {peak(28.442, 100), peak(47.302, 55)};
+  EXPECT_TRUE(holds_unsaved_work(s));  // typed
+  mark_peaks_on_file(s);
+  EXPECT_FALSE(holds_unsaved_work(s));  // loaded or saved
+  s.measured.peaks[0].two_theta = 28.5;  // a zero offset moves the working angle only
+  EXPECT_FALSE(holds_unsaved_work(s));
+  s.measured.peaks[1].intensity = 56;  // changed
+  EXPECT_TRUE(holds_unsaved_work(s));
+  mark_peaks_on_file(s);
+  s.measured.peaks.push_back(peak(56.121, 30));  // one more
+  EXPECT_TRUE(holds_unsaved_work(s));
+  s.measured.peaks.pop_back();
+  EXPECT_FALSE(holds_unsaved_work(s));
+  s.selected = {pair};  // paired after the peaks were saved
+  EXPECT_TRUE(holds_unsaved_work(s));
+  mark_pairs_on_file(s);
+  EXPECT_FALSE(holds_unsaved_work(s));
+  s.selected[0].theta_calc_refined = 14.2f;  // refinement adds to the pairs, not the file
+  EXPECT_FALSE(holds_unsaved_work(s));
+  s.selected[0].l = 3;
+  EXPECT_TRUE(holds_unsaved_work(s));
+  erase_all(s);  // nothing left to lose
+  EXPECT_FALSE(holds_unsaved_work(s));
 }
 
 TEST(Session, WideningNeverNarrowsTheWindow) {

@@ -89,6 +89,30 @@ TEST(Format, ABoxStillShowingAStoredValueKeepsIt) {
   EXPECT_FALSE(read_shown_number("x", 3.0, 2));
 }
 
+// Whether the user edited the box decides, not the text: a box retyped with exactly the
+// digits shown means those digits.
+TEST(Format, AnEditedBoxMeansWhatItSaysEvenWhenTheTextIsTheSame) {
+  struct Case {
+    const char* text;
+    double shown;
+    int decimals;
+    bool edited;
+    std::optional<double> expected;
+  };
+  const Case cases[] = {
+      {" 1.54059", 1.540593, 5, false, 1.540593},  // the program's own text
+      {" 1.54059", 1.540593, 5, true, 1.54059},    // retyped, same text
+      {"1.54059", 1.540593, 5, true, 1.54059},
+      {"   20.00", 19.996, 2, true, 20.0},         // a range retyped as shown
+      {"   20.00", 19.996, 2, false, 19.996},
+      {"x", 1.0, 2, true, std::nullopt},
+      {"-.5", 3.0, 2, true, -0.5},                 // still repaired
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(read_shown_number(c.text, c.shown, c.decimals, c.edited), c.expected)
+        << '"' << c.text << "\" edited=" << c.edited;
+}
+
 TEST(TextFiles, WriteCrLfWindows1252AndReadBack) {
   vornax::testing::TempFolder folder;
   const auto& dir = folder.path();

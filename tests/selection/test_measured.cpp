@@ -40,6 +40,9 @@ struct ScanCase {
   double range_min, range_max;                   // expected entered range afterwards
 };
 
+// The peaks each case starts from, as stored.
+const std::vector<std::pair<double, double>> kUntouched = {{99, 1}, {98, 1}, {97, 1}};
+
 class ThetaToDhkl : public ::testing::TestWithParam<ScanCase> {};
 
 TEST_P(ThetaToDhkl, ReadsTheGrid) {
@@ -48,7 +51,7 @@ TEST_P(ThetaToDhkl, ReadsTheGrid) {
   s.angle_mode = c.mode;
   s.range_min = 5;  // what an earlier entry left; kept when nothing sets it
   s.range_max = 100;
-  s.measured.peaks = {peak(99, 1), peak(98, 1), peak(97, 1)};  // replaced by the scan
+  s.measured.peaks = {peak(99, 1), peak(98, 1), peak(97, 1)};  // replaced by a good scan
   RecordingMessages m;
 
   MeasuredScan scan = theta_to_dhkl(c.rows, c.lambda, s, m);
@@ -91,14 +94,15 @@ INSTANTIATE_TEST_SUITE_P(
                  {{1, true}}, 18, 22},
         ScanCase{"CommaAndTrailingPointAccepted", {{"25,5", "12."}}, "1,5406", TT, {}, true,
                  {{25.5, 12}}, {{1, true}}, 23.5, 27.5},
-        ScanCase{"LambdaZero", {{"20", ""}}, "0", TT, {"Type first the wavelength"}, false, {}, {},
-                 5, 100},
+        // A refused wavelength leaves the list the grid still shows.
+        ScanCase{"LambdaZero", {{"20", ""}}, "0", TT, {"Type first the wavelength"}, false,
+                 kUntouched, {}, 5, 100},
         ScanCase{"LambdaEmptyCountsAsZero", {{"", ""}}, "", TT, {"Type first the wavelength"},
-                 false, {}, {}, 5, 100},
-        ScanCase{"LambdaNotANumber", {{"20", ""}}, "1.54x", TT, {"Error on Lambda"}, false, {},
-                 {}, 5, 100},
-        ScanCase{"LambdaNegative", {{"20", ""}}, "-1.5", TT, {"Error on Lambda"}, false, {}, {}, 5,
-                 100},
+                 false, kUntouched, {}, 5, 100},
+        ScanCase{"LambdaNotANumber", {{"20", ""}}, "1.54x", TT, {"Error on Lambda"}, false,
+                 kUntouched, {}, 5, 100},
+        ScanCase{"LambdaNegative", {{"20", ""}}, "-1.5", TT, {"Error on Lambda"}, false,
+                 kUntouched, {}, 5, 100},
         ScanCase{"BadAngleStopsAtItsRow", {{"20", ""}, {"", ""}, {"2O", ""}, {"40", ""}},
                  "1.5406", TT, {"Error at  row,3"}, false, {{20, 100}}, {{1, true}}, 5, 100},
         ScanCase{"BadAreaKeepsTheDButNotTheNumber", {{"20", "1"}, {"30", "abc"}}, "1.5406", TT,
@@ -142,6 +146,42 @@ TEST(ThetaToDhkl, WavelengthBoxAsShownKeepsTheStoredWavelength) {
     RecordingMessages m;
     ASSERT_TRUE(theta_to_dhkl({{"20", ""}}, c.box, s, m).ok) << c.box;
     EXPECT_DOUBLE_EQ(s.wavelengths.lambda, c.expected) << c.box;
+  }
+}
+
+TEST(ThetaToDhkl, ARetypedWavelengthBoxIsReadAsTyped) {
+  WorkSession s;
+  s.wavelengths.lambda = 1.540593;
+  RecordingMessages m;
+  ASSERT_TRUE(theta_to_dhkl({{"20", ""}}, " 1.54059", s, m, true).ok);
+  EXPECT_EQ(s.wavelengths.lambda, 1.54059);
+  // d follows the wavelength read: 1.54059 / (2 sin 10°) = 4.43571...
+  EXPECT_EQ(theta_to_dhkl({{"20", ""}}, "1.54059", s, m, true).rows[0].d, "  4.436");
+}
+
+// A refused wavelength must not empty the list the grid still shows: the grid, the
+// list and the commands that read the list would disagree.
+TEST(ThetaToDhkl, ARefusedWavelengthLeavesThePeaksAsTheyWere) {
+  struct Case { const char* box; const char* message; };
+  for (Case c : {Case{"-1.5", "Error on Lambda"}, Case{"abc", "Error on Lambda"},
+                 Case{"0", "Type first the wavelength"}, Case{"", "Type first the wavelength"}}) {
+    WorkSession s;
+    s.wavelengths.lambda = 1.5406;
+    s.measured.peaks = {peak(28.442, 100), peak(47.302, 55), peak(56.121, 30), peak(69.13, 10)};
+    s.range_min = 26.442;
+    s.range_max = 71.13;
+    const std::vector<MeasuredPeak> before = s.measured.peaks;
+    RecordingMessages m;
+    const MeasuredScan scan =
+        theta_to_dhkl({{"28.442", "100"}, {"47.302", "55"}, {"99", ""}}, c.box, s, m, true);
+    EXPECT_FALSE(scan.ok) << c.box;
+    EXPECT_TRUE(scan.rows.empty()) << c.box;
+    EXPECT_EQ(m.texts(), std::vector<std::string>{c.message}) << c.box;
+    ASSERT_EQ(s.measured_count(), 4) << c.box;
+    for (size_t i = 0; i < before.size(); ++i)
+      EXPECT_EQ(s.measured.peaks[i].two_theta, before[i].two_theta) << c.box;
+    EXPECT_EQ(s.wavelengths.lambda, 1.5406) << c.box;
+    EXPECT_EQ(s.range_max, 71.13) << c.box;
   }
 }
 

@@ -522,14 +522,21 @@ class TestMainWindow : public QObject {
     QCOMPARE(panel->excentricity_button()->text(), QString("As sample excentricity"));
     QVERIFY(panel->isHidden());
 
-    // OK with nothing chosen takes the flag back.
+    // The panel opens on the model in use; OK alone keeps it and the flag.
     tab->refine_flag(6)->setChecked(true);
     QVERIFY(!panel->isHidden());
+    QCOMPARE(panel->choice(), ShiftModePanel::ConstantZeroShift);
     QTest::mouseClick(panel->ok_button(), Qt::LeftButton);
     QVERIFY(panel->isHidden());
+    QVERIFY(tab->refine_flag(6)->isChecked());
+    QCOMPARE(f.s.shift_mode, ShiftMode::ConstantZeroShift);
+    // OK with nothing chosen takes the flag back.
+    tab->refine_flag(6)->setChecked(false);
+    tab->refine_flag(6)->setChecked(true);
+    panel->set_choice(ShiftModePanel::None);
+    QTest::mouseClick(panel->ok_button(), Qt::LeftButton);
     QVERIFY(!tab->refine_flag(6)->isChecked());
     QVERIFY(!f.s.refine_checked[6]);
-    QCOMPARE(f.s.shift_mode, ShiftMode::ConstantZeroShift);
 
     tab->refine_flag(6)->setChecked(true);
     panel->excentricity_button()->setChecked(true);
@@ -544,6 +551,7 @@ class TestMainWindow : public QObject {
     QVERIFY(panel->isHidden());
 
     tab->refine_flag(6)->setChecked(true);
+    QCOMPARE(panel->choice(), ShiftModePanel::SampleExcentricity);  // the model in use
     panel->zero_shift_button()->setChecked(true);
     QTest::mouseClick(panel->ok_button(), Qt::LeftButton);
     QCOMPARE(f.s.shift_mode, ShiftMode::ConstantZeroShift);
