@@ -11,6 +11,8 @@
 
 namespace vornax::cli {
 
+// Answers the wavelength window with the command line's λ, as OK without a chosen
+// source (peak and profile files alike).
 struct LambdaOptionDialog : WavelengthDialog {
   std::optional<double> lambda;
   bool asked = false;

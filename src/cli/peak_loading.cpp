@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "cli/cli_profile_load.hpp"
 #include "cli/stderr_messages.hpp"
 #include "commands/load_peaks.hpp"
 #include "core/paths.hpp"
@@ -9,21 +10,6 @@
 namespace vornax::cli {
 
 namespace {
-
-// Answers the wavelength window with the command line's λ, as OK without a chosen source.
-struct CliWavelength : WavelengthDialog {
-  std::optional<double> lambda;
-  bool asked = false;
-  std::optional<WavelengthSet> choose(const WavelengthSet&, bool) override {
-    asked = true;
-    if (!lambda) return std::nullopt;
-    WavelengthSet w;
-    w.lambda = *lambda;
-    w.anode = "?";
-    w.ratio = 1.0;
-    return w;
-  }
-};
 
 // The command line never asks: the file named is the file meant.
 struct QuietYes : StderrMessages {
@@ -35,7 +21,7 @@ struct QuietYes : StderrMessages {
 bool load_peaks_for_cli(WorkSession& s, const std::string& file, std::optional<PeakFileType> type,
                         std::optional<double> lambda) {
   QuietYes m;
-  CliWavelength dialog;
+  LambdaOptionDialog dialog;
   dialog.lambda = lambda;
   const Changed c = type ? load_peak_file_as(s, m, dialog, file, *type)
                          : load_peak_file(s, m, dialog, file, PeakFileType::ColumnAny);

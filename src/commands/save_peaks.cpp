@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "commands/report_files.hpp"
 #include "core/paths.hpp"
 #include "core/text_file.hpp"
 #include "files/column_peaks.hpp"
@@ -66,14 +67,7 @@ std::optional<std::filesystem::path> edit_fichier_dif(const WorkSession& s, Mess
     m.error(kNoPeaksReportMessage);
     return std::nullopt;
   }
-  const auto path = fixed_file_path(s, FixedFile::DifReport);
-  try {
-    peak_report_lines(s.measured).save(path);
-  } catch (const FileError& e) {
-    m.error(e.what());
-    return std::nullopt;
-  }
-  return path;
+  return write_report(s, FixedFile::DifReport, peak_report_lines(s.measured), m);
 }
 
 }  // namespace vornax

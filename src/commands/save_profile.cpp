@@ -1,6 +1,6 @@
 #include "commands/save_profile.hpp"
 
-
+#include "commands/report_files.hpp"
 #include "core/format.hpp"
 #include "core/paths.hpp"
 #include "files/byte_cursor.hpp"
@@ -91,14 +91,7 @@ std::optional<std::filesystem::path> edit_raw(const WorkSession& s, Messages& m)
     m.error("No diagram!");
     return std::nullopt;
   }
-  const auto path = fixed_file_path(s, FixedFile::RawReport);
-  try {
-    raw_out_report(s.profile).save(path);
-  } catch (const FileError& e) {
-    m.error(e.what());
-    return std::nullopt;
-  }
-  return path;
+  return write_report(s, FixedFile::RawReport, raw_out_report(s.profile), m);
 }
 
 }  // namespace vornax
