@@ -1,5 +1,7 @@
 #include "commands/refine_tab.hpp"
 
+#include "refine/figures_of_merit.hpp"
+
 #include <cmath>
 #include <system_error>
 
@@ -125,6 +127,21 @@ void apply_report_results(WorkSession& s, const ReportResults& r) {
   }
 }
 
+void record_quality(WorkSession& s, const RefinementProblem& problem) {
+  const RefinementQuality q = refinement_quality(s, problem);
+  s.results.suspect.assign(s.selected.size(), false);
+  if (q.diagnostics.available)
+    for (size_t i = 0; i < q.diagnostics.pairs.size() && i < s.selected.size(); ++i)
+      s.results.suspect[i] = q.diagnostics.pairs[i].flagged;
+  const FiguresOfMerit& f = q.figures;
+  s.results.figures_of_merit =
+      f.valid ? "M" + std::to_string(f.m_lines) + " =" + format_fixed(f.m20, 7, 1) + "   F" +
+                    std::to_string(f.f_lines) + " =" + format_fixed(f.f_n, 7, 1) + " (" +
+                    format_fixed(f.mean_abs_delta_two_theta, 0, 4) + ", " +
+                    std::to_string(f.possible_lines_f) + ")   X20 = " + std::to_string(f.x20)
+              : "";
+}
+
 RefineOutcome go_affinement(WorkSession& s, const RefineInputs& in, Messages& m) {
   RefineOutcome out;
   auto input = collect_refine_inputs(s, in, m);
@@ -146,6 +163,7 @@ RefineOutcome go_affinement(WorkSession& s, const RefineInputs& in, Messages& m)
   }
   // The session keeps the engine's values; vornax.out holds them rounded for reading.
   apply_report_results(s, engine_results(out.run));
+  record_quality(s, out.run.problem);
   s.results.volume_initial = out.run.initial_volume;
   s.results.volume_refined = out.run.final_volume;
   s.results.volume_error = out.run.volume_error;
@@ -205,6 +223,9 @@ GridText after_refinement_grid(const WorkSession& s) {
     row[2] = format_fixed(refined_obs(s, i) * f, 8, 3);
     row[3] = format_fixed(refined_calc(s, i) * f, 8, 3);
     row[4] = format_fixed(after_difference(s, i), 8, 4);
+    if (i < s.results.suspect.size() && s.results.suspect[i] &&
+        g.style(static_cast<int>(i) + 1) == RowStyle::Plain)
+      g.styles[i + 1] = RowStyle::Suspect;
   }
   return g;
 }

@@ -69,6 +69,10 @@ RefineOutcome go_affinement(WorkSession& s, const RefineInputs& in, Messages& m)
 // 2θ obs corrected by the refined shift.
 void apply_report_results(WorkSession& s, const ReportResults& r);
 
+// After a successful run: the figures of merit and the pairs to look at first (their
+// deletion moves a value by more than 2σ, or their residual exceeds 3σ).
+void record_quality(WorkSession& s, const RefinementProblem& problem);
+
 // Correction of a measured 2θ by the refined shift: shift · cos(2θ/2) in eccentricity
 // mode, else the shift itself.
 double shift_correction(ShiftMode mode, double zero_shift, double two_theta);

@@ -14,6 +14,8 @@ void clear_results(WorkSession& s) {
   s.results.refined = false;
   s.results.obs_shifted.clear();
   s.results.calc.clear();
+  s.results.suspect.clear();
+  s.results.figures_of_merit.clear();
 }
 
 void erase_peak_data(WorkSession& s) {

@@ -122,6 +122,10 @@ struct RefinementResults {
   // Per pair, in list order, at full precision (degrees 2θ): the observed angle
   // corrected by the refined shift and the calculated angle after refinement.
   std::vector<double> obs_shifted, calc;
+  // Per pair: its deletion moves a refined value by more than 2σ or its residual
+  // exceeds 3σ (a pair to look at first); and the figures of merit, as one line.
+  std::vector<bool> suspect;
+  std::string figures_of_merit;
 };
 
 struct WorkSession {

@@ -13,6 +13,7 @@ enum class RowStyle {
   Plain,
   Forbidden,    // a forbidden reflection among the calculated ones (cyan)
   Highlighted,  // the pair the user is looking at (pink, text to the left)
+  Suspect,      // a pair that moves the refined values or does not fit (orange)
 };
 
 // rows[0] is the header row and rows.size() the grid's row count; every row has

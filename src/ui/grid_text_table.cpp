@@ -166,6 +166,11 @@ void fill_table(QTableWidget* table, const GridText& grid) {
           it->setForeground(Qt::black);
           it->setTextAlignment(Qt::AlignCenter);
           break;
+        case RowStyle::Suspect:
+          it->setBackground(QColor(255, 200, 120));
+          it->setForeground(Qt::black);
+          it->setTextAlignment(Qt::AlignCenter);
+          break;
         case RowStyle::Highlighted:
           it->setBackground(kHighlightColour);
           it->setForeground(Qt::black);

@@ -180,6 +180,14 @@ void RefineTabWidget::build() {
   auto* right = new QVBoxLayout;
   right->addLayout(titled_grid("Before refinement", before_, deviation_before_), 1);
   right->addLayout(titled_grid("After refinement", after_, deviation_after_), 1);
+  // The figures of merit of the refined cell; orange rows of the After grid are the
+  // pairs to look at first.
+  figures_ = new QLabel(this);
+  figures_->setObjectName("label_figures_of_merit");
+  figures_->setToolTip("de Wolff M20, Smith-Snyder F(N) (mean |d2T|, possible lines), "
+                       "unindexed among the first 20; orange pairs move the refined values "
+                       "by more than 2 sigma or lie beyond 3 sigma");
+  right->addWidget(figures_);
   connect(before_, &QTableWidget::cellClicked, this, [this](int row, int) { select_peak(row); });
   connect(after_, &QTableWidget::cellClicked, this, [this](int row, int) { select_peak(row); });
 
@@ -226,6 +234,7 @@ void RefineTabWidget::clear_result_boxes() {
     refined_[i]->clear();
     sigmas_[i]->clear();
   }
+  figures_->clear();
 }
 
 void RefineTabWidget::relabel_shift() {
@@ -313,6 +322,7 @@ void RefineTabWidget::go_affinement() {
   if (out.status == RefineStatus::Refined) {
     show_after_grid();
     show_result_boxes();
+    figures_->setText(QString::fromStdString(s_.results.figures_of_merit));
   }
   set_result_buttons_visible(true);
 }

@@ -59,6 +59,7 @@ class RefineTabWidget : public QWidget {
   QTableWidget* after_grid() const { return after_; }
   QLineEdit* deviation_before_box() const { return deviation_before_; }
   QLineEdit* deviation_after_box() const { return deviation_after_; }
+  QLabel* figures_label() const { return figures_; }
   QPushButton* refine_button() const { return refine_; }
   QPushButton* use_refined_button() const { return use_; }
   QPushButton* restore_button() const { return restore_; }
@@ -105,6 +106,7 @@ class RefineTabWidget : public QWidget {
   QTableWidget* after_ = nullptr;
   QLineEdit* deviation_before_ = nullptr;
   QLineEdit* deviation_after_ = nullptr;
+  QLabel* figures_ = nullptr;
   QPushButton* refine_ = nullptr;
   QPushButton* use_ = nullptr;
   QPushButton* restore_ = nullptr;

@@ -229,6 +229,32 @@ TEST(Refinement, CorrectionsAfterTheRunFollowTheEnginesModel) {
   EXPECT_NEAR(s.measured.peaks[0].two_theta, 47.30, 1e-9);  // a constant, not 0.05·cos θ
 }
 
+// After a run the session knows the figures of merit and the pairs to look at first:
+// a silicon line moved by 0.12° (an impurity taken for silicon) is the one shown orange.
+TEST(Refinement, TheWrongPairIsMarkedInTheAfterGrid) {
+  ScratchFolder folder;
+  RunSetup u;
+  u.system = "CUBI";
+  u.start = {5.428, 5.428, 5.428, 90, 90, 90};
+  u.pairs = silicon_pairs(5.428, 0.04, false);
+  ASSERT_GE(u.pairs.size(), 10u);
+  u.pairs[5].two_theta_obs += 0.12f;
+  u.keys = {true, false, false, false, false, false, true, false};
+  WorkSession s;
+  RecordingMessages m;
+  ASSERT_EQ(refine(s, u, m).status, RefineStatus::Refined);
+  ASSERT_EQ(s.results.suspect.size(), s.selected.size());
+  const auto after = after_refinement_grid(s);
+  for (size_t i = 0; i < s.selected.size(); ++i) {
+    EXPECT_EQ(s.results.suspect[i], i == 5) << i;
+    EXPECT_EQ(after.style(static_cast<int>(i) + 1) == RowStyle::Suspect, i == 5) << i;
+  }
+  // They go with the results.
+  clear_results(s);
+  EXPECT_TRUE(s.results.suspect.empty());
+  EXPECT_TRUE(s.results.figures_of_merit.empty());
+}
+
 // Standard errors carry the covariance through the system's ties: σ of a, c, the
 // angles and the volume equal those of an independent fit parametrised by the free
 // direct parameters. (Carried by the refined slot alone, σ(α) of a rhombohedral cell
