@@ -215,10 +215,15 @@ DiagramCaptions draw_diagram(Canvas& c, const WorkSession& s, DiagramView& view)
   return cap;
 }
 
-bool zoom_by_drag(WorkSession& s, DiagramView& view, Point press, Point release) {
-  if (!view.mapping) return false;
+namespace {
+
+// The dragged rectangle becomes the angle range and the vertical scale of a window:
+// both windows zoom the same way. False for a drag too short or a range too narrow.
+bool zoom_to_rectangle(WorkSession& s, const std::optional<Mapping>& mapping,
+                       double& vertical_factor, Point press, Point release) {
+  if (!mapping) return false;
   if (std::abs(release.x - press.x) < kZoomMinDrag) return false;
-  const Mapping& map = *view.mapping;
+  const Mapping& map = *mapping;
   double lo = map.angle_at(press.x), hi = map.angle_at(release.x);
   if (lo > hi) std::swap(lo, hi);
   lo = stored_angle(s.angle_mode, lo);
@@ -228,7 +233,14 @@ bool zoom_by_drag(WorkSession& s, DiagramView& view, Point press, Point release)
   s.range_max = hi;
   const int plot = map.height - map.bottom_margin;
   const int h = std::max(2, plot - std::min(press.y, release.y));
-  view.vertical_factor = clamp_vertical_factor(plot * view.vertical_factor / h);
+  vertical_factor = clamp_vertical_factor(plot * vertical_factor / h);
+  return true;
+}
+
+}  // namespace
+
+bool zoom_by_drag(WorkSession& s, DiagramView& view, Point press, Point release) {
+  if (!zoom_to_rectangle(s, view.mapping, view.vertical_factor, press, release)) return false;
   view.scale_control = std::clamp(nearest_pixel(10 * view.vertical_factor), 10, 500);
   view.dragging = false;
   return true;
@@ -346,19 +358,7 @@ void draw_profile_window(Canvas& c, const WorkSession& s, ProfileView& view,
 }
 
 bool zoom_profile_by_drag(WorkSession& s, ProfileView& view, Point press, Point release) {
-  if (!view.mapping) return false;
-  if (std::abs(release.x - press.x) < kZoomMinDrag) return false;
-  const Mapping& map = *view.mapping;
-  double lo = map.angle_at(press.x), hi = map.angle_at(release.x);
-  if (lo > hi) std::swap(lo, hi);
-  lo = stored_angle(s.angle_mode, lo);
-  hi = stored_angle(s.angle_mode, hi);
-  if (!drawable_range(lo, hi)) return false;
-  s.range_min = lo;
-  s.range_max = hi;
-  const int plot = map.height - map.bottom_margin;
-  const int h = std::max(2, plot - std::min(press.y, release.y));
-  view.vertical_factor = clamp_vertical_factor(plot * view.vertical_factor / h);
+  if (!zoom_to_rectangle(s, view.mapping, view.vertical_factor, press, release)) return false;
   view.dragging = false;
   return true;
 }
