@@ -62,22 +62,6 @@ const std::filesystem::path& patterns() {
   return folder.dir;
 }
 
-// The cell tab as vornax-cli fills it for a primitive cubic cell.
-std::optional<std::string> setup(WorkSession& s, CellTab& tab, const CellParameters& c) {
-  reset_session(s, std::filesystem::temp_directory_path());
-  s.data_folder = VORNAX_SOURCE_DATA_DIR;
-  if (auto e = choose_system_and_group(s, tab, "CUBI", "P m -3 m", GroupList::HM)) return e;
-  const std::array<std::string, 6> cell = {format_fixed(c.a, 0, 6), format_fixed(c.b, 0, 6),
-                                           format_fixed(c.c, 0, 6), "90", "90", "90"};
-  const auto layout = apply_system_layout(s.system, cell);
-  for (size_t i = 0; i < 6; ++i) tab.fields[i] = layout.texts[i];
-  tab.tied = layout.tied;
-  tab.fields[6] = "1.540593";
-  tab.fields[7] = "20";
-  tab.fields[8] = "100";
-  return std::nullopt;
-}
-
 void run(benchmark::State& state, bool chain, int jobs) {
   const auto files = series_files_in(patterns());
   SeriesSettings st;
@@ -85,7 +69,12 @@ void run(benchmark::State& state, bool chain, int jobs) {
   // middle of the series with a wider tolerance.
   const double a0 = chain ? 4.0 : 4.02;
   st.start = {a0, a0, a0, 90, 90, 90};
-  st.lambda_text = "1.540593";
+  st.session.system = "CUBI";
+  st.session.group = "P m -3 m";
+  st.session.lambda = "1.540593";
+  st.session.range_min = "20";
+  st.session.range_max = "100";
+  st.session.data_folder = VORNAX_SOURCE_DATA_DIR;
   st.lambda = kLambda;
   st.tolerance = chain ? "0.15" : "0.5";
   PerQuantity<bool> keys{};
@@ -95,7 +84,7 @@ void run(benchmark::State& state, bool chain, int jobs) {
   st.jobs = jobs;
   int ok = 0;
   for (auto _ : state) {
-    const auto rows = run_series(files, st, setup);
+    const auto rows = run_series(files, st);
     ok = 0;
     for (const auto& r : rows) ok += r.status == SeriesStatus::Ok;
   }

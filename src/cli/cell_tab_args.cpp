@@ -81,25 +81,6 @@ std::optional<std::string> missing_cell_tab_option(const CellTabArgs& a) {
   return std::nullopt;
 }
 
-std::optional<PerQuantity<bool>> parse_refine_keys(const std::string& list, std::string* bad) {
-  PerQuantity<bool> keys{};
-  size_t start = 0;
-  while (start <= list.size()) {
-    const size_t comma = std::min(list.find(',', start), list.size());
-    const std::string item = trim(list.substr(start, comma - start));
-    start = comma + 1;
-    if (item.empty()) continue;
-    bool found = false;
-    for (size_t k = 0; k < kRefinedQuantities; ++k)
-      if (item == kQuantityNames[k]) keys[k] = found = true;
-    if (!found) {
-      if (bad) *bad = item;
-      return std::nullopt;
-    }
-  }
-  return keys;
-}
-
 std::filesystem::path executable_dir() {
   std::error_code ec;
   auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
@@ -107,41 +88,20 @@ std::filesystem::path executable_dir() {
   return exe.parent_path();
 }
 
-std::optional<std::string> prepare_cell_tab(WorkSession& s, CellTab& tab, const CellTabArgs& a) {
-  reset_session(s, std::filesystem::current_path());
-  s.data_folder = locate_data_folder(executable_dir());
-  if (a.theta) s.angle_mode = AngleMode::Theta;
-  if (auto error = choose_system_and_group(s, tab, a.system, a.group,
-                                           a.getspec ? GroupList::Getspec : GroupList::HM))
-    return error;
-
-  // The cell fields as the window shows them once the system is chosen: tied fields
-  // copy their master, fixed angles are written.
-  const auto layout = apply_system_layout(s.system, a.cell);
-  for (size_t i = 0; i < 6; ++i) tab.fields[i] = layout.texts[i];
-  tab.tied = layout.tied;
-  tab.fields[6] = a.lambda;
-  tab.fields[7] = a.range_min;
-  tab.fields[8] = a.range_max;
-  return std::nullopt;
-}
-
-std::optional<std::string> prepare_cell_file(WorkSession& s, const CellTabArgs& a, Messages& m,
-                                             bool& loaded) {
-  reset_session(s, std::filesystem::current_path());
-  s.data_folder = locate_data_folder(executable_dir());
-  if (a.theta) s.angle_mode = AngleMode::Theta;
-  const auto lambda = parse_typed(a.lambda);
-  if (!lambda) return "Error at lambda";
-  const auto lo = parse_typed(a.range_min), hi = parse_typed(a.range_max);
-  if (!lo) return "Error at Theta Min.";
-  if (!hi) return "Error at Theta Max.";
-  s.wavelengths.lambda = *lambda;
-  s.range_min = angle_from_entry(s, *lo);
-  s.range_max = angle_from_entry(s, *hi);
-  widen_window_to_range(s);
-  loaded = load_cell_file(s, a.cell_file, m);
-  return std::nullopt;
+SessionStart session_start(const CellTabArgs& a) {
+  SessionStart st;
+  st.system = a.system;
+  st.group = a.group;
+  st.getspec = a.getspec;
+  st.cell = a.cell;
+  st.lambda = a.lambda;
+  st.range_min = a.range_min;
+  st.range_max = a.range_max;
+  st.theta = a.theta;
+  st.cell_file = a.cell_file;
+  st.folder = std::filesystem::current_path();
+  st.data_folder = locate_data_folder(executable_dir());
+  return st;
 }
 
 }  // namespace vornax::cli

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "commands/refinement_road.hpp"
 #include "core/cell_entry.hpp"
 #include "core/messages.hpp"
 #include "core/refined_quantity.hpp"
@@ -52,24 +53,11 @@ inline constexpr const char* kCellTabUsage =
     "         --cell A B C ALPHA BETA GAMMA --lambda L --range MIN MAX [--theta]\n"
     "   or: --cell-file FILE.cry|FILE.ics --lambda L --range MIN MAX [--theta]";
 
-// "--refine a,c,shift": the eight "To refine" check boxes; `bad` names an unknown item.
-std::optional<PerQuantity<bool>> parse_refine_keys(const std::string& list,
-                                                   std::string* bad = nullptr);
-
 // The folder of the running program (for its data folder).
 std::filesystem::path executable_dir();
 
-// A fresh session in the current folder with the tab as the window has it once the
-// system and the group are chosen and the fields typed: lists filled, symbol set,
-// fields laid out for the system. Returns an error text for an unknown system or a
-// group missing from its list. Throws CatalogueMissing and FileError like the lists do.
-std::optional<std::string> prepare_cell_tab(WorkSession& s, CellTab& tab, const CellTabArgs& a);
-
-// For --cell-file: a fresh session with the wavelength and range of the arguments, and
-// the cell file loaded as the window's load command does (its messages on `m`). Returns
-// an error text when the values do not convert; false in `loaded` when the file was
-// refused (its message was shown). The calculation is then run_calculation.
-std::optional<std::string> prepare_cell_file(WorkSession& s, const CellTabArgs& a, Messages& m,
-                                             bool& loaded);
+// The session start the options describe, in the current folder (also the working
+// folder) with the catalogue files found beside the program.
+SessionStart session_start(const CellTabArgs& a);
 
 }  // namespace vornax::cli

@@ -56,21 +56,9 @@ int run(const CalcArgs& a) {
   StderrMessages m;
   WorkSession s;
   CellTab tab;
-  if (!a.tab.cell_file.empty()) {
-    bool loaded = false;
-    if (auto error = prepare_cell_file(s, a.tab, m, loaded)) {
-      std::cerr << *error << "\n";
-      return kExitFailed;
-    }
-    if (!loaded) return kExitFailed;
-    run_calculation(s, tab, m);
-  } else {
-    if (auto error = prepare_cell_tab(s, tab, a.tab)) {
-      std::cerr << *error << "\n";
-      return kExitFailed;
-    }
-    calcul_diagramme(s, tab, m);
-  }
+  const SessionStart start = session_start(a.tab);
+  if (!start_session(s, tab, start, m)) return kExitFailed;
+  calculate_started(s, tab, start, m);
   if (a.forbidden) toggle_forbidden(s, true, m);
 
   auto report = edit_print_raies_indx(s, m);

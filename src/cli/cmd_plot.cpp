@@ -23,11 +23,10 @@
 #include "cli/stderr_messages.hpp"
 #include "commands/calculation.hpp"
 #include "commands/refine_tab.hpp"
+#include "commands/refinement_road.hpp"
 #include "core/format.hpp"
 #include "draw/qt_canvas.hpp"
 #include "files/profile_files.hpp"
-#include "selection/measured.hpp"
-#include "selection/selection.hpp"
 #include "viewer/diagram.hpp"
 
 namespace vornax::cli {
@@ -169,18 +168,8 @@ int run(const PlotArgs& a) {
   StderrMessages m;
   WorkSession s;
   CellTab tab;
-  const bool from_file = !a.tab.cell_file.empty();
-  if (from_file) {
-    bool loaded = false;
-    if (auto err = prepare_cell_file(s, a.tab, m, loaded)) {
-      std::cerr << *err << '\n';
-      return kExitFailed;
-    }
-    if (!loaded) return kExitFailed;
-  } else if (auto err = prepare_cell_tab(s, tab, a.tab)) {
-    std::cerr << *err << '\n';
-    return kExitFailed;
-  }
+  const SessionStart start = session_start(a.tab);
+  if (!start_session(s, tab, start, m)) return kExitFailed;
   const auto lambda = parse_typed(a.tab.lambda);
   const std::optional<double> typed_lambda =
       lambda && *lambda > 0 ? lambda : std::optional<double>{};
@@ -189,31 +178,21 @@ int run(const PlotArgs& a) {
     const ProfileFileType type = profile_type_from_name(a.profile, ProfileFileType::Column);
     if (!load_profile_for_cli(s, m, a.profile, type, typed_lambda)) return kExitFailed;
   }
-  if (!a.peaks.empty()) {
-    std::optional<PeakFileType> type = a.peak_type;
-    if (!type) {
-      const auto by_name = peak_type_from_extension(a.peaks);
-      type = by_name && *by_name != PeakFileType::Xfit ? *by_name : PeakFileType::ColumnAny;
-    }
-    if (!load_peaks_for_cli(s, a.peaks, type, typed_lambda)) return kExitFailed;
-    sort_measured_peaks(s);
-  }
+  if (!a.peaks.empty() && !load_peaks_to_pair(s, a.peaks, a.peak_type, typed_lambda))
+    return kExitFailed;
 
-  const CalcOutcome calc = from_file ? run_calculation(s, tab, m) : calcul_diagramme(s, tab, m);
-  if (calc.failed) return kExitFailed;
-
-  if (!s.measured.peaks.empty() && !s.allowed.empty()) {
-    if (!selection_automatique(s, a.tolerance, m)) return kExitFailed;
-    if (a.keys) {
-      std::string bad;
-      const auto keys = parse_refine_keys(*a.keys, &bad);
-      if (!keys) return usage_error("unknown parameter " + bad + " in --refine");
-      s.refine_checked = *keys;
-      if (a.eccentricity) s.shift_mode = ShiftMode::SampleEccentricity;
-      const RefineOutcome out = go_affinement(s, {a.tab.lambda, a.shift}, m);
-      if (out.status != RefineStatus::Refined) return kExitFailed;
-    }
+  RoadSettings road;
+  road.tolerance = a.tolerance;
+  if (a.keys) {
+    std::string bad;
+    road.keys = parse_refine_keys(*a.keys, &bad);
+    if (!road.keys) return usage_error("unknown parameter " + bad + " in --refine");
   }
+  road.eccentricity = a.eccentricity;
+  road.inputs = {a.tab.lambda, a.shift};
+  road.refine = a.keys.has_value();
+  const RefinementRecord r = run_refinement_road(s, tab, start, road, m);
+  if (r.status != RoadStatus::Refined && r.status != RoadStatus::Paired) return kExitFailed;
 
   QImage image = blank_diagram_image(a.width, a.height);
   DiagramView view;

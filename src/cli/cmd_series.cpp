@@ -127,18 +127,11 @@ int run(SeriesArgs& a) {
     *fields[k] = v ? *v : 0;
   }
   st.start = start;
-  st.lambda_text = a.tab.lambda;
+  st.session = session_start(a.tab);
   const auto lambda = parse_typed(a.tab.lambda);
   if (lambda && *lambda > 0) st.lambda = *lambda;
 
-  const CellTabArgs tab_args = a.tab;
-  const SeriesSetup setup = [tab_args](WorkSession& s, CellTab& tab, const CellParameters& cell) {
-    CellTabArgs args = tab_args;
-    const double values[] = {cell.a, cell.b, cell.c, cell.alpha, cell.beta, cell.gamma};
-    for (size_t k = 0; k < 6; ++k) args.cell[k] = format_fixed(values[k], 0, 6);
-    return prepare_cell_tab(s, tab, args);
-  };
-  const auto rows = run_series(files, st, setup, [](const SeriesRow& row, int done, int total) {
+  const auto rows = run_series(files, st, [](const SeriesRow& row, int done, int total) {
     std::cerr << series_progress_line(row, done, total) << std::endl;
   });
 

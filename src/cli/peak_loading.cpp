@@ -5,6 +5,7 @@
 #include "cli/cli_profile_load.hpp"
 #include "cli/stderr_messages.hpp"
 #include "commands/load_peaks.hpp"
+#include "commands/selection_commands.hpp"
 #include "core/paths.hpp"
 
 namespace vornax::cli {
@@ -31,6 +32,17 @@ bool load_peaks_for_cli(WorkSession& s, const std::string& file, std::optional<P
   else if (m.errors == 0)
     std::cerr << "No peaks read from " << file << '\n';
   return false;
+}
+
+bool load_peaks_to_pair(WorkSession& s, const std::string& file, std::optional<PeakFileType> type,
+                        std::optional<double> lambda) {
+  if (!type) {
+    const auto by_name = peak_type_from_extension(file);
+    type = by_name && *by_name != PeakFileType::Xfit ? *by_name : PeakFileType::ColumnAny;
+  }
+  if (!load_peaks_for_cli(s, file, type, lambda)) return false;
+  if (s.indexed_list.empty()) sort_measured_peaks(s);
+  return true;
 }
 
 bool refuse_program_files(std::initializer_list<std::string_view> inputs) {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "core/session.hpp"
-#include "files/peak_files.hpp"
+#include "commands/load_peaks.hpp"
 
 namespace vornax::cli {
 
@@ -15,6 +15,13 @@ namespace vornax::cli {
 // comes from the extension, else the column reader. The messages go to standard error;
 // false when nothing was loaded.
 bool load_peaks_for_cli(WorkSession& s, const std::string& file, std::optional<PeakFileType> type,
+                        std::optional<double> lambda);
+
+// The peaks of a refinement or a drawing: the kind from `type`, else from the extension;
+// plain text (.txt included, the usual name for a hand-made list) is read as one 2θ per
+// line. Sorted by angle, except an indexed list, whose entry i belongs to peak i when
+// "Calc." pairs the list by its indices.
+bool load_peaks_to_pair(WorkSession& s, const std::string& file, std::optional<PeakFileType> type,
                         std::optional<double> lambda);
 
 // True, with the message on standard error, when one of the input files named on the

@@ -8,14 +8,12 @@
 #include <mutex>
 #include <thread>
 
-#include "commands/calculation.hpp"
 #include "commands/series_load.hpp"
 #include "commands/peak_search.hpp"
 #include "commands/refine_tab.hpp"
 #include "core/cell.hpp"
 #include "core/format.hpp"
 #include "core/text_file.hpp"
-#include "selection/selection.hpp"
 
 namespace vornax {
 
@@ -52,18 +50,18 @@ std::filesystem::path make_run_folder(const std::filesystem::path& root) {
 }
 
 SeriesRow run_one(const std::filesystem::path& file, int index, const CellParameters& start,
-                  const SeriesSettings& st, const SeriesSetup& setup) {
+                  const SeriesSettings& st) {
   SeriesRow row;
   row.index = index;
   row.file = file;
-  std::filesystem::path folder;
+  RowMessages m;
   auto fail = [&](std::string why) {
     row.status = SeriesStatus::Failed;
     row.message = why.empty() ? "failed" : std::move(why);
     return row;
   };
   try {
-    folder = make_run_folder(st.work_root);
+    const std::filesystem::path folder = make_run_folder(st.work_root);
     struct Cleanup {
       std::filesystem::path f;
       ~Cleanup() {
@@ -72,12 +70,13 @@ SeriesRow run_one(const std::filesystem::path& file, int index, const CellParame
       }
     } cleanup{folder};
 
+    SessionStart session = st.session;
+    const double values[] = {start.a, start.b, start.c, start.alpha, start.beta, start.gamma};
+    for (size_t k = 0; k < 6; ++k) session.cell[k] = format_fixed(values[k], 0, 6);
+    session.folder = folder;
     WorkSession s;
     CellTab tab;
-    if (auto err = setup(s, tab, start)) return fail(*err);
-    s.working_folder = folder;
-    s.current_folder = folder;
-    RowMessages m;
+    if (!start_session(s, tab, session, m)) return fail(m.reason(""));
 
     const ProfileFileType type = st.type ? *st.type : profile_type_from_name(file, ProfileFileType::Column);
     if (!load_series_profile(s, m, file, type, st.lambda))
@@ -90,37 +89,23 @@ SeriesRow run_one(const std::filesystem::path& file, int index, const CellParame
     row.peaks = s.measured_count();
     if (row.peaks == 0) return fail(m.reason("no peak found"));
 
-    const CalcOutcome calc = calcul_diagramme(s, tab, m);
-    if (calc.failed || s.allowed.empty()) return fail(m.reason("no calculated reflections"));
-    if (st.keys) s.refine_checked = *st.keys;
-    if (st.eccentricity) s.shift_mode = ShiftMode::SampleEccentricity;
-    if (!selection_automatique(s, st.tolerance, m)) return fail(m.reason("no selection"));
+    RoadSettings road;
+    road.tolerance = st.tolerance;
+    road.keys = st.keys;
+    road.eccentricity = st.eccentricity;
+    road.inputs = {session.lambda, "0"};
+    const RefinementRecord r = run_refinement_road(s, tab, session, road, m);
     row.pairs = s.selected_count();
-
-    const RefineOutcome out = go_affinement(s, {st.lambda_text, "0"}, m);
-    if (out.status != RefineStatus::Refined)
-      return fail(m.reason("refinement failed"));
-    // The engine's own values: the report (and s.results) round them.
-    const RefinementProblem& p = out.run.problem;
-    row.cell = p.direct;
-    row.values = {p.direct.a, p.direct.b, p.direct.c, p.direct.alpha, p.direct.beta, p.direct.gamma,
-                  p.P[kSlotShift] * kThetaRadToTwoThetaDeg, 2.0 * p.P[kSlotHalfLambda]};
-    for (size_t k = 0; k < 6; ++k) row.errors[k] = p.E[k];
-    row.errors[kSlotShift] = p.E[kSlotShift] * kThetaRadToTwoThetaDeg;
-    // A refined wavelength keeps the error of its own first stage.
-    row.errors[kSlotHalfLambda] = p.E[kSlotHalfLambda] > 0 ? 2.0 * p.E[kSlotHalfLambda]
-                                                           : s.results.errors[kSlotHalfLambda];
-    row.volume = out.run.final_volume;
-    row.volume_error = out.run.volume_error;
-    row.residual = out.run.problem.residual * kThetaRadToTwoThetaDeg;
-    const RefinementQuality q = refinement_quality(s, out.run.problem);
-    row.m20 = q.figures.m20;
-    row.f_n = q.figures.f_n;
-    if (out.run.diverging) {
-      row.status = SeriesStatus::Failed;
-      row.message = m.reason("not converging");
-      return row;
-    }
+    if (r.status != RoadStatus::Refined) return fail(r.message);
+    row.cell = {r.values[0], r.values[1], r.values[2], r.values[3], r.values[4], r.values[5]};
+    row.values = r.values;
+    row.errors = r.errors;
+    row.volume = r.volume;
+    row.volume_error = r.volume_error;
+    row.residual = r.residual;
+    row.m20 = r.quality.figures.m20;
+    row.f_n = r.quality.figures.f_n;
+    if (r.diverging) return fail(r.message);
     row.status = SeriesStatus::Ok;
     row.message = "ok";
     return row;
@@ -135,7 +120,7 @@ std::string number(double v) { return format_fixed(v, 0, 6); }
 }  // namespace
 
 std::vector<SeriesRow> run_series(const std::vector<std::filesystem::path>& files,
-                                  const SeriesSettings& st, const SeriesSetup& setup,
+                                  const SeriesSettings& st,
                                   const SeriesProgress& progress) {
   const int total = static_cast<int>(files.size());
   std::vector<SeriesRow> rows(files.size());
@@ -151,7 +136,7 @@ std::vector<SeriesRow> run_series(const std::vector<std::filesystem::path>& file
   if (st.chain || st.jobs <= 1) {
     CellParameters start = st.start;
     for (size_t i = 0; i < files.size(); ++i) {
-      SeriesRow row = run_one(files[i], static_cast<int>(i + 1), start, st, setup);
+      SeriesRow row = run_one(files[i], static_cast<int>(i + 1), start, st);
       // A failed pattern does not break the chain: the next starts from the last good cell.
       if (st.chain && row.status == SeriesStatus::Ok) start = row.cell;
       report(i, std::move(row));
@@ -162,7 +147,7 @@ std::vector<SeriesRow> run_series(const std::vector<std::filesystem::path>& file
   std::atomic<size_t> next{0};
   auto worker = [&] {
     for (size_t i = next++; i < files.size(); i = next++)
-      report(i, run_one(files[i], static_cast<int>(i + 1), st.start, st, setup));
+      report(i, run_one(files[i], static_cast<int>(i + 1), st.start, st));
   };
   const int n = std::min(st.jobs, total);
   std::vector<std::thread> pool;

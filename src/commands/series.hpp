@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "commands/refinement_road.hpp"
 #include "core/cell_entry.hpp"
 #include "core/refined_quantity.hpp"
 #include "core/session.hpp"
@@ -20,15 +21,9 @@
 
 namespace vornax {
 
-// Fills a fresh session and tab as the "Initial cell parameters" tab would be once
-// the system and group are chosen and the fields typed, with `start` in the cell
-// fields. Returns an error text, or nothing when all is set.
-using SeriesSetup =
-    std::function<std::optional<std::string>(WorkSession& s, CellTab& tab, const CellParameters& start)>;
-
 struct SeriesSettings {
+  SessionStart session;                   // the cell tab as typed (each run's folder is its own)
   CellParameters start;                   // the starting cell of the first run (or of every run)
-  std::string lambda_text;                // the wavelength, as typed
   std::optional<double> lambda;           // answers a profile without wavelength
   PeakSearchSettings search;
   std::string tolerance = "0.1";          // of "Auto Sel."
@@ -64,7 +59,7 @@ using SeriesProgress = std::function<void(const SeriesRow& row, int done, int to
 // Runs the series; rows in file order. Throws nothing: whatever stops a pattern (a
 // damaged file, a working folder that cannot be made) is said on its row.
 std::vector<SeriesRow> run_series(const std::vector<std::filesystem::path>& files,
-                                  const SeriesSettings& settings, const SeriesSetup& setup,
+                                  const SeriesSettings& settings,
                                   const SeriesProgress& progress = {});
 
 // The profiles of a folder, in name order: the files whose extension names a profile

@@ -95,8 +95,8 @@ RefinementDiagnostics deletion_diagnostics(const RefinementProblem& problem) {
   // The deleted fit needs N − 1 − npar ≥ 1 degrees of freedom.
   if (n < 1 || N < n + 2) return out;
   for (int s = 0; s < kSlotCount; ++s)
-    if (p.K[s] != kKeyFixed) out.slots.push_back(s);
-  if (static_cast<int>(out.slots.size()) != n) return out;
+    if (p.K[s] != kKeyFixed) out.refined_slots.push_back(s);
+  if (static_cast<int>(out.refined_slots.size()) != n) return out;
 
   SilentMessages quiet;
   compute_calculated_angles(p, quiet);
@@ -221,7 +221,7 @@ std::vector<std::string> quality_lines(const RefinementQuality& q, const Refinem
     const PairDiagnostic& p = d.pairs[i];
     const auto& o = problem.obs[i];
     double worst = 0;
-    for (size_t j = 0; j < d.slots.size(); ++j) worst = std::max(worst, std::fabs(p.deletion_shift[j]));
+    for (size_t j = 0; j < d.refined_slots.size(); ++j) worst = std::max(worst, std::fabs(p.deletion_shift[j]));
     out.push_back(format_int(static_cast<long long>(i + 1), 4) + format_int(o.h, 4) + format_int(o.k, 4) +
                   format_int(o.l, 4) + format_fixed(p.leverage, 10, 4) +
                   format_fixed(p.residual_in_sigma, 11, 2) + format_fixed(worst, 15, 2) +

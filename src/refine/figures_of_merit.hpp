@@ -61,7 +61,7 @@ struct PairDiagnostic {
 
 struct RefinementDiagnostics {
   bool available = false;     // false: too few pairs or a singular normal matrix
-  std::vector<int> slots;     // the refined slots, in column order
+  std::vector<int> refined_slots;  // the refined slots, in column order
   std::vector<PairDiagnostic> pairs;  // in the order of problem.obs
 };
 

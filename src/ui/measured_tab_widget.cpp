@@ -10,7 +10,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "selection/measured.hpp"
+#include "commands/session_commands.hpp"
+#include "commands/selection_commands.hpp"
 #include "ui/grid_text_table.hpp"
 #include "ui/widget_helpers.hpp"
 
@@ -139,7 +140,7 @@ void MeasuredTabWidget::redisplay() {
 }
 
 void MeasuredTabWidget::enter_refl_keyb() {
-  s_.measured.zero_offset = 0;
+  start_keyboard_entry(s_);
   // The grid is read back into the list on the next move between cells: an emptied
   // grid would silently drop the peaks already there (read from a file, say), so they
   // stay shown and the new angles go into the blank rows below them.
@@ -199,7 +200,7 @@ void MeasuredTabWidget::theta_to_dhkl() {
 }
 
 void MeasuredTabWidget::change_angles(AngleMode mode) {
-  s_.angle_mode = mode;
+  set_angle_mode(s_, mode);
   redisplay();
   emit changed(static_cast<unsigned>(Changed::AngleMode));
 }

@@ -10,7 +10,7 @@
 #include "commands/changed.hpp"
 #include "core/messages.hpp"
 #include "core/session.hpp"
-#include "selection/measured.hpp"
+#include "commands/selection_commands.hpp"
 
 class QLabel;
 class QLineEdit;

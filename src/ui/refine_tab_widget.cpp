@@ -19,8 +19,9 @@
 
 #include "core/paths.hpp"
 #include "core/text_file.hpp"
-#include "refine/least_squares.hpp"
 #include "commands/refine_tab.hpp"
+#include "commands/refinement_road.hpp"
+#include "commands/session_commands.hpp"
 #include "ui/grid_text_table.hpp"
 #include "ui/printing.hpp"
 
@@ -266,7 +267,7 @@ void RefineTabWidget::redisplay() {
 // --- flags ---------------------------------------------------------------------------
 
 void RefineTabWidget::on_flag_toggled(int index, bool checked) {
-  s_.refine_checked[static_cast<size_t>(index)] = checked;
+  set_refine_key(s_, static_cast<RefinedQuantity>(index), checked);
   if (index == kRowShift && checked) emit shiftDialogRequested();  // shift_selection
   if (index == kRowLambda) achtung(checked);
 }
@@ -278,10 +279,9 @@ void RefineTabWidget::achtung(bool checked) {
 }
 
 void RefineTabWidget::apply_shift_choice(int choice) {
-  if (choice == static_cast<int>(ShiftMode::ConstantZeroShift))
-    s_.shift_mode = ShiftMode::ConstantZeroShift;
-  else if (choice == static_cast<int>(ShiftMode::SampleEccentricity))
-    s_.shift_mode = ShiftMode::SampleEccentricity;
+  if (choice == static_cast<int>(ShiftMode::ConstantZeroShift) ||
+      choice == static_cast<int>(ShiftMode::SampleEccentricity))
+    set_shift_mode(s_, static_cast<ShiftMode>(choice));
   else
     flags_[kRowShift]->setChecked(false);
   relabel_shift();
@@ -307,7 +307,7 @@ void RefineTabWidget::go_affinement() {
   QApplication::setOverrideCursor(Qt::WaitCursor);
   RefineOutcome out;
   try {
-    out = vornax::go_affinement(s_, in, m_);
+    out = refine_cell(s_, in, m_).outcome;
   } catch (const FileError& e) {
     QApplication::restoreOverrideCursor();
     m_.error(e.what());
@@ -384,7 +384,7 @@ void RefineTabWidget::print_screen() {
 
 void RefineTabWidget::select_peak(int row) {
   if (row < 0 || row >= s_.selected_count()) return;
-  s_.highlighted_pair = row + 1;
+  highlight_pair(s_, row + 1);
   show_before_grid();
   show_after_grid();
 }

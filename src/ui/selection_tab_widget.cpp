@@ -13,8 +13,7 @@
 #include <QVBoxLayout>
 
 #include "commands/diagram_commands.hpp"
-#include "selection/measured.hpp"
-#include "selection/selection.hpp"
+#include "commands/selection_commands.hpp"
 #include "ui/command_guard.hpp"
 #include "ui/grid_text_table.hpp"
 #include "ui/widget_helpers.hpp"

@@ -9,7 +9,7 @@
 #include "commands/changed.hpp"
 #include "core/messages.hpp"
 #include "core/session.hpp"
-#include "selection/manual_selection.hpp"
+#include "commands/selection_commands.hpp"
 
 class QButtonGroup;
 class QLabel;

@@ -10,7 +10,7 @@
 #include "commands/changed.hpp"
 #include "core/messages.hpp"
 #include "core/session.hpp"
-#include "selection/indexed_lists.hpp"
+#include "commands/selection_commands.hpp"
 #include "ui/file_dialogs.hpp"
 
 class QLabel;

@@ -34,7 +34,6 @@
 #include "commands/relit_theta_range.hpp"
 #include "commands/save_peaks.hpp"
 #include "commands/save_profile.hpp"
-#include "files/peak_files.hpp"
 #include "files/profile_files.hpp"
 #include "commands/cell_files.hpp"
 #include "commands/indexed_list_commands.hpp"
@@ -128,10 +127,7 @@ Tform1::Tform1(WorkSession& s, Messages& m, QWidget* parent)
   // folder. The data folder was found by the caller and survives.
   std::error_code ec;
   const std::filesystem::path current = std::filesystem::current_path(ec);
-  const std::filesystem::path data_folder = s_.data_folder;
-  reset_session(s_, ec ? std::filesystem::path(".") : current);
-  s_.data_folder = data_folder;
-  s_.measured.zero_offset = 0;
+  start_program(s_, ec ? std::filesystem::path(".") : current, s_.data_folder);
 
   build_panels();
   build_tabs();
@@ -149,7 +145,6 @@ Tform1::Tform1(WorkSession& s, Messages& m, QWidget* parent)
 
   // Results of an earlier run must not be mistaken for this run's.
   for (FixedFile f : kStartupDeletedFiles) delete_file_nocase(s_.working_folder, fixed_file_name(f));
-  s_.help_file = "vornax2.hlp";
 
   create_windows();
   build_popups();
@@ -863,7 +858,7 @@ void Tform1::editor_open(bool open) {
 }
 
 void Tform1::editeur() {
-  s_.current_folder = s_.working_folder;
+  open_list_entry(s_);
   liste_monoc_->show();
   liste_monoc_->raise();
   liste_monoc_->activateWindow();
@@ -922,7 +917,7 @@ void Tform1::changeEvent(QEvent* event) {
     change_onglet(tabs_->currentIndex());
     // The diagram comes back beside the main window if the user closed it.
     if (form6_ && !form6_->isVisible()) form6_->show();
-    s_.selected_measured_row = -1;
+    forget_measured_row(s_);
   }
 }
 

@@ -16,9 +16,9 @@
 #include "core/messages.hpp"
 #include "core/paths.hpp"
 #include "core/session.hpp"
-#include "files/peak_files.hpp"
+#include "commands/load_peaks.hpp"
 #include "files/profile_files.hpp"
-#include "selection/manual_selection.hpp"
+#include "commands/diagram_commands.hpp"
 #include "ui/file_dialogs.hpp"
 
 class QAction;

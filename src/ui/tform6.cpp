@@ -24,6 +24,7 @@
 #include <cstdlib>
 
 #include "commands/diagram_commands.hpp"
+#include "commands/session_commands.hpp"
 #include "draw/qt_canvas.hpp"
 #include "ui/command_guard.hpp"
 #include "ui/printing.hpp"
@@ -347,9 +348,8 @@ void Tform6::modifie_zero() {
 }
 
 void Tform6::change_theta_2theta(AngleMode mode) {
-  if (s_.angle_mode == mode) return;
-  s_.angle_mode = mode;
-  after(Changed::AngleMode);
+  const Changed c = set_angle_mode(s_, mode);
+  if (c != Changed::None) after(c);
 }
 
 void Tform6::changeEvent(QEvent* event) {

@@ -13,8 +13,7 @@
 #include "commands/changed.hpp"
 #include "core/messages.hpp"
 #include "core/session.hpp"
-#include "selection/manual_selection.hpp"
-#include "viewer/diagram.hpp"
+#include "commands/diagram_commands.hpp"
 
 class QAction;
 class QCheckBox;

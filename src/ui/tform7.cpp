@@ -29,7 +29,7 @@
 #include "commands/save_peaks.hpp"
 #include "commands/save_profile.hpp"
 #include "core/format.hpp"
-#include "selection/measured.hpp"
+#include "commands/selection_commands.hpp"
 #include "ui/command_guard.hpp"
 #include "ui/file_dialogs.hpp"
 #include "ui/grid_text_table.hpp"

@@ -16,7 +16,7 @@
 #include "core/session.hpp"
 #include "core/wavelength.hpp"
 #include "files/profile_files.hpp"
-#include "viewer/diagram.hpp"
+#include "commands/diagram_commands.hpp"
 
 class QAction;
 class QCheckBox;

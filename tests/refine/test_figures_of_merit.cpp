@@ -147,7 +147,7 @@ TEST(DeletionDiagnostics, LeveragesSumToTheParameterCountAndDeletionMatchesARefi
   const RefinementProblem p = silicon_problem(6, 0.05);
   const RefinementDiagnostics d = deletion_diagnostics(p);
   ASSERT_TRUE(d.available);
-  ASSERT_EQ(d.slots, (std::vector<int>{kSlotAStar, kSlotShift}));
+  ASSERT_EQ(d.refined_slots, (std::vector<int>{kSlotAStar, kSlotShift}));
   double trace = 0;
   for (const auto& pd : d.pairs) {
     EXPECT_GT(pd.leverage, 0.0);
