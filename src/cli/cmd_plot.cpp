@@ -1,16 +1,8 @@
 // vornax-cli plot: the diagram window's drawing without a window. Loads a profile and a
 // peak file, runs "Calc." and "Auto Sel." (and the refinement with --refine), then
-// paints the diagram with the viewer's own redraw on an image and writes it as PNG,
-// PDF or SVG. Result files of the refinement are left in the current folder.
-#include <QGuiApplication>
-#include <QImage>
-#include <QPainter>
-#include <QPageSize>
-#include <QPdfWriter>
-#ifdef VORNAX_HAVE_SVG
-#include <QSvgGenerator>
-#endif
-
+// paints the diagram with the viewer's own redraw through the picture renderer module,
+// which writes it as PNG (an image) or as SVG or PDF (vector drawings). Result files of
+// the refinement are left in the current folder.
 #include <iostream>
 #include <optional>
 #include <string>
@@ -20,12 +12,12 @@
 #include "cli/cli_profile_load.hpp"
 #include "cli/commands.hpp"
 #include "cli/peak_loading.hpp"
+#include "cli/plot_renderer_loader.hpp"
 #include "cli/stderr_messages.hpp"
 #include "commands/calculation.hpp"
 #include "commands/refine_tab.hpp"
 #include "commands/refinement_road.hpp"
 #include "core/format.hpp"
-#include "draw/qt_canvas.hpp"
 #include "files/profile_files.hpp"
 #include "viewer/diagram.hpp"
 
@@ -111,7 +103,7 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Plot
 }
 
 
-enum class OutputKind { Png, Pdf, Svg };
+using OutputKind = PlotKind;
 
 std::optional<OutputKind> output_kind(const std::string& file) {
   const std::string ext = upper_extension(file);
@@ -121,38 +113,28 @@ std::optional<OutputKind> output_kind(const std::string& file) {
   return std::nullopt;
 }
 
-bool write_image(const QImage& image, const std::string& file, OutputKind kind) {
-  const QString name = QString::fromStdString(file);
-  switch (kind) {
-    case OutputKind::Png: return image.save(name, "PNG");
-    case OutputKind::Pdf: {
-      // One page the size of the image at 96 dpi.
-      QPdfWriter pdf(name);
-      pdf.setResolution(96);
-      pdf.setPageSize(QPageSize(QSizeF(image.width() / 96.0 * 25.4, image.height() / 96.0 * 25.4),
-                                QPageSize::Millimeter));
-      pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
-      QPainter p;
-      if (!p.begin(&pdf)) return false;
-      p.drawImage(QRect(0, 0, image.width(), image.height()), image);
-      return p.end();
-    }
-    case OutputKind::Svg: {
-#ifdef VORNAX_HAVE_SVG
-      QSvgGenerator svg;
-      svg.setFileName(name);
-      svg.setSize(image.size());
-      svg.setViewBox(QRect(QPoint(0, 0), image.size()));
-      svg.setTitle("VORNAX diagram");
-      QPainter p;
-      if (!p.begin(&svg)) return false;
-      p.drawImage(0, 0, image);
-      return p.end();
-#else
-      return false;
-#endif
-    }
+void paint_diagram(Canvas& canvas, const void* session) {
+  DiagramView view;
+  draw_diagram(canvas, *static_cast<const WorkSession*>(session), view);
+}
+
+// The diagram of `s`, written by the renderer module; false after telling why.
+bool write_picture(const WorkSession& s, const PlotArgs& a, OutputKind kind) {
+  const LoadedPlotRenderer renderer = load_plot_renderer();
+  if (!renderer.render) {
+    std::cerr << "plot: " << renderer.error << '\n';
+    return false;
   }
+  PlotRequest request;
+  request.width = a.width;
+  request.height = a.height;
+  request.path = a.out.c_str();
+  request.kind = kind;
+  request.paint = paint_diagram;
+  request.context = &s;
+  char error[1024] = {};
+  if (renderer.render(&request, error, sizeof error)) return true;
+  std::cerr << "plot: " << error << '\n';
   return false;
 }
 
@@ -194,16 +176,7 @@ int run(const PlotArgs& a) {
   const RefinementRecord r = run_refinement_road(s, tab, start, road, m);
   if (r.status != RoadStatus::Refined && r.status != RoadStatus::Paired) return kExitFailed;
 
-  QImage image = blank_diagram_image(a.width, a.height);
-  DiagramView view;
-  {
-    QtCanvas canvas(image);
-    draw_diagram(canvas, s, view);
-  }
-  if (!write_image(image, a.out, *kind)) {
-    std::cerr << "plot: cannot write " << a.out << '\n';
-    return kExitFailed;
-  }
+  if (!write_picture(s, a, *kind)) return kExitFailed;
   return 0;
 }
 
@@ -212,13 +185,11 @@ int run(const PlotArgs& a) {
 int run_plot_command(const std::vector<std::string>& args) {
   PlotArgs a;
   if (auto err = parse_args(args, a)) return usage_error(*err);
-  // No display is needed: the painter works on an image. The platform is chosen before
-  // the application object exists, which is when Qt reads it.
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  static int argc = 1;
-  static char name[] = "vornax-cli";
-  static char* argv[] = {name, nullptr};
-  QGuiApplication app(argc, argv);
+  // A missing renderer is told before any work is done (it would be loaded anyway).
+  if (const LoadedPlotRenderer r = load_plot_renderer(); !r.render) {
+    std::cerr << "plot: " << r.error << '\n';
+    return kExitFailed;
+  }
   return run_reporting_file_errors([&] { return run(a); });
 }
 

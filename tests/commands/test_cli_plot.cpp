@@ -8,15 +8,20 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <regex>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
+#include <zlib.h>
 
 #include "core/session.hpp"
 #include "viewer/diagram.hpp"
@@ -102,6 +107,27 @@ vornax::WorkSession expected_session(bool with_peaks) {
   return s;
 }
 
+// Writes a peak on a sloping background as a column file and puts into `s` the profile
+// the reader makes of it (normalised to 0..100).
+void write_test_profile(const fs::path& file, vornax::WorkSession& s) {
+  std::ofstream f(file);
+  s.profile.file_name = file.filename().string();
+  std::vector<double> counts;
+  for (int i = 0; i <= 4000; ++i) {
+    const double tt = 20 + i * 0.02;
+    counts.push_back(std::round(50 + tt + 900 * std::exp(-std::pow((tt - 47.3) / 0.15, 2))));
+    f << tt << " " << counts.back() << "\n";
+  }
+  const double lo = *std::min_element(counts.begin(), counts.end());
+  const double hi = *std::max_element(counts.begin(), counts.end());
+  for (int i = 0; i <= 4000; ++i) {
+    vornax::ProfilePoint p;
+    p.two_theta = p.two_theta_read = static_cast<float>(20 + i * 0.02);
+    p.intensity = static_cast<float>((counts[static_cast<size_t>(i)] - lo) / (hi - lo) * 100);
+    s.profile.points.push_back(p);
+  }
+}
+
 std::set<int> xs_of(const std::vector<vornax::testing::RecordedLine>& lines) {
   std::set<int> out;
   for (const auto& l : lines) out.insert(l.x0);
@@ -118,6 +144,13 @@ std::set<int> columns_where(const QImage& img, int y, Pred pred) {
 }
 
 bool is(const QColor& c, int r, int g, int b) { return c.red() == r && c.green() == g && c.blue() == b; }
+
+std::string slurp(const fs::path& file) {
+  std::ifstream f(file, std::ios::binary);
+  std::stringstream ss;
+  ss << f.rdbuf();
+  return ss.str();
+}
 
 class CliPlot : public ::testing::Test {
  protected:
@@ -192,25 +225,8 @@ TEST_F(CliPlot, RefinementAddsTheDifferenceCurveAtEachPair) {
 }
 
 TEST_F(CliPlot, ProfileIsTheRecordedPolyline) {
-  // A peak on a sloping background, normalised by the reader to 0..100.
-  std::ofstream f(dir / "p.xy");
   vornax::WorkSession s = expected_session(false);
-  s.profile.file_name = "p.xy";
-  std::vector<double> counts;
-  for (int i = 0; i <= 4000; ++i) {
-    const double tt = 20 + i * 0.02;
-    counts.push_back(std::round(50 + tt + 900 * std::exp(-std::pow((tt - 47.3) / 0.15, 2))));
-    f << tt << " " << counts.back() << "\n";
-  }
-  f.close();
-  const double lo = *std::min_element(counts.begin(), counts.end());
-  const double hi = *std::max_element(counts.begin(), counts.end());
-  for (int i = 0; i <= 4000; ++i) {
-    vornax::ProfilePoint p;
-    p.two_theta = p.two_theta_read = static_cast<float>(20 + i * 0.02);
-    p.intensity = static_cast<float>((counts[static_cast<size_t>(i)] - lo) / (hi - lo) * 100);
-    s.profile.points.push_back(p);
-  }
+  write_test_profile(dir / "p.xy", s);
   const auto r = run("--profile p.xy " + cell() + " --out p.png");
   ASSERT_EQ(r.code, 0) << r.err;
   QImage img((dir / "p.png").c_str());
@@ -226,16 +242,195 @@ TEST_F(CliPlot, ProfileIsTheRecordedPolyline) {
   EXPECT_EQ(black, static_cast<int>(curve.size()));
 }
 
-TEST_F(CliPlot, PdfAndSvgAreWritten) {
-  for (const char* name : {"d.pdf", "d.svg"}) {
-    const auto r = run(cell() + " --out " + name);
-    ASSERT_EQ(r.code, 0) << name << r.err;
-    std::ifstream f(dir / name, std::ios::binary);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    const std::string head = ss.str().substr(0, 400);
-    EXPECT_NE(head.find(std::string(name) == "d.pdf" ? "%PDF" : "<svg"), std::string::npos) << head;
+// ---- the vector pictures, read back as the strokes they hold --------------------------
+
+// One stroked line through `points`, in the stroke colour (r, g, b 0..255).
+struct Stroke {
+  std::tuple<int, int, int> color;
+  std::vector<std::pair<double, double>> points;
+};
+
+std::string attribute(const std::string& tag, const std::string& name) {
+  const auto at = tag.find(" " + name + "=\"");
+  if (at == std::string::npos) return {};
+  const auto from = at + name.size() + 3;
+  return tag.substr(from, tag.find('"', from) - from);
+}
+
+// The <polyline>s of a QSvgGenerator file, each in the stroke of the <g> around it.
+std::vector<Stroke> svg_strokes(const std::string& svg) {
+  std::vector<Stroke> out;
+  std::tuple<int, int, int> color{-1, -1, -1};
+  for (size_t i = svg.find('<'); i != std::string::npos; i = svg.find('<', i + 1)) {
+    const std::string tag = svg.substr(i, svg.find('>', i) - i);
+    if (tag.rfind("<g ", 0) == 0) {
+      const std::string stroke = attribute(tag, "stroke");
+      unsigned r = 0, g = 0, b = 0;
+      color = std::sscanf(stroke.c_str(), "#%2x%2x%2x", &r, &g, &b) == 3
+                  ? std::tuple<int, int, int>(int(r), int(g), int(b))
+                  : std::tuple<int, int, int>(-1, -1, -1);
+    } else if (tag.rfind("<polyline", 0) == 0) {
+      Stroke st{color, {}};
+      std::istringstream pts(attribute(tag, "points"));
+      double x, y;
+      char comma;
+      while (pts >> x >> comma >> y) st.points.emplace_back(x, y);
+      out.push_back(st);
+    }
   }
+  return out;
+}
+
+// The text of every Flate-compressed stream of a PDF.
+std::string pdf_streams(const std::string& pdf) {
+  std::string out;
+  for (size_t at = pdf.find("/FlateDecode"); at != std::string::npos;
+       at = pdf.find("/FlateDecode", at + 1)) {
+    size_t from = pdf.find("stream", at);
+    if (from == std::string::npos) break;
+    from += 6;
+    while (from < pdf.size() && (pdf[from] == '\r' || pdf[from] == '\n')) ++from;
+    z_stream z{};
+    if (inflateInit(&z) != Z_OK) continue;
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(pdf.data() + from));
+    z.avail_in = static_cast<uInt>(pdf.size() - from);
+    char buf[65536];
+    int rc = Z_OK;
+    while (rc == Z_OK) {
+      z.next_out = reinterpret_cast<Bytef*>(buf);
+      z.avail_out = sizeof buf;
+      rc = inflate(&z, Z_NO_FLUSH);
+      out.append(buf, sizeof buf - z.avail_out);
+    }
+    inflateEnd(&z);
+    out += '\n';
+  }
+  return out;
+}
+
+// The stroked paths of a PDF's content: "x y m", "x y l" ... "S" in the stroke colour
+// "r g b SCN", which q and Q save and restore.
+std::vector<Stroke> pdf_strokes(const std::string& content) {
+  std::vector<Stroke> out, path;
+  std::tuple<int, int, int> color{0, 0, 0};
+  std::vector<std::tuple<int, int, int>> saved;
+  std::vector<double> operands;
+  std::istringstream in(content);
+  for (std::string tok; in >> tok;) {
+    char* end = nullptr;
+    const double v = std::strtod(tok.c_str(), &end);
+    if (end && *end == '\0' && end != tok.c_str()) {
+      operands.push_back(v);
+      continue;
+    }
+    const size_t n = operands.size();
+    if (tok == "q") saved.push_back(color);
+    else if (tok == "Q" && !saved.empty()) color = saved.back(), saved.pop_back();
+    else if (tok == "SCN" && n >= 3)
+      color = {int(std::lround(operands[n - 3] * 255)), int(std::lround(operands[n - 2] * 255)),
+               int(std::lround(operands[n - 1] * 255))};
+    else if (tok == "m" && n >= 2) path.push_back({color, {{operands[n - 2], operands[n - 1]}}});
+    else if (tok == "l" && n >= 2 && !path.empty()) path.back().points.emplace_back(operands[n - 2], operands[n - 1]);
+    else if (tok == "S") {
+      for (Stroke& st : path) st.color = color;
+      out.insert(out.end(), path.begin(), path.end());
+      path.clear();
+    } else if (tok == "f" || tok == "f*" || tok == "n") path.clear();
+    operands.clear();
+  }
+  return out;
+}
+
+std::tuple<int, int, int> rgb(vornax::Color c) { return {c.r, c.g, c.b}; }
+
+// Both vector pictures hold the redraw's own strokes, moved to the pixel centres: the
+// calculated (green) and measured (grey) bars segment for segment, the profile point
+// for point, and no image. The expected strokes are the redraw recorded on a test
+// canvas for the session the command should end with; that session lists one
+// reflection per d, so the segments are compared as sets.
+TEST_F(CliPlot, SvgAndPdfHoldTheRedrawAsVectorStrokes) {
+  vornax::WorkSession s = expected_session(true);
+  write_test_profile(dir / "p.xy", s);
+  RecordingCanvas rec(kW, kH);
+  vornax::DiagramView view;
+  vornax::draw_diagram(rec, s, view);
+  using Segment = std::tuple<double, double, double, double>;
+  std::map<std::tuple<int, int, int>, std::set<Segment>> expected_bars;
+  for (vornax::Color c : {vornax::colors::kGreen, vornax::colors::kGrey})
+    for (const auto& l : rec.lines_in(c))
+      expected_bars[rgb(c)].insert({l.x0 + 0.5, l.y0 + 0.5, l.x1 + 0.5, l.y1 + 0.5});
+  ASSERT_EQ(expected_bars[rgb(vornax::colors::kGreen)].size(), fd3m_sums().size());
+  ASSERT_EQ(expected_bars[rgb(vornax::colors::kGrey)].size(), 6u);
+  ASSERT_EQ(rec.polylines.size(), 2u);  // the frame, then the profile
+  std::vector<std::pair<double, double>> expected_curve;
+  for (const vornax::Point& p : rec.polylines[1]) expected_curve.emplace_back(p.x + 0.5, p.y + 0.5);
+
+  struct Case {
+    const char* name;
+    std::string head;
+    std::vector<Stroke> (*strokes)(const std::string&);
+  } cases[] = {
+      {"d.svg", "<svg", svg_strokes},
+      {"d.pdf", "%PDF", [](const std::string& pdf) { return pdf_strokes(pdf_streams(pdf)); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto r = run("--peaks si.txt --profile p.xy --tolerance 0.1 " + cell() + " --out " + c.name);
+    ASSERT_EQ(r.code, 0) << r.err;
+    const std::string bytes = slurp(dir / c.name);
+    EXPECT_NE(bytes.substr(0, 400).find(c.head), std::string::npos);
+    // No picture inside the picture.
+    EXPECT_EQ(bytes.find("<image"), std::string::npos);
+    EXPECT_FALSE(std::regex_search(bytes, std::regex("/Subtype\\s*/Image")));
+
+    const std::vector<Stroke> strokes = c.strokes(bytes);
+    std::map<std::tuple<int, int, int>, std::set<Segment>> bars;
+    bool curve = false;
+    for (const Stroke& st : strokes) {
+      if (st.points.size() == 2 && expected_bars.count(st.color))
+        bars[st.color].insert({st.points[0].first, st.points[0].second, st.points[1].first,
+                               st.points[1].second});
+      curve = curve || (st.color == rgb(vornax::colors::kBlack) && st.points == expected_curve);
+    }
+    EXPECT_EQ(bars, expected_bars);
+    EXPECT_TRUE(curve) << "the profile is not one stroke of the recorded points";
+  }
+}
+
+// The PDF page is the picture at 96 dpi: 800 x 300 pixels make 600 x 225 points.
+TEST_F(CliPlot, PdfPageIsThePictureSizeAt96Dpi) {
+  const auto r = run(cell() + " --out d.pdf");
+  ASSERT_EQ(r.code, 0) << r.err;
+  std::smatch m;
+  const std::string pdf = slurp(dir / "d.pdf");
+  ASSERT_TRUE(std::regex_search(pdf, m, std::regex("/MediaBox \\[0 0 ([0-9.]+) ([0-9.]+)\\]")));
+  EXPECT_DOUBLE_EQ(std::stod(m[1]), kW * 72.0 / 96);
+  EXPECT_DOUBLE_EQ(std::stod(m[2]), kH * 72.0 / 96);
+}
+
+// Every command but plot runs without the renderer module (and so without Qt); plot
+// without it says what is missing and writes nothing.
+TEST_F(CliPlot, OnlyPlotNeedsTheRendererModule) {
+  const fs::path alone = dir / "alone";
+  fs::create_directories(alone);
+  fs::copy_file(VORNAX_CLI_PATH, alone / "vornax-cli");
+  std::ofstream(dir / "small.xy") << "20 100\n20.05 140\n20.1 120\n";
+  const auto call = [&](const std::string& args) {
+    const std::string cmd = "cd '" + dir.string() + "' && '" + (alone / "vornax-cli").string() +
+                            "' " + args + " > out.txt 2> err.txt";
+    const int status = std::system(cmd.c_str());
+    return CliRun{WEXITSTATUS(status), slurp(dir / "err.txt")};
+  };
+  const auto profile = call("profile small.xy --lambda 1.540593");
+  EXPECT_EQ(profile.code, 0) << profile.err;
+  EXPECT_NE(slurp(dir / "out.txt").find("points 3"), std::string::npos);
+
+  const auto plot = call("plot " + cell() + " --out d.png");
+  EXPECT_EQ(plot.code, 1);
+  EXPECT_NE(plot.err.find("vornax-plot-renderer.so"), std::string::npos) << plot.err;
+  EXPECT_NE(plot.err.find("missing"), std::string::npos) << plot.err;
+  EXPECT_FALSE(fs::exists(dir / "d.png"));
+  EXPECT_FALSE(fs::exists(dir / "vornax.out"));
 }
 
 TEST_F(CliPlot, BadRequestsWriteNothing) {
