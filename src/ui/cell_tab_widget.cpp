@@ -218,7 +218,7 @@ void CellTabWidget::on_system_clicked(int row) {
     fill_hm_list(s_, tab_);
     keep_selection_of_kind(s_, tab_);
   } catch (const CatalogueMissing& e) {
-    m_.error(e.message);
+    m_.error(e.what());
     emit fatalError();
     return;
   } catch (const FileError& e) {
@@ -241,7 +241,7 @@ void CellTabWidget::run_command(const std::function<CalcOutcome()>& command) {
     HourGlass wait;
     out = command();
   } catch (const CatalogueMissing& e) {
-    m_.error(e.message);
+    m_.error(e.what());
     emit fatalError();
     return;
   }
