@@ -96,15 +96,12 @@ void CellTabWidget::build() {
   fields_[0]->installEventFilter(this);
   fields_[3]->installEventFilter(this);
 
-  // Cell files come with their readers and writers; until then their buttons are shown
-  // but cannot be pressed.
   auto* buttons = new QHBoxLayout;
-  buttons->addWidget(make_button(entry, "File", "button_cell_file",
-                                 "Load the initial cell parameters from a file", false));
-  buttons->addWidget(make_button(entry, "Save", "button_cell_save",
-                                 "Save the cell parameters into a file", false));
-  buttons->addWidget(make_button(entry, "Erase", "button_cell_erase",
-                                 "Erase the calculated reflections", false));
+  file_ = make_button(entry, "File", "button_cell_file",
+                      "Load the initial cell parameters from a file");
+  save_ = make_button(entry, "Save", "button_cell_save", "Save the cell parameters into a file");
+  erase_ = make_button(entry, "Erase", "button_cell_erase", "Erase the calculated reflections");
+  for (QPushButton* b : {file_, save_, erase_}) buttons->addWidget(b);
   auto* keyb = make_button(entry, "Keyboard", "button_cell_keyboard",
                            "Enter the initial cell parameters by keyboard");
   connect(keyb, &QPushButton::clicked, this, [this] { fields_[0]->setFocus(); });
