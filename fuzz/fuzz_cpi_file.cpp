@@ -2,16 +2,14 @@
 #include <cstdint>
 #include <string_view>
 
-#include "core/text_file.hpp"
-#include "files/byte_cursor.hpp"
+#include "core/errors.hpp"
 #include "files/cpi_file.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view bytes(reinterpret_cast<const char*>(data), size);
   try {
     vornax::read_cpi_file(bytes, "fuzz.cpi");
-  } catch (const vornax::FormatError&) {
-  } catch (const vornax::FileError&) {
+  } catch (const vornax::Error&) {
   }
   return 0;
 }

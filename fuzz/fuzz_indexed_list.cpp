@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "core/text_file.hpp"
+#include "core/errors.hpp"
 #include "files/indexed_list_file.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -10,8 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {
     vornax::read_indexed_list(bytes, "fuzz.lst");
     vornax::read_indexed_list(bytes, "fuzz.lst", vornax::kMaxSelectedPairs);
-  } catch (const vornax::FormatError&) {
-  } catch (const vornax::FileError&) {
+  } catch (const vornax::Error&) {
   }
   return 0;
 }

@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "core/text_file.hpp"
+#include "core/errors.hpp"
 #include "files/peak_files.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -12,8 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                     PeakFileType::IndexedList}) {
     try {
       vornax::read_peak_file(type, bytes, "fuzz.txt");
-    } catch (const vornax::FormatError&) {
-    } catch (const vornax::FileError&) {
+    } catch (const vornax::Error&) {
     }
   }
   return 0;

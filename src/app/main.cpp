@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
   const std::filesystem::path current = std::filesystem::current_path(ec);
   session.working_folder = ec ? std::filesystem::path(".") : current;
   if (!std::filesystem::is_regular_file(vornax::find_data_file(session, "spgr2.dat"))) {
-    messages.error(vornax::CatalogueMissing{}.message);
+    messages.error(vornax::CatalogueMissing{}.what());
     return 1;
   }
 
@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
     window.show();
     return app.exec();
   } catch (const vornax::CatalogueMissing& e) {
-    messages.error(e.message);
+    messages.error(e.what());
     return 1;
   }
 }

@@ -8,6 +8,7 @@
 #include "commands/cell_files.hpp"
 #include "core/catalogue.hpp"
 #include "core/cell.hpp"
+#include "core/errors.hpp"
 #include "core/format.hpp"
 #include "core/paths.hpp"
 #include "core/text_file.hpp"
@@ -17,9 +18,7 @@ namespace vornax::cli {
 int run_reporting_file_errors(const std::function<int()>& body) {
   try {
     return body();
-  } catch (const CatalogueMissing& e) {
-    std::cerr << e.message << '\n';
-  } catch (const FileError& e) {
+  } catch (const Error& e) {
     std::cerr << e.what() << '\n';
   }
   return kExitFailed;

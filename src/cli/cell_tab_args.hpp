@@ -21,8 +21,9 @@ namespace vornax::cli {
 constexpr int kExitFailed = 1;  // a check, a run or a file failed
 constexpr int kExitUsage = 2;   // the arguments were wrong
 
-// Runs a command body; the catalogue and file errors it throws become their message
-// on standard error and kExitFailed.
+// Runs a command body; the program's errors it throws (a missing catalogue, a file that
+// cannot be read or written, a damaged file) become their message on standard error and
+// kExitFailed.
 int run_reporting_file_errors(const std::function<int()>& body);
 
 struct CellTabArgs {

@@ -4,6 +4,7 @@
 
 #include "commands/calculation.hpp"
 #include "core/catalogue.hpp"
+#include "core/errors.hpp"
 #include "core/format.hpp"
 #include "core/paths.hpp"
 #include "core/text_file.hpp"
@@ -95,10 +96,7 @@ bool load_cell_file(WorkSession& s, const std::filesystem::path& path, Messages&
       // A damaged system line: the cell tells what it can.
       system = system_index(d.system) >= 0 ? d.system : detect_system(cell, "");
     }
-  } catch (const FormatError& e) {
-    m.error(e.what());
-    return false;
-  } catch (const FileError& e) {
+  } catch (const Error& e) {
     m.error(e.what());
     return false;
   }

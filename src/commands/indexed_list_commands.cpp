@@ -1,6 +1,7 @@
 #include "commands/indexed_list_commands.hpp"
 
 #include "commands/cell_files.hpp"
+#include "core/errors.hpp"
 #include "core/paths.hpp"
 #include "core/text_file.hpp"
 #include "files/indexed_list_file.hpp"
@@ -49,10 +50,7 @@ Changed Merge_lst(WorkSession& s, const std::filesystem::path& path, Messages& m
   try {
     read = read_indexed_list(read_file_bytes(path), path.filename().string(),
                              kMaxSelectedPairs);
-  } catch (const FormatError& e) {
-    m.error(e.what());
-    return Changed::None;
-  } catch (const FileError& e) {
+  } catch (const Error& e) {
     m.error(e.what());
     return Changed::None;
   }

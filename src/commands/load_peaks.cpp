@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "core/cell.hpp"
+#include "core/errors.hpp"
 #include "core/format.hpp"
 #include "core/paths.hpp"
 #include "core/text_file.hpp"
@@ -64,10 +65,7 @@ Changed load(WorkSession& s, Messages& m, WavelengthDialog& dialog,
   PeakFileData d;
   try {
     d = read_peak_file(type, path, s.tolerance);
-  } catch (const FormatError& e) {
-    m.error(e.what());
-    return Changed::None;
-  } catch (const FileError& e) {
+  } catch (const Error& e) {
     m.error(e.what());
     return Changed::None;
   }

@@ -3,10 +3,10 @@
 #include <array>
 #include <cmath>
 
+#include "core/errors.hpp"
 #include "core/format.hpp"
 #include "core/paths.hpp"
 #include "core/text_file.hpp"
-#include "files/byte_cursor.hpp"
 
 namespace vornax {
 
@@ -35,10 +35,7 @@ Changed load_profile_file(WorkSession& s, Messages& m, WavelengthDialog& dialog,
   ProfileFileData data;
   try {
     data = read_profile_file(path, type, range_index);
-  } catch (const FormatError& e) {
-    m.error(e.what());
-    return Changed::None;
-  } catch (const FileError& e) {
+  } catch (const Error& e) {
     m.error(e.what());
     return Changed::None;
   }

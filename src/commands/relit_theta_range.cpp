@@ -7,9 +7,9 @@
 
 #include "commands/calculation.hpp"
 #include "core/cell.hpp"
+#include "core/errors.hpp"
 #include "core/format.hpp"
 #include "core/text_file.hpp"
-#include "files/byte_cursor.hpp"
 #include "files/peak_files.hpp"
 #include "files/profile_files.hpp"
 
@@ -134,10 +134,7 @@ Changed relit_theta_range(WorkSession& s, CellTab& tab, Messages& m, const Range
     if (!s.profile.file_name.empty() && s.profile.wavelengths.lambda > 0)
       profile = reread_profile(s, lo, hi);
     if (!s.measured.peaks.empty()) peaks = reread_peaks(s, lo, hi);
-  } catch (const FormatError& e) {
-    m.error(e.what());
-    return Changed::None;
-  } catch (const FileError& e) {
+  } catch (const Error& e) {
     m.error(e.what());
     return Changed::None;
   }

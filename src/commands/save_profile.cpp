@@ -1,19 +1,16 @@
 #include "commands/save_profile.hpp"
 
 #include "commands/report_files.hpp"
+#include "core/errors.hpp"
 #include "core/format.hpp"
 #include "core/paths.hpp"
-#include "files/byte_cursor.hpp"
+#include "core/text_file.hpp"
 #include "files/cpi_file.hpp"
 #include "files/raw_file.hpp"
 
 namespace vornax {
 
 namespace {
-
-void write_binary_file(const std::filesystem::path& path, const std::string& bytes) {
-  write_file_atomically(path, bytes);
-}
 
 // A report field that keeps at least one blank before it, however wide the number.
 std::string column(std::string field) {
@@ -42,13 +39,10 @@ Changed save_profile(WorkSession& s, Messages& m, const std::filesystem::path& c
   }
   try {
     if (kind == ProfileSaveKind::Raw2)
-      write_binary_file(path, raw2_bytes(s.profile, s.title, s.range_min));
+      write_file_atomically(path, raw2_bytes(s.profile, s.title, s.range_min));
     else
       cpi_lines(s.profile, s.title).save(path);
-  } catch (const FileError& e) {
-    m.error(e.what());
-    return Changed::None;
-  } catch (const FormatError& e) {
+  } catch (const Error& e) {
     m.error(e.what());
     return Changed::None;
   }

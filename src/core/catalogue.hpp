@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/cell_entry.hpp"
+#include "core/errors.hpp"
 #include "core/messages.hpp"
 #include "core/session.hpp"
 
@@ -27,11 +28,6 @@ std::string catalogue_field(std::string_view line, CatalogueColumns columns);
 
 // The list entry built from one spgr2.dat line: H-M (12), Hall (at least 17), code (3).
 std::string getspec_entry(std::string_view catalogue_line);
-
-// Raised when spgr2.dat is missing: the program shows the message and ends.
-struct CatalogueMissing {
-  std::string message = "The file SPGR2.Dat was not found";
-};
 
 // Fill the two lists of the tab for the session's system and select the session's
 // symbol in them. fill_getspec_list throws CatalogueMissing when spgr2.dat is missing

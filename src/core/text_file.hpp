@@ -5,18 +5,13 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace vornax {
+#include "core/errors.hpp"
 
-// Input/output failure; the message names the file and the system's reason.
-class FileError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
+namespace vornax {
 
 // "Cannot open <name>: <reason from errno>"
 FileError file_error(const std::filesystem::path& path, std::string_view action);

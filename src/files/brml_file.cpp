@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <memory>
 
+#include "core/errors.hpp"
 #include "core/format.hpp"
-#include "files/byte_cursor.hpp"
 #include "files/xml_profile.hpp"
 
 namespace vornax {

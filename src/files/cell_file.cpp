@@ -25,10 +25,6 @@ CellFileData read_cell_file(std::string_view bytes, const std::string& name) {
   return d;
 }
 
-CellFileData read_cell_file(const std::filesystem::path& path) {
-  return read_cell_file(read_file_bytes(path), path.filename().string());
-}
-
 std::vector<std::string> cell_file_lines(const CellFileData& d) {
   std::string numbers;
   for (double x : {d.cell.a, d.cell.b, d.cell.c, d.cell.alpha, d.cell.beta, d.cell.gamma})

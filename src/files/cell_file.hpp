@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/errors.hpp"
 #include "core/session.hpp"
-#include "files/byte_cursor.hpp"
 
 namespace vornax {
 
@@ -32,7 +32,6 @@ struct CellFileData {
 // Reads the four lines. Every number of line 4 is parsed before anything is returned,
 // so a short or damaged file throws CellParametersNotFound and gives nothing.
 CellFileData read_cell_file(std::string_view bytes, const std::string& name);
-CellFileData read_cell_file(const std::filesystem::path& path);
 
 // The four lines as written: the cell as six 10:4 fields, always separated by at least
 // one blank (a value of 10000 or more fills its field).

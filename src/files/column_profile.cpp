@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <vector>
 
+#include "core/errors.hpp"
 #include "core/format.hpp"
 #include "core/text_file.hpp"
-#include "files/byte_cursor.hpp"
 
 namespace vornax {
 
@@ -50,10 +50,6 @@ ProfileFileData read_column_profile(std::string_view bytes, const std::string& n
   p.final_angle = p.points.back().two_theta;
   d.has_wavelength = false;
   return d;
-}
-
-ProfileFileData read_column_profile(const std::filesystem::path& path) {
-  return read_column_profile(read_file_bytes(path), path.filename().string());
 }
 
 }  // namespace vornax

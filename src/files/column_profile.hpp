@@ -4,7 +4,6 @@
 // first point (a column header).
 #pragma once
 
-#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -13,6 +12,5 @@
 namespace vornax {
 
 ProfileFileData read_column_profile(std::string_view bytes, const std::string& name);
-ProfileFileData read_column_profile(const std::filesystem::path& path);
 
 }  // namespace vornax

@@ -2,8 +2,8 @@
 
 #include <vector>
 
+#include "core/errors.hpp"
 #include "core/format.hpp"
-#include "files/byte_cursor.hpp"
 
 namespace vornax {
 
@@ -49,10 +49,6 @@ ProfileFileData read_cpi_file(std::string_view bytes, const std::string& name) {
   p.final_angle = end;
   d.has_wavelength = lambda != 0;
   return d;
-}
-
-ProfileFileData read_cpi_file(const std::filesystem::path& path) {
-  return read_cpi_file(read_file_bytes(path), path.filename().string());
 }
 
 TextFile cpi_lines(const Profile& p, const std::string& title) {

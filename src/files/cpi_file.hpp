@@ -2,7 +2,6 @@
 // intensity per line; and the CPI writer.
 #pragma once
 
-#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -12,7 +11,6 @@
 namespace vornax {
 
 ProfileFileData read_cpi_file(std::string_view bytes, const std::string& name);
-ProfileFileData read_cpi_file(const std::filesystem::path& path);
 
 // The CPI lines of a profile: its own first and last working 2θ and the step between
 // them with enough decimals that every angle comes back on reading, `title` as the

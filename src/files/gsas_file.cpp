@@ -4,9 +4,9 @@
 #include <sstream>
 #include <vector>
 
+#include "core/errors.hpp"
 #include "core/format.hpp"
 #include "core/text_file.hpp"
-#include "files/byte_cursor.hpp"
 
 namespace vornax {
 

@@ -70,8 +70,4 @@ IcsdData read_icsd_file(std::string_view bytes, const std::string& name) {
   return d;
 }
 
-IcsdData read_icsd_file(const std::filesystem::path& path) {
-  return read_icsd_file(read_file_bytes(path), path.filename().string());
-}
-
 }  // namespace vornax

@@ -2,7 +2,6 @@
 // of which TITL (title), CELL (cell parameters) and SGR (space-group symbol) are used.
 #pragma once
 
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,7 +20,6 @@ struct IcsdData {
 // Reads the whole file; a later TITL, CELL or SGR line replaces an earlier one.
 // Throws CellParametersNotFound when no CELL line gives six numbers.
 IcsdData read_icsd_file(std::string_view bytes, const std::string& name);
-IcsdData read_icsd_file(const std::filesystem::path& path);
 
 // The numbers of a CELL value: parenthesised uncertainties removed (an unclosed "("
 // removes the rest of the line), the names before each "=" removed, commas taken as

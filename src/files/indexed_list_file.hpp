@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/errors.hpp"
 #include "core/session.hpp"
-#include "files/byte_cursor.hpp"
 
 namespace vornax {
 

@@ -1,9 +1,7 @@
 // Philips binary peak files (.di): a 250-byte header, then 12-byte records to the end.
-#include <cmath>
 #include <string>
 
-#include "core/format.hpp"
-#include "core/text_file.hpp"
+#include "files/binary_layout.hpp"
 #include "files/peak_files.hpp"
 
 namespace vornax {
@@ -20,11 +18,6 @@ constexpr double kAngleUnit = 0.005;   // degrees per unit of the 2θ word
 
 constexpr const char* kAnodeCodes[] = {"Cu", "Mo", "Co", "Fe", "Cr"};
 
-double finite(ByteCursor& c, double v, const char* what) {
-  if (!std::isfinite(v)) c.fail(std::string("damaged file (") + what + " is not a number)");
-  return v;
-}
-
 }  // namespace
 
 PeakFileData read_philips_di(std::string_view bytes, const std::string& name, double tolerance) {
@@ -33,15 +26,14 @@ PeakFileData read_philips_di(std::string_view bytes, const std::string& name, do
   d.has_wavelength = true;
   const uint8_t code = c.at<uint8_t>(kAnodeCode);
   if (code < std::size(kAnodeCodes)) d.wavelengths.anode = kAnodeCodes[code];
-  d.wavelengths.lambda1 = finite(c, c.at<double>(kLambda1), "lambda1");
-  d.wavelengths.lambda2 = finite(c, c.at<double>(kLambda2), "lambda2");
-  d.wavelengths.ratio = finite(c, c.at<double>(kRatio), "ratio");
+  d.wavelengths.lambda1 = c.finite(c.at<double>(kLambda1), "lambda1");
+  d.wavelengths.lambda2 = c.finite(c.at<double>(kLambda2), "lambda2");
+  d.wavelengths.ratio = c.finite(c.at<double>(kRatio), "ratio");
   const uint16_t date = c.at<uint16_t>(kDate);
   d.title = "Date: " + std::to_string(date & 0x1f) + "/" + std::to_string((date >> 5) & 0x0f) + "/" +
             std::to_string(date >> 9);
   d.has_title = true;
-  c.seek(kSample);
-  d.sample = cp1252_to_utf8(trim(c.text(kSampleSize)));
+  d.sample = c.text_field(kSample, kSampleSize, FieldTrim::Blanks);
   c.seek(kRecords);
   while (c.remaining() >= kRecordSize) {
     // Unsigned: angles above 163.835° and intensities above 32767 are common.

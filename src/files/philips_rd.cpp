@@ -3,9 +3,7 @@
 #include <array>
 #include <vector>
 
-#include "core/format.hpp"
-#include "core/text_file.hpp"
-#include "files/byte_cursor.hpp"
+#include "files/binary_layout.hpp"
 
 namespace vornax {
 
@@ -27,7 +25,7 @@ ProfileFileData read_philips_rd(std::string_view bytes, const std::string& name)
   c.seek(kVersion);
   const std::string version = c.text(2);
   c.seek(kMagic);
-  if (c.remaining() < 2 || bytes.substr(kMagic, 2) != "RD")
+  if (!c.has_signature("RD", kMagic))
     throw FormatError("It seems not to be a .RD Philips file");
   ProfileFileData d;
   Profile& p = d.profile;
@@ -37,8 +35,7 @@ ProfileFileData read_philips_rd(std::string_view bytes, const std::string& name)
   const double l2 = c.at<double>(kLambda2);
   double ratio = c.at<double>(kRatio);
   const bool half = c.at<uint8_t>(kHalfStep) != 0;
-  c.seek(kSample);
-  p.sample = trim(cp1252_to_utf8(c.text(kSampleLen)));
+  p.sample = c.text_field(kSample, kSampleLen, FieldTrim::Blanks);
   const double step = c.at<double>(kStep);
   const double start = c.at<double>(kStart);
   const double end = c.at<double>(kEnd);
@@ -65,10 +62,6 @@ ProfileFileData read_philips_rd(std::string_view bytes, const std::string& name)
   p.final_angle = end;
   d.has_wavelength = p.wavelengths.lambda != 0;
   return d;
-}
-
-ProfileFileData read_philips_rd(const std::filesystem::path& path) {
-  return read_philips_rd(read_file_bytes(path), path.filename().string());
 }
 
 }  // namespace vornax

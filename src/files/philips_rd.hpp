@@ -2,7 +2,6 @@
 // one 16-bit word per point, the square root of a tenth of the counts.
 #pragma once
 
-#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -11,6 +10,5 @@
 namespace vornax {
 
 ProfileFileData read_philips_rd(std::string_view bytes, const std::string& name);
-ProfileFileData read_philips_rd(const std::filesystem::path& path);
 
 }  // namespace vornax

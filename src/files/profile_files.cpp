@@ -4,9 +4,9 @@
 #include <charconv>
 #include <cmath>
 
+#include "core/errors.hpp"
 #include "core/format.hpp"
 #include "core/text_file.hpp"
-#include "files/byte_cursor.hpp"
 #include "files/column_profile.hpp"
 #include "files/cpi_file.hpp"
 #include "files/philips_rd.hpp"

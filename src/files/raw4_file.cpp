@@ -2,8 +2,7 @@
 
 #include <vector>
 
-#include "core/text_file.hpp"
-#include "files/byte_cursor.hpp"
+#include "files/binary_layout.hpp"
 
 namespace vornax {
 
@@ -46,15 +45,10 @@ struct Layout {
   std::vector<Range> ranges;
 };
 
-std::string trimmed(std::string t) {
-  while (!t.empty() && (t.back() == ' ' || t.back() == '\0')) t.pop_back();
-  return cp1252_to_utf8(t);
-}
-
 // Walks the segments and the ranges; every length is checked against the bytes left,
 // so a damaged length ends in a FormatError, never a loop or a read past the end.
 Layout scan(ByteCursor& c) {
-  if (c.size() < kRaw4Signature.size() || c.text(kRaw4Signature.size()) != kRaw4Signature)
+  if (!c.has_signature(kRaw4Signature))
     c.fail("not a RAW4 file (no \"RAW4.00\" signature)");
   Layout l;
   c.seek(kFileHeaderLen);
@@ -68,12 +62,11 @@ Layout scan(ByteCursor& c) {
       l.lambda1 = c.at<double>(start + kHwAlpha1);
       l.lambda2 = c.at<double>(start + kHwAlpha2);
       l.ratio = c.at<double>(start + kHwRatio);
-      c.seek(start + kHwAnode);
-      l.anode = trimmed(c.text(4)).substr(0, 2);
+      l.anode = c.text_field(start + kHwAnode, 4, FieldTrim::TrailingBlanks).substr(0, 2);
     } else if (type == kSegmentVarInfo && len >= kVarText) {
-      c.seek(start + kVarTag);
-      const std::string tag = trimmed(c.text(kVarTagLen));
-      if (tag == "SampleID" && l.sample.empty()) l.sample = trimmed(c.text(len - kVarText));
+      const std::string tag = c.text_field(start + kVarTag, kVarTagLen, FieldTrim::TrailingBlanks);
+      if (tag == "SampleID" && l.sample.empty())
+        l.sample = c.text_field(start + kVarText, len - kVarText, FieldTrim::TrailingBlanks);
     }
     c.seek(start + len);
     type = c.u32();
@@ -123,8 +116,8 @@ ProfileFileData read_raw4_file(std::string_view bytes, const std::string& name,
   const double start = c.at<double>(r.offset + kRangeStart);
   const double step = c.at<double>(r.offset + kRangeStep);
   const double used = c.at<double>(r.offset + kRangeUsedLambda);
-  c.seek(r.offset + kRangeScanType);
-  const std::string scan_type = trimmed(c.text(kRangeScanTypeLen));
+  const std::string scan_type =
+      c.text_field(r.offset + kRangeScanType, kRangeScanTypeLen, FieldTrim::TrailingBlanks);
   check_finite(start, "start angle", name);
   check_finite(step, "step", name);
   for (auto [v, what] : {std::pair{l.lambda1, "lambda1"}, {l.lambda2, "lambda2"},

@@ -1,12 +1,11 @@
 #include "files/raw_file.hpp"
 
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
 #include "core/format.hpp"
 #include "core/text_file.hpp"
-#include "files/byte_cursor.hpp"
+#include "files/binary_layout.hpp"
 
 namespace vornax {
 
@@ -35,13 +34,6 @@ constexpr size_t kRaw1Lambda = 616, kRaw1Lambda1 = 624, kRaw1Lambda2 = 632;
 constexpr size_t kRaw1Count = 716, kRaw1Start = 728, kRaw1HalfStep = 880, kRaw1Step = 888;
 constexpr size_t kRaw1ExtraHeaderLen = 968, kRaw1Data = 1016;
 
-std::string text_field(ByteCursor& c, size_t offset, size_t len) {
-  c.seek(offset);
-  std::string t = cp1252_to_utf8(c.text(len));
-  while (!t.empty() && t.back() == ' ') t.pop_back();  // blank padding of the field
-  return t;
-}
-
 std::vector<double> read_f32_block(ByteCursor& c, size_t offset, size_t count) {
   c.seek(offset);
   if (count > c.remaining() / 4)
@@ -62,8 +54,8 @@ void set_range_from_points(Profile& p) {
 ProfileFileData read_raw2(ByteCursor& c, const std::string& name) {
   ProfileFileData d;
   Profile& p = d.profile;
-  p.sample = text_field(c, kRaw2Sample, kRaw2SampleLen) + " (RAW2)";
-  p.wavelengths.anode = text_field(c, kRaw2Anode, 2);
+  p.sample = c.text_field(kRaw2Sample, kRaw2SampleLen, FieldTrim::TrailingBlanks) + " (RAW2)";
+  p.wavelengths.anode = c.text_field(kRaw2Anode, 2, FieldTrim::TrailingBlanks);
   double l1 = c.at<float>(kRaw2Lambda1);
   double l2 = c.at<float>(kRaw2Lambda2);
   double ratio = c.at<float>(kRaw2Ratio);
@@ -98,7 +90,7 @@ ProfileFileData read_raw0(ByteCursor& c, const std::string& name) {
   double step = c.at<float>(kRawStep);
   const int32_t mode = c.at<int32_t>(kRawMode);
   double start = c.at<float>(kRawStart);
-  p.sample = text_field(c, kRawSample, kRawSampleLen) + " (RAW)";
+  p.sample = c.text_field(kRawSample, kRawSampleLen, FieldTrim::TrailingBlanks) + " (RAW)";
   double l1 = c.at<float>(kRawLambda1);
   double l2 = c.at<float>(kRawLambda2);
   if (count < 0) c.fail("negative point count");
@@ -121,7 +113,7 @@ ProfileFileData read_raw0(ByteCursor& c, const std::string& name) {
 ProfileFileData read_raw1(ByteCursor& c, const std::string& name) {
   ProfileFileData d;
   Profile& p = d.profile;
-  p.sample = text_field(c, kRaw1Sample, kRaw1SampleLen) + " (RAW1)";
+  p.sample = c.text_field(kRaw1Sample, kRaw1SampleLen, FieldTrim::TrailingBlanks) + " (RAW1)";
   c.seek(kRaw1Anode);
   p.wavelengths.anode = cp1252_to_utf8(c.text(4).substr(0, 2));
   double l = c.at<double>(kRaw1Lambda);
@@ -151,35 +143,12 @@ ProfileFileData read_raw1(ByteCursor& c, const std::string& name) {
   return d;
 }
 
-// The signature: 4 bytes, trailing blanks and control characters removed.
-std::string signature(std::string_view bytes) {
-  std::string sig(bytes.substr(0, 4));
-  while (!sig.empty() && static_cast<unsigned char>(sig.back()) <= ' ') sig.pop_back();
-  return sig;
-}
-
-// Little-endian field writers for the RAW2 header.
-struct ByteWriter {
-  std::string out;
-  explicit ByteWriter(size_t size) : out(size, ' ') {}
-  template <class T>
-  void put(size_t offset, T v) {
-    std::memcpy(out.data() + offset, &v, sizeof v);
-  }
-  void text(size_t offset, size_t len, std::string_view t) {
-    std::string s(t.substr(0, len));
-    s.resize(len, ' ');
-    out.replace(offset, len, s);
-  }
-  void zeros(size_t offset, size_t len) { out.replace(offset, len, std::string(len, '\0')); }
-};
-
 }  // namespace
 
 ProfileFileData read_raw_file(std::string_view bytes, const std::string& name) {
   ByteCursor c(bytes, name);
   if (bytes.size() < 4) c.fail("file too short for a RAW signature");
-  const std::string sig = signature(bytes);
+  const std::string sig = c.signature(4);
   ProfileFileData d;
   if (sig == "RAW2") d = read_raw2(c, name);
   else if (sig == "RAW") d = read_raw0(c, name);
@@ -189,16 +158,12 @@ ProfileFileData read_raw_file(std::string_view bytes, const std::string& name) {
   return d;
 }
 
-ProfileFileData read_raw_file(const std::filesystem::path& path) {
-  return read_raw_file(read_file_bytes(path), path.filename().string());
-}
-
 std::string raw2_bytes(const Profile& p, const std::string& title, double range_min) {
   const size_t n = p.points.size();
   if (n == 0) throw FormatError("No pattern!");
   if (n > static_cast<size_t>(kMaxRaw2Points))
     throw FormatError("A RAW2 file holds at most " + std::to_string(kMaxRaw2Points) + " points");
-  ByteWriter w(kRaw2Data + 4 * n);
+  ByteWriter w(kRaw2Data + 4 * n, ' ');
   w.text(0, 4, "RAW2");
   w.put<int16_t>(4, 1);
   w.text(6, 34, "  " + utf8_to_cp1252(title));
@@ -228,7 +193,7 @@ std::string raw2_bytes(const Profile& p, const std::string& title, double range_
   w.put<float>(276, static_cast<float>(range_min * 0.5));
   w.zeros(280, 16 + 10 + 8 + 2);  // four floats, five int16, two floats, one int16
   for (size_t i = 0; i < n; ++i) w.put<float>(kRaw2Data + 4 * i, p.points[i].intensity * 100.0f);
-  return std::move(w.out);
+  return w.take();
 }
 
 }  // namespace vornax

@@ -2,7 +2,6 @@
 // RAW2 writer.
 #pragma once
 
-#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -11,7 +10,6 @@
 namespace vornax {
 
 ProfileFileData read_raw_file(std::string_view bytes, const std::string& name);
-ProfileFileData read_raw_file(const std::filesystem::path& path);
 
 // The RAW2 bytes of a profile: its working 2θ, intensities ×100, `title` in the header,
 // `range_min` the entered 2θmin. λ1 takes λ when the profile has no λ1, so that the

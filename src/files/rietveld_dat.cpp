@@ -2,9 +2,9 @@
 
 #include <vector>
 
+#include "core/errors.hpp"
 #include "core/format.hpp"
 #include "core/text_file.hpp"
-#include "files/byte_cursor.hpp"
 
 namespace vornax {
 
@@ -66,10 +66,6 @@ ProfileFileData read_rietveld_dat(std::string_view bytes, const std::string& nam
   p.final_angle = range[2];
   d.has_wavelength = p.wavelengths.lambda != 0;
   return d;
-}
-
-ProfileFileData read_rietveld_dat(const std::filesystem::path& path) {
-  return read_rietveld_dat(read_file_bytes(path), path.filename().string());
 }
 
 }  // namespace vornax

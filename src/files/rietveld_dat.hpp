@@ -2,7 +2,6 @@
 // start, step and end angle, then intensities, several to a line.
 #pragma once
 
-#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -11,6 +10,5 @@
 namespace vornax {
 
 ProfileFileData read_rietveld_dat(std::string_view bytes, const std::string& name);
-ProfileFileData read_rietveld_dat(const std::filesystem::path& path);
 
 }  // namespace vornax

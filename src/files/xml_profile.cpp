@@ -1,7 +1,7 @@
 #include "files/xml_profile.hpp"
 
+#include "core/errors.hpp"
 #include "core/format.hpp"
-#include "files/byte_cursor.hpp"
 #include "files/profile_files.hpp"
 
 namespace vornax::xml {

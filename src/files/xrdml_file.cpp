@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "core/errors.hpp"
 #include "core/format.hpp"
-#include "files/byte_cursor.hpp"
 #include "files/xml_profile.hpp"
 
 namespace vornax {

@@ -96,15 +96,12 @@ void CellTabWidget::build() {
   fields_[0]->installEventFilter(this);
   fields_[3]->installEventFilter(this);
 
-  // Cell files come with their readers and writers; until then their buttons are shown
-  // but cannot be pressed.
   auto* buttons = new QHBoxLayout;
-  buttons->addWidget(make_button(entry, "File", "button_cell_file",
-                                 "Load the initial cell parameters from a file", false));
-  buttons->addWidget(make_button(entry, "Save", "button_cell_save",
-                                 "Save the cell parameters into a file", false));
-  buttons->addWidget(make_button(entry, "Erase", "button_cell_erase",
-                                 "Erase the calculated reflections", false));
+  file_ = make_button(entry, "File", "button_cell_file",
+                      "Load the initial cell parameters from a file");
+  save_ = make_button(entry, "Save", "button_cell_save", "Save the cell parameters into a file");
+  erase_ = make_button(entry, "Erase", "button_cell_erase", "Erase the calculated reflections");
+  for (QPushButton* b : {file_, save_, erase_}) buttons->addWidget(b);
   auto* keyb = make_button(entry, "Keyboard", "button_cell_keyboard",
                            "Enter the initial cell parameters by keyboard");
   connect(keyb, &QPushButton::clicked, this, [this] { fields_[0]->setFocus(); });
@@ -218,7 +215,7 @@ void CellTabWidget::on_system_clicked(int row) {
     fill_hm_list(s_, tab_);
     keep_selection_of_kind(s_, tab_);
   } catch (const CatalogueMissing& e) {
-    m_.error(e.message);
+    m_.error(e.what());
     emit fatalError();
     return;
   } catch (const FileError& e) {
@@ -241,7 +238,7 @@ void CellTabWidget::run_command(const std::function<CalcOutcome()>& command) {
     HourGlass wait;
     out = command();
   } catch (const CatalogueMissing& e) {
-    m_.error(e.message);
+    m_.error(e.what());
     emit fatalError();
     return;
   }

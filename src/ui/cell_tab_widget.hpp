@@ -41,6 +41,10 @@ class CellTabWidget : public QWidget {
   QPushButton* calc_button() const { return calc_; }
   QPushButton* forbidden_toggle() const { return toggle_; }
   QPushButton* print_button() const { return print_; }
+  // "File", "Save" and "Erase" of the cell entry: the main window runs their commands.
+  QPushButton* file_button() const { return file_; }
+  QPushButton* save_button() const { return save_; }
+  QPushButton* erase_button() const { return erase_; }
   QTableWidget* grid() const { return grid_; }
 
  signals:
@@ -84,6 +88,9 @@ class CellTabWidget : public QWidget {
   QPushButton* calc_ = nullptr;
   QPushButton* toggle_ = nullptr;
   QPushButton* print_ = nullptr;
+  QPushButton* file_ = nullptr;
+  QPushButton* save_ = nullptr;
+  QPushButton* erase_ = nullptr;
   QTableWidget* grid_ = nullptr;
   QLabel* grid_title_ = nullptr;
   std::array<QLabel*, 2> range_labels_{};

@@ -31,17 +31,16 @@ void MeasuredTabWidget::build() {
   auto* layout = new QHBoxLayout(this);
 
   auto* buttons = new QVBoxLayout;
-  // The file readers, the diagram measurement and the peak writers come with their
-  // own features; until then their buttons are shown but cannot be pressed.
+  // "File", "Diagram", "Erase" and "Save" run commands of the main window, which
+  // connects them; "Keyboard" is this tab's own.
   file_ = make_button(this, "File", "button_file_peaks",
-                      "Get the measured Bragg angles from a file", false);
+                      "Get the measured Bragg angles from a file");
   diagram_ = make_button(this, "Diagram", "button_diagram_peaks",
-                         "Measure the Bragg angles on a diagram", false);
-  erase_ = make_button(this, "Erase", "button_erase_peaks", "Delete the measured Bragg angles",
-                       false);
-  save_ = make_button(this, "Save", "button_save_peaks", "Save the measured Bragg angles", false);
+                         "Measure the Bragg angles on a diagram");
+  erase_ = make_button(this, "Erase", "button_erase_peaks", "Delete the measured Bragg angles");
+  save_ = make_button(this, "Save", "button_save_peaks", "Save the measured Bragg angles");
   keyboard_ = make_button(this, "Keyboard", "button_keyboard_peaks",
-                          "Enter the measured Bragg angles by keyboard", true);
+                          "Enter the measured Bragg angles by keyboard");
   erase_->setVisible(false);
   save_->setVisible(false);
   for (QPushButton* b : {file_, diagram_, erase_, save_, keyboard_}) buttons->addWidget(b);

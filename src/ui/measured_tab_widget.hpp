@@ -45,6 +45,8 @@ class MeasuredTabWidget : public QWidget {
 
   QPushButton* keyboard_button() const { return keyboard_; }
   QPushButton* file_button() const { return file_; }
+  QPushButton* diagram_button() const { return diagram_; }
+  QPushButton* erase_button() const { return erase_; }
   QPushButton* save_button() const { return save_; }
   QWidget* grid_panel() const { return panel_; }
 

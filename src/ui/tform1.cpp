@@ -55,7 +55,6 @@
 #include "ui/tfliste_monoc.hpp"
 #include "ui/tform6.hpp"
 #include "ui/tform7.hpp"
-#include "ui/widget_helpers.hpp"
 
 namespace vornax {
 
@@ -330,7 +329,6 @@ void Tform1::build_menus() {
   QMenuBar* bar = menuBar();
   bar->setObjectName("menu_main");
 
-  // Entries whose command comes with a later feature are present and disabled.
   QMenu* file = bar->addMenu(QStringLiteral("&File"));
   file->setObjectName("menu_file");
   QMenu* open = file->addMenu(QStringLiteral("&Open"));
@@ -432,8 +430,6 @@ QAction* Tform1::add_peak_entry(QMenu* menu, std::string_view caption, const cha
 }
 
 void Tform1::build_popups() {
-  // Entries whose command comes with a later feature are present and disabled; each
-  // button can be pressed once its popup holds an entry that works.
   popup_peaks_file_ = new QMenu(this);
   popup_peaks_file_->setObjectName("popup_peaks_file");
   for (const PeakFileKind& kind : kPeakFileKinds) {
@@ -457,33 +453,24 @@ void Tform1::build_popups() {
   popup_peaks_save_->setObjectName("popup_peaks_save");
   share_entries(popup_peaks_save_, {"action_save_peaks_bruker", "action_save_peaks_column"});
 
-  struct Binding { QPushButton* button; QMenu* popup; void (Tform1::*command)(); };
-  const Binding bindings[] = {
-      {measured_->file_button(), popup_peaks_file_, &Tform1::load_fichier_raie},
-      {cell_->findChild<QPushButton*>("button_cell_file"), popup_cell_file_,
-       &Tform1::parametres_cry},
-      {measured_->save_button(), popup_peaks_save_, &Tform1::enregistrer_dif},
-  };
-  for (const Binding& b : bindings) {
-    if (!b.button) continue;
-    enable_with_menu(b.button, b.popup);
-    connect(b.button, &QPushButton::clicked, this, b.command);
-  }
+  // The buttons of the tabs that open these popups.
+  connect(measured_->file_button(), &QPushButton::clicked, this, &Tform1::load_fichier_raie);
+  connect(cell_->file_button(), &QPushButton::clicked, this, &Tform1::parametres_cry);
+  connect(measured_->save_button(), &QPushButton::clicked, this, &Tform1::enregistrer_dif);
 
-  // Plain buttons that run a command of this window.
+  // Plain buttons that run a command of this window; "Erase" of the measured tab is the
+  // menu's "Erase > Peak data".
   struct Command { QPushButton* button; void (Tform1::*command)(); };
   const Command commands[] = {
-      {cell_->findChild<QPushButton*>("button_cell_save"), &Tform1::sauve_maille},
-      {cell_->findChild<QPushButton*>("button_cell_erase"), &Tform1::rase_raies_indx},
+      {cell_->save_button(), &Tform1::sauve_maille},
+      {cell_->erase_button(), &Tform1::rase_raies_indx},
+      {measured_->erase_button(), &Tform1::erase_peak},
       {selection_->save_list_button(), &Tform1::sauve_selection},
       {selection_->merge_button(), &Tform1::Merge_lst},
   };
-  for (const Command& c : commands) {
-    if (!c.button) continue;
-    c.button->setEnabled(true);
+  for (const Command& c : commands)
     connect_command(c.button, &QPushButton::clicked, this, s_, m_,
                     [this, f = c.command] { (this->*f)(); });
-  }
   // "Add/Modif": the tab leaves its mouse mode, then the editor opens.
   connect_command(selection_->add_modif_button(), &QPushButton::clicked, this, s_, m_,
                   [this] { selection_->edit_modif_raies(); });
@@ -547,10 +534,7 @@ void Tform1::connect_tabs() {
   form7_->set_file_dialogs([this]() -> FileDialogs& { return file_dialogs(); });
   form7_->set_help([this](int topic) { aide(topic); });
   form7_->set_recalculate([this] { cell_->recalculate(); });
-  if (auto* diagram = measured_->findChild<QPushButton*>("button_diagram_peaks")) {
-    diagram->setEnabled(true);
-    connect(diagram, &QPushButton::clicked, this, &Tform1::pointe_raies_diag);
-  }
+  connect(measured_->diagram_button(), &QPushButton::clicked, this, &Tform1::pointe_raies_diag);
 
   // Entering a or alpha starts a new cell: the grids built from the old one are blanked
   // while the user types (the lists themselves go with the next calculation).

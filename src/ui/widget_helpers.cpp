@@ -7,11 +7,10 @@
 namespace vornax {
 
 QPushButton* make_button(QWidget* parent, const char* caption, const char* name,
-                         const char* hint, bool enabled) {
+                         const char* hint) {
   auto* b = new QPushButton(QString::fromUtf8(caption), parent);
   b->setObjectName(QString::fromUtf8(name));
   b->setToolTip(QString::fromUtf8(hint));
-  b->setEnabled(enabled);
   // The style asks 80 pixels of every button; a crowded row may shrink one to its caption.
   b->setMinimumWidth(b->fontMetrics().horizontalAdvance(b->text()) + 16);
   return b;

@@ -97,7 +97,7 @@ TEST_F(CatalogueFiles, MissingCatalogueIsFatalAndEmptiesTheList) {
     fill_getspec_list(s, tab);
     FAIL() << "no error";
   } catch (const CatalogueMissing& e) {
-    EXPECT_EQ(e.message, "The file SPGR2.Dat was not found");
+    EXPECT_STREQ(e.what(), "The file SPGR2.Dat was not found");
   }
   EXPECT_TRUE(tab.getspec_list.empty());
   EXPECT_EQ(tab.getspec_selected, -1);

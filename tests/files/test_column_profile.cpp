@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "files/byte_cursor.hpp"
+#include "core/errors.hpp"
 #include "files/column_profile.hpp"
 #include "files/profile_files.hpp"
 

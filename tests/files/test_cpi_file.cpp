@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "files/byte_cursor.hpp"
+#include "core/errors.hpp"
 #include "files/cpi_file.hpp"
 #include "files/profile_fixtures.hpp"
 

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <functional>
 
+#include "core/errors.hpp"
 #include "files/brml_file.hpp"
-#include "files/byte_cursor.hpp"
 #include "files/gsas_file.hpp"
 #include "files/raw4_file.hpp"
 #include "files/xrdml_file.hpp"

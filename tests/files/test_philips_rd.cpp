@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "files/byte_cursor.hpp"
+#include "core/errors.hpp"
 #include "files/philips_rd.hpp"
 #include "files/profile_fixtures.hpp"
 

@@ -202,7 +202,7 @@ class TestMainWindow : public QObject {
     QCOMPARE(menu_layout(bar->actions()[1]->menu()),
              (QStringList{"&Peak data", "&Cell parameters", "&Profile", "&All"}));
 
-    // Commands that work now are enabled; the cell files and the list editor not yet.
+    // Every entry is enabled.
     struct Entry { const char* name; bool enabled; };
     const Entry entries[] = {
         {"action_open_peaks_bruker", true},  {"action_open_indexed_list", true},
@@ -226,8 +226,7 @@ class TestMainWindow : public QObject {
   }
 
   // The popups of the "File" and "Save" buttons: their entries, shared with the main
-  // menu where the captions agree, and buttons that can be pressed only while an entry
-  // of their popup works.
+  // menu where the captions agree, opened by the tabs' buttons.
   void popup_menus_of_the_file_and_save_buttons() {
     Fixture f;
     Tform1& w = *f.w;
@@ -247,40 +246,26 @@ class TestMainWindow : public QObject {
     QCOMPARE(w.cell_file_popup()->actions()[1], w.action("action_open_cell_icsd"));
     QCOMPARE(w.peaks_save_popup()->actions()[0], w.action("action_save_peaks_bruker"));
 
-    // The peak popups hold working entries; the cell popup none yet. A button can be
-    // pressed while an entry of its popup works.
-    struct Case { const char* button; QMenu* popup; const char* entry; bool works; bool shows_grid; };
+    struct Case { QPushButton* button; QMenu* popup; bool shows_grid; };
     const Case cases[] = {
-        {"button_file_peaks", w.peaks_file_popup(), "action_popup_peaks_columns", true, true},
-        {"button_cell_file", w.cell_file_popup(), "action_open_cell_vornax", false, false},
-        {"button_save_peaks", w.peaks_save_popup(), "action_save_peaks_column", true, false},
+        {w.measured_tab()->file_button(), w.peaks_file_popup(), true},
+        {w.cell_tab()->file_button(), w.cell_file_popup(), false},
+        {w.measured_tab()->save_button(), w.peaks_save_popup(), false},
     };
     for (const Case& c : cases) {
-      auto* button = w.findChild<QPushButton*>(c.button);
-      QVERIFY2(button, c.button);
-      // With every entry of its popup off, the button is off too.
-      QList<QAction*> working;
-      for (QAction* a : c.popup->actions())
-        if (!a->isSeparator() && a->isEnabled()) working << a;
-      QVERIFY2(button->isEnabled() == !working.isEmpty(), c.button);
-      for (QAction* a : working) a->setEnabled(false);
-      QVERIFY2(!button->isEnabled(), c.button);
-
-      w.action(c.entry)->setEnabled(true);
-      QVERIFY2(button->isEnabled(), c.button);
+      QPushButton* button = c.button;
+      const QByteArray name = button->objectName().toLatin1();
+      QVERIFY2(button->isEnabled(), name);
       button->setVisible(true);
       w.tabs()->setCurrentIndex(button->parentWidget() == w.measured_tab() ? 0 : 1);
       QTest::mouseClick(button, Qt::LeftButton);
-      QVERIFY2(c.popup->isVisible(), c.button);
+      QVERIFY2(c.popup->isVisible(), name);
       QCOMPARE(c.popup->pos(), w.frameGeometry().topLeft() + QPoint(170, 110));
       c.popup->hide();
       if (c.shows_grid) {
         QVERIFY(!w.measured_tab()->grid_panel()->isHidden());
         QVERIFY(!w.measured_tab()->save_button()->isHidden());
       }
-      w.action(c.entry)->setEnabled(false);
-      QVERIFY2(!button->isEnabled(), c.button);
-      for (QAction* a : working) a->setEnabled(true);
     }
     QVERIFY(f.m.empty());
   }
@@ -438,6 +423,30 @@ class TestMainWindow : public QObject {
       if (!k.range) QCOMPARE(f.w->range_max_box()->text(), QString("0.00"));
       QVERIFY2(f.m.empty(), c.action);
     }
+  }
+
+  // "Erase" of the measured tab is "Erase > Peak data": typed peaks and their pairs go,
+  // and the grid shows none of them.
+  void measured_erase_button_empties_the_grid() {
+    MainWindowFixture f(true);
+    Tform1& w = *f.w;
+    driver::type_peaks(w, "1.540593", {28.442, 47.302, 56.121});
+    driver::enter_cell(w, "Cubic", "F d -3 m:2", "5.431194", "1.540593", "20", "60");
+    driver::auto_select(w, "0.1");
+    QCOMPARE(f.s.measured_count(), 3);
+    QVERIFY(!f.s.selected.empty());
+    MeasuredTabWidget* tab = w.measured_tab();
+    w.tabs()->setCurrentIndex(Tform1::kMeasuredTab);
+    QVERIFY(has_text(tab->grid()));
+    QVERIFY(tab->erase_button()->isVisible());
+
+    driver::click(tab->erase_button());
+
+    QCOMPARE(f.s.measured_count(), 0);
+    QVERIFY(f.s.selected.empty());
+    QVERIFY(!has_text(tab->grid()));
+    QVERIFY(!has_text(w.selection_tab()->selected_grid()));
+    QVERIFY(f.m.empty());
   }
 
   // A new automatic selection leaves no result of an earlier refinement on screen.

@@ -152,10 +152,10 @@ class TestMeasuredSelection : public QObject {
     Fixture f;
     struct Hint { const char* name; const char* text; const char* hint; bool enabled; };
     const Hint hints[] = {
-        {"button_file_peaks", "File", "Get the measured Bragg angles from a file", false},
-        {"button_diagram_peaks", "Diagram", "Measure the Bragg angles on a diagram", false},
-        {"button_erase_peaks", "Erase", "Delete the measured Bragg angles", false},
-        {"button_save_peaks", "Save", "Save the measured Bragg angles", false},
+        {"button_file_peaks", "File", "Get the measured Bragg angles from a file", true},
+        {"button_diagram_peaks", "Diagram", "Measure the Bragg angles on a diagram", true},
+        {"button_erase_peaks", "Erase", "Delete the measured Bragg angles", true},
+        {"button_save_peaks", "Save", "Save the measured Bragg angles", true},
         {"button_keyboard_peaks", "Keyboard", "Enter the measured Bragg angles by keyboard", true},
         {"button_auto_sel", "Auto Sel.", "Atomatic selection", true},
         {"button_delete_selection", "Delete", "Delete all the selected reflections", true},
