@@ -51,7 +51,7 @@ struct AnodeLambdaDialog : LambdaOptionDialog {
 
 struct SearchArgs {
   std::string file;
-  int type = 1;
+  std::optional<ProfileFileType> type;  // none: the extension decides
   std::optional<double> lambda;
   PeakSearchSettings settings;
   std::optional<ContaminationTexts> contamination;
@@ -101,8 +101,8 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Sear
       else a.settings.max_width = v;
     } else if (opt == "--type") {
       if (auto err = number(v)) return err;
-      if (v < 1 || v > 5 || v != static_cast<int>(v)) return std::string("--type is 1 to 5");
-      a.type = static_cast<int>(v);
+      a.type = profile_type_argument(v);
+      if (!a.type) return profile_type_range_error();
     } else if (opt == "--lambda") {
       if (auto err = number(v)) return err;
       a.lambda = v;
@@ -138,8 +138,11 @@ int run(const SearchArgs& a) {
   WorkSession s;
   AnodeLambdaDialog dialog;
   dialog.lambda = a.lambda;
-  const Changed loaded =
-      load_profile_file(s, m, dialog, a.file, static_cast<ProfileFileType>(a.type));
+  ProfileLoadNote note;
+  // Without --type, a name no kind knows is tried as RAW, as it always was.
+  const Changed loaded = load_profile_file(s, m, dialog, a.file, a.type, 0, &note,
+                                           ProfileFileType::BrukerRaw);
+  if (any(loaded, Changed::Profile)) print_profile_kind_note(a.file, note);
   if (!any(loaded, Changed::Profile)) {
     if (m.errors == 0 && dialog.asked) m.error("The wavelenth was not found  in the file! ");
     return kExitFailed;
