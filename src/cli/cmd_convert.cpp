@@ -47,7 +47,7 @@ int run_convert_command(const std::vector<std::string>& args) {
   }
   if (files.size() != 2) return usage_error("give one input and one output file");
   const std::filesystem::path in(files[0]), out(files[1]);
-  const std::string ext = upper_extension(out);
+  const std::string ext = to_upper(out.filename().extension().string());
   const bool peaks = ext == ".DIF" || ext == ".PRN";
   if (!peaks && ext != ".RAW" && ext != ".CPI")
     return usage_error("unknown output kind " + out.string());
@@ -65,8 +65,8 @@ int run_convert_command(const std::vector<std::string>& args) {
     const Changed c = ext == ".DIF" ? save_bruker_dif(s, m, out) : save_column_dif(s, m, out);
     return any(c, Changed::MeasuredPeaks) ? 0 : kExitFailed;
   }
-  if (!load_profile_for_cli(s, m, in, profile_type_from_name(in, ProfileFileType::BrukerRaw),
-                            lambda))
+  // The kind from the extension (and the content where kinds share it); RAW otherwise.
+  if (!load_profile_for_cli(s, m, in, std::nullopt, lambda, 0, ProfileFileType::BrukerRaw))
     return kExitFailed;
   // The file's own range is the one a window user would have in front of them.
   const auto kind = ext == ".RAW" ? ProfileSaveKind::Raw2 : ProfileSaveKind::Cpi;

@@ -18,8 +18,7 @@
 #include "commands/refine_tab.hpp"
 #include "commands/refinement_road.hpp"
 #include "core/format.hpp"
-#include "files/profile_files.hpp"
-#include "viewer/diagram.hpp"
+#include "commands/diagram_commands.hpp"
 
 namespace vornax::cli {
 
@@ -157,8 +156,7 @@ int run(const PlotArgs& a) {
       lambda && *lambda > 0 ? lambda : std::optional<double>{};
 
   if (!a.profile.empty()) {
-    const ProfileFileType type = profile_type_from_name(a.profile, ProfileFileType::Column);
-    if (!load_profile_for_cli(s, m, a.profile, type, typed_lambda)) return kExitFailed;
+    if (!load_profile_for_cli(s, m, a.profile, std::nullopt, typed_lambda)) return kExitFailed;
   }
   if (!a.peaks.empty() && !load_peaks_to_pair(s, a.peaks, a.peak_type, typed_lambda))
     return kExitFailed;

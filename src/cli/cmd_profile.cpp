@@ -17,8 +17,10 @@ namespace {
 int usage_error(const std::string& why) {
   std::cerr << "profile: " << why << "\n"
             << "usage: vornax-cli profile FILE [--type N] [--lambda L] [--range-index I]\n"
-               "  N: 1 RAW, 2 Rietveld DAT, 3 CPI, 4 Philips RD, 5 column, 6 RAW4, 7 BRML,\n"
-               "     8 XRDML, 9 GSAS (the extension wins)\n"
+               "  N: "
+            << profile_type_list()
+            << "\n"
+               "     (without it the extension decides, and the content when kinds share it)\n"
                "  I: the range of a RAW4 or BRML file, from 0\n";
   return kExitUsage;
 }
@@ -29,7 +31,7 @@ std::string f6(double v) { return format_fixed(v, 0, 6); }
 
 int run_profile_command(const std::vector<std::string>& args) {
   std::string file;
-  int type = 1;
+  std::optional<ProfileFileType> type;
   std::optional<double> lambda;
   int range_index = 0;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -44,10 +46,8 @@ int run_profile_command(const std::vector<std::string>& args) {
       const auto v = parse_real(args[++i]);
       if (!v) return usage_error("bad value for " + a);
       if (a == "--type") {
-        if (*v < 1 || *v > static_cast<double>(kProfileFileFilters.size()) ||
-            *v != static_cast<int>(*v))
-          return usage_error("--type is 1 to " + std::to_string(kProfileFileFilters.size()));
-        type = static_cast<int>(*v);
+        type = profile_type_argument(*v);
+        if (!type) return usage_error(profile_type_range_error());
       } else {
         lambda = *v;
       }
@@ -61,8 +61,8 @@ int run_profile_command(const std::vector<std::string>& args) {
 
   StderrMessages m;
   WorkSession s;
-  if (!load_profile_for_cli(s, m, file, static_cast<ProfileFileType>(type), lambda,
-                            range_index))
+  // Without --type, a name no kind knows is tried as RAW, as it always was.
+  if (!load_profile_for_cli(s, m, file, type, lambda, range_index, ProfileFileType::BrukerRaw))
     return kExitFailed;
   const Profile& p = s.profile;
   const WavelengthSet& w = p.wavelengths;

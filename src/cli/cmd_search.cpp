@@ -11,8 +11,6 @@
 #include "cli/commands.hpp"
 #include "commands/peak_search.hpp"
 #include "core/format.hpp"
-#include "files/column_peaks.hpp"
-#include "profile/peak_kill.hpp"
 
 namespace vornax::cli {
 
@@ -32,9 +30,9 @@ int usage_error(const std::string& why) {
 // A wavelength that names an anode answers the wavelength window as choosing that
 // anode would (its Kα1 and Kα2, ratio 0.5), so that the doublets can be classified;
 // any other wavelength is taken alone, as `vornax-cli profile` takes it.
-struct AnodeLambdaDialog : LambdaOptionDialog {
+struct AnodeLambdaDialog : TypedWavelength {
   std::optional<WavelengthSet> choose(const WavelengthSet& proposed, bool profile) override {
-    auto w = LambdaOptionDialog::choose(proposed, profile);
+    auto w = TypedWavelength::choose(proposed, profile);
     if (!w) return w;
     const std::string anode = name_anode(w->lambda, kProfileAnodeTolerance);
     for (size_t i = 0; i < AnodeTable.size(); ++i) {
@@ -51,7 +49,7 @@ struct AnodeLambdaDialog : LambdaOptionDialog {
 
 struct SearchArgs {
   std::string file;
-  int type = 1;
+  std::optional<ProfileFileType> type;  // none: the extension decides
   std::optional<double> lambda;
   PeakSearchSettings settings;
   std::optional<ContaminationTexts> contamination;
@@ -101,8 +99,8 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Sear
       else a.settings.max_width = v;
     } else if (opt == "--type") {
       if (auto err = number(v)) return err;
-      if (v < 1 || v > 5 || v != static_cast<int>(v)) return std::string("--type is 1 to 5");
-      a.type = static_cast<int>(v);
+      a.type = profile_type_argument(v);
+      if (!a.type) return profile_type_range_error();
     } else if (opt == "--lambda") {
       if (auto err = number(v)) return err;
       a.lambda = v;
@@ -138,8 +136,11 @@ int run(const SearchArgs& a) {
   WorkSession s;
   AnodeLambdaDialog dialog;
   dialog.lambda = a.lambda;
-  const Changed loaded =
-      load_profile_file(s, m, dialog, a.file, static_cast<ProfileFileType>(a.type));
+  ProfileLoadNote note;
+  // Without --type, a name no kind knows is tried as RAW, as it always was.
+  const Changed loaded = load_profile_file(s, m, dialog, a.file, a.type, 0, &note,
+                                           ProfileFileType::BrukerRaw);
+  if (any(loaded, Changed::Profile)) print_profile_kind_note(a.file, note);
   if (!any(loaded, Changed::Profile)) {
     if (m.errors == 0 && dialog.asked) m.error("The wavelenth was not found  in the file! ");
     return kExitFailed;
@@ -162,10 +163,9 @@ int run(const SearchArgs& a) {
   if (a.keep) {
     // The window offers Peak Kill only after contamination lines were set; asked for
     // here, it applies whatever the classification left (code 1 when none ran).
-    st.kill = *a.keep;
-    kill_peaks(s.measured.peaks, st.kill);
+    keep_peak_codes(s, st, *a.keep);
   }
-  if (!a.out.empty()) column_peak_lines(s.measured.peaks).save(a.out);
+  if (!a.out.empty()) write_found_peaks(s, a.out);
   return 0;
 }
 

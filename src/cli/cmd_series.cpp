@@ -12,6 +12,7 @@
 #include "cli/commands.hpp"
 #include "commands/series.hpp"
 #include "core/format.hpp"
+#include "core/profile_formats.hpp"
 #include "core/text_file.hpp"
 
 namespace vornax::cli {
@@ -84,9 +85,8 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Seri
         if (!n || *n < 1 || *n > 256) return "--jobs is 1 to 256";
         st.jobs = static_cast<int>(*n);
       } else {
-        if (!n || *n < 1 || *n > static_cast<long long>(kProfileFileFilters.size()))
-          return "--type is 1 to " + std::to_string(kProfileFileFilters.size());
-        st.type = static_cast<ProfileFileType>(*n);
+        st.type = n ? profile_type_from_number(*n) : std::nullopt;
+        if (!st.type) return profile_type_range_error();
       }
     } else if (a == "--out" || a == "--plot" || a == "--work") {
       if (!has_value) return a + " needs a file";

@@ -22,7 +22,7 @@ struct QuietYes : StderrMessages {
 bool load_peaks_for_cli(WorkSession& s, const std::string& file, std::optional<PeakFileType> type,
                         std::optional<double> lambda) {
   QuietYes m;
-  LambdaOptionDialog dialog;
+  TypedWavelength dialog;
   dialog.lambda = lambda;
   const Changed c = type ? load_peak_file_as(s, m, dialog, file, *type)
                          : load_peak_file(s, m, dialog, file, PeakFileType::ColumnAny);

@@ -7,6 +7,7 @@
 #include "core/format.hpp"
 #include "core/paths.hpp"
 #include "core/text_file.hpp"
+#include "files/profile_files.hpp"
 
 namespace vornax {
 
@@ -24,23 +25,30 @@ void complete_profile_wavelengths(WavelengthSet& w) {
 
 
 Changed load_profile_file(WorkSession& s, Messages& m, WavelengthDialog& dialog,
-                          const std::filesystem::path& path, ProfileFileType type,
-                          int range_index) {
+                          const std::filesystem::path& path,
+                          std::optional<ProfileFileType> chosen, int range_index,
+                          ProfileLoadNote* note, ProfileFileType fallback) {
   if (path.empty()) return Changed::None;
   if (is_fixed_file(s, path)) {
     m.error(fixed_file_input_message(path));
     return Changed::None;
   }
-  type = profile_type_from_name(path, type);
+  ProfileFileType type = fallback;
   ProfileFileData data;
   try {
-    data = read_profile_file(path, type, range_index);
+    const std::string bytes = read_file_bytes(path);
+    const ProfileKindChoice kind = settle_profile_type(bytes, path, chosen, fallback);
+    type = kind.type;
+    data = read_profile(bytes, path.filename().string(), type, range_index);
+    if (note) *note = {type, kind.by_content};
   } catch (const Error& e) {
     m.error(e.what());
     return Changed::None;
   }
   Profile p = std::move(data.profile);
   p.file_name = path.string();
+  p.file_kind = type;
+  p.range_index = range_index;
 
   // A CPI file read while peaks or calculated lines are shown keeps no range of its own.
   if (type == ProfileFileType::Cpi && (!s.measured.peaks.empty() || !s.allowed.empty()))
@@ -85,6 +93,27 @@ Changed load_profile_file(WorkSession& s, Messages& m, WavelengthDialog& dialog,
   p.generation = s.profile.generation + 1;
   s.profile = std::move(p);
   return changed;
+}
+
+std::string profile_kind_note_text(const std::filesystem::path& path, const ProfileLoadNote& note) {
+  if (!note.by_content) return {};
+  return path.filename().string() + " read as " + profile_format_title(note.type);
+}
+
+bool profile_can_be_reread(const Profile& p) {
+  if (p.file_name.empty()) return false;
+  return p.file_kind || !profile_types_named_by(p.file_name).empty();
+}
+
+Profile reread_profile_file(const Profile& p) {
+  const std::filesystem::path path(p.file_name);
+  const std::string bytes = read_file_bytes(path);
+  const ProfileFileType type = settle_profile_type(bytes, path, p.file_kind).type;
+  Profile fresh = read_profile(bytes, path.filename().string(), type, p.range_index).profile;
+  fresh.file_name = p.file_name;
+  fresh.file_kind = type;
+  fresh.range_index = p.range_index;
+  return fresh;
 }
 
 }  // namespace vornax

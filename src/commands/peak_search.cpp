@@ -1,5 +1,7 @@
 #include "commands/peak_search.hpp"
 
+#include "files/column_peaks.hpp"
+
 #include <algorithm>
 #include <cmath>
 #include <optional>
@@ -191,6 +193,16 @@ Changed hand_over_peaks(WorkSession& s) {
   exchange_sort(s.measured.peaks,
                 [](const MeasuredPeak& a, const MeasuredPeak& b) { return a.two_theta > b.two_theta; });
   return Changed::MeasuredPeaks;
+}
+
+Changed keep_peak_codes(WorkSession& s, PeakSearchState& st, const PeakKillSettings& keep) {
+  st.kill = keep;
+  kill_peaks(s.measured.peaks, st.kill);
+  return Changed::MeasuredPeaks;
+}
+
+void write_found_peaks(const WorkSession& s, const std::filesystem::path& path) {
+  column_peak_lines(s.measured.peaks).save(path);
 }
 
 }  // namespace vornax

@@ -4,6 +4,7 @@
 // PeakSearchState and passes it in; the peaks and the profile live in the session.
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -95,5 +96,12 @@ Changed add_hand_measured_peak(WorkSession& s, Messages& m, double two_theta);
 
 // The peaks go to the main window: sorted by increasing 2θ (whole peaks move).
 Changed hand_over_peaks(WorkSession& s);
+
+// The peak kill with the codes a script asked for, whatever the classification left
+// (code 1 when none ran): the window offers it only after contamination lines were set.
+Changed keep_peak_codes(WorkSession& s, PeakSearchState& st, const PeakKillSettings& keep);
+
+// The found peaks as the column peak file the refinement reads (--out of the search).
+void write_found_peaks(const WorkSession& s, const std::filesystem::path& path);
 
 }  // namespace vornax

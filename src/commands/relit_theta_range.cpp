@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "commands/calculation.hpp"
+#include "commands/load_profile.hpp"
 #include "core/cell.hpp"
 #include "core/errors.hpp"
 #include "core/format.hpp"
@@ -19,17 +20,13 @@ namespace {
 
 bool in_range(double angle, double lo, double hi) { return angle >= lo && angle <= hi; }
 
-// The profile read again (when its kind is known by its name), clipped to the range and
-// scaled on what is kept. Throws FormatError / FileError when the file cannot be read.
+// The profile read again (as the kind it was read as, or the kind its name tells),
+// clipped to the range and scaled on what is kept. Throws FormatError / FileError when
+// the file cannot be read.
 Profile reread_profile(const WorkSession& s, double lo, double hi) {
   Profile p = s.profile;
-  const std::filesystem::path path(p.file_name);
-  const std::string ext = upper_extension(path);
-  const bool known = ext == ".RAW" || ext == ".DAT" || ext == ".CPI" || ext == ".RD" ||
-                     ext == ".XY" || ext == ".XYE" || ext == ".PRN" || ext == ".TXT";
-  if (known) {
-    Profile fresh =
-        read_profile_file(path, profile_type_from_name(path, ProfileFileType::Column)).profile;
+  if (profile_can_be_reread(p)) {
+    Profile fresh = reread_profile_file(p);
     p.points = std::move(fresh.points);
     p.intensity_max = fresh.intensity_max;
     p.intensity_min = fresh.intensity_min;

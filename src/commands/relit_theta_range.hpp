@@ -24,7 +24,7 @@ struct RangeEntry {
 // relit_theta_range. The three boxes are read first ("Error at lambda" for a wavelength
 // that is no number or not above 0, "Error at Theta Min.", "Error at Theta Max." for an
 // angle that is no number or an upper angle not above the lower); only then is the
-// question asked. The profile file (kind by its extension) and the peak file (.dif, .txt,
+// question asked. The profile file (as the kind it was read as) and the peak file (.dif, .txt,
 // .dat, .di, .prn, .cdt) are read again and both lists keep what lies in the range;
 // lists that have no such file (an indexed list, typed or searched peaks) are clipped
 // as they stand, an indexed list together with its peaks. The kept profile is scaled again on its own extremes and

@@ -5,8 +5,7 @@
 #include "core/format.hpp"
 #include "core/paths.hpp"
 #include "core/text_file.hpp"
-#include "files/cpi_file.hpp"
-#include "files/raw_file.hpp"
+#include "files/profile_files.hpp"
 
 namespace vornax {
 
@@ -22,12 +21,18 @@ std::string column(std::string field) {
 
 Changed save_profile(WorkSession& s, Messages& m, const std::filesystem::path& chosen,
                      ProfileSaveKind kind) {
+  return save_profile(s, m, chosen,
+                      kind == ProfileSaveKind::Raw2 ? ProfileFileType::BrukerRaw : ProfileFileType::Cpi);
+}
+
+Changed save_profile(WorkSession& s, Messages& m, const std::filesystem::path& chosen,
+                     ProfileFileType kind) {
   if (s.profile.points.empty()) {
     m.error("No pattern!");
     return Changed::None;
   }
   if (chosen.empty()) return Changed::None;
-  const std::string ext = kind == ProfileSaveKind::Raw2 ? ".raw" : ".cpi";
+  const std::string ext(profile_format(kind).extensions[0].name);
   std::string name = chosen.string();
   if (name.find(ext) == std::string::npos) name += ext;
   const std::filesystem::path path(name);
@@ -38,15 +43,14 @@ Changed save_profile(WorkSession& s, Messages& m, const std::filesystem::path& c
       return Changed::None;
   }
   try {
-    if (kind == ProfileSaveKind::Raw2)
-      write_file_atomically(path, raw2_bytes(s.profile, s.title, s.range_min));
-    else
-      cpi_lines(s.profile, s.title).save(path);
+    write_profile_file(path, kind, s.profile, s.title, s.range_min);
   } catch (const Error& e) {
     m.error(e.what());
     return Changed::None;
   }
   s.profile.file_name = path.string();
+  s.profile.file_kind = kind;
+  s.profile.range_index = 0;
   return Changed::Profile;
 }
 

@@ -6,6 +6,7 @@
 
 #include "commands/changed.hpp"
 #include "core/messages.hpp"
+#include "core/profile_formats.hpp"
 #include "core/session.hpp"
 #include "core/text_file.hpp"
 
@@ -18,6 +19,9 @@ enum class ProfileSaveKind { Raw2 = 3, Cpi = 4 };
 // file only once the file is written.
 Changed save_profile(WorkSession& s, Messages& m, const std::filesystem::path& chosen,
                      ProfileSaveKind kind);
+// The same for any kind the table marks writable (its first extension appended).
+Changed save_profile(WorkSession& s, Messages& m, const std::filesystem::path& chosen,
+                     ProfileFileType kind);
 
 // The lines of raw.out for a profile.
 TextFile raw_out_report(const Profile& p);

@@ -78,8 +78,7 @@ SeriesRow run_one(const std::filesystem::path& file, int index, const CellParame
     CellTab tab;
     if (!start_session(s, tab, session, m)) return fail(m.reason(""));
 
-    const ProfileFileType type = st.type ? *st.type : profile_type_from_name(file, ProfileFileType::Column);
-    if (!load_series_profile(s, m, file, type, st.lambda))
+    if (!load_series_profile(s, m, file, st.type, st.lambda))
       return fail(m.reason("no wavelength"));
 
     PeakSearchState search;
@@ -160,13 +159,8 @@ std::vector<std::filesystem::path> series_files_in(const std::filesystem::path& 
   std::vector<std::filesystem::path> out;
   for (const auto& e : std::filesystem::directory_iterator(folder)) {
     if (!e.is_regular_file()) continue;
-    const std::string ext = upper_extension(e.path());
-    const ProfileFileType t = profile_type_from_name(e.path(), ProfileFileType::Cpi);
-    // .txt and .prn are too common to be taken for profiles; .cpi needs its extension.
-    if ((t == ProfileFileType::Column && ext != ".XY" && ext != ".XYE") ||
-        (t == ProfileFileType::Cpi && ext != ".CPI"))
-      continue;
-    out.push_back(e.path());
+    // Only names of a known kind, and not the too-common ones (.txt, .prn).
+    if (profile_taken_by_folder_scan(e.path())) out.push_back(e.path());
   }
   std::sort(out.begin(), out.end());
   return out;

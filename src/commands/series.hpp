@@ -63,7 +63,8 @@ std::vector<SeriesRow> run_series(const std::vector<std::filesystem::path>& file
                                   const SeriesProgress& progress = {});
 
 // The profiles of a folder, in name order: the files whose extension names a profile
-// kind other than plain column text, and the column kinds .xy and .xye.
+// kind, except those too common to be taken for profiles unnamed (.txt, .prn), as the
+// table of profile formats marks them.
 std::vector<std::filesystem::path> series_files_in(const std::filesystem::path& folder);
 
 // The CSV table: a header line, then one line per row.

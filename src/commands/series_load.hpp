@@ -1,6 +1,5 @@
-// The profile load of a series run, in a unit of its own: the wavelength window's
-// header and the peak search's header both declare an AnodeLines and cannot meet in
-// one file.
+// The profile load of a series run: no window to ask, so the wavelength comes from
+// the command.
 #pragma once
 
 #include <filesystem>
@@ -8,13 +7,14 @@
 
 #include "core/messages.hpp"
 #include "core/session.hpp"
-#include "files/profile_files.hpp"
+#include "core/profile_formats.hpp"
 
 namespace vornax {
 
 // The load command with its wavelength window answered by `lambda` (closed when
-// none). True when the profile is in the session.
+// none); the kind `type` when given, else from the extension and the content. True
+// when the profile is in the session.
 bool load_series_profile(WorkSession& s, Messages& m, const std::filesystem::path& file,
-                         ProfileFileType type, std::optional<double> lambda);
+                         std::optional<ProfileFileType> type, std::optional<double> lambda);
 
 }  // namespace vornax

@@ -95,4 +95,8 @@ std::string file_name_only(std::string_view path) {
   return std::string(p == std::string_view::npos ? path : path.substr(p + 1));
 }
 
+std::string upper_extension(const std::filesystem::path& name) {
+  return to_upper(name.filename().extension().string());
+}
+
 }  // namespace vornax

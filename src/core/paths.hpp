@@ -88,4 +88,7 @@ std::filesystem::path locate_data_folder(const std::filesystem::path& binary_dir
 // The file name without its folder, whatever the separator ('/' or '\').
 std::string file_name_only(std::string_view path);
 
+// Upper-case extension with its dot (".RAW"), or empty.
+std::string upper_extension(const std::filesystem::path& name);
+
 }  // namespace vornax

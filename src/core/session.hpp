@@ -5,9 +5,11 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "core/profile_formats.hpp"
 #include "core/refined_quantity.hpp"
 
 namespace vornax {
@@ -72,6 +74,10 @@ struct Profile {
   WavelengthSet wavelengths;
   double intensity_max = 0, intensity_min = 0;
   double start_angle = 0, final_angle = 0;
+  // The kind the file was read as and the range taken, so that it is read again alike;
+  // none while no file holds the profile.
+  std::optional<ProfileFileType> file_kind;
+  int range_index = 0;
   // Raised by every command that replaces or changes the points, so that data derived
   // from them (the second derivative) can tell that it is out of date.
   uint64_t generation = 0;

@@ -48,6 +48,22 @@ struct WavelengthDialog {
   virtual std::optional<WavelengthSet> choose(const WavelengthSet& proposed, bool profile_mode) = 0;
 };
 
+// The window answered without a window, as OK with a typed λ and no source chosen, or
+// closed when no λ was given. `asked` tells whether the file needed it.
+struct TypedWavelength : WavelengthDialog {
+  std::optional<double> lambda;
+  bool asked = false;
+  std::optional<WavelengthSet> choose(const WavelengthSet&, bool) override {
+    asked = true;
+    if (!lambda) return std::nullopt;
+    WavelengthSet w;
+    w.lambda = *lambda;
+    w.anode = "?";
+    w.ratio = 1.0;
+    return w;
+  }
+};
+
 // Completes a set read with a profile or chosen in the window: Kα1/Kα2 from the anode
 // when missing (fill_lines_from_anode), then, when λ is 0 and λ1 is known,
 // λ = (ratio·λ2 + λ1)/(ratio + 1); λ2 == 0 -> λ1; ratio == -1 -> 0.5 (the formula

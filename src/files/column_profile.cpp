@@ -52,4 +52,31 @@ ProfileFileData read_column_profile(std::string_view bytes, const std::string& n
   return d;
 }
 
+ContentMatch column_profile_content(std::string_view bytes) {
+  std::vector<double> fields;
+  size_t points = 0;
+  double last_angle = 0;
+  size_t pos = 0;
+  try {
+    while (pos < bytes.size()) {
+      size_t end = bytes.find_first_of("\r\n", pos);
+      if (end == std::string_view::npos) end = bytes.size();
+      const std::string_view line = bytes.substr(pos, end - pos);
+      pos = end + 1;
+      const size_t first = line.find_first_not_of(" \t");
+      if (first == std::string_view::npos || line[first] == '#' || line[first] == '\'') continue;
+      fields.clear();
+      const bool numeric = append_numbers(line, fields, "");
+      if (!numeric && points == 0) continue;  // a column header
+      if (!numeric || fields.size() < 2 || fields.size() > 3) return ContentMatch::No;
+      if (points > 0 && !(fields[0] > last_angle)) return ContentMatch::No;
+      last_angle = fields[0];
+      ++points;
+    }
+  } catch (const FormatError&) {
+    return ContentMatch::No;  // a line with more numbers than a profile holds
+  }
+  return points >= 2 ? ContentMatch::Likely : ContentMatch::No;
+}
+
 }  // namespace vornax

@@ -13,4 +13,9 @@ namespace vornax {
 
 ProfileFileData read_column_profile(std::string_view bytes, const std::string& name);
 
+// Likely when, past an optional header of text lines, every line (blank and comment
+// lines aside) holds two or three numbers and the first column rises from line to line,
+// over two points at least; No otherwise.
+ContentMatch column_profile_content(std::string_view bytes);
+
 }  // namespace vornax

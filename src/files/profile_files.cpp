@@ -19,52 +19,105 @@
 
 namespace vornax {
 
-std::string upper_extension(const std::filesystem::path& name) {
-  return to_upper(name.filename().extension().string());
+namespace {
+
+// The older RAW kind takes a RAW4 file by its signature, as it always has: the kind
+// chosen for ".raw" files in general.
+ProfileFileData read_any_raw(std::string_view bytes, const std::string& name, int range_index) {
+  if (bytes.substr(0, kRaw4Signature.size()) == kRaw4Signature)
+    return read_raw4_file(bytes, name, range_index);
+  return read_raw_file(bytes, name);
 }
 
-ProfileFileType profile_type_from_name(const std::filesystem::path& name,
-                                       ProfileFileType chosen) {
-  const std::string ext = upper_extension(name);
-  if (ext == ".RAW")
-    return chosen == ProfileFileType::BrukerRaw4 ? chosen : ProfileFileType::BrukerRaw;
-  if (ext == ".BRML") return ProfileFileType::Brml;
-  if (ext == ".XRDML") return ProfileFileType::Xrdml;
-  if (ext == ".GSA" || ext == ".GSAS" || ext == ".GSS" || ext == ".FXYE" || ext == ".ESD" ||
-      ext == ".STD")
-    return ProfileFileType::Gsas;
-  if (ext == ".DAT") return ProfileFileType::RietveldDat;
-  if (ext == ".CPI") return ProfileFileType::Cpi;
-  if (ext == ".RD") return ProfileFileType::PhilipsRd;
-  if (ext == ".XY" || ext == ".XYE" || ext == ".PRN" || ext == ".TXT")
-    return ProfileFileType::Column;
-  return chosen;
+ProfileFileData read_raw4_only(std::string_view bytes, const std::string& name, int range_index) {
+  if (bytes.substr(0, kRaw4Signature.size()) != kRaw4Signature)
+    throw FormatError(name + ": not a RAW4 file (no \"RAW4.00\" signature)");
+  return read_raw4_file(bytes, name, range_index);
 }
 
-bool profile_type_has_ranges(ProfileFileType type) {
-  return type == ProfileFileType::BrukerRaw || type == ProfileFileType::BrukerRaw4 ||
-         type == ProfileFileType::Brml;
+// The readers that hold one range only ignore the index.
+template <ProfileFileData (*Read)(std::string_view, const std::string&)>
+ProfileFileData one_range(std::string_view bytes, const std::string& name, int) {
+  return Read(bytes, name);
+}
+
+void write_raw2(const std::filesystem::path& path, const Profile& p, const std::string& title,
+                double range_min) {
+  write_file_atomically(path, raw2_bytes(p, title, range_min));
+}
+
+void write_cpi(const std::filesystem::path& path, const Profile& p, const std::string& title,
+               double) {
+  cpi_lines(p, title).save(path);
+}
+
+// One line per kind of core/profile_formats.hpp, in the same order.
+constexpr std::array<ProfileCodec, kProfileFormats.size()> kProfileCodecs{{
+    {ProfileFileType::BrukerRaw, read_any_raw, nullptr, write_raw2},
+    {ProfileFileType::RietveldDat, one_range<read_rietveld_dat>, rietveld_dat_content},
+    {ProfileFileType::Cpi, one_range<read_cpi_file>, nullptr, write_cpi},
+    {ProfileFileType::PhilipsRd, one_range<read_philips_rd>},
+    {ProfileFileType::Column, one_range<read_column_profile>, column_profile_content},
+    {ProfileFileType::BrukerRaw4, read_raw4_only},
+    {ProfileFileType::Brml, read_brml_file},
+    {ProfileFileType::Xrdml, one_range<read_xrdml_file>},
+    {ProfileFileType::Gsas, one_range<read_gsas_file>},
+}};
+
+consteval bool codecs_match_formats() {
+  for (size_t i = 0; i < kProfileCodecs.size(); ++i) {
+    const ProfileCodec& c = kProfileCodecs[i];
+    if (c.type != kProfileFormats[i].type || c.read == nullptr) return false;
+    if ((c.write != nullptr) != kProfileFormats[i].writable) return false;
+  }
+  return true;
+}
+static_assert(codecs_match_formats(),
+              "every profile kind needs its reader, and a writer exactly when it is writable");
+
+ContentMatch content_of(ProfileFileType type, std::string_view bytes) {
+  const ProfileContentTest test = profile_codec(type).content;
+  return test ? test(bytes) : ContentMatch::Plausible;
+}
+
+}  // namespace
+
+const ProfileCodec& profile_codec(ProfileFileType type) {
+  return kProfileCodecs[static_cast<size_t>(type) - 1];
+}
+
+ProfileKindChoice settle_profile_type(std::string_view bytes, const std::filesystem::path& name,
+                                      std::optional<ProfileFileType> chosen,
+                                      ProfileFileType fallback) {
+  if (chosen) return {*chosen, false};
+  const std::vector<ProfileFileType> named = profile_types_named_by(name);
+  if (named.empty()) return {fallback, false};
+  ProfileFileType best = named.front();
+  if (named.size() == 1) return {best, false};
+  ContentMatch best_match = content_of(best, bytes);
+  for (size_t i = 1; i < named.size(); ++i) {
+    const ContentMatch m = content_of(named[i], bytes);
+    if (m > best_match) {
+      best = named[i];
+      best_match = m;
+    }
+  }
+  return {best, best != named.front()};
 }
 
 ProfileFileData read_profile(std::string_view bytes, const std::string& name,
                              ProfileFileType type, int range_index) {
-  const bool raw4 = bytes.substr(0, kRaw4Signature.size()) == kRaw4Signature;
-  switch (type) {
-    case ProfileFileType::BrukerRaw:
-    case ProfileFileType::BrukerRaw4:
-      if (raw4) return read_raw4_file(bytes, name, range_index);
-      if (type == ProfileFileType::BrukerRaw4)
-        throw FormatError(name + ": not a RAW4 file (no \"RAW4.00\" signature)");
-      return read_raw_file(bytes, name);
-    case ProfileFileType::Brml: return read_brml_file(bytes, name, range_index);
-    case ProfileFileType::Xrdml: return read_xrdml_file(bytes, name);
-    case ProfileFileType::Gsas: return read_gsas_file(bytes, name);
-    case ProfileFileType::RietveldDat: return read_rietveld_dat(bytes, name);
-    case ProfileFileType::Cpi: return read_cpi_file(bytes, name);
-    case ProfileFileType::PhilipsRd: return read_philips_rd(bytes, name);
-    case ProfileFileType::Column: return read_column_profile(bytes, name);
-  }
-  throw FormatError(name + ": unknown profile kind");
+  if (!profile_type_from_number(static_cast<int>(type)))
+    throw FormatError(name + ": unknown profile kind");
+  return profile_codec(type).read(bytes, name, range_index);
+}
+
+void write_profile_file(const std::filesystem::path& path, ProfileFileType type,
+                        const Profile& p, const std::string& title, double range_min) {
+  const ProfileWriter write = profile_codec(type).write;
+  if (!write)
+    throw FormatError(profile_format_title(type) + ": the program does not write this kind");
+  write(path, p, title, range_min);
 }
 
 ProfileFileData read_profile_file(const std::filesystem::path& path, ProfileFileType type,

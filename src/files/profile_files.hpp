@@ -1,35 +1,21 @@
-// The measured-profile file kinds: their dialog filters, the kind a file name names,
-// one entry point that reads any of them, and the pieces every profile reader shares
-// (angles from start and step, intensity scaling, the Kα pair to one wavelength).
+// Reading and writing measured profiles of every kind (described in
+// core/profile_formats.hpp): the reader and writer table, the kind a load takes, one
+// entry point that reads any kind, and the pieces every profile reader shares (angles
+// from start and step, intensity scaling, the Kα pair to one wavelength).
 #pragma once
 
 #include <array>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "core/profile_formats.hpp"
+#include "core/paths.hpp"
 #include "core/session.hpp"
 
 namespace vornax {
-
-// Values are the open dialog's filter index.
-// A ".raw" file of the newer "RAW4.00" kind is read as such whichever of the two RAW
-// kinds was chosen: the signature decides.
-enum class ProfileFileType {
-  BrukerRaw = 1, RietveldDat = 2, Cpi = 3, PhilipsRd = 4, Column = 5,
-  BrukerRaw4 = 6, Brml = 7, Xrdml = 8, Gsas = 9
-};
-
-// In filter-index order.
-inline constexpr std::array<std::string_view, 9> kProfileFileFilters = {
-    "Brucker Format (*.raw)", "Rietveld Format (*.dat)", "CPI Format (*.cpi)",
-    "Philips Format (*.rd)", "Column Format (*.xy *.xye *.prn *.txt)",
-    "Bruker RAW4 Format (*.raw)", "Bruker BRML Format (*.brml)",
-    "XRDML Format (*.xrdml)", "GSAS Format (*.gsa *.gsas *.gss *.fxye *.esd *.std)"};
-
-// The kinds that hold several ranges, of which the reader takes one.
-bool profile_type_has_ranges(ProfileFileType type);
 
 // What a reader hands back: a complete, fresh profile (points with 2θ as read,
 // intensities scaled 0..100, extremes, range, title, wavelengths) that the load
@@ -39,10 +25,42 @@ struct ProfileFileData {
   bool has_wavelength = false;  // the file carried λ (or λ1) itself
 };
 
-// The kind named by the file name's own extension (case-insensitive); a name without
-// a known extension keeps the kind chosen in the dialog.
-ProfileFileType profile_type_from_name(const std::filesystem::path& name,
-                                       ProfileFileType chosen);
+// The reader, the content test and the writer of each kind, keyed by the kinds of
+// core/profile_formats.hpp.
+using ProfileReader = ProfileFileData (*)(std::string_view bytes, const std::string& name,
+                                          int range_index);
+// How surely the bytes are of a kind: a text kind that cannot tell says Plausible.
+enum class ContentMatch { No = 0, Plausible = 1, Likely = 2, Signature = 3 };
+using ProfileContentTest = ContentMatch (*)(std::string_view bytes);
+// Writes `p` (its working 2θ) with `title` in the header; `range_min` the entered 2θmin.
+using ProfileWriter = void (*)(const std::filesystem::path& path, const Profile& p,
+                               const std::string& title, double range_min);
+
+struct ProfileCodec {
+  ProfileFileType type;
+  ProfileReader read;
+  ProfileContentTest content = nullptr;  // none: Plausible
+  ProfileWriter write = nullptr;
+};
+
+const ProfileCodec& profile_codec(ProfileFileType type);
+
+// The kind a load takes: the user's explicit choice whatever the name; otherwise the
+// kind the extension names, and when several kinds share the extension (.dat: Rietveld
+// or plain columns) the one whose content test answers most surely, ties going to the
+// first in table order. `by_content` when that is not the extension's first guess.
+struct ProfileKindChoice {
+  ProfileFileType type = ProfileFileType::Column;
+  bool by_content = false;
+};
+ProfileKindChoice settle_profile_type(std::string_view bytes, const std::filesystem::path& name,
+                                      std::optional<ProfileFileType> chosen,
+                                      ProfileFileType fallback = ProfileFileType::Column);
+
+// Through the kind's writer; throws FileError, FormatError, or FormatError for a kind
+// the program does not write.
+void write_profile_file(const std::filesystem::path& path, ProfileFileType type,
+                        const Profile& p, const std::string& title, double range_min);
 
 // Throws FormatError for a damaged file. `range_index` picks the range of a file
 // with several (RAW4, BRML; 0 = the first); the other kinds ignore it.
@@ -78,8 +96,5 @@ double lambda_from_pair(double lambda1, double lambda2, double& ratio);
 // Appends every blank- or tab-separated number of `line` to `out`; false at the first
 // field that is not a number. Refuses (FormatError) more than kMaxProfilePoints in all.
 bool append_numbers(std::string_view line, std::vector<double>& out, const std::string& name);
-
-// Upper-case extension with its dot (".RAW"), or empty.
-std::string upper_extension(const std::filesystem::path& name);
 
 }  // namespace vornax

@@ -1,5 +1,6 @@
 #include "files/rietveld_dat.hpp"
 
+#include <cmath>
 #include <vector>
 
 #include "core/errors.hpp"
@@ -66,6 +67,27 @@ ProfileFileData read_rietveld_dat(std::string_view bytes, const std::string& nam
   p.final_angle = range[2];
   d.has_wavelength = p.wavelengths.lambda != 0;
   return d;
+}
+
+ContentMatch rietveld_dat_content(std::string_view bytes) {
+  const std::vector<std::string> lines = split_text_lines(bytes);
+  if (lines.empty()) return ContentMatch::No;
+  if (lines[0].find("SampleIdent") != std::string::npos) return ContentMatch::Signature;
+  if (!trim(lines[0]).empty() || lines.size() <= kFirstDataLine) return ContentMatch::No;
+  const std::vector<double> range = split_numbers(lines[4]);
+  if (range.size() < 3 || !(range[1] > 0) || !(range[0] < range[2])) return ContentMatch::No;
+  // Counts as many as the angle line announces (give or take the last point) make the
+  // layout as sure as plain columns would be.
+  size_t counts = 0;
+  for (size_t i = kFirstDataLine; i < lines.size(); ++i) {
+    std::string line = lines[i];
+    for (char& ch : line)
+      if (ch == ',') ch = ' ';
+    counts += split_numbers(line).size();
+  }
+  const double expected = (range[2] - range[0]) / range[1] + 1;
+  return std::abs(static_cast<double>(counts) - expected) <= 1.01 ? ContentMatch::Likely
+                                                                   : ContentMatch::Plausible;
 }
 
 }  // namespace vornax

@@ -5,13 +5,75 @@
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QTextBrowser>
+#include <QTextDocument>
 #include <QUrl>
 
 #include "core/format.hpp"
 #include "core/paths.hpp"
+#include "core/profile_formats.hpp"
 #include "core/text_file.hpp"
 
 namespace vornax {
+
+namespace {
+
+std::string html_escaped(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '<') out += "&lt;";
+    else if (c == '>') out += "&gt;";
+    else if (c == '&') out += "&amp;";
+    else out += c;
+  }
+  return out;
+}
+
+// The pages are read through here, so that the list of profile formats is the table's.
+class HelpBrowser : public QTextBrowser {
+ public:
+  using QTextBrowser::QTextBrowser;
+  QVariant loadResource(int type, const QUrl& name) override {
+    QVariant page = QTextBrowser::loadResource(type, name);
+    if (type != QTextDocument::HtmlResource) return page;
+    const QByteArray marker(kProfileFormatsHelpMarker.data(),
+                            static_cast<qsizetype>(kProfileFormatsHelpMarker.size()));
+    QByteArray bytes = page.typeId() == QMetaType::QString ? page.toString().toUtf8() : page.toByteArray();
+    if (!bytes.contains(marker)) return page;
+    bytes.replace(marker, QByteArray::fromStdString(profile_formats_help_html()));
+    return QString::fromUtf8(bytes);
+  }
+};
+
+}  // namespace
+
+std::string profile_format_name(const ProfileFormat& f) {
+  std::string name;
+  for (char c : f.menu_caption.substr(0, f.menu_caption.find(" (")))
+    if (c != '&') name += c;
+  return name;
+}
+
+std::string profile_formats_help_html() {
+  std::string html =
+      "<table border=\"1\" cellpadding=\"3\">\n"
+      "<tr><th>No.</th><th>Format</th><th>Files</th><th>Contents</th></tr>\n";
+  for (const ProfileFormat& f : kProfileFormats) {
+    std::string files;
+    for (const ProfileExtension& e : f.extensions) {
+      if (e.name.empty()) continue;
+      if (!files.empty()) files += ' ';
+      files += "*" + std::string(e.name);
+    }
+    std::string contents = html_escaped(f.contents) + ".";
+    if (f.several_ranges) contents += " Several ranges: one is read (--range-index).";
+    if (!f.holds_wavelength) contents += " No wavelength in the file: it is asked for.";
+    if (f.writable) contents += " Also written by the program.";
+    html += "<tr><td>" + std::to_string(static_cast<int>(f.type)) + "</td><td>" +
+            html_escaped(profile_format_name(f)) + "</td><td>" + files + "</td><td>" + contents +
+            "</td></tr>\n";
+  }
+  return html + "</table>\n";
+}
 
 std::vector<HelpTopic> read_help_index(const std::filesystem::path& index) {
   std::vector<HelpTopic> topics;
@@ -47,7 +109,7 @@ HelpWindow::HelpWindow(Messages& m, QWidget* parent) : QWidget(parent, Qt::Windo
   list_ = new QListWidget(this);
   list_->setObjectName("list_help_topics");
   list_->setMaximumWidth(240);
-  browser_ = new QTextBrowser(this);
+  browser_ = new HelpBrowser(this);
   browser_->setObjectName("browser_help");
   browser_->setOpenLinks(true);
   auto* layout = new QHBoxLayout(this);

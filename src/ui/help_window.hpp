@@ -10,9 +10,11 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/messages.hpp"
+#include "core/profile_formats.hpp"
 #include "core/session.hpp"
 
 class QListWidget;
@@ -25,6 +27,13 @@ struct HelpTopic {
   std::string file;
   std::string title;
 };
+
+// A page holding this comment shows, in its place, the table of profile formats: the
+// kinds, their files and contents, as the menus and --type know them.
+inline constexpr std::string_view kProfileFormatsHelpMarker = "<!-- profile formats -->";
+std::string profile_formats_help_html();
+// "Column Format": the menu caption without its accelerator and patterns.
+std::string profile_format_name(const ProfileFormat& f);
 
 // Reads the index; malformed lines are skipped. Throws FileError when it cannot be read.
 std::vector<HelpTopic> read_help_index(const std::filesystem::path& index);

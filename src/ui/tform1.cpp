@@ -34,7 +34,7 @@
 #include "commands/relit_theta_range.hpp"
 #include "commands/save_peaks.hpp"
 #include "commands/save_profile.hpp"
-#include "files/profile_files.hpp"
+#include "core/profile_formats.hpp"
 #include "commands/cell_files.hpp"
 #include "commands/indexed_list_commands.hpp"
 #include "core/format.hpp"
@@ -55,6 +55,7 @@
 #include "ui/tfliste_monoc.hpp"
 #include "ui/tform6.hpp"
 #include "ui/tform7.hpp"
+#include "ui/widget_helpers.hpp"
 
 namespace vornax {
 
@@ -74,18 +75,9 @@ const std::array<const char*, 4> kTabCaptions = {
     "Measured reflections", "Initial cell parameters", "Selection of the reflections",
     "Cell refinement"};
 
-// Menu captions of the profile kinds, in the order of their dialog filters.
-constexpr std::array<std::string_view, 9> kProfileMenuCaptions = {
-    "&Bruker Format (*.raw)", "&Rietveld Format (*.dat)", "&CPI Format (*.cpi)",
-    "&Philips Format (*.rd)", "C&olumn Format (*.xy *.xye *.prn *.txt)",
-    "Bruker RAW&4 Format (*.raw)", "Bruker BR&ML Format (*.brml)", "&XRDML Format (*.xrdml)",
-    "&GSAS Format (*.gsa *.gsas *.gss *.fxye *.esd *.std)"};
-constexpr std::array<const char*, 9> kProfileActionNames = {
-    "action_open_profile_bruker", "action_open_profile_rietveld", "action_open_profile_cpi",
-    "action_open_profile_philips", "action_open_profile_column",  "action_open_profile_raw4",
-    "action_open_profile_brml",   "action_open_profile_xrdml",    "action_open_profile_gsas"};
-static_assert(kProfileMenuCaptions.size() == kProfileFileFilters.size(),
-              "every profile kind needs its menu entry");
+QString qt_text(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<int>(text.size()));
+}
 
 const char* peak_action_name(PeakFileType type) {
   switch (type) {
@@ -351,11 +343,9 @@ void Tform1::build_menus() {
   add_command(cellFile, "&ICSD Format (*.ics)", "action_open_cell_icsd", &Tform1::import_cel_icsd);
   QMenu* profile = open->addMenu(QStringLiteral("Pro&file File"));
   profile->setObjectName("menu_open_profile");
-  for (size_t i = 0; i < kProfileFileFilters.size(); ++i) {
-    const auto type = static_cast<ProfileFileType>(i + 1);
-    QAction* a = add_entry(profile, QString::fromUtf8(kProfileMenuCaptions[i].data(),
-                                                      static_cast<int>(kProfileMenuCaptions[i].size())),
-                           kProfileActionNames[i], true);
+  for (const ProfileFormat& f : kProfileFormats) {
+    const ProfileFileType type = f.type;
+    QAction* a = add_entry(profile, qt_text(f.menu_caption), profile_action_name("open", f).c_str(), true);
     connect_command(a, &QAction::triggered, this, s_, m_, [this, type] { charger_profil(type); });
   }
 
@@ -371,9 +361,12 @@ void Tform1::build_menus() {
   add_command(save, "&Cell", "action_save_cell", &Tform1::sauve_maille);
   QMenu* saveProfile = save->addMenu(QStringLiteral("&Profile"));
   saveProfile->setObjectName("menu_save_profile");
-  add_command(saveProfile, "&Bruker Format (*.raw)", "action_save_profile_bruker",
-              &Tform1::save_brukker_raw);
-  add_command(saveProfile, "&CPI Format (*.cpi)", "action_save_profile_cpi", &Tform1::save_cpi_raw);
+  for (const ProfileFormat& f : kProfileFormats) {
+    if (!f.writable) continue;
+    const ProfileFileType type = f.type;
+    QAction* a = add_entry(saveProfile, qt_text(f.menu_caption), profile_action_name("save", f).c_str(), true);
+    connect_command(a, &QAction::triggered, this, s_, m_, [this, type] { save_profile_as(type); });
+  }
 
   file->addSeparator();
   add_command(file, "&Print results", "action_print_results", &Tform1::Impression_resultats);
@@ -498,8 +491,10 @@ void Tform1::create_windows() {
   form6_->set_hooks({[this](Changed c) { refresh(c, form6_); },
                      [this] { return tabs_->currentIndex() == kSelectionTab; },
                      [this] { return selection_->tolerance_box()->text().toStdString(); }});
-  form6_->set_profile_actions({action("action_open_profile_bruker"), action("action_open_profile_rietveld"),
-                               action("action_open_profile_cpi"), action("action_open_profile_philips")});
+  QList<QAction*> profile_actions;
+  for (const ProfileFormat& f : kProfileFormats)
+    profile_actions.append(action(QString::fromStdString(profile_action_name("open", f))));
+  form6_->set_profile_actions(profile_actions);
   about_ = new Tfabout(this);
   form7_ = new TForm7(s_, m_, this);
   lilambda_ = new Tflilambda(s_, m_, this);
@@ -737,22 +732,21 @@ void Tform1::save_bruker_dif() { save_peaks_as("Bruker Format (*.dif)", &vornax:
 
 void Tform1::save_column_dif() { save_peaks_as("Column Format (*.prn)", &vornax::save_column_dif); }
 
-void Tform1::save_profile_as(int kind) {
-  const auto k = static_cast<ProfileSaveKind>(kind);
+void Tform1::save_profile_as(ProfileFileType kind) {
   if (s_.profile.points.empty()) {
-    save_profile(s_, m_, {}, k);  // says that there is nothing to save
+    save_profile(s_, m_, {}, kind);  // says that there is nothing to save
     return;
   }
   int index = 0;
-  const char* filter = k == ProfileSaveKind::Raw2 ? "Brucker Format (*.raw)" : "CPI Format (*.cpi)";
-  const auto chosen = file_dialogs_->save("Save As", {filter}, index);
+  const auto chosen =
+      file_dialogs_->save("Save As", {std::string(profile_format(kind).dialog_filter)}, index);
   if (!chosen || chosen->empty()) return;
-  refresh(save_profile(s_, m_, *chosen, k));
+  refresh(save_profile(s_, m_, *chosen, kind));
 }
 
-void Tform1::save_brukker_raw() { save_profile_as(static_cast<int>(ProfileSaveKind::Raw2)); }
+void Tform1::save_brukker_raw() { save_profile_as(ProfileFileType::BrukerRaw); }
 
-void Tform1::save_cpi_raw() { save_profile_as(static_cast<int>(ProfileSaveKind::Cpi)); }
+void Tform1::save_cpi_raw() { save_profile_as(ProfileFileType::Cpi); }
 
 void Tform1::edit_fichier_dif() {
   if (auto path = vornax::edit_fichier_dif(s_, m_)) show_report(QString::fromStdString(path->string()));

@@ -17,7 +17,7 @@
 #include "core/paths.hpp"
 #include "core/session.hpp"
 #include "commands/load_peaks.hpp"
-#include "files/profile_files.hpp"
+#include "core/profile_formats.hpp"
 #include "commands/diagram_commands.hpp"
 #include "ui/file_dialogs.hpp"
 
@@ -232,7 +232,7 @@ class Tform1 : public QMainWindow {
                           PeakFileType type);
   void save_peaks_as(const char* filter,
                      Changed (*command)(WorkSession&, Messages&, const std::filesystem::path&));
-  void save_profile_as(int kind);
+  void save_profile_as(ProfileFileType kind);
 
   WorkSession& s_;
   Messages& m_;

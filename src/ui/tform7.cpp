@@ -134,12 +134,13 @@ void TForm7::build_menus(QVBoxLayout* layout) {
   };
   QMenu* file = bar->addMenu("&File");
   QMenu* open = file->addMenu("&Open");
-  add(open, "&Bruker Format (*.raw)", "action_open_raw", &TForm7::Lit_fichier_raw);
-  add(open, "&Rietveld Format (*.dat)", "action_open_dat", &TForm7::lit_fichier_rietveld);
-  add(open, "&CPI Format (*.cpi)", "action_open_cpi", &TForm7::lit_fichier_cpi);
-  add(open, "&Philips Format (*.rd)", "action_open_rd", &TForm7::lit_fichier_philips);
-  add(open, "C&olumn Format (*.xy)", "action_open_column",
-      [this] { load_profile(ProfileFileType::Column); });
+  // Every profile kind, as the main window's menu offers them.
+  for (const ProfileFormat& f : kProfileFormats) {
+    const std::string caption(f.menu_caption);
+    const std::string name = profile_open_action_name(f);
+    const ProfileFileType type = f.type;
+    add(open, caption.c_str(), name.c_str(), [this, type] { load_profile(type); });
+  }
   QMenu* save = file->addMenu("&Save");
   QMenu* peaks = save->addMenu("&Measured peaks");
   connect(peaks, &QMenu::aboutToShow, this, [this] { search_panel_->hide(); });
@@ -337,9 +338,8 @@ void TForm7::build() {
   auto* bar = new QHBoxLayout;
   auto* load = make_button(this, "Load an observed diagram ", "button_load_profile", "");
   auto* load_menu = new QMenu(load);
-  for (const char* name :
-       {"action_open_raw", "action_open_dat", "action_open_cpi", "action_open_rd", "action_open_column"})
-    load_menu->addAction(action(name));
+  for (const ProfileFormat& f : kProfileFormats)
+    load_menu->addAction(action(QString::fromStdString(profile_open_action_name(f))));
   load->setMenu(load_menu);
   auto* search = make_button(this, "Peak Search", "button_peak_search", "Peak Search");
   connect(search, &QPushButton::clicked, this, &TForm7::peak_search);
@@ -495,6 +495,8 @@ void TForm7::load_profile(ProfileFileType type) {
   int index = static_cast<int>(type) - 1;
   const auto chosen = d->open("Open a profile", filters, index);
   if (!chosen) return;
+  // The filter left chosen in the dialog is the kind the user chose.
+  if (const auto picked = profile_type_from_number(index + 1)) type = *picked;
   run([&] {
     st_.derivative_drawable = false;
     WavelengthDialog& wd = wavelength_ ? *wavelength_ : no_wavelength;
@@ -631,8 +633,9 @@ void TForm7::change_data_diag() {
   const std::string hi = range_max_->text().toStdString();
   Changed c = Changed::None;
   const bool ok = run_guarded(s_, m_, [&] {
-    c = new_angle_range(s_, m_, st_, lo, hi, [](const std::string& name) {
-      return read_profile_file(name, profile_type_from_name(name, ProfileFileType::Column)).profile;
+    const Profile current = s_.profile;
+    c = new_angle_range(s_, m_, st_, lo, hi, [current](const std::string&) {
+      return reread_profile_file(current);
     });
   });
   if (ok && c != Changed::None && !s_.allowed.empty() && recalculate_) recalculate_();

@@ -15,7 +15,7 @@
 #include "core/messages.hpp"
 #include "core/session.hpp"
 #include "core/wavelength.hpp"
-#include "files/profile_files.hpp"
+#include "core/profile_formats.hpp"
 #include "commands/diagram_commands.hpp"
 
 class QAction;

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 
 #include "files/peak_fixtures.hpp"
+#include "files/profile_kind_fixtures.hpp"
 
 namespace {
 
@@ -67,6 +68,61 @@ TEST_F(CliProfile, BadFilesAndMissingWavelengthFail) {
   r = run("profile s.xy");
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("The wavelenth was not found"), std::string::npos);
+}
+
+// --type N reads the file as kind N even under a name that names another kind: each
+// sample carries the extension of the next kind.
+TEST_F(CliProfile, TypeIsHonouredForEveryKind) {
+  const char* const wrong_names[] = {"s.dat", "s.cpi", "s.rd", "s.xy", "s.raw", "s.brml",
+                                     "s.xrdml", "s.gsa", "s.raw"};
+  for (const auto& k : vornax::test::profile_kind_samples()) {
+    SCOPED_TRACE(k.kind);
+    const std::string name = wrong_names[k.kind - 1];
+    write(name, k.bytes);
+    const auto r = run("profile " + name + " --type " + std::to_string(k.kind) + " --lambda 1.5406");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.err, "");  // a kind chosen is no news
+    EXPECT_NE(r.out.find("points " + std::to_string(k.points) + "\n"), std::string::npos) << r.out;
+  }
+  const auto bad = run("profile s.xy --type 10");
+  EXPECT_EQ(bad.code, 2);
+  EXPECT_EQ(bad.err.substr(0, bad.err.find('\n')), "profile: --type is 1 to 9");
+}
+
+// A ".dat" of plain columns reads without --type, saying which kind the content chose;
+// a real Rietveld file reads as Rietveld and says nothing.
+TEST_F(CliProfile, DatFilesAreReadByTheirContent) {
+  write("two-columns.dat", "10.00 100\n10.50 300\n11.00 200\n");
+  auto r = run("profile two-columns.dat --lambda 1.5418");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.err, "profile: two-columns.dat read as Column Format\n");
+  EXPECT_NE(r.out.find("points 3\n10.000000 0.000000\n10.500000 100.000000\n"), std::string::npos)
+      << r.out;
+  r = run("profile two-columns.dat --type 5 --lambda 1.5418");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  r = run("profile two-columns.dat --type 2 --lambda 1.5418");  // chosen, and wrong
+  EXPECT_EQ(r.code, 1);
+
+  write("quartz.dat", vornax::test::profile_kind_samples()[1].bytes);
+  r = run("profile quartz.dat");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_NE(r.out.find("title Quartz\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("points 4\n"), std::string::npos) << r.out;
+}
+
+// search and series take every kind number too, and refuse one past the table.
+TEST_F(CliProfile, OtherCommandsTakeEveryKindNumber) {
+  write("s.gsa", vornax::test::profile_kind_samples()[8].bytes);
+  auto r = run("search s.gsa --type 9 --lambda 1.5406");
+  EXPECT_EQ(r.err.find("--type"), std::string::npos) << r.err;
+  r = run("search s.gsa --type 10");
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "search: --type is 1 to 9");
+  r = run("series --profiles s.gsa --type 10");
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "series: --type is 1 to 9");
 }
 
 TEST_F(CliProfile, ConvertWritesAndRefusesToOverwrite) {

@@ -56,8 +56,8 @@ TEST(LoadModernProfiles, WavelengthsFromTheFileOrTheWindow) {
     s.working_folder = folder.path;
     RecordingMessages m;
     CountingDialog dialog;
-    // The kind comes from the extension, whatever was chosen in the dialog.
-    const Changed c = load_profile_file(s, m, dialog, k.name, ProfileFileType::Column);
+    // No kind chosen: the extension decides.
+    const Changed c = load_profile_file(s, m, dialog, k.name, std::nullopt);
     ASSERT_TRUE(any(c, Changed::Profile)) << (m.texts().empty() ? "" : m.texts().front());
     EXPECT_EQ(s.profile.points.size(), 3u);
     EXPECT_EQ(dialog.asked, k.lambda1 > 0 ? 0 : 1);
@@ -82,7 +82,7 @@ TEST(LoadModernProfiles, DamagedFilesLeaveTheSessionAsItWas) {
     s.wavelengths.lambda = 1.2345;
     RecordingMessages m;
     CountingDialog dialog;
-    EXPECT_EQ(load_profile_file(s, m, dialog, k.name, ProfileFileType::Column), Changed::None);
+    EXPECT_EQ(load_profile_file(s, m, dialog, k.name, std::nullopt), Changed::None);
     EXPECT_EQ(m.texts().size(), 1u);
     EXPECT_EQ(s.profile.file_name, "old.xy");
     EXPECT_EQ(s.profile.points.size(), 1u);

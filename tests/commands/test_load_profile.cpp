@@ -7,6 +7,9 @@
 #include "commands/load_profile.hpp"
 #include "commands/save_profile.hpp"
 #include "core/text_file.hpp"
+#include "commands/relit_theta_range.hpp"
+#include "commands/series.hpp"
+#include "files/profile_kind_fixtures.hpp"
 #include "files/raw_file.hpp"
 #include "support/recording_messages.hpp"
 
@@ -84,8 +87,7 @@ TEST_F(LoadProfile, FailedReadsChangeNothing) {
   for (const auto& [name, bytes] : bad) {
     SCOPED_TRACE(name);
     m.clear();
-    EXPECT_EQ(load_profile_file(s, m, dialog, write(name, bytes), ProfileFileType::BrukerRaw),
-              Changed::None);
+    EXPECT_EQ(load_profile_file(s, m, dialog, write(name, bytes), std::nullopt), Changed::None);
     ASSERT_EQ(m.texts().size(), 1u);
     expect_old_profile();
   }
@@ -97,8 +99,7 @@ TEST_F(LoadProfile, FailedReadsChangeNothing) {
 
 TEST_F(LoadProfile, ClosedWavelengthWindowChangesNothing) {
   old_profile();
-  EXPECT_EQ(load_profile_file(s, m, dialog, column_file(), ProfileFileType::BrukerRaw),
-            Changed::None);
+  EXPECT_EQ(load_profile_file(s, m, dialog, column_file(), std::nullopt), Changed::None);
   EXPECT_EQ(dialog.asked, 1);
   expect_old_profile();
   EXPECT_TRUE(m.empty());
@@ -106,7 +107,7 @@ TEST_F(LoadProfile, ClosedWavelengthWindowChangesNothing) {
 
 TEST_F(LoadProfile, ChosenAnodeCompletesThePair) {
   dialog.answer = WavelengthSet{1.7902, 0, 0, 0.5, "Co"};
-  const auto c = load_profile_file(s, m, dialog, column_file(), ProfileFileType::BrukerRaw);
+  const auto c = load_profile_file(s, m, dialog, column_file(), std::nullopt);
   EXPECT_TRUE(any(c, Changed::Profile) && any(c, Changed::CurrentValues));
   const auto& w = s.profile.wavelengths;
   EXPECT_EQ(w.lambda, 1.7902);
@@ -136,7 +137,7 @@ TEST_F(LoadProfile, AnodeNamedWithinAHundredthOfAnAngstrom) {
 TEST_F(LoadProfile, CpiAnodeGivesTheKalphaPair) {
   const auto path = write("z.cpi", "SIETRONICS XRD SCAN\r\n20\r\n20.1\r\n0.05\r\nCu\r\n1.5406\r\n"
                                    "x\r\n1\r\nSampleIdent Z\r\nSCANDATA\r\n1\r\n2\r\n3\r\n");
-  load_profile_file(s, m, dialog, path, ProfileFileType::BrukerRaw);  // the extension wins
+  load_profile_file(s, m, dialog, path, std::nullopt);  // no choice: the extension decides
   const auto& w = s.profile.wavelengths;
   EXPECT_EQ(w.lambda, 1.5406);
   EXPECT_EQ(w.lambda1, 1.54056);
@@ -296,6 +297,73 @@ TEST_F(LoadProfile, RawOutIsWrittenInTheWorkingFolder) {
   ASSERT_TRUE(path);
   EXPECT_EQ(*path, s.working_folder / "raw.out");
   EXPECT_EQ(slurp(*path).substr(0, 21), "File name    :q.raw\r\n");
+}
+
+// The kind chosen in a menu (or by --type) is the kind read, for every kind and
+// whatever the name says; the profile remembers it.
+TEST_F(LoadProfile, TheChosenKindWinsForEveryKind) {
+  for (const auto& k : vornax::test::profile_kind_samples()) {
+    SCOPED_TRACE(k.kind);
+    const ProfileFileType type = *profile_type_from_number(k.kind);
+    // A name that names another kind, or none.
+    const auto path = write(k.kind == 5 ? "scan.raw" : "scan.xy", k.bytes);
+    WorkSession fresh;
+    fresh.working_folder = s.working_folder;
+    dialog.answer = WavelengthSet{1.5406, 0, 0, 1.0, "?"};
+    ProfileLoadNote note;
+    ASSERT_TRUE(any(load_profile_file(fresh, m, dialog, path, type, 0, &note), Changed::Profile))
+        << (m.texts().empty() ? "" : m.texts().back());
+    EXPECT_EQ(fresh.profile.points.size(), k.points);
+    EXPECT_EQ(note.type, type);
+    EXPECT_FALSE(note.by_content);
+    EXPECT_EQ(fresh.profile.file_kind, type);
+    // Read again (a new range), it is read as the same kind, not as its name says.
+    EXPECT_EQ(reread_profile_file(fresh.profile).points.size(), k.points);
+  }
+}
+
+TEST_F(LoadProfile, ADatOfColumnsIsReadAsColumnsAndSaysSo) {
+  const auto path = write("SiC.dat", "10 5\n10.5 25\n11 15\n");
+  dialog.answer = WavelengthSet{1.5406, 0, 0, 1.0, "?"};
+  ProfileLoadNote note;
+  ASSERT_TRUE(any(load_profile_file(s, m, dialog, path, std::nullopt, 0, &note), Changed::Profile));
+  EXPECT_EQ(note.type, ProfileFileType::Column);
+  EXPECT_EQ(profile_kind_note_text(path, note), "SiC.dat read as Column Format");
+  EXPECT_EQ(s.profile.points.size(), 3u);
+  // Chosen as Rietveld, it is read as Rietveld, and refused.
+  m.clear();
+  EXPECT_EQ(load_profile_file(s, m, dialog, path, ProfileFileType::RietveldDat), Changed::None);
+  EXPECT_EQ(m.texts().size(), 1u);
+  EXPECT_EQ(profile_kind_note_text(path, ProfileLoadNote{ProfileFileType::RietveldDat, false}), "");
+}
+
+// "Theta range": the profile is read again as the kind it was chosen as, so a wider
+// range gets its points back even when the name names another kind.
+TEST_F(LoadProfile, RangeReReadKeepsTheChosenKind) {
+  const auto path = write("scan.raw", "10 5\n10.5 25\n11 15\n11.5 10\n");
+  dialog.answer = WavelengthSet{1.5406, 0, 0, 1.0, "?"};
+  ASSERT_TRUE(any(load_profile_file(s, m, dialog, path, ProfileFileType::Column), Changed::Profile));
+  CellTab tab;
+  RangeEntry narrow{"1.5406", "10.4", "11.1", true, true, true};
+  ASSERT_TRUE(any(relit_theta_range(s, tab, m, narrow), Changed::Profile))
+      << (m.texts().empty() ? "" : m.texts().back());
+  EXPECT_EQ(s.profile.points.size(), 2u);
+  RangeEntry wide{"1.5406", "9", "12", true, true, true};
+  ASSERT_TRUE(any(relit_theta_range(s, tab, m, wide), Changed::Profile));
+  EXPECT_EQ(s.profile.points.size(), 4u);
+}
+
+// A folder scan takes the names of known kinds, but not .txt and .prn, nor unknown ones.
+TEST_F(LoadProfile, FolderScanTakesTheTablesProfileNames) {
+  const fs::path folder = dir / "series";
+  fs::create_directories(folder);
+  for (const char* name : {"a.raw", "b.dat", "c.txt", "d.prn", "e.xy", "f.xye", "g.cpi", "h.asc",
+                           "i.gsa", "j.brml", "k.xrdml", "l.rd", "m.dif"})
+    std::ofstream(folder / name) << "x";
+  std::vector<std::string> names;
+  for (const auto& p : series_files_in(folder)) names.push_back(p.filename().string());
+  EXPECT_EQ(names, (std::vector<std::string>{"a.raw", "b.dat", "e.xy", "f.xye", "g.cpi", "i.gsa",
+                                             "j.brml", "k.xrdml", "l.rd"}));
 }
 
 }  // namespace

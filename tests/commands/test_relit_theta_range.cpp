@@ -128,6 +128,7 @@ TEST_F(RelitRange, ASecondNarrowerRangeStillGivesTheFileCounts) {
   // The file gone: the second re-read must clip what the first left, on its counts.
   fs::remove(dir / "scan.raw");
   s.profile.file_name = (dir / "scan.unknown").string();
+  s.profile.file_kind.reset();  // a name of no known kind, read as no recorded kind
   ASSERT_NE(relit_theta_range(s, tab, m, {"1.5406", "30", "40"}), Changed::None);
   const Profile& p = s.profile;
   ASSERT_FALSE(p.points.empty());

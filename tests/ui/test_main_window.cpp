@@ -605,6 +605,18 @@ class TestMainWindow : public QObject {
         QString::fromStdString((index.parent_path() / "formats.html").string())));
     QCOMPARE(help->current_topic(), 7);
     QCOMPARE(help->topic_list()->currentRow(), 6);
+    // The formats page lists every profile kind of the table, by number, name and files.
+    const QString formats = help->browser()->toPlainText();
+    for (const ProfileFormat& pf : kProfileFormats) {
+      const QString name = QString::fromStdString(profile_format_name(pf));
+      QVERIFY2(formats.contains(name), qPrintable(name));
+      for (const ProfileExtension& e : pf.extensions)
+        if (!e.name.empty())
+          QVERIFY2(formats.contains("*" + QString::fromUtf8(e.name.data(), int(e.name.size()))),
+                   qPrintable(name));
+    }
+    const QString table = QString::fromStdString(profile_formats_help_html());
+    QCOMPARE(table.count("<tr><td>"), int(kProfileFormats.size()));
     f.w->aide(99);  // an unknown topic shows the first
     QCOMPARE(help->current_topic(), 1);
 

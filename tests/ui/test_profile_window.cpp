@@ -8,6 +8,8 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
 #include <QPlainTextEdit>
 #include <QSlider>
 #include <QTableWidget>
@@ -20,6 +22,7 @@
 #include "core/wavelength.hpp"
 #include "support/scripted_file_dialogs.hpp"
 #include "ui/tform7.hpp"
+#include "files/profile_kind_fixtures.hpp"
 #include "ui_driver.hpp"
 
 using namespace vornax;
@@ -85,7 +88,7 @@ class TestProfileWindow : public QObject {
   void load() {
     write_doublets(dir->path("si.xy"), lines);
     dialogs.answers = {dir->path("si.xy").toStdString()};
-    w->action("action_open_column")->trigger();
+    w->action("action_open_profile_column")->trigger();
   }
 
  private slots:
@@ -95,6 +98,7 @@ class TestProfileWindow : public QObject {
     f->w->set_file_dialogs(&dialogs);
     dialogs = ScriptedFileDialogs{};
     w = f->w->profile_window();
+    copper = CopperChosen{};
     w->set_wavelength_dialog(&copper);
     w->resize(1020, 600);
     lines.clear();
@@ -105,6 +109,51 @@ class TestProfileWindow : public QObject {
   void cleanup() {
     f.reset();
     dir.reset();
+  }
+
+  // The File > Open menu and the load button offer every profile kind, as the main
+  // window's menu does, under the same captions and names; each entry reads its kind,
+  // whatever the file's name, and the dialog shows all the filters with its own chosen.
+  void offersEveryProfileKindAsTheMainMenuDoes() {
+    QMenu* main_menu = f->w->findChild<QMenu*>("menu_open_profile");
+    QVERIFY(main_menu);
+    QMenu* open = nullptr;
+    for (QMenu* m : w->findChildren<QMenu*>())
+      if (m->title() == "&Open") open = m;
+    QVERIFY(open);
+    QStringList main_entries, window_entries, button_entries;
+    for (QAction* a : main_menu->actions()) main_entries << a->objectName() + " " + a->text();
+    for (QAction* a : open->actions()) window_entries << a->objectName() + " " + a->text();
+    QPushButton* button = w->findChild<QPushButton*>("button_load_profile");
+    QVERIFY(button && button->menu());
+    for (QAction* a : button->menu()->actions()) button_entries << a->objectName() + " " + a->text();
+    QCOMPARE(window_entries.size(), int(kProfileFormats.size()));
+    QCOMPARE(window_entries, main_entries);
+    QCOMPARE(button_entries, main_entries);
+
+    for (const auto& k : vornax::test::profile_kind_samples()) {
+      const QString name = k.kind == 5 ? "kind.raw" : "kind.xy";  // a name of another kind
+      std::ofstream(dir->path(name).toStdString(), std::ios::binary) << k.bytes;
+      f->s.profile = Profile{};
+      f->m.clear();
+      dialogs.answers = {dir->path(name).toStdString()};
+      open->actions()[k.kind - 1]->trigger();
+      const std::string what = "kind " + std::to_string(k.kind);
+      QVERIFY2(f->m.empty(), f->m.empty() ? what.c_str() : f->m.texts().front().c_str());
+      QVERIFY2(f->s.profile.points.size() == k.points, what.c_str());
+      QVERIFY2(f->s.profile.file_kind == profile_type_from_number(k.kind), what.c_str());
+      const auto& filters = dialogs.shown_filters.back();
+      QVERIFY(std::equal(filters.begin(), filters.end(), kProfileFileFilters.begin(),
+                         kProfileFileFilters.end()));
+    }
+    // The filter the user leaves chosen in the dialog is the kind read.
+    std::ofstream(dir->path("cols.dat").toStdString()) << "10 5\n10.5 25\n11 15\n";
+    f->s.profile = Profile{};
+    dialogs.answers = {dir->path("cols.dat").toStdString()};
+    dialogs.chosen_filters = {int(ProfileFileType::Column) - 1};
+    w->action("action_open_profile_rietveld")->trigger();
+    QVERIFY(f->s.profile.file_kind == ProfileFileType::Column);
+    QCOMPARE(f->s.profile.points.size(), size_t(3));
   }
 
   void opensFromTheMeasuredTab() {
