@@ -43,7 +43,7 @@ void BM_CalcSilicon(benchmark::State& state) {
   tab.fields = {"5.431194", "5.431194", "5.431194", "90", "90", "90", "1.540593", "10", "140"};
   RecordingMessages m;
   for (auto _ : state) {
-    const CalcOutcome out = calcul_diagramme(s, tab, m);
+    const CalcOutcome out = calculate_reflections(s, tab, m);
     if (out.failed || s.allowed.empty()) state.SkipWithError("no reflections");
     benchmark::DoNotOptimize(s.allowed.data());
   }

@@ -59,7 +59,7 @@ void BM_WholeRefinement500Pairs(benchmark::State& state) {
   for (auto _ : state) {
     s.selected = pairs;
     s.cell = s.initial_cell;
-    const RefineOutcome out = go_affinement(s, {"1.540593", "0"}, m);
+    const RefineOutcome out = refine_pairs(s, {"1.540593", "0"}, m);
     if (out.status != RefineStatus::Refined) state.SkipWithError("refinement failed");
     cycles = out.run.problem.cycles;
     benchmark::DoNotOptimize(s.results.cell.a);

@@ -8,6 +8,7 @@
 
 #include "cli/cell_tab_args.hpp"
 #include "cli/commands.hpp"
+#include "cli/subcommands.hpp"
 #include "cli/peak_loading.hpp"
 #include "cli/stderr_messages.hpp"
 #include "commands/calculation.hpp"
@@ -25,13 +26,16 @@ struct CalcArgs {
   bool forbidden = false;
 };
 
-int usage_error(const std::string& why) {
-  std::cerr << "calc: " << why << "\n"
-            << "usage: vornax-cli calc " << kCellTabUsage << " [--forbidden]\n"
-            << "  CODE: CUBI TETR ORTH HEXA RHOM MONO TRIC (or the list entry, e.g. Cubic)\n"
+}  // namespace
+
+std::string calc_usage() {
+  return std::string() + "vornax-cli calc " + kCellTabUsage + " [--forbidden]\n" + "  CODE: CUBI TETR ORTH HEXA RHOM MONO TRIC (or the list entry, e.g. Cubic)\n"
                "  --theta: the range is given, and the grid shown, in theta\n";
-  return kExitUsage;
 }
+
+namespace {
+
+int usage_error(const std::string& why) { return cli::usage_error("calc", why); }
 
 std::optional<std::string> parse_args(const std::vector<std::string>& args, CalcArgs& out) {
   for (size_t i = 0; i < args.size(); ++i) {
@@ -61,7 +65,7 @@ int run(const CalcArgs& a) {
   calculate_started(s, tab, start, m);
   if (a.forbidden) toggle_forbidden(s, true, m);
 
-  auto report = edit_print_raies_indx(s, m);
+  auto report = write_short_reflection_report(s, m);
   if (report) {
     for (const auto& line : read_text_lines(*report)) std::cout << line << '\n';
   }

@@ -11,6 +11,7 @@
 #include "cli/cell_tab_args.hpp"
 #include "cli/cli_profile_load.hpp"
 #include "cli/commands.hpp"
+#include "cli/subcommands.hpp"
 #include "cli/peak_loading.hpp"
 #include "commands/save_peaks.hpp"
 #include "commands/save_profile.hpp"
@@ -20,13 +21,17 @@ namespace vornax::cli {
 
 namespace {
 
-int usage_error(const std::string& why) {
-  std::cerr << "convert: " << why << "\n"
-            << "usage: vornax-cli convert IN OUT [--force] [--lambda L]\n"
+}  // namespace
+
+std::string convert_usage() {
+  return std::string() + "vornax-cli convert IN OUT [--force] [--lambda L]\n"
                "  OUT: .dif (DIF2) or .prn (one column) for a peak file,\n"
                "       .raw (RAW2) or .cpi for a profile\n";
-  return kExitUsage;
 }
+
+namespace {
+
+int usage_error(const std::string& why) { return cli::usage_error("convert", why); }
 
 }  // namespace
 
@@ -41,6 +46,8 @@ int run_convert_command(const std::vector<std::string>& args) {
       if (i + 1 >= args.size()) return usage_error("--lambda needs a value");
       lambda = parse_real(args[++i]);
       if (!lambda) return usage_error("bad value for --lambda");
+    } else if (args[i].size() > 2 && args[i].rfind("--", 0) == 0) {
+      return usage_error("unknown argument " + args[i]);
     } else {
       files.push_back(args[i]);
     }

@@ -7,6 +7,7 @@
 
 #include "cli/cell_tab_args.hpp"
 #include "cli/commands.hpp"
+#include "cli/subcommands.hpp"
 #include "cli/peak_loading.hpp"
 #include "core/format.hpp"
 #include "core/session.hpp"
@@ -15,13 +16,17 @@ namespace vornax::cli {
 
 namespace {
 
-int usage_error(const std::string& why) {
-  std::cerr << "peaks: " << why << "\n"
-            << "usage: vornax-cli peaks FILE [--type N] [--lambda L]\n"
+}  // namespace
+
+std::string peaks_usage() {
+  return std::string() + "vornax-cli peaks FILE [--type N] [--lambda L]\n"
                "  N: 1 DIF, 2 XFIT, 3 WINFIT, 4 Philips DI, 5/6 column, 7 indexed list\n"
                "  (default: from the file's extension, else column)\n";
-  return kExitUsage;
 }
+
+namespace {
+
+int usage_error(const std::string& why) { return cli::usage_error("peaks", why); }
 
 std::string num(double v) { return format_fixed(v, 0, 6); }
 

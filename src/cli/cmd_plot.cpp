@@ -11,6 +11,7 @@
 #include "cli/cell_tab_args.hpp"
 #include "cli/cli_profile_load.hpp"
 #include "cli/commands.hpp"
+#include "cli/subcommands.hpp"
 #include "cli/peak_loading.hpp"
 #include "cli/plot_renderer_loader.hpp"
 #include "cli/stderr_messages.hpp"
@@ -40,15 +41,18 @@ struct PlotArgs {
   int width = 1020, height = 300;
 };
 
-int usage_error(const std::string& why) {
-  std::cerr << "plot: " << why << "\n"
-            << "usage: vornax-cli plot [--profile FILE] [--peaks FILE] " << kCellTabUsage << "\n"
-            << "         [--tolerance T] [--peak-type N] [--refine a,b,c,alpha,beta,gamma,shift,lambda]\n"
+}  // namespace
+
+std::string plot_usage() {
+  return std::string() + "vornax-cli plot [--profile FILE] [--peaks FILE] " + kCellTabUsage + "\n" + "         [--tolerance T] [--peak-type N] [--refine a,b,c,alpha,beta,gamma,shift,lambda]\n"
                "         [--eccentricity] [--shift V] --out FILE.png|FILE.svg|FILE.pdf [--size W H]\n"
                "  draws the diagram window's picture: profile, measured and calculated bars, the\n"
                "  pairs of the automatic selection and, after --refine, the obs-calc differences\n";
-  return kExitUsage;
 }
+
+namespace {
+
+int usage_error(const std::string& why) { return cli::usage_error("plot", why); }
 
 std::optional<int> parse_side(const std::string& text) {
   const auto v = parse_integer(text);

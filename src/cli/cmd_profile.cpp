@@ -8,22 +8,25 @@
 #include "cli/cell_tab_args.hpp"
 #include "cli/cli_profile_load.hpp"
 #include "cli/commands.hpp"
+#include "cli/subcommands.hpp"
 #include "core/format.hpp"
 
 namespace vornax::cli {
 
 namespace {
 
-int usage_error(const std::string& why) {
-  std::cerr << "profile: " << why << "\n"
-            << "usage: vornax-cli profile FILE [--type N] [--lambda L] [--range-index I]\n"
-               "  N: "
-            << profile_type_list()
-            << "\n"
+}  // namespace
+
+std::string profile_usage() {
+  return std::string() + "vornax-cli profile FILE [--type N] [--lambda L] [--range-index I]\n"
+               "  N: " + profile_type_list() + "\n"
                "     (without it the extension decides, and the content when kinds share it)\n"
                "  I: the range of a RAW4 or BRML file, from 0\n";
-  return kExitUsage;
 }
+
+namespace {
+
+int usage_error(const std::string& why) { return cli::usage_error("profile", why); }
 
 std::string f6(double v) { return format_fixed(v, 0, 6); }
 
@@ -51,6 +54,8 @@ int run_profile_command(const std::vector<std::string>& args) {
       } else {
         lambda = *v;
       }
+    } else if (a.size() > 2 && a.rfind("--", 0) == 0) {
+      return usage_error("unknown argument " + a);
     } else if (file.empty()) {
       file = a;
     } else {

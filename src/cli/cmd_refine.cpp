@@ -9,6 +9,7 @@
 
 #include "cli/cell_tab_args.hpp"
 #include "cli/commands.hpp"
+#include "cli/subcommands.hpp"
 #include "cli/peak_loading.hpp"
 #include "cli/stderr_messages.hpp"
 #include "commands/calculation.hpp"
@@ -35,17 +36,20 @@ struct RefineArgs {
   std::optional<PeakFileType> peak_type;
 };
 
-int usage_error(const std::string& why) {
-  std::cerr << "refine: " << why << "\n"
-            << "usage: vornax-cli refine --peaks FILE " << kCellTabUsage << "\n"
-            << "         [--tolerance T] [--refine a,b,c,alpha,beta,gamma,shift,lambda]\n"
-               "         [--eccentricity] [--shift V] [--peak-type N] [--save-list FILE.lst]\n"
+}  // namespace
+
+std::string refine_usage() {
+  return std::string() + "vornax-cli refine --peaks FILE " + kCellTabUsage + "\n" + "         [--tolerance T] [--refine a,b,c,alpha,beta,gamma,shift,lambda]\n"
+               "         [--eccentricity] [--shift V] [--peak-type N] [--save-list FILE.lst] [--json]\n"
                "  FILE: any peak file (kind from the extension, or --peak-type 1..7);\n"
                "  plain text holds one 2theta (degrees) per line\n"
                "  without --refine, the parameters the crystal system leaves free are refined\n"
                "  --json: one JSON object with every value at full precision instead of the report\n";
-  return kExitUsage;
 }
+
+namespace {
+
+int usage_error(const std::string& why) { return cli::usage_error("refine", why); }
 
 std::optional<std::string> parse_args(const std::vector<std::string>& args, RefineArgs& out) {
   bool have_peaks = false;
@@ -113,7 +117,7 @@ int run(const RefineArgs& a) {
   road.eccentricity = a.eccentricity;
   road.inputs = {a.tab.lambda, a.shift};
   const auto save_list = [&](WorkSession& w) {
-    return a.save_list.empty() || sauve_selection(w, a.save_list, m) != Changed::None;
+    return a.save_list.empty() || save_selection_list(w, a.save_list, m) != Changed::None;
   };
   const RefinementRecord r = run_refinement_road(s, tab, start, road, m, save_list);
   if (r.status == RoadStatus::Failed) return kExitFailed;

@@ -9,6 +9,7 @@
 #include "cli/cell_tab_args.hpp"
 #include "cli/cli_profile_load.hpp"
 #include "cli/commands.hpp"
+#include "cli/subcommands.hpp"
 #include "commands/peak_search.hpp"
 #include "core/format.hpp"
 
@@ -16,16 +17,20 @@ namespace vornax::cli {
 
 namespace {
 
-int usage_error(const std::string& why) {
-  std::cerr << "search: " << why << "\n"
-            << "usage: vornax-cli search FILE [--threshold T] [--min-width W1] [--max-width W2]\n"
+}  // namespace
+
+std::string search_usage() {
+  return std::string() + "vornax-cli search FILE [--threshold T] [--min-width W1] [--max-width W2]\n"
                "         [--contamination L1 P1 L2 P2] [--keep CODES] [--out PEAKS]\n"
                "         [--type N] [--lambda L]\n"
                "  T in percent of the largest second derivative (default 2.0), W1 W2 in degrees\n"
                "  2theta (defaults 0.10 and 1.0); CODES: line codes to keep, e.g. 1,2\n"
                "  (1 K Alpha, 2 K Alpha1, 3 K Alpha2, 4 L1 (K beta), 5 L2 (WL Alpha))\n";
-  return kExitUsage;
 }
+
+namespace {
+
+int usage_error(const std::string& why) { return cli::usage_error("search", why); }
 
 // A wavelength that names an anode answers the wavelength window as choosing that
 // anode would (its Kα1 and Kα2, ratio 0.5), so that the doublets can be classified;

@@ -10,6 +10,7 @@
 
 #include "cli/cell_tab_args.hpp"
 #include "cli/commands.hpp"
+#include "cli/subcommands.hpp"
 #include "commands/series.hpp"
 #include "core/format.hpp"
 #include "core/profile_formats.hpp"
@@ -26,9 +27,10 @@ struct SeriesArgs {
   SeriesSettings settings;
 };
 
-int usage_error(const std::string& why) {
-  std::cerr << "series: " << why << "\n"
-            << "usage: vornax-cli series --profiles FILE... | --profiles FOLDER\n"
+}  // namespace
+
+std::string series_usage() {
+  return std::string() + "vornax-cli series --profiles FILE... | --profiles FOLDER\n"
                "         --system CODE --group SYMBOL [--getspec] --cell A B C ALPHA BETA GAMMA\n"
                "         --lambda L --range MIN MAX [--theta]\n"
                "         [--threshold T] [--min-width W] [--max-width W] [--tolerance T]\n"
@@ -36,8 +38,11 @@ int usage_error(const std::string& why) {
                "         [--chain] [--jobs N] [--type N] [--work DIR] --out TABLE.csv [--plot CELLS.svg]\n"
                "  --chain: each pattern starts from the cell refined on the one before (runs in order)\n"
                "  --jobs N: N patterns at a time when not chained\n";
-  return kExitUsage;
 }
+
+namespace {
+
+int usage_error(const std::string& why) { return cli::usage_error("series", why); }
 
 
 std::optional<std::string> parse_args(const std::vector<std::string>& args, SeriesArgs& out) {

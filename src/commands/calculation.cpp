@@ -194,7 +194,7 @@ CalcOutcome run_calculation(WorkSession& s, CellTab& tab, Messages& m) {
   return out;
 }
 
-CalcOutcome calcul_diagramme(WorkSession& s, CellTab& tab, Messages& m) {
+CalcOutcome calculate_reflections(WorkSession& s, CellTab& tab, Messages& m) {
   CalcOutcome out;
   // An entry not read completely stops the command: calculating would mix the typed
   // fields read so far with the old ones, and overwrite what the user typed.
@@ -390,7 +390,7 @@ std::vector<std::string> calculated_lines_report(const WorkSession& s) {
   return out;
 }
 
-std::optional<std::filesystem::path> edit_print_raies_indx(WorkSession& s, Messages& m) {
+std::optional<std::filesystem::path> write_short_reflection_report(WorkSession& s, Messages& m) {
   const auto path = fixed_file_path(s, FixedFile::IndxShort);
   delete_fixed_file(s, FixedFile::IndxShort);
   if (s.allowed.empty()) return std::nullopt;

@@ -37,7 +37,7 @@ struct CalcOutcome {
 
 // "Calc.": empties the selection, reads the cell entry (echoing lambda and the range into
 // tab.fields), copies the cell to the initial cell and runs run_calculation.
-CalcOutcome calcul_diagramme(WorkSession& s, CellTab& tab, Messages& m);
+CalcOutcome calculate_reflections(WorkSession& s, CellTab& tab, Messages& m);
 
 // The calculation sequence without the first steps of "Calc.": brings the lists in line
 // with the session, lays out the cell fields for the system (tab.tied, tab.fields 0..5 =
@@ -99,7 +99,7 @@ GridText fill_calculated_grid(WorkSession& s, CellTab& tab);
 
 // "Ed/Print": deletes indx.out in the current folder, then, when reflections exist,
 // writes the short report there and returns its path (for the report viewer).
-std::optional<std::filesystem::path> edit_print_raies_indx(WorkSession& s, Messages& m);
+std::optional<std::filesystem::path> write_short_reflection_report(WorkSession& s, Messages& m);
 
 // The "Calculated Peaks" report: indx.out in the working folder. Shows "No calculated
 // peaks!" without reflections and "No results" when the file was not written. Returns

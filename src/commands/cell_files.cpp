@@ -157,7 +157,7 @@ std::optional<std::string> confirm_save_name(std::string name, std::string_view 
   return name;
 }
 
-Changed sauve_maille(WorkSession& s, const CellTab& tab, const std::filesystem::path& path,
+Changed save_cell(WorkSession& s, const CellTab& tab, const std::filesystem::path& path,
                      Messages& m) {
   CellFileData d;
   d.title = s.title;
@@ -192,7 +192,7 @@ std::string calculated_pattern_caption(const WorkSession& s) {
   return "Calculated pattern (" + file_name_only(s.cell_file_name) + ")";
 }
 
-Changed rase_raies_indx(WorkSession& s) {
+Changed erase_calculated_reflections(WorkSession& s) {
   s.allowed.clear();
   s.forbidden.clear();
   s.merged.clear();

@@ -45,14 +45,14 @@ Changed import_cel_icsd(WorkSession& s, CellTab& tab, const std::filesystem::pat
 // for a zero parameter; ".cry" appended when the name lacks it; an existing file only
 // after a Yes to the overwrite question. After the write the file name is recorded and
 // the cell becomes the initial cell.
-Changed sauve_maille(WorkSession& s, const CellTab& tab, const std::filesystem::path& path,
+Changed save_cell(WorkSession& s, const CellTab& tab, const std::filesystem::path& path,
                      Messages& m);
 
 // The caption of the calculated-pattern label once a cell file is named.
 std::string calculated_pattern_caption(const WorkSession& s);
 
 // The tab's Erase button: no calculated reflections any more.
-Changed rase_raies_indx(WorkSession& s);
+Changed erase_calculated_reflections(WorkSession& s);
 
 // Shared by the save commands: `name` with `extension` appended when it does not
 // contain it (any case), or nothing when the file exists and the user does not answer

@@ -26,7 +26,7 @@ std::optional<std::string> write_list(const std::filesystem::path& path,
 
 }  // namespace
 
-Changed sauve_selection(WorkSession& s, const std::filesystem::path& path, Messages& m) {
+Changed save_selection_list(WorkSession& s, const std::filesystem::path& path, Messages& m) {
   if (s.selected.empty()) return Changed::None;
   std::vector<IndexedEntry> entries;
   entries.reserve(s.selected.size());
@@ -40,7 +40,7 @@ Changed sauve_selection(WorkSession& s, const std::filesystem::path& path, Messa
   return Changed::MeasuredPeaks | Changed::Selection;
 }
 
-Changed Merge_lst(WorkSession& s, const std::filesystem::path& path, Messages& m) {
+Changed merge_indexed_list(WorkSession& s, const std::filesystem::path& path, Messages& m) {
   if (s.allowed.empty()) return Changed::None;
   if (is_fixed_file(s, path)) {
     m.error(fixed_file_input_message(path));
@@ -81,7 +81,7 @@ Changed editor_cancel_list(WorkSession& s, SelectionEditor& ed) {
   return Changed::Selection;
 }
 
-Changed liste_monoc_ok(WorkSession& s, const std::vector<std::array<std::string, 4>>& rows,
+Changed accept_entered_list(WorkSession& s, const std::vector<std::array<std::string, 4>>& rows,
                        const std::string& wavelength, Messages& m) {
   const auto list = read_entered_list(rows, wavelength, m);
   if (!list) return Changed::None;

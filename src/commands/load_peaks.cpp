@@ -107,7 +107,7 @@ std::string observed_caption(const WorkSession& s) {
   return trim("Observed reflections (" + file_name_only(s.measured.file_name) + ")");
 }
 
-Changed lit_lambda(WorkSession& s, Messages& m, const std::string& text, bool edited) {
+Changed read_lambda_box(WorkSession& s, Messages& m, const std::string& text, bool edited) {
   const auto v = read_shown_number(text, s.wavelengths.lambda, 5, edited);
   if (!v || !(*v > 0)) {
     m.error("Error at lambda");

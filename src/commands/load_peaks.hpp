@@ -33,10 +33,10 @@ Changed load_peak_file_as(WorkSession& s, Messages& m, WavelengthDialog& dialog,
 // "Observed reflections (" + file name without folder + ")", trimmed.
 std::string observed_caption(const WorkSession& s);
 
-// Leaving the wavelength box of "Current values" (lit_lambda): the typed value becomes the
+// Leaving the wavelength box of "Current values" (read_lambda_box): the typed value becomes the
 // current λ; "Error at lambda" for a text that is no number or a λ not above 0. A box
 // the user did not edit keeps the stored λ it shows rounded.
-Changed lit_lambda(WorkSession& s, Messages& m, const std::string& text, bool edited = false);
+Changed read_lambda_box(WorkSession& s, Messages& m, const std::string& text, bool edited = false);
 
 // Entering that box (entree_lambda) empties the calculated and result displays; the
 // window clears its grids on this flag set.

@@ -142,7 +142,7 @@ void record_quality(WorkSession& s, const RefinementProblem& problem) {
               : "";
 }
 
-RefineOutcome go_affinement(WorkSession& s, const RefineInputs& in, Messages& m) {
+RefineOutcome refine_pairs(WorkSession& s, const RefineInputs& in, Messages& m) {
   RefineOutcome out;
   auto input = collect_refine_inputs(s, in, m);
   if (!input) return out;
@@ -290,7 +290,7 @@ ShiftLabel shift_row_label(const WorkSession& s) {
   return {s.angle_mode == AngleMode::Theta ? "Dq" : "2Dq", true};
 }
 
-ParameterExchange change_param(WorkSession& s) {
+ParameterExchange adopt_refined_values(WorkSession& s) {
   ParameterExchange x;
   // Without a successful run there are no refined values: adopting them would replace
   // the cell by zeros.
@@ -312,7 +312,7 @@ ParameterExchange change_param(WorkSession& s) {
   return x;
 }
 
-ParameterExchange resto_param(WorkSession& s) {
+ParameterExchange restore_initial_cell(WorkSession& s) {
   ParameterExchange x;
   s.cell = s.initial_cell;
   s.refined_shift = 0;

@@ -62,7 +62,7 @@ struct RefineOutcome {
 // outcome.before_deviation (unless NotStarted), and when Refined the "After
 // refinement" grid, its deviation box and the Refined/Sigmas/Vol boxes; it shows the
 // report, export and print buttons unless NotStarted.
-RefineOutcome go_affinement(WorkSession& s, const RefineInputs& in, Messages& m);
+RefineOutcome refine_pairs(WorkSession& s, const RefineInputs& in, Messages& m);
 
 // Steps after a successful run: the refined flag, cell, shift and wavelength into
 // s.results, θ_calc refined of every pair from the report's table, and every pair's
@@ -122,7 +122,7 @@ struct ResultBoxes {
 ResultBoxes result_box_texts(const WorkSession& s);
 
 // The Initial boxes from the session: a, b, c 9:4, angles 8:3, lambda 8:5. The shift
-// box is the user's; change_param and resto_param set it to "0".
+// box is the user's; adopt_refined_values and restore_initial_cell set it to "0".
 struct InitialBoxes {
   std::array<std::string, 6> cell;
   std::string lambda;
@@ -145,24 +145,24 @@ inline const std::array<const char*, 4> kWavelengthNote = {
 
 // --- parameter exchange -------------------------------------------------------------
 
-// What the window does after change_param or resto_param changed the session:
+// What the window does after adopt_refined_values or restore_initial_cell changed the session:
 // empty the "After refinement" grid, its deviation box and the Refined and Sigmas
 // boxes, refresh the cell entry boxes, refill the Initial boxes (shift box "0"),
 // recompute the calculated reflections, refresh the selection grids and the diagram,
 // bring the refinement tab to the front and hide the report and export buttons.
 struct ParameterExchange {
-  bool done = false;                // false: nothing changed (change_param, empty selection)
-  std::string current_lambda_text;  // change_param: the "Current values" wavelength box
+  bool done = false;                // false: nothing changed (adopt_refined_values, empty selection)
+  std::string current_lambda_text;  // adopt_refined_values: the "Current values" wavelength box
 };
 
 // Use the refined values: shift, wavelength and cell from s.results; every measured
 // peak corrected by the refined shift; the selection emptied. Nothing is done without
 // pairs or without a successful refinement; afterwards the results count as adopted
-// (s.results.refined is cleared, as it is by resto_param).
-ParameterExchange change_param(WorkSession& s);
+// (s.results.refined is cleared, as it is by restore_initial_cell).
+ParameterExchange adopt_refined_values(WorkSession& s);
 // Restore: the initial cell, the shift 0, every measured peak back at its angle as
 // read (plus the diagram's zero offset); the selection emptied. The wavelength stays.
-ParameterExchange resto_param(WorkSession& s);
+ParameterExchange restore_initial_cell(WorkSession& s);
 
 // --- report and export --------------------------------------------------------------
 

@@ -130,7 +130,7 @@ bool start_session(WorkSession& s, CellTab& tab, const SessionStart& a, Messages
 }
 
 CalcOutcome calculate_started(WorkSession& s, CellTab& tab, const SessionStart& start, Messages& m) {
-  return start.cell_file.empty() ? calcul_diagramme(s, tab, m) : run_calculation(s, tab, m);
+  return start.cell_file.empty() ? calculate_reflections(s, tab, m) : run_calculation(s, tab, m);
 }
 
 std::optional<PerQuantity<bool>> parse_refine_keys(const std::string& list, std::string* bad) {
@@ -177,7 +177,7 @@ RefinementRecord refine_cell(WorkSession& s, const RefineInputs& in, Messages& m
   RefinementRecord r;
   r.refined = s.refine_checked;
   r.peaks = s.measured_count();
-  r.outcome = go_affinement(s, in, m);
+  r.outcome = refine_pairs(s, in, m);
   switch (r.outcome.status) {
     case RefineStatus::NotStarted:
     case RefineStatus::FileFailed:
@@ -236,7 +236,7 @@ RefinementRecord run_refinement_road(WorkSession& s, CellTab& tab, const Session
   if (st.eccentricity) s.shift_mode = ShiftMode::SampleEccentricity;
 
   if (!paired_by_indices(s) && !s.measured.peaks.empty() &&
-      !selection_automatique(s, st.tolerance, m))
+      !pair_automatically(s, st.tolerance, m))
     return failed(m, "no selection");
   if (after_pairing && !after_pairing(s)) return failed(m, "stopped after pairing");
   if (!st.refine) {

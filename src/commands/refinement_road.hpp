@@ -94,7 +94,7 @@ struct RefinementRecord {
   RefineOutcome outcome;             // what the refinement tab shows (grids, status)
 };
 
-// The refinement command of the tab (go_affinement) with its record. The keys come from
+// The refinement command of the tab (refine_pairs) with its record. The keys come from
 // s.refine_checked; keys the system does not leave free are refused with their reason
 // before anything is written.
 RefinementRecord refine_cell(WorkSession& s, const RefineInputs& in, Messages& m);

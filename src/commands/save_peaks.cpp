@@ -62,7 +62,7 @@ Changed save_column_dif(WorkSession& s, Messages& m, const std::filesystem::path
               [&](const std::filesystem::path& p) { column_peak_lines(s.measured.peaks).save(p); });
 }
 
-std::optional<std::filesystem::path> edit_fichier_dif(const WorkSession& s, Messages& m) {
+std::optional<std::filesystem::path> write_peak_report(const WorkSession& s, Messages& m) {
   if (s.measured.peaks.empty()) {
     m.error(kNoPeaksReportMessage);
     return std::nullopt;

@@ -22,8 +22,8 @@ Changed save_bruker_dif(WorkSession& s, Messages& m, const std::filesystem::path
 // save_column_dif: the same with ".prn", one 2θ per line, no message.
 Changed save_column_dif(WorkSession& s, Messages& m, const std::filesystem::path& chosen);
 
-// edit_fichier_dif: writes dif.out in the working folder and returns its path for the
+// write_peak_report: writes dif.out in the working folder and returns its path for the
 // window to show; "No measured peaks!" when the list is empty.
-std::optional<std::filesystem::path> edit_fichier_dif(const WorkSession& s, Messages& m);
+std::optional<std::filesystem::path> write_peak_report(const WorkSession& s, Messages& m);
 
 }  // namespace vornax

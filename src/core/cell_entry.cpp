@@ -73,7 +73,7 @@ SystemLayout apply_system_layout(std::string_view code, const std::array<std::st
   return L;
 }
 
-VerificationResult verification(WorkSession& s, int field, const std::string& text, Messages& m) {
+VerificationResult check_cell_field(WorkSession& s, int field, const std::string& text, Messages& m) {
   VerificationResult r;
   auto v = parse_typed(text);
   if (!v) {

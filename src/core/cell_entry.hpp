@@ -47,7 +47,7 @@ struct VerificationResult {
   bool ok = false;
   std::array<std::optional<std::string>, 6> copies;  // new texts for fields 1..6
 };
-VerificationResult verification(WorkSession& s, int field, const std::string& text, Messages& m);
+VerificationResult check_cell_field(WorkSession& s, int field, const std::string& text, Messages& m);
 
 // What the cell entry reads: the nine field texts and the list selections.
 struct CellEntryInput {

@@ -9,7 +9,7 @@
 
 namespace vornax {
 
-bool selection_automatique(WorkSession& s, const std::string& tolerance_text, Messages& m) {
+bool pair_automatically(WorkSession& s, const std::string& tolerance_text, Messages& m) {
   if (s.measured.peaks.empty()) {
     m.error("Error: No measured Bragg angle");
     return false;

@@ -12,7 +12,7 @@ namespace vornax {
 
 // The "Auto Sel." command: "Error: No measured Bragg angle" when the measured list is
 // empty, otherwise `select_automatically`. Returns whether a selection was made.
-bool selection_automatique(WorkSession& s, const std::string& tolerance_text, Messages& m);
+bool pair_automatically(WorkSession& s, const std::string& tolerance_text, Messages& m);
 
 // Reads the tolerance box text ("Error (angular tolerance)" when it is not a number;
 // doubled in θ mode; kept as s.tolerance), then pairs every measured peak inside

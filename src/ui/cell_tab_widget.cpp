@@ -148,13 +148,13 @@ void CellTabWidget::build() {
 void CellTabWidget::connect_list(QListWidget* list, void (CellTabWidget::*choose)(int)) {
   list->viewport()->installEventFilter(this);
   connect(list, &QListWidget::itemClicked, this, [this, list, choose](QListWidgetItem* item) {
-    if (!updating_) (this->*choose)(list->row(item));
+    if (!updating_) run_guarded(s_, m_, [&] { (this->*choose)(list->row(item)); });
   });
   // The arrow keys choose an entry as a click does. A mouse press moves the current row
   // too, but that choice is made by the click when the button comes up.
   connect(list, &QListWidget::currentRowChanged, this, [this, list, choose](int row) {
     if (updating_ || mouse_in_list_ || row < 0 || !list->item(row)->isSelected()) return;
-    (this->*choose)(row);
+    run_guarded(s_, m_, [&] { (this->*choose)(row); });
   });
 }
 
@@ -264,7 +264,7 @@ void CellTabWidget::on_getspec_clicked(int row) {
 }
 
 void CellTabWidget::on_calc() {
-  run_command([&] { return calcul_diagramme(s_, tab_, m_); });
+  run_command([&] { return calculate_reflections(s_, tab_, m_); });
 }
 
 void CellTabWidget::recalculate() {
@@ -285,7 +285,7 @@ void CellTabWidget::on_toggle() {
 }
 
 void CellTabWidget::on_print() {
-  auto path = edit_print_raies_indx(s_, m_);
+  auto path = write_short_reflection_report(s_, m_);
   if (path) emit reportRequested(q(path->string()));
 }
 
@@ -335,7 +335,7 @@ void CellTabWidget::verify_field(QLineEdit* edit, int field) {
   // keep sending the focus to each other.
   updating_ = true;
   if (!parse_typed(text)) edit->setFocus(Qt::OtherFocusReason);
-  const auto r = verification(s_, field, text, m_);
+  const auto r = check_cell_field(s_, field, text, m_);
   updating_ = false;
   if (!r.ok) return;
   for (size_t i = 0; i < 6; ++i)
@@ -368,7 +368,10 @@ bool CellTabWidget::eventFilter(QObject* obj, QEvent* ev) {
       break;
   }
   if (ev->type() == QEvent::FocusIn) set_numero();
-  else verify_field(static_cast<QLineEdit*>(obj), obj == fields_[0] ? kFieldA : kFieldAlpha);
+  else
+    run_guarded(s_, m_, [&] {
+      verify_field(static_cast<QLineEdit*>(obj), obj == fields_[0] ? kFieldA : kFieldAlpha);
+    });
   return QWidget::eventFilter(obj, ev);
 }
 

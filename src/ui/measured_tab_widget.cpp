@@ -12,6 +12,7 @@
 
 #include "commands/session_commands.hpp"
 #include "commands/selection_commands.hpp"
+#include "ui/command_guard.hpp"
 #include "ui/grid_text_table.hpp"
 #include "ui/widget_helpers.hpp"
 
@@ -79,7 +80,7 @@ void MeasuredTabWidget::build() {
 
   show_grid(prepare_measured_grid(s_, kMeasuredGridMinRows));
 
-  connect(keyboard_, &QPushButton::clicked, this, [this] { enter_refl_keyb(); });
+  connect_command(keyboard_, &QPushButton::clicked, this, s_, m_, [this] { enter_refl_keyb(); });
   // The grid is read once the move is over: a message box opened in the middle of the
   // grid's own key or mouse handling would take its events and leave the keyboard
   // entry stuck.
@@ -88,14 +89,14 @@ void MeasuredTabWidget::build() {
     read_pending_ = true;
     QTimer::singleShot(0, this, [this] {
       read_pending_ = false;
-      theta_to_dhkl();
+      run_guarded(s_, m_, [this] { theta_to_dhkl(); });
     });
   });
   connect(theta_, &QRadioButton::toggled, this, [this](bool on) {
-    if (on && !updating_) change_angles(AngleMode::Theta);
+    if (on && !updating_) run_guarded(s_, m_, [this] { change_angles(AngleMode::Theta); });
   });
   connect(two_theta_, &QRadioButton::toggled, this, [this](bool on) {
-    if (on && !updating_) change_angles(AngleMode::TwoTheta);
+    if (on && !updating_) run_guarded(s_, m_, [this] { change_angles(AngleMode::TwoTheta); });
   });
 }
 

@@ -342,14 +342,14 @@ void RefineTabWidget::after_exchange() {
 }
 
 void RefineTabWidget::change_param() {
-  const ParameterExchange ex = vornax::change_param(s_);
+  const ParameterExchange ex = vornax::adopt_refined_values(s_);
   if (!ex.done) return;
   emit changed(static_cast<unsigned>(Changed::CurrentValues));
   after_exchange();
 }
 
 void RefineTabWidget::resto_param() {
-  const ParameterExchange ex = vornax::resto_param(s_);
+  const ParameterExchange ex = vornax::restore_initial_cell(s_);
   if (!ex.done) return;
   after_exchange();
 }

@@ -269,7 +269,7 @@ void SelectionTabWidget::edit_modif_raies() {
 
 void SelectionTabWidget::selection_automatique() {
   if (!s_.measured.peaks.empty()) clear_mouse_mode();
-  if (!vornax::selection_automatique(s_, tolerance_->text().toStdString(), m_)) return;
+  if (!vornax::pair_automatically(s_, tolerance_->text().toStdString(), m_)) return;
   show_selected_list();
   show_measured();  // the last paired peak is highlighted
   emit changed(static_cast<unsigned>(Changed::Selection));

@@ -138,7 +138,7 @@ void Tfedit_grid3::sauve() {
   if (editor_ok(s_, ed_, m_) && dialogs_) {
     int filter = 0;
     if (auto path = dialogs_().save("Save the indexed list", {kListFilter}, filter))
-      changed(sauve_selection(s_, *path, m_));
+      changed(save_selection_list(s_, *path, m_));
   }
   finish();
 }

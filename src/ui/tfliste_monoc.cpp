@@ -87,7 +87,7 @@ void Tfliste_monoc::changed(Changed what) {
 }
 
 void Tfliste_monoc::BitBtn1Click() {
-  const Changed taken = liste_monoc_ok(s_, rows(), lambda_->text().toStdString(), m_);
+  const Changed taken = accept_entered_list(s_, rows(), lambda_->text().toStdString(), m_);
   if (taken == Changed::None) return;  // a message said what to mend: the window stays
   // The peaks are shown before the save dialog, and stay shown if it is cancelled.
   changed(taken);

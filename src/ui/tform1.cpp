@@ -31,7 +31,7 @@
 #include "commands/calculation.hpp"
 #include "commands/load_peaks.hpp"
 #include "commands/load_profile.hpp"
-#include "commands/relit_theta_range.hpp"
+#include "commands/reread_angle_range.hpp"
 #include "commands/save_peaks.hpp"
 #include "commands/save_profile.hpp"
 #include "core/profile_formats.hpp"
@@ -197,7 +197,7 @@ void Tform1::build_panels() {
   cv->addWidget(range_max_label_, 2, 0);
   cv->addWidget(range_max_box_, 2, 1);
   cv->addWidget(range_ok_, 1, 2, 2, 1);
-  connect(lambda_box_, &QLineEdit::editingFinished, this, &Tform1::lit_lambda);
+  connect_command(lambda_box_, &QLineEdit::editingFinished, this, s_, m_, [this] { lit_lambda(); });
   lambda_box_->installEventFilter(this);  // entering the box: entree_lambda
   connect_command(range_ok_, &QPushButton::clicked, this, s_, m_,
                   [this] { relit_theta_range(); });
@@ -649,7 +649,7 @@ void Tform1::change_angles() {
 // Leaving the wavelength box keeps what was typed as the current wavelength (a box the
 // user did not edit keeps the stored value it shows rounded).
 void Tform1::lit_lambda() {
-  refresh(vornax::lit_lambda(s_, m_, lambda_box_->text().toStdString(),
+  refresh(vornax::read_lambda_box(s_, m_, lambda_box_->text().toStdString(),
                              lambda_box_->isModified()));
 }
 
@@ -673,7 +673,7 @@ void Tform1::relit_theta_range() {
   entry.lambda_edited = lambda_box_->isModified();
   entry.range_min_edited = range_min_box_->isModified();
   entry.range_max_edited = range_max_box_->isModified();
-  const Changed c = vornax::relit_theta_range(s_, cell_->model(), m_, entry);
+  const Changed c = vornax::reread_angle_range(s_, cell_->model(), m_, entry);
   if (c == Changed::None) return;
   refresh(c);
   if (any(c, Changed::Calculated)) cell_->redisplay();
@@ -749,7 +749,7 @@ void Tform1::save_brukker_raw() { save_profile_as(ProfileFileType::BrukerRaw); }
 void Tform1::save_cpi_raw() { save_profile_as(ProfileFileType::Cpi); }
 
 void Tform1::edit_fichier_dif() {
-  if (auto path = vornax::edit_fichier_dif(s_, m_)) show_report(QString::fromStdString(path->string()));
+  if (auto path = vornax::write_peak_report(s_, m_)) show_report(QString::fromStdString(path->string()));
 }
 
 void Tform1::edit_raw() {
@@ -799,7 +799,7 @@ void Tform1::sauve_maille() {
     path = file_dialogs().save("Save the cell", {"VORNAX Format (*.cry)"}, filter);
     if (!path) return;
   }
-  const Changed what = vornax::sauve_maille(s_, cell_->model(), path.value_or(""), m_);
+  const Changed what = vornax::save_cell(s_, cell_->model(), path.value_or(""), m_);
   if (what == Changed::None) return;
   refresh(what);
   // After the refresh, which titles the grid as the calculation does.
@@ -808,14 +808,14 @@ void Tform1::sauve_maille() {
   if (auto* label = cell_->findChild<QLabel*>("label_calc_title")) label->setText(q(caption));
 }
 
-void Tform1::rase_raies_indx() { refresh(vornax::rase_raies_indx(s_)); }
+void Tform1::rase_raies_indx() { refresh(vornax::erase_calculated_reflections(s_)); }
 
 void Tform1::sauve_selection() {
   if (s_.selected.empty()) return;
   int filter = 0;
   auto path = file_dialogs().save("Save the indexed list", kListFilters, filter);
   if (!path || path->empty()) return;
-  refresh(vornax::sauve_selection(s_, *path, m_));
+  refresh(vornax::save_selection_list(s_, *path, m_));
 }
 
 void Tform1::Merge_lst() {
@@ -823,7 +823,7 @@ void Tform1::Merge_lst() {
   int filter = 0;
   auto path = file_dialogs().open("Merge an indexed list", kListFilters, filter);
   if (!path || path->empty()) return;
-  refresh(vornax::Merge_lst(s_, *path, m_));
+  refresh(vornax::merge_indexed_list(s_, *path, m_));
 }
 
 void Tform1::edit_modif_raies() {

@@ -73,7 +73,7 @@ std::string crlf(const std::vector<std::string>& lines) {
 TEST(Calculation, CalcFillsTheListsTheFieldsAndTheDefaults) {
   Calc c;
   c.s.selected.push_back({});
-  auto out = calcul_diagramme(c.s, c.tab, c.m);
+  auto out = calculate_reflections(c.s, c.tab, c.m);
   EXPECT_TRUE(c.m.empty()) << c.m.texts()[0];
   EXPECT_TRUE(out.calculated);
   EXPECT_TRUE(out.grid_filled);
@@ -136,7 +136,7 @@ TEST(Calculation, ChecksStopWithTheFirstFailingMessage) {
     }
     c.s.window_min = k.window_min_before;
     c.s.allowed.push_back({1, 2, 3, 0, 1.5, 60});  // a former calculation's list
-    auto out = calcul_diagramme(c.s, c.tab, c.m);
+    auto out = calculate_reflections(c.s, c.tab, c.m);
     EXPECT_EQ(c.m.texts(), k.messages) << k.what;
     for (const auto& [kind, text] : c.m.log) EXPECT_EQ(kind, Kind::Error) << k.what;
     EXPECT_TRUE(out.failed) << k.what;
@@ -161,7 +161,7 @@ TEST(Calculation, WavelengthAndRangeWarnings) {
     c.tab.fields[6] = k.lambda;
     c.tab.fields[7] = k.min;
     c.tab.fields[8] = k.max;
-    auto out = calcul_diagramme(c.s, c.tab, c.m);
+    auto out = calculate_reflections(c.s, c.tab, c.m);
     ASSERT_EQ(c.m.log.size(), 1u) << k.warning;
     EXPECT_EQ(c.m.log[0].first, Kind::Info);
     EXPECT_EQ(c.m.log[0].second, k.warning);
@@ -173,7 +173,7 @@ TEST(Calculation, WavelengthAndRangeWarnings) {
 
 TEST(Calculation, GridRowsHeadersAndThetaMode) {
   Calc c;
-  calcul_diagramme(c.s, c.tab, c.m);
+  calculate_reflections(c.s, c.tab, c.m);
   auto g = calculated_grid(c.s);
   ASSERT_EQ(g.row_count(), 15);
   EXPECT_EQ(g.rows[0], (std::vector<std::string>{"  h   k   l", "   Dhkl", "2Theta"}));
@@ -198,7 +198,7 @@ TEST(Calculation, ForbiddenToggleAddsCyanRowsAndWritesTheFile) {
   EXPECT_FALSE(toggle_forbidden(c.s, true, c.m));
   EXPECT_FALSE(std::filesystem::exists(c.dir.path() / "forbidden.txt"));
 
-  calcul_diagramme(c.s, c.tab, c.m);
+  calculate_reflections(c.s, c.tab, c.m);
   ASSERT_TRUE(toggle_forbidden(c.s, true, c.m));
   EXPECT_TRUE(c.m.empty());
   ASSERT_EQ(c.s.forbidden.size(), 4u);
@@ -238,28 +238,28 @@ TEST(Calculation, ForbiddenToggleAddsCyanRowsAndWritesTheFile) {
 
   // A new "Calc." puts the toggle down.
   toggle_forbidden(c.s, true, c.m);
-  calcul_diagramme(c.s, c.tab, c.m);
+  calculate_reflections(c.s, c.tab, c.m);
   EXPECT_FALSE(c.s.show_forbidden);
 }
 
 TEST(Calculation, ShortReportLayoutAndRemoval) {
   Calc c;
-  calcul_diagramme(c.s, c.tab, c.m);
-  auto path = edit_print_raies_indx(c.s, c.m);
+  calculate_reflections(c.s, c.tab, c.m);
+  auto path = write_short_reflection_report(c.s, c.m);
   ASSERT_TRUE(path);
   EXPECT_EQ(*path, c.dir.path() / "indx.out");
   EXPECT_EQ(read_bytes(*path), crlf(kShortReportFm3m));
 
   // Without reflections the old file goes and nothing is written.
   c.s.allowed.clear();
-  EXPECT_FALSE(edit_print_raies_indx(c.s, c.m));
+  EXPECT_FALSE(write_short_reflection_report(c.s, c.m));
   EXPECT_FALSE(std::filesystem::exists(c.dir.path() / "indx.out"));
   EXPECT_TRUE(c.m.empty());
 }
 
 TEST(Calculation, CalculatedPeaksReportInTheWorkingFolder) {
   Calc c;
-  calcul_diagramme(c.s, c.tab, c.m);
+  calculate_reflections(c.s, c.tab, c.m);
   c.s.cell_file_name = "/home/u/spinel.cry";
   TempFolder elsewhere;  // the current folder is no longer the working folder
   auto path = write_calculated_report(c.s, c.m);
@@ -289,7 +289,7 @@ TEST(Calculation, CalculatedPeaksReportInTheWorkingFolder) {
 
   // A working folder that cannot take the file: the system's message, not "No results".
   c.m.clear();
-  calcul_diagramme(c.s, c.tab, c.m);
+  calculate_reflections(c.s, c.tab, c.m);
   c.s.working_folder = c.dir.path() / "missing" / "folder";
   EXPECT_FALSE(write_calculated_report(c.s, c.m));
   ASSERT_EQ(c.m.texts().size(), 1u);
@@ -340,7 +340,7 @@ TEST(Calculation, GetspecClickUsesTheLibraryAndKeepsItsKind) {
 
   // "Calc." afterwards still works through the library.
   std::filesystem::remove(c.dir.path() / "hall.txt");
-  calcul_diagramme(c.s, c.tab, c.m);
+  calculate_reflections(c.s, c.tab, c.m);
   EXPECT_EQ(c.s.symbol_kind, "HALL");
   EXPECT_TRUE(std::filesystem::exists(c.dir.path() / "hall.txt"));
 }
@@ -349,7 +349,7 @@ TEST(Calculation, IndexedListIsPairedAfterCalc) {
   Calc c;
   c.s.measured.file_name = "/data/quartz.lst";
   c.s.indexed_list = {{1, 1, 1, 38.95}, {2, 0, 0, 45.31}, {1, 0, 0, 22.2}};
-  auto out = calcul_diagramme(c.s, c.tab, c.m);
+  auto out = calculate_reflections(c.s, c.tab, c.m);
   EXPECT_TRUE(out.pairs_changed);
   ASSERT_EQ(c.s.selected_count(), 2);
   EXPECT_EQ(c.s.selected[0].h, 1);
@@ -400,7 +400,7 @@ TEST(Calculation, MissingFilesStopTheCommand) {
   {
     Calc c;
     std::filesystem::remove(c.dir.path() / "c.pos");
-    auto out = calcul_diagramme(c.s, c.tab, c.m);
+    auto out = calculate_reflections(c.s, c.tab, c.m);
     EXPECT_TRUE(out.failed);
     ASSERT_EQ(c.m.texts().size(), 1u);
     EXPECT_NE(c.m.texts()[0].find("c.pos"), std::string::npos);
@@ -410,7 +410,7 @@ TEST(Calculation, MissingFilesStopTheCommand) {
     // spgr2.dat missing: the window ends the program; the command lets it through.
     Calc c;
     std::filesystem::remove(c.dir.path() / "spgr2.dat");
-    EXPECT_THROW(calcul_diagramme(c.s, c.tab, c.m), CatalogueMissing);
+    EXPECT_THROW(calculate_reflections(c.s, c.tab, c.m), CatalogueMissing);
   }
   {
     // A folder named c.pos where the file is looked for: the program's message, naming
@@ -418,7 +418,7 @@ TEST(Calculation, MissingFilesStopTheCommand) {
     Calc c;
     std::filesystem::remove(c.dir.path() / "c.pos");
     std::filesystem::create_directory(c.dir.path() / "c.pos");
-    auto out = calcul_diagramme(c.s, c.tab, c.m);
+    auto out = calculate_reflections(c.s, c.tab, c.m);
     EXPECT_TRUE(out.failed);
     EXPECT_EQ(c.m.texts(), std::vector<std::string>{"Cannot open c.pos: not a regular file"});
     EXPECT_EQ(c.s.allowed_count(), 0);
@@ -431,7 +431,7 @@ TEST(Calculation, IndexedListTakesTheObservedAngleFromItsPeak) {
   c.s.measured.file_name = "quartz.LST";
   c.s.indexed_list = {{1, 1, 1, 38.95}, {2, 0, 0, 45.31}, {0, 0, 2, 45.31}};
   for (double tt : {38.95, 45.31}) c.s.measured.peaks.push_back({tt + 0.02, tt, 100, 0});
-  calcul_diagramme(c.s, c.tab, c.m);
+  calculate_reflections(c.s, c.tab, c.m);
   ASSERT_EQ(c.s.selected_count(), 3);
   EXPECT_FLOAT_EQ(c.s.selected[0].two_theta_obs, 38.97f);
   EXPECT_FLOAT_EQ(c.s.selected[1].two_theta_obs, 45.33f);
@@ -463,7 +463,7 @@ TEST(Calculation, GarbageInTheFieldsNeverBreaksTheCalculation) {
     c.tab.fields = {"4", "4", "4", "90", "90", "90", "1.5406", "0", "60"};
     c.s.window_min = c.s.window_max = 0;
     c.tab.hm_selected = fm3m;
-    calcul_diagramme(c.s, c.tab, c.m);
+    calculate_reflections(c.s, c.tab, c.m);
     ASSERT_EQ(c.s.allowed_count(), 2);
     const auto before = c.s.allowed;
 
@@ -473,7 +473,7 @@ TEST(Calculation, GarbageInTheFieldsNeverBreaksTheCalculation) {
     c.m.clear();
     const bool click = run % 2;  // the click empties the lists before it calculates
     const CalcOutcome out = click ? select_group_hm(c.s, c.tab, fm3m, c.m)
-                                  : calcul_diagramme(c.s, c.tab, c.m);
+                                  : calculate_reflections(c.s, c.tab, c.m);
     std::string what;
     for (const auto& f : fields) what += "[" + f + "]";
     for (const auto& t : c.m.texts()) EXPECT_TRUE(known.count(t)) << what << ": " << t;
@@ -491,7 +491,7 @@ TEST(Calculation, GarbageInTheFieldsNeverBreaksTheCalculation) {
 // keeps the last calculated cell, wavelength and range, and the fields what was typed.
 TEST(Calculation, AFieldErrorStopsCalcAndKeepsTheTypedFields) {
   Calc c;
-  ASSERT_TRUE(calcul_diagramme(c.s, c.tab, c.m).calculated);
+  ASSERT_TRUE(calculate_reflections(c.s, c.tab, c.m).calculated);
   const auto allowed = c.s.allowed.size();
   ASSERT_GT(allowed, 0u);
   c.m.clear();
@@ -501,7 +501,7 @@ TEST(Calculation, AFieldErrorStopsCalcAndKeepsTheTypedFields) {
   for (const auto& empty_b : {false, true}) {
     c.tab.fields = typed;
     if (empty_b) c.tab.fields[1] = "";
-    const auto out = calcul_diagramme(c.s, c.tab, c.m);
+    const auto out = calculate_reflections(c.s, c.tab, c.m);
     EXPECT_TRUE(out.failed);
     EXPECT_FALSE(out.calculated);
     EXPECT_EQ(c.m.texts(), std::vector<std::string>{"Error on b"});

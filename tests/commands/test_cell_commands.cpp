@@ -105,13 +105,13 @@ TEST_F(CellCommands, SaveEraseLoadGivesTheSameReflections) {
   import_cell_vornax(s, tab, "si.cry", m);
   const auto before = s.allowed;
   s.cell.a = s.cell.b = s.cell.c = 5.431194;
-  EXPECT_EQ(sauve_maille(s, tab, "copy", m), Changed::Cell);
+  EXPECT_EQ(save_cell(s, tab, "copy", m), Changed::Cell);
   EXPECT_EQ(s.cell_file_name, "copy.cry");
   EXPECT_EQ(calculated_pattern_caption(s), "Calculated pattern (copy.cry)");
   EXPECT_EQ(read_bytes("copy.cry"),
             "Silicon\r\nCUBI\r\nF D -3 M:1\r\n"
             "    5.4312    5.4312    5.4312   90.0000   90.0000   90.0000\r\n");
-  EXPECT_EQ(rase_raies_indx(s), Changed::Calculated);
+  EXPECT_EQ(erase_calculated_reflections(s), Changed::Calculated);
   EXPECT_TRUE(s.allowed.empty());
   import_cell_vornax(s, tab, "copy.cry", m);
   ASSERT_EQ(s.allowed.size(), before.size());
@@ -125,14 +125,14 @@ TEST_F(CellCommands, SaveCellRefusalsRecordNoName) {
   write_bytes("taken.cry", "keep");
   m.clear();
   m.answers = {Answer::No};
-  EXPECT_EQ(sauve_maille(s, tab, "taken.cry", m), Changed::None);
+  EXPECT_EQ(save_cell(s, tab, "taken.cry", m), Changed::None);
   EXPECT_EQ(read_bytes("taken.cry"), "keep");
   EXPECT_EQ(s.cell_file_name, "si.cry");
   EXPECT_EQ(m.texts(), std::vector<std::string>{"This file already exists. Do you want to continue?"});
 
   s.cell.gamma = 0;
   m.clear();
-  EXPECT_EQ(sauve_maille(s, tab, "zero", m), Changed::None);
+  EXPECT_EQ(save_cell(s, tab, "zero", m), Changed::None);
   EXPECT_EQ(m.texts(), std::vector<std::string>{"No cell parameters!"});
   EXPECT_FALSE(std::filesystem::exists("zero.cry"));
 }
@@ -150,14 +150,14 @@ TEST_F(CellCommands, SaveAndMergeRoundTripAboveHundredDegrees) {
   s.selected = {near, far};
   s.indexed_list = {{9, 9, 9, 1}};
   m.clear();
-  EXPECT_NE(sauve_selection(s, "pairs", m), Changed::None);
+  EXPECT_NE(save_selection_list(s, "pairs", m), Changed::None);
   EXPECT_EQ(m.texts(), std::vector<std::string>{"The indexed list was save in the file pairs.lst"});
   EXPECT_EQ(s.measured.file_name, "pairs.lst");
   EXPECT_TRUE(s.indexed_list.empty());
 
   s.selected.clear();
   m.clear();
-  EXPECT_EQ(Merge_lst(s, "pairs.lst", m), Changed::Selection);
+  EXPECT_EQ(merge_indexed_list(s, "pairs.lst", m), Changed::Selection);
   EXPECT_TRUE(m.empty());
   ASSERT_EQ(s.selected.size(), 2u);
   EXPECT_NEAR(s.selected[0].two_theta_obs, 28.4567, 1e-4);
@@ -166,7 +166,7 @@ TEST_F(CellCommands, SaveAndMergeRoundTripAboveHundredDegrees) {
   EXPECT_NEAR(s.selected[1].two_theta_calc, two_theta_silicon(5, 3, 3, 5.4312), 1e-3);
 
   // A name holding ".lst" anywhere is kept as it is.
-  EXPECT_NE(sauve_selection(s, "old.lst.bak", m), Changed::None);
+  EXPECT_NE(save_selection_list(s, "old.lst.bak", m), Changed::None);
   EXPECT_TRUE(std::filesystem::exists("old.lst.bak"));
 }
 
@@ -175,13 +175,13 @@ TEST_F(CellCommands, MergeOfABadFileChangesNothing) {
   import_cell_vornax(s, tab, "si.cry", m);
   write_bytes("bad.lst", "   1   1   1   28.4400\r\n   1   1   0123.4567\r\n");
   m.clear();
-  EXPECT_EQ(Merge_lst(s, "bad.lst", m), Changed::None);
+  EXPECT_EQ(merge_indexed_list(s, "bad.lst", m), Changed::None);
   EXPECT_TRUE(s.selected.empty());
   EXPECT_EQ(m.texts().size(), 1u);
 }
 
 TEST_F(CellCommands, EnteredListIsSavedWithTenFourAngles) {
-  EXPECT_NE(liste_monoc_ok(s, {{"1", "1", "0", "123.4567"}, {"1", "0", "0", "20"}}, "1.54", m),
+  EXPECT_NE(accept_entered_list(s, {{"1", "1", "0", "123.4567"}, {"1", "0", "0", "20"}}, "1.54", m),
             Changed::None);
   EXPECT_TRUE(s.measured.file_name.empty());
   EXPECT_NE(save_entered_list(s, "typed", m), Changed::None);

@@ -71,9 +71,9 @@ WorkSession run_in_process(const Inputs& in, const std::filesystem::path& folder
   tab.fields[7] = in.min;
   tab.fields[8] = in.max;
   RecordingMessages m;
-  calcul_diagramme(s, tab, m);
+  calculate_reflections(s, tab, m);
   if (in.forbidden) toggle_forbidden(s, true, m);
-  edit_print_raies_indx(s, m);
+  write_short_reflection_report(s, m);
   EXPECT_TRUE(m.empty()) << m.texts()[0];
   return s;
 }

@@ -96,7 +96,7 @@ TEST_F(LoadErrors, EveryFailureIsOneMessageAndNoChange) {
       {"p.cpi", [&](const fs::path& p) { return load_profile_file(s, m, dialog, p, ProfileFileType::Cpi); }},
       {"c.cry", [&](const fs::path& p) { return import_cell_vornax(s, tab, p, m); }},
       {"c.ics", [&](const fs::path& p) { return import_cel_icsd(s, tab, p, m); }},
-      {"l.lst", [&](const fs::path& p) { return Merge_lst(s, p, m); }, false},
+      {"l.lst", [&](const fs::path& p) { return merge_indexed_list(s, p, m); }, false},
   };
   struct Kind {
     const char* what;

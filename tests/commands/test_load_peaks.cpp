@@ -251,12 +251,12 @@ TEST_F(LoadPeaks, SavesAskBeforeOverwritingAndRecordTheNameAfterWriting) {
   EXPECT_EQ(s.measured.file_name, "kept");
   EXPECT_EQ(m.log.front().first, RecordingMessages::Kind::Error);
 
-  const auto report = edit_fichier_dif(s, m);
+  const auto report = write_peak_report(s, m);
   ASSERT_TRUE(report);
   EXPECT_EQ(*report, dir / "dif.out");
   s.measured.peaks.clear();
   m.clear();
-  EXPECT_FALSE(edit_fichier_dif(s, m));
+  EXPECT_FALSE(write_peak_report(s, m));
   EXPECT_EQ(m.texts().back(), kNoPeaksReportMessage);
   EXPECT_EQ(save_bruker_dif(s, m, dir / "x"), Changed::None);
   EXPECT_EQ(m.texts().back(), kNoPeakAnglesMessage);
@@ -265,15 +265,15 @@ TEST_F(LoadPeaks, SavesAskBeforeOverwritingAndRecordTheNameAfterWriting) {
 TEST_F(LoadPeaks, TypedWavelengthsAboveZeroOnly) {
   for (const char* bad : {"abc", "0", "-1.5", ""}) {
     m.clear();
-    EXPECT_EQ(lit_lambda(s, m, bad), Changed::None) << bad;
+    EXPECT_EQ(read_lambda_box(s, m, bad), Changed::None) << bad;
     EXPECT_EQ(m.texts().back(), "Error at lambda");
     CellTab tab;
     EXPECT_EQ(change_lambda_affi(s, tab, m, bad), Changed::None);
     EXPECT_EQ(m.texts().back(), "Error on Lambda!");
   }
   EXPECT_DOUBLE_EQ(s.wavelengths.lambda, 1.79);
-  EXPECT_EQ(lit_lambda(s, m, " 1.79000"), Changed::None);  // shown value unchanged
-  EXPECT_EQ(lit_lambda(s, m, "1.5406"), Changed::CurrentValues);
+  EXPECT_EQ(read_lambda_box(s, m, " 1.79000"), Changed::None);  // shown value unchanged
+  EXPECT_EQ(read_lambda_box(s, m, "1.5406"), Changed::CurrentValues);
   EXPECT_DOUBLE_EQ(s.wavelengths.lambda, 1.5406);
 }
 

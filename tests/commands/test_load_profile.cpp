@@ -7,7 +7,7 @@
 #include "commands/load_profile.hpp"
 #include "commands/save_profile.hpp"
 #include "core/text_file.hpp"
-#include "commands/relit_theta_range.hpp"
+#include "commands/reread_angle_range.hpp"
 #include "commands/series.hpp"
 #include "files/profile_kind_fixtures.hpp"
 #include "files/raw_file.hpp"
@@ -345,11 +345,11 @@ TEST_F(LoadProfile, RangeReReadKeepsTheChosenKind) {
   ASSERT_TRUE(any(load_profile_file(s, m, dialog, path, ProfileFileType::Column), Changed::Profile));
   CellTab tab;
   RangeEntry narrow{"1.5406", "10.4", "11.1", true, true, true};
-  ASSERT_TRUE(any(relit_theta_range(s, tab, m, narrow), Changed::Profile))
+  ASSERT_TRUE(any(reread_angle_range(s, tab, m, narrow), Changed::Profile))
       << (m.texts().empty() ? "" : m.texts().back());
   EXPECT_EQ(s.profile.points.size(), 2u);
   RangeEntry wide{"1.5406", "9", "12", true, true, true};
-  ASSERT_TRUE(any(relit_theta_range(s, tab, m, wide), Changed::Profile));
+  ASSERT_TRUE(any(reread_angle_range(s, tab, m, wide), Changed::Profile));
   EXPECT_EQ(s.profile.points.size(), 4u);
 }
 

@@ -165,7 +165,7 @@ TEST(ReportReader, TruncatedGarbageAndRandomReports) {
   WorkSession s;
   silicon_session(s);
   RecordingMessages m;
-  ASSERT_EQ(go_affinement(s, {"1.540593", "0"}, m).status, RefineStatus::Refined);
+  ASSERT_EQ(refine_pairs(s, {"1.540593", "0"}, m).status, RefineStatus::Refined);
   const auto good = read_text_lines("vornax.out");
   const int pairs = s.selected_count();
   const auto whole = read_report_results(good, pairs);
@@ -254,7 +254,7 @@ TEST(ReportReader, UnwritableReportKeepsThePreviousResults) {
   s.results.cell = {1, 2, 3, 90, 90, 90};
   s.results.zero_shift = 0.5;
   RecordingMessages m;
-  const auto out = go_affinement(s, {"1.540593", "0"}, m);
+  const auto out = refine_pairs(s, {"1.540593", "0"}, m);
   EXPECT_EQ(out.status, RefineStatus::FileFailed);
   ASSERT_EQ(m.log.size(), 1u);
   EXPECT_EQ(m.log[0].first, RecordingMessages::Kind::Error);

@@ -79,7 +79,7 @@ TEST(CollectInputs, RefusesWithTheProgramsMessagesAndWritesNothing) {
     s.selected.resize(static_cast<size_t>(c.pairs));
     s.refine_checked = c.keys;
     RecordingMessages m;
-    const auto out = go_affinement(s, {c.lambda, c.shift}, m);
+    const auto out = refine_pairs(s, {c.lambda, c.shift}, m);
     EXPECT_EQ(out.status, RefineStatus::NotStarted);
     EXPECT_EQ(m.texts(), std::vector<std::string>{c.message});
     EXPECT_FALSE(std::filesystem::exists("vornax.inp"));
@@ -124,7 +124,7 @@ TEST(CollectInputs, IndicesThatDoNotFitTheInputFieldsAreRefused) {
                            0),
                 0u)
           << text;
-      const auto out = go_affinement(s, {"1.540593", "0.01"}, m);
+      const auto out = refine_pairs(s, {"1.540593", "0.01"}, m);
       EXPECT_EQ(out.status, RefineStatus::NotStarted);
       EXPECT_FALSE(std::filesystem::exists("vornax.inp"));
     } else {
@@ -181,7 +181,7 @@ TEST(Report, VornaxOutLineByLine) {
   WorkSession s;
   small_silicon_session(s);
   RecordingMessages m;
-  const auto out = go_affinement(s, {"1.540593", "0.01"}, m);
+  const auto out = refine_pairs(s, {"1.540593", "0.01"}, m);
   ASSERT_EQ(out.status, RefineStatus::Refined);
   const std::vector<std::string> expected = {
       "",  // date line, checked below
@@ -389,7 +389,7 @@ TEST(ParameterExchange, UseRefinedValuesAndRestore) {
     s.results.zero_shift = 0.04;
     s.results.lambda = 1.54056;
 
-    const auto x = change_param(s);
+    const auto x = adopt_refined_values(s);
     EXPECT_TRUE(x.done);
     EXPECT_EQ(x.current_lambda_text, "1.54056");
     EXPECT_DOUBLE_EQ(s.wavelengths.lambda, 1.54056);
@@ -401,10 +401,10 @@ TEST(ParameterExchange, UseRefinedValuesAndRestore) {
     EXPECT_DOUBLE_EQ(s.measured.peaks[1].two_theta_read, 47.34);
     EXPECT_TRUE(s.selected.empty());
     // With nothing selected there is nothing to use.
-    EXPECT_FALSE(change_param(s).done);
+    EXPECT_FALSE(adopt_refined_values(s).done);
 
     s.measured.zero_offset = 0.0;
-    const auto y = resto_param(s);
+    const auto y = restore_initial_cell(s);
     EXPECT_TRUE(y.done);
     EXPECT_DOUBLE_EQ(s.cell.a, 5.43);
     EXPECT_EQ(s.refined_shift, 0.0);
@@ -423,7 +423,7 @@ TEST(ParameterExchange, OnlyRefinedValuesAreUsedAndOnlyOnce) {
   const auto pairs = s.selected;
   const CellParameters typed = s.cell;
 
-  EXPECT_FALSE(change_param(s).done);  // nothing refined yet
+  EXPECT_FALSE(adopt_refined_values(s).done);  // nothing refined yet
   EXPECT_EQ(s.cell.a, typed.a);
   EXPECT_EQ(s.measured.peaks[0].two_theta, 28.481);
   EXPECT_EQ(s.selected.size(), pairs.size());
@@ -432,14 +432,14 @@ TEST(ParameterExchange, OnlyRefinedValuesAreUsedAndOnlyOnce) {
   s.results.cell = {5.4312, 5.4312, 5.4312, 90, 90, 90};
   s.results.zero_shift = 0.04;
   s.results.lambda = 1.540593;
-  ASSERT_TRUE(change_param(s).done);
+  ASSERT_TRUE(adopt_refined_values(s).done);
   EXPECT_FALSE(s.results.refined);
   s.selected = pairs;  // paired again without refining
-  EXPECT_FALSE(change_param(s).done);
+  EXPECT_FALSE(adopt_refined_values(s).done);
   EXPECT_DOUBLE_EQ(s.measured.peaks[0].two_theta, 28.481 - 0.04);
 
   s.results.refined = true;
-  ASSERT_TRUE(resto_param(s).done);
+  ASSERT_TRUE(restore_initial_cell(s).done);
   EXPECT_FALSE(s.results.refined);
 }
 
@@ -455,7 +455,7 @@ TEST(Export, ExcelTextFromTheReport) {
   s.shift_mode = ShiftMode::SampleEccentricity;
   s.refine_checked[6] = true;
   m.clear();
-  ASSERT_EQ(go_affinement(s, {"1.540593", "0.01"}, m).status, RefineStatus::Refined);
+  ASSERT_EQ(refine_pairs(s, {"1.540593", "0.01"}, m).status, RefineStatus::Refined);
   {  // an export of another case spelled otherwise is replaced
     TextFile old;
     old.add("old");

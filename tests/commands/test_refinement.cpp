@@ -85,7 +85,7 @@ RefineOutcome refine(WorkSession& s, const RunSetup& u, RecordingMessages& m) {
   s.selected = u.pairs;
   s.refine_checked = u.keys;
   s.shift_mode = u.mode;
-  return go_affinement(s, {u.lambda, u.shift}, m);
+  return refine_pairs(s, {u.lambda, u.shift}, m);
 }
 
 // The independent solution of the engine's own data (as it read them from vornax.inp).
@@ -225,7 +225,7 @@ TEST(Refinement, CorrectionsAfterTheRunFollowTheEnginesModel) {
     EXPECT_NEAR(std::stod(after.rows[i + 1][4]), 0.0, 1e-3) << i;  // angles rounded to 0.001°
   EXPECT_LT(std::stod(deviation_after_text(s)), 1e-3);  // cos θ applied: 0.0118
   s.measured.peaks = {{47.35, 47.35, 100, 1}};
-  ASSERT_TRUE(change_param(s).done);
+  ASSERT_TRUE(adopt_refined_values(s).done);
   EXPECT_NEAR(s.measured.peaks[0].two_theta, 47.30, 1e-9);  // a constant, not 0.05·cos θ
 }
 

@@ -67,29 +67,29 @@ TEST(Verification, LeavingAOrAlphaStoresAndCopies) {
   WorkSession s;
   RecordingMessages m;
   s.system = "CUBI";
-  auto r = verification(s, kFieldA, "5.43", m);
+  auto r = check_cell_field(s, kFieldA, "5.43", m);
   EXPECT_TRUE(r.ok);
   EXPECT_DOUBLE_EQ(s.cell.a, 5.43);
   EXPECT_EQ(r.copies[1], "5.43");
   EXPECT_EQ(r.copies[2], "5.43");
 
   s.system = "HEXA";
-  r = verification(s, kFieldA, "4.9", m);
+  r = check_cell_field(s, kFieldA, "4.9", m);
   EXPECT_EQ(r.copies[1], "4.9");
   EXPECT_FALSE(r.copies[2].has_value());
 
   s.system = "RHOM";
-  r = verification(s, kFieldAlpha, "55.3", m);
+  r = check_cell_field(s, kFieldAlpha, "55.3", m);
   EXPECT_EQ(r.copies[4], "55.3");
   EXPECT_EQ(r.copies[5], "55.3");
   EXPECT_DOUBLE_EQ(s.cell.gamma, 55.3);
 
-  r = verification(s, kFieldA, " .5", m);  // repaired before conversion
+  r = check_cell_field(s, kFieldA, " .5", m);  // repaired before conversion
   EXPECT_TRUE(r.ok);
   EXPECT_DOUBLE_EQ(s.cell.a, 0.5);
   EXPECT_TRUE(m.empty());
 
-  r = verification(s, kFieldA, "abc", m);
+  r = check_cell_field(s, kFieldA, "abc", m);
   EXPECT_FALSE(r.ok);
   EXPECT_EQ(m.texts(), std::vector<std::string>{"Type error!"});
   EXPECT_DOUBLE_EQ(s.cell.a, 0.5);  // unchanged

@@ -126,7 +126,7 @@ TEST(TypedNumbers, FailedVerificationKeepsTheCell) {
     s.cell = {1, 2, 3, 4, 5, 6};
     RecordingMessages m;
     const int field = i % 2 ? kFieldA : kFieldAlpha;
-    const auto r = verification(s, field, t, m);
+    const auto r = check_cell_field(s, field, t, m);
     if (r.ok) {
       EXPECT_TRUE(m.empty());
       continue;

@@ -136,13 +136,13 @@ TEST(SelectionAutomatique, NeedsMeasuredPeaks) {
   WorkSession s = session_with({}, {refl(1, 1, 1, 30)});
   s.selected.resize(2);
   RecordingMessages m;
-  EXPECT_FALSE(selection_automatique(s, "0.1", m));
+  EXPECT_FALSE(pair_automatically(s, "0.1", m));
   EXPECT_EQ(m.texts(), std::vector<std::string>{"Error: No measured Bragg angle"});
   EXPECT_EQ(s.selected_count(), 2);
 
   s = session_with({30}, {refl(1, 1, 1, 30)});
   m.clear();
-  EXPECT_TRUE(selection_automatique(s, "0.1", m));
+  EXPECT_TRUE(pair_automatically(s, "0.1", m));
   EXPECT_TRUE(m.empty());
   EXPECT_EQ(s.selected_count(), 1);
 }
@@ -232,7 +232,7 @@ TEST(SelectAutomatically, SeededRandomTolerancesAndLists) {
     s.selected.resize(2);
     const std::string text = texts[rng() % texts.size()];
     RecordingMessages m;
-    const bool done = selection_automatique(s, text, m);
+    const bool done = pair_automatically(s, text, m);
     if (!done) {
       EXPECT_EQ(s.selected_count(), 2) << text;
       EXPECT_DOUBLE_EQ(s.tolerance, 0.3) << text;

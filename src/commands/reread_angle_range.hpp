@@ -21,7 +21,7 @@ struct RangeEntry {
   bool lambda_edited = false, range_min_edited = false, range_max_edited = false;
 };
 
-// relit_theta_range. The three boxes are read first ("Error at lambda" for a wavelength
+// reread_angle_range. The three boxes are read first ("Error at lambda" for a wavelength
 // that is no number or not above 0, "Error at Theta Min.", "Error at Theta Max." for an
 // angle that is no number or an upper angle not above the lower); only then is the
 // question asked. The profile file (as the kind it was read as) and the peak file (.dif, .txt,
@@ -31,6 +31,6 @@ struct RangeEntry {
 // takes its own start and end angles; the kept peaks give the peak range from the
 // smallest and largest angle. A file that can no longer be read is reported and leaves the
 // session as it was. Then the selection is emptied and, with a space group chosen, "Calc." runs.
-Changed relit_theta_range(WorkSession& s, CellTab& tab, Messages& m, const RangeEntry& entry);
+Changed reread_angle_range(WorkSession& s, CellTab& tab, Messages& m, const RangeEntry& entry);
 
 }  // namespace vornax

@@ -9,7 +9,7 @@
 
 #include "commands/load_peaks.hpp"
 #include "commands/load_profile.hpp"
-#include "commands/relit_theta_range.hpp"
+#include "commands/reread_angle_range.hpp"
 #include "files/peak_fixtures.hpp"
 #include "files/profile_fixtures.hpp"
 #include "support/recording_messages.hpp"
@@ -83,7 +83,7 @@ class RelitRange : public ::testing::Test {
 
 TEST_F(RelitRange, KeepsWhatLiesInTheNewRangeOfBothFiles) {
   s.measured.peaks.pop_back();  // edited since the load: the file is what counts
-  const Changed c = relit_theta_range(s, tab, m, {"1.5406", "20", "60"});
+  const Changed c = reread_angle_range(s, tab, m, {"1.5406", "20", "60"});
   EXPECT_TRUE(any(c, Changed::MeasuredPeaks | Changed::Profile | Changed::CurrentValues));
   EXPECT_EQ(s.wavelengths.lambda, 1.5406);
   EXPECT_EQ(s.range_min, 20);
@@ -124,12 +124,12 @@ TEST_F(RelitRange, KeepsWhatLiesInTheNewRangeOfBothFiles) {
 }
 
 TEST_F(RelitRange, ASecondNarrowerRangeStillGivesTheFileCounts) {
-  ASSERT_NE(relit_theta_range(s, tab, m, {"1.5406", "20", "60"}), Changed::None);
+  ASSERT_NE(reread_angle_range(s, tab, m, {"1.5406", "20", "60"}), Changed::None);
   // The file gone: the second re-read must clip what the first left, on its counts.
   fs::remove(dir / "scan.raw");
   s.profile.file_name = (dir / "scan.unknown").string();
   s.profile.file_kind.reset();  // a name of no known kind, read as no recorded kind
-  ASSERT_NE(relit_theta_range(s, tab, m, {"1.5406", "30", "40"}), Changed::None);
+  ASSERT_NE(reread_angle_range(s, tab, m, {"1.5406", "30", "40"}), Changed::None);
   const Profile& p = s.profile;
   ASSERT_FALSE(p.points.empty());
   // Working 30 = count 632, 40 = count 952.
@@ -141,7 +141,7 @@ TEST_F(RelitRange, ASecondNarrowerRangeStillGivesTheFileCounts) {
 
 TEST_F(RelitRange, ThetaModeEntriesAreDoubled) {
   s.angle_mode = AngleMode::Theta;
-  ASSERT_NE(relit_theta_range(s, tab, m, {"1.5406", "10", "30"}), Changed::None);
+  ASSERT_NE(reread_angle_range(s, tab, m, {"1.5406", "10", "30"}), Changed::None);
   EXPECT_EQ(s.range_min, 20);
   EXPECT_EQ(s.range_max, 60);
   EXPECT_EQ(s.measured.peaks.size(), 3u);
@@ -162,7 +162,7 @@ TEST_F(RelitRange, TypingErrorsAreReportedBeforeTheQuestionAndChangeNothing) {
   const std::string before = snapshot();
   for (const auto& c : cases) {
     m.clear();
-    EXPECT_EQ(relit_theta_range(s, tab, m, c.entry), Changed::None);
+    EXPECT_EQ(reread_angle_range(s, tab, m, c.entry), Changed::None);
     // No question: the answer would be thrown away by the error that follows.
     ASSERT_EQ(m.texts(), std::vector<std::string>{c.message}) << c.entry.lambda;
     EXPECT_EQ(snapshot(), before);
@@ -172,7 +172,7 @@ TEST_F(RelitRange, TypingErrorsAreReportedBeforeTheQuestionAndChangeNothing) {
 TEST_F(RelitRange, NoOrAFileThatCannotBeReadAgainKeepsTheSession) {
   const std::string before = snapshot();
   m.answers = {Answer::No};
-  EXPECT_EQ(relit_theta_range(s, tab, m, {"1.5406", "20", "60"}), Changed::None);
+  EXPECT_EQ(reread_angle_range(s, tab, m, {"1.5406", "20", "60"}), Changed::None);
   EXPECT_EQ(m.texts(), std::vector<std::string>{kInitialValuesLostQuestion});
   EXPECT_EQ(snapshot(), before);
 
@@ -181,7 +181,7 @@ TEST_F(RelitRange, NoOrAFileThatCannotBeReadAgainKeepsTheSession) {
     const std::string loaded = snapshot();
     write(broken, "RAW2 but cut short");
     m.clear();
-    EXPECT_EQ(relit_theta_range(s, tab, m, {"1.5406", "20", "60"}), Changed::None) << broken;
+    EXPECT_EQ(reread_angle_range(s, tab, m, {"1.5406", "20", "60"}), Changed::None) << broken;
     ASSERT_EQ(m.texts().size(), 2u);
     EXPECT_EQ(snapshot(), loaded) << broken;
   }
@@ -189,7 +189,7 @@ TEST_F(RelitRange, NoOrAFileThatCannotBeReadAgainKeepsTheSession) {
   fs::remove(dir / "p.dif");
   const std::string loaded = snapshot();
   m.clear();
-  EXPECT_EQ(relit_theta_range(s, tab, m, {"1.5406", "20", "60"}), Changed::None);
+  EXPECT_EQ(reread_angle_range(s, tab, m, {"1.5406", "20", "60"}), Changed::None);
   EXPECT_EQ(snapshot(), loaded);
 }
 
@@ -197,7 +197,7 @@ TEST_F(RelitRange, AnIndexedListIsClippedTogetherWithItsPeaks) {
   s.measured.file_name = (dir / "list.lst").string();  // not read again
   s.measured.peaks = {{20.5, 20.25, 100, 1}, {65.25, 65, 100, 1}, {30.25, 30, 100, 1}};
   s.indexed_list = {{1, 0, 0, 20.25}, {2, 2, 0, 65}, {1, 1, 1, 30}};
-  ASSERT_NE(relit_theta_range(s, tab, m, {"1.5406", "25", "60"}), Changed::None);
+  ASSERT_NE(reread_angle_range(s, tab, m, {"1.5406", "25", "60"}), Changed::None);
   ASSERT_EQ(s.measured.peaks.size(), 1u);
   EXPECT_EQ(s.measured.peaks[0].two_theta, 30.25);
   ASSERT_EQ(s.indexed_list.size(), 1u);

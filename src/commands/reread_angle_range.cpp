@@ -1,4 +1,4 @@
-#include "commands/relit_theta_range.hpp"
+#include "commands/reread_angle_range.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -101,7 +101,7 @@ ReadPeaks reread_peaks(const WorkSession& s, double lo, double hi) {
 
 }  // namespace
 
-Changed relit_theta_range(WorkSession& s, CellTab& tab, Messages& m, const RangeEntry& entry) {
+Changed reread_angle_range(WorkSession& s, CellTab& tab, Messages& m, const RangeEntry& entry) {
   const auto lambda = read_shown_number(entry.lambda, s.wavelengths.lambda, 5, entry.lambda_edited);
   if (!lambda || !(*lambda > 0) || !std::isfinite(*lambda)) {
     m.error("Error at lambda");
