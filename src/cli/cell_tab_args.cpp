@@ -87,6 +87,21 @@ std::filesystem::path executable_dir() {
   return exe.parent_path();
 }
 
+std::optional<RoadSettings> road_settings(const std::string& tolerance,
+                                          const std::optional<std::string>& keys, bool eccentricity,
+                                          const std::string& lambda, const std::string& shift,
+                                          std::string& bad) {
+  RoadSettings road;
+  road.tolerance = tolerance;
+  if (keys) {
+    road.keys = parse_refine_keys(*keys, &bad);
+    if (!road.keys) return std::nullopt;
+  }
+  road.eccentricity = eccentricity;
+  road.inputs = {lambda, shift};
+  return road;
+}
+
 SessionStart session_start(const CellTabArgs& a) {
   SessionStart st;
   st.system = a.system;

@@ -57,6 +57,13 @@ inline constexpr const char* kCellTabUsage =
 // The folder of the running program (for its data folder).
 std::filesystem::path executable_dir();
 
+// The road's settings from the refinement options (--tolerance, --refine, --eccentricity,
+// --shift and the typed λ); nothing, with the unknown item of --refine in `bad`.
+std::optional<RoadSettings> road_settings(const std::string& tolerance,
+                                          const std::optional<std::string>& keys, bool eccentricity,
+                                          const std::string& lambda, const std::string& shift,
+                                          std::string& bad);
+
 // The session start the options describe, in the current folder (also the working
 // folder) with the catalogue files found beside the program.
 SessionStart session_start(const CellTabArgs& a);

@@ -165,17 +165,11 @@ int run(const PlotArgs& a) {
   if (!a.peaks.empty() && !load_peaks_to_pair(s, a.peaks, a.peak_type, typed_lambda))
     return kExitFailed;
 
-  RoadSettings road;
-  road.tolerance = a.tolerance;
-  if (a.keys) {
-    std::string bad;
-    road.keys = parse_refine_keys(*a.keys, &bad);
-    if (!road.keys) return usage_error("unknown parameter " + bad + " in --refine");
-  }
-  road.eccentricity = a.eccentricity;
-  road.inputs = {a.tab.lambda, a.shift};
-  road.refine = a.keys.has_value();
-  const RefinementRecord r = run_refinement_road(s, tab, start, road, m);
+  std::string bad;
+  auto road = road_settings(a.tolerance, a.keys, a.eccentricity, a.tab.lambda, a.shift, bad);
+  if (!road) return usage_error("unknown parameter " + bad + " in --refine");
+  road->refine = a.keys.has_value();
+  const RefinementRecord r = run_refinement_road(s, tab, start, *road, m);
   if (r.status != RoadStatus::Refined && r.status != RoadStatus::Paired) return kExitFailed;
 
   if (!write_picture(s, a, *kind)) return kExitFailed;

@@ -107,19 +107,13 @@ int run(const RefineArgs& a) {
       !load_peaks_to_pair(s, a.peaks, a.peak_type, lambda && *lambda > 0 ? lambda : std::nullopt))
     return kExitFailed;
 
-  RoadSettings road;
-  road.tolerance = a.tolerance;
-  if (a.keys) {
-    std::string bad;
-    road.keys = parse_refine_keys(*a.keys, &bad);
-    if (!road.keys) return usage_error("unknown parameter " + bad + " in --refine");
-  }
-  road.eccentricity = a.eccentricity;
-  road.inputs = {a.tab.lambda, a.shift};
+  std::string bad;
+  auto road = road_settings(a.tolerance, a.keys, a.eccentricity, a.tab.lambda, a.shift, bad);
+  if (!road) return usage_error("unknown parameter " + bad + " in --refine");
   const auto save_list = [&](WorkSession& w) {
     return a.save_list.empty() || save_selection_list(w, a.save_list, m) != Changed::None;
   };
-  const RefinementRecord r = run_refinement_road(s, tab, start, road, m, save_list);
+  const RefinementRecord r = run_refinement_road(s, tab, start, *road, m, save_list);
   if (r.status == RoadStatus::Failed) return kExitFailed;
   if (a.json) {
     if (r.status == RoadStatus::Singular) return kExitFailed;
