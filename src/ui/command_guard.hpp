@@ -6,6 +6,7 @@
 #include <QObject>
 
 #include <functional>
+#include <type_traits>
 #include <utility>
 
 #include "core/messages.hpp"
@@ -21,12 +22,19 @@ bool run_guarded(WorkSession& s, Messages& m, const std::function<void()>& comma
 // What the windows do after a failed command (the main window refreshes everything).
 void set_after_failure(std::function<void()> hook);
 
-// connect() for a command: the slot runs inside run_guarded.
+// connect() for a command: the slot runs inside run_guarded. It takes the signal's
+// arguments (a clicked row, a toggled state) when it accepts them, else none.
 template <class Sender, class Signal, class Receiver, class Func>
 QMetaObject::Connection connect_command(Sender* sender, Signal signal, Receiver* receiver,
                                         WorkSession& s, Messages& m, Func f) {
-  return QObject::connect(sender, signal, receiver,
-                          [&s, &m, f = std::move(f)] { run_guarded(s, m, f); });
+  return QObject::connect(sender, signal, receiver, [&s, &m, f = std::move(f)](auto... args) {
+    run_guarded(s, m, [&] {
+      if constexpr (std::is_invocable_v<const Func&, decltype(args)...>)
+        f(args...);
+      else
+        f();
+    });
+  });
 }
 
 }  // namespace vornax

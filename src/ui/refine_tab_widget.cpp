@@ -189,8 +189,8 @@ void RefineTabWidget::build() {
                        "unindexed among the first 20; orange pairs move the refined values "
                        "by more than 2 sigma or lie beyond 3 sigma");
   right->addWidget(figures_);
-  connect(before_, &QTableWidget::cellClicked, this, [this](int row, int) { select_peak(row); });
-  connect(after_, &QTableWidget::cellClicked, this, [this](int row, int) { select_peak(row); });
+  connect_command(before_, &QTableWidget::cellClicked, this, s_, m_, [this](int row, int) { select_peak(row); });
+  connect_command(after_, &QTableWidget::cellClicked, this, s_, m_, [this](int row, int) { select_peak(row); });
 
   auto* layout = new QHBoxLayout(this);
   layout->addLayout(left);

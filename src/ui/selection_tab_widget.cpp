@@ -158,13 +158,13 @@ void SelectionTabWidget::build() {
 
   connect_command(auto_sel_, &QPushButton::clicked, this, s_, m_,
                   [this] { selection_automatique(); });
-  connect(delete_all, &QPushButton::clicked, this, [this] { efface_selection(); });
-  connect(restore, &QPushButton::clicked, this, [this] { re_index(); });
-  connect(mouse_mode_, &QButtonGroup::idClicked, this, [this](int id) { selection_mode(id); });
-  connect(measured_, &QTableWidget::cellClicked, this, [this](int r, int) { click_meas_refl(r); });
-  connect(calculated_, &QTableWidget::cellClicked, this, [this](int r, int) { click_calc_refl(r); });
-  connect(selected_, &QTableWidget::cellDoubleClicked, this, [this](int r, int) { efface_raie(r); });
-  connect(selected_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* it) {
+  connect_command(delete_all, &QPushButton::clicked, this, s_, m_, [this] { efface_selection(); });
+  connect_command(restore, &QPushButton::clicked, this, s_, m_, [this] { re_index(); });
+  connect_command(mouse_mode_, &QButtonGroup::idClicked, this, s_, m_, [this](int id) { selection_mode(id); });
+  connect_command(measured_, &QTableWidget::cellClicked, this, s_, m_, [this](int r, int) { click_meas_refl(r); });
+  connect_command(calculated_, &QTableWidget::cellClicked, this, s_, m_, [this](int r, int) { click_calc_refl(r); });
+  connect_command(selected_, &QTableWidget::cellDoubleClicked, this, s_, m_, [this](int r, int) { efface_raie(r); });
+  connect_command(selected_, &QTableWidget::itemChanged, this, s_, m_, [this](QTableWidgetItem* it) {
     if (!filling_ && it->column() == 1) modifie_indices(it->row(), it->text());
   });
 }
