@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "core/format.hpp"
 #include "core/text_file.hpp"
@@ -69,8 +70,31 @@ void finish_peak_range(PeakFileData& d, const std::string& name, double toleranc
   if (cap > 0 && d.range_max >= cap + 1) d.range_max = cap;
 }
 
-PeakFileData read_peak_file(PeakFileType type, std::string_view bytes, const std::string& name,
-                            double tolerance) {
+void check_peak_values(const PeakFileData& d, const std::string& name) {
+  const auto shown = [](double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", v);
+    return std::string(text);
+  };
+  for (size_t i = 0; i < d.peaks.size(); ++i) {
+    const MeasuredPeak& p = d.peaks[i];
+    const std::string peak = " of peak " + std::to_string(i + 1);
+    // A peak at 0 is no reflection: records read out of step with the file give it.
+    if (!(p.two_theta_read > 0 && p.two_theta_read <= 180))
+      throw FormatError(name + ": 2Theta" + peak + " (" + shown(p.two_theta_read) +
+                        ") is outside 0 to 180 degrees");
+    if (!std::isfinite(p.intensity))
+      throw FormatError(name + ": intensity" + peak + " is not a finite number (" +
+                        shown(p.intensity) + ")");
+  }
+  if (!std::isfinite(d.intensity_max))
+    throw FormatError(name + ": intensity " + shown(d.intensity_max) + " overflows");
+}
+
+namespace {
+
+PeakFileData read_by_type(PeakFileType type, std::string_view bytes, const std::string& name,
+                          double tolerance) {
   switch (type) {
     case PeakFileType::BrukerDif: return read_dif_file(bytes, name, tolerance);
     case PeakFileType::Xfit: return read_xfit_file(bytes, name, tolerance);
@@ -81,6 +105,15 @@ PeakFileData read_peak_file(PeakFileType type, std::string_view bytes, const std
     case PeakFileType::IndexedList: return read_indexed_peaks(bytes, name, tolerance);
   }
   throw FormatError(kUnknownFileType);
+}
+
+}  // namespace
+
+PeakFileData read_peak_file(PeakFileType type, std::string_view bytes, const std::string& name,
+                            double tolerance) {
+  PeakFileData d = read_by_type(type, bytes, name, tolerance);
+  check_peak_values(d, name);
+  return d;
 }
 
 PeakFileData read_peak_file(PeakFileType type, const std::filesystem::path& path, double tolerance) {

@@ -96,6 +96,10 @@ PeakFileData read_peak_file(PeakFileType type, const std::filesystem::path& path
 
 // --- Shared steps of the readers ---
 
+// Every reader's peaks pass here on their way out of read_peak_file: 2θ above 0 and
+// at most 180, intensities finite. FormatError "<name>: <field> ...".
+void check_peak_values(const PeakFileData& d, const std::string& name);
+
 // Adds a peak unless the list is full (then marks the record truncated).
 void add_read_peak(PeakFileData& d, double two_theta, double intensity);
 

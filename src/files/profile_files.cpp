@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <limits>
 
 #include "core/errors.hpp"
 #include "core/format.hpp"
@@ -60,7 +62,7 @@ constexpr std::array<ProfileCodec, kProfileFormats.size()> kProfileCodecs{{
     {ProfileFileType::Column, one_range<read_column_profile>, column_profile_content},
     {ProfileFileType::BrukerRaw4, read_raw4_only},
     {ProfileFileType::Brml, read_brml_file},
-    {ProfileFileType::Xrdml, one_range<read_xrdml_file>},
+    {ProfileFileType::Xrdml, read_xrdml_file},
     {ProfileFileType::Gsas, one_range<read_gsas_file>},
 }};
 
@@ -109,7 +111,9 @@ ProfileFileData read_profile(std::string_view bytes, const std::string& name,
                              ProfileFileType type, int range_index) {
   if (!profile_type_from_number(static_cast<int>(type)))
     throw FormatError(name + ": unknown profile kind");
-  return profile_codec(type).read(bytes, name, range_index);
+  ProfileFileData d = profile_codec(type).read(bytes, name, range_index);
+  check_profile_values(d.profile, name);
+  return d;
 }
 
 void write_profile_file(const std::filesystem::path& path, ProfileFileType type,
@@ -137,9 +141,58 @@ void check_finite(double value, std::string_view what, const std::string& name) 
     throw FormatError(name + ": damaged file (" + std::string(what) + " is not a number)");
 }
 
+std::string shown_number(double v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", v);
+  return text;
+}
+
+void check_profile_values(const Profile& p, const std::string& name) {
+  check_point_count(p.points.size(), name);
+  const auto refuse = [&](const std::string& why) { throw FormatError(name + ": " + why); };
+  for (size_t i = 0; i < p.points.size(); ++i) {
+    const double angle = p.points[i].two_theta_read;
+    const std::string point = " of point " + std::to_string(i + 1);
+    if (!(angle >= 0 && angle <= kMaxProfileTwoTheta))
+      refuse("2Theta" + point + " (" + shown_number(angle) + ") is outside 0 to 180 degrees");
+    if (i > 0) {
+      const double before = p.points[i - 1].two_theta_read;
+      // A zero step puts every point at one angle; a step back is a reversed range.
+      if (angle == before)
+        refuse("step" + point + " is 0 (2Theta " + shown_number(angle) + " repeated)");
+      if (angle < before)
+        refuse("step" + point + " goes back from " + shown_number(before) + " to " +
+               shown_number(angle) + " (a reversed range or a negative step)");
+    }
+    if (!std::isfinite(p.points[i].intensity))
+      refuse("intensity" + point + " is not a finite number");
+  }
+  // Beyond single precision the extremes overflow every stored or written intensity.
+  constexpr double top = std::numeric_limits<float>::max();
+  for (const double v : {p.intensity_min, p.intensity_max})
+    if (!(std::fabs(v) <= top)) refuse("intensity " + shown_number(v) + " overflows");
+  for (const double v : {p.start_angle, p.final_angle})
+    if (!(v >= 0 && v <= kMaxProfileTwoTheta))
+      refuse("angular range (" + shown_number(v) + ") is outside 0 to 180 degrees");
+}
+
+void check_step(long double start, long double step, size_t count, const std::string& name) {
+  const auto refuse = [&](const std::string& why) { throw FormatError(name + ": " + why); };
+  if (!std::isfinite(static_cast<double>(start)) || std::fabs(static_cast<double>(start)) > kMaxAngleValue)
+    refuse("start angle (" + shown_number(static_cast<double>(start)) +
+           ") is not an angle (beyond 10000 degrees)");
+  if (count < 2) return;  // one point needs no step
+  const double s = static_cast<double>(step);
+  if (!std::isfinite(s) || std::fabs(s) > kMaxAngleValue)
+    refuse("step (" + shown_number(s) + ") is not an angle (beyond 10000 degrees)");
+  if (s == 0) refuse("step is 0: every point would lie at one angle");
+  if (s < 0) refuse("step (" + shown_number(s) + ") is negative: a reversed range");
+}
+
 void set_stepped_points(Profile& p, long double start, long double step,
                         const std::vector<double>& raw, const std::string& name) {
   check_point_count(raw.size(), name);
+  check_step(start, step, raw.size(), name);
   p.points.resize(raw.size());
   for (size_t i = 0; i < raw.size(); ++i) {
     const auto angle = static_cast<float>(start + static_cast<long double>(i) * step);

@@ -23,6 +23,7 @@ namespace vornax {
 struct ProfileFileData {
   Profile profile;
   bool has_wavelength = false;  // the file carried λ (or λ1) itself
+  bool ratio_read = false;      // the file gave the Kα2/Kα1 ratio, 0 included
 };
 
 // The reader, the content test and the writer of each kind, keyed by the kinds of
@@ -78,8 +79,26 @@ void check_point_count(size_t count, const std::string& name);
 // A start, step or wavelength that is not a finite number marks a damaged file.
 void check_finite(double value, std::string_view what, const std::string& name);
 
+// The largest 2θ a profile may hold, and the largest angle (start, step) a reader
+// accepts at all.
+constexpr double kMaxProfileTwoTheta = 180.0;
+constexpr double kMaxAngleValue = 1e4;
+
+// Every reader's profile passes here on its way out of read_profile: 2θ within 0..180
+// and rising from point to point (no zero step, no reversed range), intensities and
+// their extremes finite within single precision. FormatError "<name>: <field> ...".
+void check_profile_values(const Profile& p, const std::string& name);
+
+// A start beyond ±10000 or not finite; with two points or more, a step that is 0,
+// negative, beyond 10000 or not finite: FormatError naming the field.
+void check_step(long double start, long double step, size_t count, const std::string& name);
+
+// The number as messages show it (%g).
+std::string shown_number(double v);
+
 // Points at start + i·step (i from 0), computed in extended precision rather than
-// accumulated, so that no rounding drifts along a long scan; 2θ = 2θ as read.
+// accumulated, so that no rounding drifts along a long scan; 2θ = 2θ as read. The
+// start and step pass check_step first.
 // Then the intensities are scaled with the raw extremes (see scale_intensities).
 void set_stepped_points(Profile& p, long double start, long double step,
                         const std::vector<double>& raw, const std::string& name);

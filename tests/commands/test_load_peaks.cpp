@@ -75,6 +75,12 @@ class LoadPeaks : public ::testing::Test {
   ScriptedDialog dialog;
 };
 
+std::string misaligned_dif1() {
+  std::string b = peak_test::dif1({{20, 100}, {30, 50}});
+  peak_test::put<int32_t>(b, 968, 8);
+  return b + std::string(8, '\0');
+}
+
 TEST_F(LoadPeaks, AFailedOrRefusedLoadChangesNothing) {
   struct Case {
     const char* name;
@@ -90,6 +96,14 @@ TEST_F(LoadPeaks, AFailedOrRefusedLoadChangesNothing) {
       {"empty.prn", "\r\n\r\n", PeakFileType::ColumnPrn, nullptr},
       {"nan.di", peak_test::di({{6000, 5}}, 0, 0, std::nan("")), PeakFileType::PhilipsDi, nullptr},
       {"neg.dif", peak_test::dif2({{20, 1}}, 96, 1.5f, 1.5f, .5f, "Cu", -1), PeakFileType::BrukerDif, nullptr},
+      // Records written right after the header but an extra header of 8 announced: each
+      // 2θ is read from the intensity's bytes (about 0) and each intensity from the
+      // flags (a subnormal, whose 100/largest overflows).
+      {"shifted.dif", misaligned_dif1(), PeakFileType::BrukerDif, "shifted.dif: intensity of peak 1 is not a finite number (inf)"},
+      {"zero.dif", peak_test::dif1({{0.0, 10}, {20, 5}}), PeakFileType::BrukerDif,
+       "zero.dif: 2Theta of peak 1 (0) is outside 0 to 180 degrees"},
+      {"far.prn", "28.442\r\n1e300\r\n", PeakFileType::ColumnPrn,
+       "far.prn: 2Theta of peak 2 (1e+300) is outside 0 to 180 degrees"},
   };
   const std::string before = snapshot();
   for (const auto& c : cases) {
