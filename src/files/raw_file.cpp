@@ -27,8 +27,9 @@ constexpr size_t kRawLambda1 = 72, kRawLambda2 = 76;
 constexpr size_t kRawData = 156;
 constexpr int32_t kRawHalfStepMode = 2048;
 
-// RAW1
-constexpr size_t kRaw1Sample = 330, kRaw1SampleLen = 32;
+// RAW1. Instruments write the sample name at 326; files laid out with it at 330 (four
+// bytes of something else before it) are read too.
+constexpr size_t kRaw1Sample = 326, kRaw1OldSample = 330, kRaw1SampleLen = 32;
 constexpr size_t kRaw1Anode = 608;
 constexpr size_t kRaw1Lambda = 616, kRaw1Lambda1 = 624, kRaw1Lambda2 = 632;
 constexpr size_t kRaw1Count = 716, kRaw1Start = 728, kRaw1HalfStep = 880, kRaw1Step = 888;
@@ -110,10 +111,26 @@ ProfileFileData read_raw0(ByteCursor& c, const std::string& name) {
   return d;
 }
 
-ProfileFileData read_raw1(ByteCursor& c, const std::string& name) {
+bool printable(unsigned char b) { return b >= 0x20 && b != 0x7f; }
+
+// Where the sample name starts: at 326 when the bytes there are text (four printable
+// bytes, or a short name ended by NULs with nothing at 330), else at 330.
+size_t raw1_sample_offset(std::string_view bytes) {
+  if (bytes.size() <= kRaw1OldSample) return kRaw1Sample;
+  size_t text = 0;
+  while (text < 4 && printable(static_cast<unsigned char>(bytes[kRaw1Sample + text]))) ++text;
+  if (text == 4) return kRaw1Sample;
+  if (text == 0) return kRaw1OldSample;
+  for (size_t i = kRaw1Sample + text; i <= kRaw1OldSample; ++i)
+    if (bytes[i] != '\0') return kRaw1OldSample;
+  return kRaw1Sample;
+}
+
+ProfileFileData read_raw1(ByteCursor& c, std::string_view bytes, const std::string& name) {
   ProfileFileData d;
   Profile& p = d.profile;
-  p.sample = c.text_field(kRaw1Sample, kRaw1SampleLen, FieldTrim::TrailingBlanks) + " (RAW1)";
+  p.sample = c.text_field(raw1_sample_offset(bytes), kRaw1SampleLen, FieldTrim::TrailingBlanks) +
+             " (RAW1)";
   c.seek(kRaw1Anode);
   p.wavelengths.anode = cp1252_to_utf8(c.text(4).substr(0, 2));
   double l = c.at<double>(kRaw1Lambda);
@@ -152,7 +169,7 @@ ProfileFileData read_raw_file(std::string_view bytes, const std::string& name) {
   ProfileFileData d;
   if (sig == "RAW2") d = read_raw2(c, name);
   else if (sig == "RAW") d = read_raw0(c, name);
-  else if (sig == "RAW1") d = read_raw1(c, name);
+  else if (sig == "RAW1") d = read_raw1(c, bytes, name);
   else throw FormatError("Unknown file type");
   d.has_wavelength = d.profile.wavelengths.lambda != 0;
   return d;

@@ -93,6 +93,27 @@ TEST(RawFile, Raw1ReadsItsOwnCountNotTheNextRange) {
   }
 }
 
+TEST(RawFile, Raw1SampleNameWhereTheFileHoldsIt) {
+  struct Case {
+    const char* what;
+    size_t at;
+    std::string sample;
+    const char* read;
+  } cases[] = {
+      {"at 326, as instruments write it", 326, "Cu3Au-1", "Cu3Au-1 (RAW1)"},
+      {"a short name at 326", 326, "Si", "Si (RAW1)"},
+      {"a name of four letters at 326", 326, "NaCl", "NaCl (RAW1)"},
+      {"at 330 with NULs before it", 330, "Corundum", "Corundum (RAW1)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string f = test::raw1_fixture({1, 2, 3});
+    f.replace(320, 48, std::string(48, '\0'));
+    f.replace(c.at, c.sample.size(), c.sample);
+    EXPECT_EQ(read_raw_file(f, "s.raw").profile.sample, c.read);
+  }
+}
+
 TEST(RawFile, TrueExtremesAndFlatProfiles) {
   struct Case {
     std::vector<float> counts;
