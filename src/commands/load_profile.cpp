@@ -14,11 +14,12 @@ namespace vornax {
 namespace {
 
 // Fills in what the file or the window left open: the Kα pair from the anode, λ from
-// the pair, the anode from λ, the ratio.
-void complete_profile_wavelengths(WavelengthSet& w) {
+// the pair, the anode from λ, the ratio. A ratio the file gave stays, 0 included (a
+// monochromated Kα1 beam has no Kα2 line).
+void complete_profile_wavelengths(WavelengthSet& w, bool ratio_read) {
   complete_wavelength_set(w);
   name_anode_if_unknown(w, kProfileAnodeTolerance);
-  if (w.ratio == 0 && !w.anode.empty()) w.ratio = kDefaultRatio;
+  if (w.ratio == 0 && !w.anode.empty() && !ratio_read) w.ratio = kDefaultRatio;
 }
 
 }  // namespace
@@ -55,12 +56,14 @@ Changed load_profile_file(WorkSession& s, Messages& m, WavelengthDialog& dialog,
     p.start_angle = p.final_angle = 0;
 
   WavelengthSet& w = p.wavelengths;
+  bool ratio_read = data.ratio_read;
   if (w.lambda == 0) {
     auto chosen = dialog.choose(w, true);
     if (!chosen) return Changed::None;
     w = *chosen;
+    ratio_read = false;
   }
-  complete_profile_wavelengths(w);
+  complete_profile_wavelengths(w, ratio_read);
   if (!(w.lambda > 0) || !std::isfinite(w.lambda)) {
     m.error("Lambda error!");
     return Changed::None;

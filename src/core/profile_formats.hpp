@@ -69,7 +69,7 @@ inline constexpr std::array<ProfileFormat, 9> kProfileFormats{{
      "Bruker BRML Format (*.brml)", {{{".brml"}}}, true, true, false,
      "Bruker XML in a ZIP container, one of its ranges"},
     {ProfileFileType::Xrdml, "xrdml", "XRDML", "&XRDML Format (*.xrdml)",
-     "XRDML Format (*.xrdml)", {{{".xrdml"}}}, false, true, false, "PANalytical XML scan"},
+     "XRDML Format (*.xrdml)", {{{".xrdml"}}}, true, true, false, "PANalytical XML scan"},
     {ProfileFileType::Gsas, "gsas", "GSAS", "&GSAS Format (*.gsa *.gsas *.gss *.fxye *.esd *.std)",
      "GSAS Format (*.gsa *.gsas *.gss *.fxye *.esd *.std)",
      {{{".gsa"}, {".gsas"}, {".gss"}, {".fxye"}, {".esd"}, {".std"}}}, false, false, false,

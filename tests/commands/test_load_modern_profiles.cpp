@@ -89,3 +89,38 @@ TEST(LoadModernProfiles, DamagedFilesLeaveTheSessionAsItWas) {
     EXPECT_EQ(s.wavelengths.lambda, 1.2345);
   }
 }
+
+TEST(LoadModernProfiles, TheKAlphaRatioOfTheFileIsKept) {
+  // A monochromated Kα1 beam is written with ratio 0: no Kα2 line is looked for, so
+  // the 0 must not become the default half. A file without any ratio takes the default.
+  const std::string with_half = xrdml_fixture(
+      "<positions axis=\"2Theta\"><startPosition>5</startPosition><endPosition>6</endPosition></positions>",
+      "counts", "2 8 3");
+  const std::string tag = "<ratioKAlpha2KAlpha1>0.5000</ratioKAlpha2KAlpha1>";
+  std::string zero = with_half, none = with_half;
+  zero.replace(zero.find(tag), tag.size(), "<ratioKAlpha2KAlpha1>0</ratioKAlpha2KAlpha1>");
+  none.replace(none.find(tag), tag.size(), "");
+  const struct {
+    const char* what;
+    std::string bytes;
+    double ratio, lambda;
+  } cases[] = {
+      {"ratio 0", zero, 0.0, 1.5405980},
+      {"ratio 0.5", with_half, 0.5, (0.5 * 1.5444260 + 1.5405980) / 1.5},
+      {"no ratio", none, 0.5, 1.5405980},
+  };
+  refine_test::ScratchFolder folder;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::ofstream("scan.xrdml", std::ios::binary) << c.bytes;
+    WorkSession s;
+    s.working_folder = folder.path;
+    RecordingMessages m;
+    CountingDialog dialog;
+    ASSERT_TRUE(any(load_profile_file(s, m, dialog, "scan.xrdml", std::nullopt), Changed::Profile));
+    EXPECT_EQ(s.profile.wavelengths.ratio, c.ratio);
+    EXPECT_EQ(s.wavelengths.ratio, c.ratio);
+    EXPECT_NEAR(s.wavelengths.lambda, c.lambda, 1e-9);
+    EXPECT_EQ(dialog.asked, 0);
+  }
+}

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -95,6 +96,67 @@ TEST_F(LoadProfile, FailedReadsChangeNothing) {
             Changed::None);
   EXPECT_EQ(dialog.asked, 0);  // never asked for a wavelength of a file not read
   expect_old_profile();
+}
+
+// The file with the double at `at` replaced by `v`.
+std::string with_double(std::string bytes, size_t at, double v) {
+  std::memcpy(bytes.data() + at, &v, sizeof v);
+  return bytes;
+}
+
+std::string xrdml_range(const std::string& start, const std::string& end) {
+  return test::xrdml_fixture("<positions axis=\"2Theta\"><startPosition>" + start +
+                                 "</startPosition><endPosition>" + end + "</endPosition></positions>",
+                             "counts", "1 5 2");
+}
+
+std::string brml(const std::string& raw_data) {
+  return test::zip_fixture({{"Experiment0/RawData0.xml", raw_data}});
+}
+
+TEST_F(LoadProfile, BadValuesAreRefusedNamingTheField) {
+  old_profile();
+  struct Case {
+    const char* name;
+    std::string bytes;
+    const char* field;
+  };
+  const Case cases[] = {
+      {"far.xy", "10 1\n1e300 2\n", "2Theta of point 2 (inf) is outside 0 to 180"},
+      {"wide.xy", "10 1\n190 2\n", "2Theta of point 2 (190) is outside 0 to 180"},
+      {"below.xy", "-5 1\n10 2\n", "2Theta of point 1 (-5) is outside"},
+      {"back.xy", "20 1\n10 2\n", "step of point 2 goes back from 20 to 10"},
+      {"same.xy", "20 1\n20 2\n", "step of point 2 is 0"},
+      {"overflow.xy", "10 1\n11 1e300\n", "intensity 1e+300 overflows"},
+      {"wide.xrdml", xrdml_range("-1e300", "1e300"), "start angle (-1e+300) is not an angle"},
+      {"reversed.xrdml", xrdml_range("40", "20"), "endPosition 20 is not above startPosition 40"},
+      {"step.brml", brml(test::brml_axis_id_raw_data(10, 1e300, {1, 2, 3})), "step (1e+300) is not an angle"},
+      {"zero.brml", brml(test::brml_axis_id_raw_data(20, 0, {1, 2, 3})), "step is 0"},
+      {"zero_datum.brml", brml(test::brml_raw_data(20, 0, {1, 2, 3})), "step of point 2 is 0"},
+      {"step.raw", with_double(test::raw1_fixture({1, 2, 3}), 888, 1e300), "step (1e+300) is not an angle"},
+      {"negative.raw", test::raw2_fixture({1, 2, 3}, 60, 0, 10.0f, -0.02f), "is negative: a reversed range"},
+      {"step.rd", with_double(test::rd_fixture("V3", {1, 2, 3}), 214, 1e300), "step (1e+300) is not an angle"},
+      {"step.dat", test::crlf({"SampleIdent Q", "", "Alpha1 1.54056 Alpha2 1.54439 Ratio 0.5", "", "10.0 1e300 10.06", "1 2 3"}),
+       "step (1e+300) is not an angle"},
+      {"zero.dat", test::crlf({"SampleIdent Q", "", "Alpha1 1.54056 Alpha2 1.54439 Ratio 0.5", "", "10.0 0 10.0", "1 2 3"}),
+       "step is 0"},
+      {"zero.cpi",
+       test::crlf({"SIETRONICS XRD SCAN", "10.000", "10.060", "0.000", "Cu", "1.54180", "0:00", "1",
+                   "SampleIdent Quartz", "SCANDATA", "100", "200", "300"}),
+       "step is 0"},
+      {"zero.fxye", "MgO\nBANK 1 3 3 CONS 2000 0 0 0 FXYE\n2000 1 1\n2000 7 2\n2000 2 1\n",
+       "step of point 2 is 0"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    m.clear();
+    EXPECT_EQ(load_profile_file(s, m, dialog, write(c.name, c.bytes), std::nullopt), Changed::None);
+    ASSERT_EQ(m.texts().size(), 1u);
+    EXPECT_EQ(m.texts()[0].rfind(std::string(c.name) + ": ", 0), 0u) << m.texts()[0];
+    EXPECT_NE(m.texts()[0].find(c.field), std::string::npos) << m.texts()[0];
+    expect_old_profile();
+  }
+  EXPECT_EQ(dialog.asked, 0);
 }
 
 TEST_F(LoadProfile, ClosedWavelengthWindowChangesNothing) {

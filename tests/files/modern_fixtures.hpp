@@ -79,23 +79,59 @@ inline std::string zip_fixture(const std::vector<std::pair<std::string, std::str
   return ss.str();
 }
 
-// One BRML range document: 2θ axis from `start` by `step`, one Datum per count
-// ("time,flag,2θ,θ,count"), the tube's wavelengths and anode.
+// One BRML range document laid out as instruments write it: the scan axes named by
+// AxisName with Start, Stop and Increment elements, a DataViews block describing the
+// Datum columns of a coupled scan (measured time, absorption factor, 2θ, θ, then the
+// counter), one Datum per count, the tube's wavelengths as Value attributes and its
+// material as text. `angles`: the 2θ each Datum holds (empty: start + i·step).
 inline std::string brml_raw_data(double start, double step, const std::vector<double>& counts,
-                                 const std::string& scan_name = "Quartz scan") {
+                                 const std::string& scan_name = "Quartz scan",
+                                 const std::vector<double>& angles = {}) {
   std::ostringstream x;
-  x << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<RawData>\n<DataRoutes><DataRoute>\n"
-    << "<ScanInformation ScanName=\"" << scan_name << "\"><ScanAxes>\n"
-    << "<ScanAxisInfo AxisId=\"Theta\"><Start>" << start / 2 << "</Start><Increment>" << step / 2
-    << "</Increment></ScanAxisInfo>\n"
+  x.precision(10);
+  const double stop = start + step * static_cast<double>(counts.empty() ? 0 : counts.size() - 1);
+  x << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+    << "<RawData xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+       "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" AppVersion=\"4.2\">\n"
+    << "<DataRoutes><DataRoute Description=\"Original\" Version=\"2\">\n"
+    << "<ScanInformation ScanName=\"" << scan_name << "\" ScanMode=\"StepScan\">\n<ScanAxes>\n"
+    << "<ScanAxisInfo AxisName=\"TwoTheta\" Unit=\"deg\"><Reference>0</Reference><Start>" << start
+    << "</Start><Stop>" << stop << "</Stop><Increment>" << step << "</Increment></ScanAxisInfo>\n"
+    << "<ScanAxisInfo AxisName=\"Theta\" Unit=\"deg\"><Reference>0</Reference><Start>" << start / 2
+    << "</Start><Stop>" << stop / 2 << "</Stop><Increment>" << step / 2
+    << "</Increment></ScanAxisInfo>\n</ScanAxes></ScanInformation>\n"
+    << "<DataViews>\n"
+    << "<RawDataView xsi:type=\"FixedRawDataView\" Start=\"0\" Length=\"1\" LogicName=\"MeasuredTime\" />\n"
+    << "<RawDataView xsi:type=\"FixedRawDataView\" Start=\"1\" Length=\"1\" LogicName=\"AbsorptionFactor\" />\n"
+    << "<RawDataView xsi:type=\"FixedRawDataView\" Start=\"2\" Length=\"1\" LogicName=\"TwoTheta\" />\n"
+    << "<RawDataView xsi:type=\"FixedRawDataView\" Start=\"3\" Length=\"1\" LogicName=\"Theta\" />\n"
+    << "<RawDataView xsi:type=\"RecordedRawDataView\" Start=\"4\" Length=\"1\">"
+       "<Recording Name=\"Counter 1D\" LogicName=\"ScanCounter\" /></RawDataView>\n"
+    << "</DataViews>\n";
+  for (size_t i = 0; i < counts.size(); ++i) {
+    const double two_theta = i < angles.size() ? angles[i] : start + static_cast<double>(i) * step;
+    x << "<Datum>0.5,1," << two_theta << "," << two_theta / 2 << "," << counts[i] << "</Datum>\n";
+  }
+  x << "</DataRoute></DataRoutes>\n<FixedInformation><Instrument><PrimaryTracks><TrackInfoData>"
+    << "<MountedOptics><InfoData xsi:type=\"Tube\"><TubeMaterial>Co</TubeMaterial>"
+    << "<WaveLengthAlpha1 Value=\"1.78897\" Unit=\"Angstrom\" />"
+    << "<WaveLengthAlpha2 Value=\"1.79285\" Unit=\"Angstrom\" />"
+    << "<WaveLengthAverage Value=\"1.79026\" Unit=\"Angstrom\" />"
+    << "<WaveLengthRatio Value=\"0.5\" />"
+    << "</InfoData></MountedOptics></TrackInfoData></PrimaryTracks></Instrument></FixedInformation>\n"
+    << "</RawData>\n";
+  return x.str();
+}
+
+// The layout the reader first knew: axes named by AxisId, no DataViews, the count the
+// last field of each Datum.
+inline std::string brml_axis_id_raw_data(double start, double step, const std::vector<double>& counts) {
+  std::ostringstream x;
+  x << "<RawData><ScanInformation ScanName=\"Old\"><ScanAxes>\n"
     << "<ScanAxisInfo AxisId=\"TwoTheta\"><Start>" << start << "</Start><Increment>" << step
     << "</Increment></ScanAxisInfo>\n</ScanAxes></ScanInformation>\n";
-  for (size_t i = 0; i < counts.size(); ++i)
-    x << "<Datum>1,1," << start + i * step << "," << (start + i * step) / 2 << "," << counts[i]
-      << "</Datum>\n";
-  x << "</DataRoute></DataRoutes>\n<FixedInformation><Instrument><Tube><TubeMaterial>Co</TubeMaterial>"
-    << "<WaveLengthAlpha1 Value=\"1.78897\" /><WaveLengthAlpha2 Value=\"1.79285\" />"
-    << "<WaveLengthRatio Value=\"0.5\" /></Tube></Instrument></FixedInformation>\n</RawData>\n";
+  for (size_t i = 0; i < counts.size(); ++i) x << "<Datum>1,1,0,0," << counts[i] << "</Datum>\n";
+  x << "<TubeMaterial>Cu</TubeMaterial><WaveLengthAlpha1 Value=\"1.540598\" /></RawData>\n";
   return x.str();
 }
 

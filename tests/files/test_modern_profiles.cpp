@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <functional>
+#include <sstream>
 
 #include "core/errors.hpp"
 #include "files/brml_file.hpp"
@@ -24,6 +25,22 @@ std::string two_range_brml() {
   return zip_fixture({{"Experiment0/RawData0.xml", brml_raw_data(15.0, 0.01, {100, 300, 200, 100})},
                       {"Experiment0/RawData1.xml", brml_raw_data(40.0, 0.5, {7, 9}, "Second")},
                       {"[Content_Types].xml", "<Types/>"}});
+}
+
+std::string xrdml_two_theta(double start, double end) {
+  std::ostringstream x;
+  x << "<positions axis=\"2Theta\" unit=\"deg\"><startPosition>" << start
+    << "</startPosition><endPosition>" << end << "</endPosition></positions>";
+  return x.str();
+}
+
+// Two scans: the second one (range 1) from 50 to 50.2 with three intensities.
+std::string two_scan_xrdml() {
+  std::string f = xrdml_fixture(xrdml_two_theta(20, 20.4), "counts", "5 8 13 8 5");
+  f.insert(f.find("</xrdMeasurement>"),
+           "<scan appendNumber=\"1\"><dataPoints>" + xrdml_two_theta(50, 50.2) +
+               "<intensities unit=\"counts\">3 9 4</intensities></dataPoints></scan>\n");
+  return f;
 }
 
 std::string gsas_std() {
@@ -63,6 +80,29 @@ TEST(ModernProfiles, ReadFixturesBuiltFromTheirLayouts) {
        4, 15.0, 15.03, 1.78897, co, "Co", "Quartz scan (BRML)", 1},
       {"BRML second range", [] { return read_brml_file(two_range_brml(), "b.brml", 1); },
        2, 40.0, 40.5, 1.78897, co, "Co", "Second (BRML)", 1},
+      {"BRML 2θ taken from each Datum",
+       [] {
+         return read_brml_file(
+             zip_fixture({{"Experiment0/RawData0.xml",
+                           brml_raw_data(20.0, 0.01, {5, 9, 6}, "Measured", {20.0004, 20.0107, 20.0199})}}),
+             "b.brml");
+       },
+       3, 20.0004, 20.0199, 1.78897, co, "Co", "Measured (BRML)", 1},
+      {"BRML axis named by AxisId, count the last field",
+       [] { return read_brml_file(zip_fixture({{"Experiment0/RawData0.xml", brml_axis_id_raw_data(30, 0.02, {1, 3, 2})}}), "b.brml"); },
+       3, 30.0, 30.04, 1.540598, 1.540598, "Cu", "Old (BRML)", 1},
+      {"XRDML intensities times the beam attenuation factors",
+       [] {
+         return read_xrdml_file(xrdml_fixture(xrdml_two_theta(20, 20.3) +
+                                                  "<beamAttenuationFactors>1 1 10 1</beamAttenuationFactors>",
+                                              "intensities", "5 8 2 4"),
+                                "c.xrdml");
+       },
+       4, 20.0, 20.3, 1.540598, cu, "Cu", "Rutile (XRDML)", 2},
+      {"XRDML second scan as range 1", [] { return read_xrdml_file(two_scan_xrdml(), "c.xrdml", 1); },
+       3, 50.0, 50.2, 1.540598, cu, "Cu", "Rutile (XRDML)", 1},
+      {"XRDML first scan as range 0", [] { return read_profile(two_scan_xrdml(), "c.xrdml", ProfileFileType::Xrdml, 0); },
+       5, 20.0, 20.4, 1.540598, cu, "Cu", "Rutile (XRDML)", 2},
       {"XRDML start and end",
        [] {
          return read_xrdml_file(xrdml_fixture("<positions axis=\"2Theta\" unit=\"deg\"><startPosition>20.00"
@@ -139,7 +179,7 @@ TEST(ModernProfiles, KindsFromNamesAndSignatures) {
   EXPECT_EQ(profile_type_from_name("a.raw", T::BrukerRaw4), T::BrukerRaw4);
   EXPECT_EQ(kProfileFileFilters[static_cast<int>(T::Xrdml) - 1], "XRDML Format (*.xrdml)");
   EXPECT_TRUE(profile_type_has_ranges(T::Brml));
-  EXPECT_FALSE(profile_type_has_ranges(T::Xrdml));
+  EXPECT_TRUE(profile_type_has_ranges(T::Xrdml));  // each scan is a range
 
   // A ".raw" file chosen as the older kind is still read by its RAW4 signature.
   const std::string raw4 = raw4_fixture({kRaw4First, kRaw4Second});
@@ -179,6 +219,25 @@ TEST(ModernProfiles, DamagedFilesAreRefusedWithAReadableMessage) {
                          "c.xrdml");
        },
        "3 positions for 2 counts"},
+      {"XRDML of Omega only", [] { read_xrdml_file(xrdml_fixture("", "counts", "1 2 3"), "c.xrdml"); },
+       "no 2Theta positions (only Omega)"},
+      {"XRDML of Omega and Chi",
+       [] {
+         read_xrdml_file(xrdml_fixture("<positions axis=\"Chi\"><startPosition>0</startPosition>"
+                                       "<endPosition>80</endPosition></positions>",
+                                       "counts", "1 2 3"),
+                         "c.xrdml");
+       },
+       "no 2Theta positions (only Omega, Chi)"},
+      {"XRDML range beyond the scans", [] { read_xrdml_file(two_scan_xrdml(), "c.xrdml", 2); },
+       "no range 2 (the file holds 2)"},
+      {"XRDML attenuation factors that do not match",
+       [] {
+         read_xrdml_file(xrdml_fixture(xrdml_two_theta(20, 21) + "<beamAttenuationFactors>1 2</beamAttenuationFactors>",
+                                       "counts", "1 2 3"),
+                         "c.xrdml");
+       },
+       "2 factors for 3 counts"},
       {"XRDML counts not numbers",
        [] { read_xrdml_file(xrdml_fixture("", "counts", "1 x 2"), "c.xrdml"); }, "not a number"},
       {"GSAS without BANK", [] { read_gsas_file("title\n1 2 3\n", "d.gsa"); }, "no BANK line"},
