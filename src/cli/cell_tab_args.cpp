@@ -20,8 +20,18 @@ int run_reporting_file_errors(const std::function<int()>& body) {
     return body();
   } catch (const Error& e) {
     std::cerr << e.what() << '\n';
+  } catch (const std::filesystem::filesystem_error& e) {
+    // A file system call left without its error_code form: still a message, not an abort.
+    std::cerr << e.what() << '\n';
   }
   return kExitFailed;
+}
+
+std::filesystem::path current_folder() {
+  std::error_code ec;
+  auto folder = std::filesystem::current_path(ec);
+  if (ec) throw FileError("The current folder cannot be read (" + ec.message() + ")");
+  return folder;
 }
 
 OptionTaken take_cell_tab_option(const std::vector<std::string>& args, size_t& i,
@@ -83,7 +93,7 @@ std::optional<std::string> missing_cell_tab_option(const CellTabArgs& a) {
 std::filesystem::path executable_dir() {
   std::error_code ec;
   auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (ec) return std::filesystem::current_path();
+  if (ec) return std::filesystem::current_path(ec);
   return exe.parent_path();
 }
 
@@ -113,7 +123,7 @@ SessionStart session_start(const CellTabArgs& a) {
   st.range_max = a.range_max;
   st.theta = a.theta;
   st.cell_file = a.cell_file;
-  st.folder = std::filesystem::current_path();
+  st.folder = current_folder();
   st.data_folder = locate_data_folder(executable_dir());
   return st;
 }

@@ -54,6 +54,10 @@ inline constexpr const char* kCellTabUsage =
     "         --cell A B C ALPHA BETA GAMMA --lambda L --range MIN MAX [--theta]\n"
     "   or: --cell-file FILE.cry|FILE.ics --lambda L --range MIN MAX [--theta]";
 
+// The current folder, where the commands leave their result files; a FileError when it
+// cannot be known (it was deleted).
+std::filesystem::path current_folder();
+
 // The folder of the running program (for its data folder).
 std::filesystem::path executable_dir();
 

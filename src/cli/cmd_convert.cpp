@@ -11,6 +11,7 @@
 #include "cli/cell_tab_args.hpp"
 #include "cli/cli_profile_load.hpp"
 #include "cli/commands.hpp"
+#include "cli/output_files.hpp"
 #include "cli/subcommands.hpp"
 #include "cli/peak_loading.hpp"
 #include "commands/save_peaks.hpp"
@@ -58,11 +59,8 @@ int run_convert_command(const std::vector<std::string>& args) {
   const bool peaks = ext == ".DIF" || ext == ".PRN";
   if (!peaks && ext != ".RAW" && ext != ".CPI")
     return usage_error("unknown output kind " + out.string());
-  std::error_code ec;
-  if (!force && std::filesystem::exists(out, ec)) {
-    std::cerr << out.string() << " already exists (use --force to overwrite)\n";
-    return kExitFailed;
-  }
+  // Converting a file onto itself would rewrite it from a rescaled copy of its counts.
+  if (!output_allowed(out, {in}, force)) return kExitFailed;
 
   StderrMessages m;
   WorkSession s;

@@ -11,6 +11,7 @@
 #include "cli/cell_tab_args.hpp"
 #include "cli/cli_profile_load.hpp"
 #include "cli/commands.hpp"
+#include "cli/output_files.hpp"
 #include "cli/subcommands.hpp"
 #include "cli/peak_loading.hpp"
 #include "cli/plot_renderer_loader.hpp"
@@ -27,6 +28,8 @@ namespace {
 
 // Images larger than this would take gigabytes; smaller ones hold no diagram.
 constexpr int kMaxPlotSide = 20000;
+// Each side may be long, but not both: the image is drawn in memory, 4 bytes a pixel.
+constexpr long long kMaxPlotPixels = 25'000'000;
 constexpr int kMinPlotWidth = kMinImageWidth * 4;
 constexpr int kMinPlotHeight = kDiagramBottomMargin + 20;
 
@@ -37,6 +40,7 @@ struct PlotArgs {
   std::string tolerance = "0.1";
   std::optional<std::string> keys;  // --refine list
   bool eccentricity = false;
+  bool force = false;
   std::string shift = "0";
   int width = 1020, height = 300;
 };
@@ -45,7 +49,7 @@ struct PlotArgs {
 
 std::string plot_usage() {
   return std::string() + "vornax-cli plot [--profile FILE] [--peaks FILE] " + kCellTabUsage + "\n" + "         [--tolerance T] [--peak-type N] [--refine a,b,c,alpha,beta,gamma,shift,lambda]\n"
-               "         [--eccentricity] [--shift V] --out FILE.png|FILE.svg|FILE.pdf [--size W H]\n"
+               "         [--eccentricity] [--shift V] --out FILE.png|FILE.svg|FILE.pdf [--size W H] [--force]\n"
                "  draws the diagram window's picture: profile, measured and calculated bars, the\n"
                "  pairs of the automatic selection and, after --refine, the obs-calc differences\n";
 }
@@ -92,10 +96,15 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Plot
       if (!w || !h || *w < kMinPlotWidth || *h < kMinPlotHeight)
         return "--size must be at least " + std::to_string(kMinPlotWidth) + " x " +
                std::to_string(kMinPlotHeight) + " and at most " + std::to_string(kMaxPlotSide);
+      if (static_cast<long long>(*w) * *h > kMaxPlotPixels)
+        return "--size " + std::to_string(*w) + " " + std::to_string(*h) +
+               " is above 25 megapixels";
       out.width = *w;
       out.height = *h;
     } else if (a == "--eccentricity") {
       out.eccentricity = true;
+    } else if (a == "--force") {
+      out.force = true;
     } else {
       return "unknown argument " + a;
     }
@@ -150,6 +159,9 @@ int run(const PlotArgs& a) {
     return kExitFailed;
   }
 #endif
+  // The run leaves the refinement's result files in the current folder.
+  if (refuse_program_files({a.profile, a.peaks, a.tab.cell_file})) return kExitFailed;
+  if (!output_allowed(a.out, {a.profile, a.peaks, a.tab.cell_file}, a.force)) return kExitFailed;
   StderrMessages m;
   WorkSession s;
   CellTab tab;

@@ -9,6 +9,7 @@
 
 #include "cli/cell_tab_args.hpp"
 #include "cli/commands.hpp"
+#include "cli/output_files.hpp"
 #include "cli/subcommands.hpp"
 #include "cli/peak_loading.hpp"
 #include "cli/stderr_messages.hpp"
@@ -32,6 +33,7 @@ struct RefineArgs {
   bool eccentricity = false;
   std::string shift = "0";
   std::string save_list;  // --save-list: the selected pairs as an indexed list
+  bool force = false;     // --force: --save-list may replace an existing file
   bool json = false;      // --json: one JSON object at full precision instead of the report
   std::optional<PeakFileType> peak_type;
 };
@@ -40,7 +42,7 @@ struct RefineArgs {
 
 std::string refine_usage() {
   return std::string() + "vornax-cli refine --peaks FILE " + kCellTabUsage + "\n" + "         [--tolerance T] [--refine a,b,c,alpha,beta,gamma,shift,lambda]\n"
-               "         [--eccentricity] [--shift V] [--peak-type N] [--save-list FILE.lst] [--json]\n"
+               "         [--eccentricity] [--shift V] [--peak-type N] [--save-list FILE.lst] [--force] [--json]\n"
                "  FILE: any peak file (kind from the extension, or --peak-type 1..7);\n"
                "  plain text holds one 2theta (degrees) per line\n"
                "  without --refine, the parameters the crystal system leaves free are refined\n"
@@ -80,6 +82,8 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Refi
     } else if (a == "--shift") {
       if (!has_value) return "--shift needs a value";
       out.shift = args[++i];
+    } else if (a == "--force") {
+      out.force = true;
     } else if (a == "--save-list") {
       if (!has_value) return "--save-list needs a file";
       out.save_list = args[++i];
@@ -98,6 +102,12 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Refi
 
 int run(const RefineArgs& a) {
   if (refuse_program_files({a.peaks, a.tab.cell_file})) return kExitFailed;
+  if (!a.save_list.empty()) {
+    // The save command adds .lst to a name without it; the check is on the file written.
+    std::string list = a.save_list;
+    if (to_upper(list).find(".LST") == std::string::npos) list += ".lst";
+    if (!output_allowed(list, {a.peaks, a.tab.cell_file}, a.force)) return kExitFailed;
+  }
   StderrMessages m;
   WorkSession s;
   CellTab tab;

@@ -9,6 +9,7 @@
 #include "cli/cell_tab_args.hpp"
 #include "cli/cli_profile_load.hpp"
 #include "cli/commands.hpp"
+#include "cli/output_files.hpp"
 #include "cli/subcommands.hpp"
 #include "commands/peak_search.hpp"
 #include "core/format.hpp"
@@ -21,7 +22,7 @@ namespace {
 
 std::string search_usage() {
   return std::string() + "vornax-cli search FILE [--threshold T] [--min-width W1] [--max-width W2]\n"
-               "         [--contamination L1 P1 L2 P2] [--keep CODES] [--out PEAKS]\n"
+               "         [--contamination L1 P1 L2 P2] [--keep CODES] [--out PEAKS] [--force]\n"
                "         [--type N] [--lambda L]\n"
                "  T in percent of the largest second derivative (default 2.0), W1 W2 in degrees\n"
                "  2theta (defaults 0.10 and 1.0); CODES: line codes to keep, e.g. 1,2\n"
@@ -60,6 +61,7 @@ struct SearchArgs {
   std::optional<ContaminationTexts> contamination;
   std::optional<PeakKillSettings> keep;
   std::string out;
+  bool force = false;
 };
 
 std::optional<PeakKillSettings> parse_codes(const std::string& text) {
@@ -119,6 +121,8 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Sear
       a.keep = parse_codes(*text);
       if (!a.keep) return "bad codes for --keep: " + *text;
       ++i;
+    } else if (opt == "--force") {
+      a.force = true;
     } else if (opt == "--out") {
       const auto text = value(1);
       if (!text) return std::string("--out needs a file");
@@ -137,6 +141,7 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Sear
 }
 
 int run(const SearchArgs& a) {
+  if (!a.out.empty() && !output_allowed(a.out, {a.file}, a.force)) return kExitFailed;
   StderrMessages m;
   WorkSession s;
   AnodeLambdaDialog dialog;

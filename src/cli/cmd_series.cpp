@@ -6,10 +6,12 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "cli/cell_tab_args.hpp"
 #include "cli/commands.hpp"
+#include "cli/output_files.hpp"
 #include "cli/subcommands.hpp"
 #include "commands/series.hpp"
 #include "core/format.hpp"
@@ -24,6 +26,7 @@ struct SeriesArgs {
   CellTabArgs tab;
   std::vector<std::filesystem::path> profiles;
   std::string out, plot;
+  bool force = false;
   SeriesSettings settings;
 };
 
@@ -35,7 +38,7 @@ std::string series_usage() {
                "         --lambda L --range MIN MAX [--theta]\n"
                "         [--threshold T] [--min-width W] [--max-width W] [--tolerance T]\n"
                "         [--refine a,b,c,alpha,beta,gamma,shift,lambda] [--eccentricity]\n"
-               "         [--chain] [--jobs N] [--type N] [--work DIR] --out TABLE.csv [--plot CELLS.svg]\n"
+               "         [--chain] [--jobs N] [--type N] [--work DIR] --out TABLE.csv [--plot CELLS.svg] [--force]\n"
                "  --chain: each pattern starts from the cell refined on the one before (runs in order)\n"
                "  --jobs N: N patterns at a time when not chained\n";
 }
@@ -81,6 +84,8 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Seri
       if (!st.keys) return "unknown parameter in --refine " + args[i];
     } else if (a == "--eccentricity") {
       st.eccentricity = true;
+    } else if (a == "--force") {
+      out.force = true;
     } else if (a == "--chain") {
       st.chain = true;
     } else if (a == "--jobs" || a == "--type") {
@@ -113,8 +118,20 @@ int run(SeriesArgs& a) {
   SeriesSettings& st = a.settings;
   std::vector<std::filesystem::path> files;
   for (const auto& p : a.profiles) {
-    if (std::filesystem::is_directory(p)) {
-      const auto in = series_files_in(p);
+    std::error_code ec;
+    const bool folder = std::filesystem::is_directory(p, ec);
+    if (ec && ec != std::errc::no_such_file_or_directory && ec != std::errc::not_a_directory) {
+      // A link loop or a folder that cannot be entered: the name cannot be a profile.
+      std::cerr << "series: cannot read " << p.string() << ": " << ec.message() << '\n';
+      return kExitFailed;
+    }
+    if (folder) {
+      const auto in = series_files_in(p, ec);
+      if (ec) {
+        std::cerr << "series: cannot read the folder " << p.string() << ": " << ec.message()
+                  << '\n';
+        return kExitFailed;
+      }
       files.insert(files.end(), in.begin(), in.end());
     } else {
       files.push_back(p);
@@ -123,6 +140,13 @@ int run(SeriesArgs& a) {
   if (files.empty()) {
     std::cerr << "series: no profile found\n";
     return kExitFailed;
+  }
+  // Neither result may replace a profile of the series, nor the other result.
+  if (!output_allowed(a.out, files, a.force)) return kExitFailed;
+  if (!a.plot.empty()) {
+    std::vector<std::filesystem::path> inputs = files;
+    inputs.emplace_back(a.out);
+    if (!output_allowed(a.plot, inputs, a.force)) return kExitFailed;
   }
   CellParameters start;
   double* fields[] = {&start.a, &start.b, &start.c, &start.alpha, &start.beta, &start.gamma};

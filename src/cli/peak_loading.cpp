@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "cli/cell_tab_args.hpp"
 #include "cli/cli_profile_load.hpp"
 #include "cli/stderr_messages.hpp"
 #include "commands/load_peaks.hpp"
@@ -47,7 +48,7 @@ bool load_peaks_to_pair(WorkSession& s, const std::string& file, std::optional<P
 
 bool refuse_program_files(std::initializer_list<std::string_view> inputs) {
   WorkSession probe;
-  reset_session(probe, std::filesystem::current_path());
+  reset_session(probe, current_folder());
   for (std::string_view file : inputs) {
     if (file.empty()) continue;
     const std::filesystem::path path{std::string(file)};

@@ -155,15 +155,25 @@ std::vector<SeriesRow> run_series(const std::vector<std::filesystem::path>& file
   return rows;
 }
 
-std::vector<std::filesystem::path> series_files_in(const std::filesystem::path& folder) {
+std::vector<std::filesystem::path> series_files_in(const std::filesystem::path& folder,
+                                                   std::error_code& ec) {
   std::vector<std::filesystem::path> out;
-  for (const auto& e : std::filesystem::directory_iterator(folder)) {
-    if (!e.is_regular_file()) continue;
+  ec.clear();
+  std::filesystem::directory_iterator it(folder, ec);
+  for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+    // An entry that cannot be looked at (a link loop, a dangling link) is no profile.
+    std::error_code entry;
+    if (!it->is_regular_file(entry) || entry) continue;
     // Only names of a known kind, and not the too-common ones (.txt, .prn).
-    if (profile_taken_by_folder_scan(e.path())) out.push_back(e.path());
+    if (profile_taken_by_folder_scan(it->path())) out.push_back(it->path());
   }
   std::sort(out.begin(), out.end());
   return out;
+}
+
+std::vector<std::filesystem::path> series_files_in(const std::filesystem::path& folder) {
+  std::error_code ec;
+  return series_files_in(folder, ec);
 }
 
 std::vector<std::string> series_csv_lines(const std::vector<SeriesRow>& rows) {

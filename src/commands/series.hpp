@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "commands/refinement_road.hpp"
@@ -64,7 +65,11 @@ std::vector<SeriesRow> run_series(const std::vector<std::filesystem::path>& file
 
 // The profiles of a folder, in name order: the files whose extension names a profile
 // kind, except those too common to be taken for profiles unnamed (.txt, .prn), as the
-// table of profile formats marks them.
+// table of profile formats marks them. Entries that cannot be looked at (a link loop)
+// are left out; a folder that cannot be read sets `ec`.
+std::vector<std::filesystem::path> series_files_in(const std::filesystem::path& folder,
+                                                   std::error_code& ec);
+// The same, with nothing found when the folder cannot be read.
 std::vector<std::filesystem::path> series_files_in(const std::filesystem::path& folder);
 
 // The CSV table: a header line, then one line per row.

@@ -35,6 +35,27 @@ void delete_fixed_file(const WorkSession& s, FixedFile f) {
   std::filesystem::remove(fixed_file_path(s, f), ec);
 }
 
+namespace {
+
+// True when `path` is, through links or another name, a fixed file of `kind` that
+// exists in `folder` under its name in any case.
+bool same_as_fixed_file_in(const std::filesystem::path& path, const std::filesystem::path& folder,
+                           FolderKind kind) {
+  std::error_code ec;
+  for (auto it = std::filesystem::directory_iterator(folder, ec);
+       !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+    const std::string name = to_upper(it->path().filename().string());
+    for (const auto& e : kFixedFiles) {
+      if (e.folder != kind || to_upper(e.name) != name) continue;
+      std::error_code same;
+      if (std::filesystem::equivalent(path, it->path(), same) && !same) return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
 bool is_fixed_file(const WorkSession& s, const std::filesystem::path& path) {
   std::error_code ec;
   const auto folder = std::filesystem::weakly_canonical(
@@ -46,7 +67,11 @@ bool is_fixed_file(const WorkSession& s, const std::filesystem::path& path) {
     if (to_upper(e.name) == name && std::filesystem::weakly_canonical(own, ec2) == folder)
       return true;
   }
-  return false;
+  // A link to a fixed file, or a hard link, is that file: writing the report would
+  // destroy the input. The names above still catch files a run has not made yet.
+  if (!std::filesystem::exists(path, ec)) return false;
+  return same_as_fixed_file_in(path, s.working_folder, FolderKind::Working) ||
+         same_as_fixed_file_in(path, s.current_folder, FolderKind::Current);
 }
 
 std::string fixed_file_input_message(const std::filesystem::path& path) {

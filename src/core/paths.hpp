@@ -66,8 +66,9 @@ std::filesystem::path fixed_file_path(const WorkSession& s, FixedFile f);
 // Deletes the file if it exists. Never throws.
 void delete_fixed_file(const WorkSession& s, FixedFile f);
 // True when `path` names one of the fixed files of its folder's kind in the session's
-// folders, whatever the case: such a file is the program's own and is overwritten or
-// deleted by a run, so it must never be taken as a user's input.
+// folders, whatever the case, or is one that exists there under another name (a link):
+// such a file is the program's own and is overwritten or deleted by a run, so it must
+// never be taken as a user's input.
 bool is_fixed_file(const WorkSession& s, const std::filesystem::path& path);
 // The message that refuses such a file as an input, naming it.
 std::string fixed_file_input_message(const std::filesystem::path& path);

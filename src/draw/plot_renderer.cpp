@@ -1,9 +1,12 @@
 // The module behind `vornax-cli plot` (see plot_renderer.hpp): the one place where the
 // command line meets Qt. PNG is the image the windows show; SVG and PDF are painted
 // with the same calls straight on the vector device, so curves, bars and texts stay
-// paths and texts at any zoom.
+// paths and texts at any zoom. Each picture is made in memory and then written through
+// a temporary file, so that a failed write (a full disk) leaves any old picture whole.
 #include "draw/plot_renderer.hpp"
 
+#include <QBuffer>
+#include <QByteArray>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPageSize>
@@ -16,9 +19,12 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
+#include "core/replace_file.hpp"
 #include "draw/qt_canvas.hpp"
 
 namespace vornax {
@@ -36,18 +42,19 @@ bool paint_on(QPaintDevice& device, const PlotRequest& r) {
   return p.end();
 }
 
-bool write_png(const PlotRequest& r, const QString& name) {
+bool write_png(const PlotRequest& r, QBuffer& out) {
   QImage image = blank_diagram_image(r.width, r.height);
+  if (image.isNull()) return false;  // no memory for the picture
   {
     QtCanvas canvas(image);
     r.paint(canvas, r.context);
   }
-  return image.save(name, "PNG");
+  return image.save(&out, "PNG");
 }
 
-bool write_pdf(const PlotRequest& r, const QString& name) {
+bool write_pdf(const PlotRequest& r, QBuffer& out) {
   // One page the size of the picture at 96 dpi, so one unit of the painter is a pixel.
-  QPdfWriter pdf(name);
+  QPdfWriter pdf(&out);
   pdf.setResolution(96);
   pdf.setTitle("VORNAX diagram");
   pdf.setPageSize(QPageSize(QSizeF(r.width / 96.0 * 25.4, r.height / 96.0 * 25.4),
@@ -56,10 +63,10 @@ bool write_pdf(const PlotRequest& r, const QString& name) {
   return paint_on(pdf, r);
 }
 
-std::optional<std::string> write_svg(const PlotRequest& r, const QString& name) {
+std::optional<std::string> write_svg(const PlotRequest& r, QBuffer& out) {
 #ifdef VORNAX_HAVE_SVG
   QSvgGenerator svg;
-  svg.setFileName(name);
+  svg.setOutputDevice(&out);
   svg.setResolution(96);
   svg.setSize(QSize(r.width, r.height));
   svg.setViewBox(QRect(0, 0, r.width, r.height));
@@ -68,7 +75,7 @@ std::optional<std::string> write_svg(const PlotRequest& r, const QString& name) 
   return std::string("cannot write ") + r.path;
 #else
   (void)r;
-  (void)name;
+  (void)out;
   return std::string("this renderer was built without SVG support (Qt Svg); write .png or .pdf");
 #endif
 }
@@ -84,14 +91,25 @@ std::optional<std::string> render(const PlotRequest& r) {
     static char* argv[] = {name, nullptr};
     app.emplace(argc, argv);
   }
-  const QString name = QString::fromUtf8(r.path);
   const std::string cannot = std::string("cannot write ") + r.path;
+  QByteArray bytes;
+  QBuffer out(&bytes);
+  if (!out.open(QIODevice::WriteOnly)) return cannot;
+  std::optional<std::string> failed;
   switch (r.kind) {
-    case PlotKind::Png: return write_png(r, name) ? std::nullopt : std::optional(cannot);
-    case PlotKind::Pdf: return write_pdf(r, name) ? std::nullopt : std::optional(cannot);
-    case PlotKind::Svg: return write_svg(r, name);
+    case PlotKind::Png:
+      if (!write_png(r, out)) failed = cannot;
+      break;
+    case PlotKind::Pdf:
+      if (!write_pdf(r, out)) failed = cannot;
+      break;
+    case PlotKind::Svg: failed = write_svg(r, out); break;
   }
-  return "unknown picture kind";
+  out.close();
+  if (failed) return failed;
+  if (bytes.isEmpty()) return cannot;
+  return replace_file_contents(std::filesystem::path(r.path),
+                               std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
 }
 
 void copy_message(const std::string& text, char* error, std::size_t size) {
