@@ -11,6 +11,7 @@
 #include "cli/cell_tab_args.hpp"
 #include "cli/cli_profile_load.hpp"
 #include "cli/commands.hpp"
+#include "cli/option_checks.hpp"
 #include "cli/subcommands.hpp"
 #include "cli/peak_loading.hpp"
 #include "commands/save_peaks.hpp"
@@ -46,6 +47,7 @@ int run_convert_command(const std::vector<std::string>& args) {
       if (i + 1 >= args.size()) return usage_error("--lambda needs a value");
       lambda = parse_real(args[++i]);
       if (!lambda) return usage_error("bad value for --lambda");
+      if (auto e = wavelength_error(*lambda)) return usage_error(*e);
     } else if (args[i].size() > 2 && args[i].rfind("--", 0) == 0) {
       return usage_error("unknown argument " + args[i]);
     } else {
@@ -58,6 +60,10 @@ int run_convert_command(const std::vector<std::string>& args) {
   const bool peaks = ext == ".DIF" || ext == ".PRN";
   if (!peaks && ext != ".RAW" && ext != ".CPI")
     return usage_error("unknown output kind " + out.string());
+  // A profile's every point would become a peak: the search makes peaks of a profile.
+  if (peaks && !peak_type_from_extension(in) && !profile_types_named_by(in).empty())
+    return usage_error("cannot convert a profile (" + in.string() + ") into a peak file (" +
+                       out.string() + "); run vornax-cli search on it");
   std::error_code ec;
   if (!force && std::filesystem::exists(out, ec)) {
     std::cerr << out.string() << " already exists (use --force to overwrite)\n";
