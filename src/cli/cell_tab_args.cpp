@@ -112,7 +112,7 @@ std::optional<RoadSettings> road_settings(const std::string& tolerance,
   return road;
 }
 
-SessionStart session_start(const CellTabArgs& a) {
+SessionStart session_start(const CellTabArgs& a, const std::filesystem::path& folder) {
   SessionStart st;
   st.system = a.system;
   st.group = a.group;
@@ -123,7 +123,7 @@ SessionStart session_start(const CellTabArgs& a) {
   st.range_max = a.range_max;
   st.theta = a.theta;
   st.cell_file = a.cell_file;
-  st.folder = current_folder();
+  st.folder = folder.empty() ? current_folder() : folder;
   st.data_folder = locate_data_folder(executable_dir());
   return st;
 }

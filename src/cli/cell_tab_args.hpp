@@ -68,8 +68,9 @@ std::optional<RoadSettings> road_settings(const std::string& tolerance,
                                           const std::string& lambda, const std::string& shift,
                                           std::string& bad);
 
-// The session start the options describe, in the current folder (also the working
-// folder) with the catalogue files found beside the program.
-SessionStart session_start(const CellTabArgs& a);
+// The session start the options describe, in `folder` (the working and current folder
+// of the run; the current folder when empty) with the catalogue files found beside the
+// program.
+SessionStart session_start(const CellTabArgs& a, const std::filesystem::path& folder = {});
 
 }  // namespace vornax::cli

@@ -8,6 +8,8 @@
 
 #include "cli/cell_tab_args.hpp"
 #include "cli/commands.hpp"
+#include "cli/option_checks.hpp"
+#include "cli/run_folder.hpp"
 #include "cli/subcommands.hpp"
 #include "cli/peak_loading.hpp"
 #include "cli/stderr_messages.hpp"
@@ -24,12 +26,13 @@ namespace {
 struct CalcArgs {
   CellTabArgs tab;
   bool forbidden = false;
+  std::string work;  // --work: the folder of the run's files instead of the current one
 };
 
 }  // namespace
 
 std::string calc_usage() {
-  return std::string() + "vornax-cli calc " + kCellTabUsage + " [--forbidden]\n" + "  CODE: CUBI TETR ORTH HEXA RHOM MONO TRIC (or the list entry, e.g. Cubic)\n"
+  return std::string() + "vornax-cli calc " + kCellTabUsage + " [--forbidden] [--work DIR]\n" + "  CODE: CUBI TETR ORTH HEXA RHOM MONO TRIC (or the list entry, e.g. Cubic)\n"
                "  --theta: the range is given, and the grid shown, in theta\n";
 }
 
@@ -45,10 +48,18 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Calc
       case OptionTaken::MissingValue: return error;
       case OptionTaken::NotMine: break;
     }
-    if (args[i] == "--forbidden") out.forbidden = true;
-    else return "unknown argument " + args[i];
+    if (args[i] == "--forbidden") {
+      out.forbidden = true;
+    } else if (args[i] == "--work") {
+      if (i + 1 >= args.size()) return std::string("--work needs a folder");
+      out.work = args[++i];
+      if (auto e = work_folder_error(out.work)) return e;
+    } else {
+      return "unknown argument " + args[i];
+    }
   }
   if (auto missing = missing_cell_tab_option(out.tab)) return missing;
+  if (auto bad = cell_tab_value_error(out.tab)) return bad;
   const std::string& sys = out.tab.system;
   if (out.tab.cell_file.empty() && system_index(sys.size() > 4 ? system_code_from_entry(sys) : to_upper(sys)) < 0)
     return "unknown system " + sys;
@@ -60,7 +71,8 @@ int run(const CalcArgs& a) {
   StderrMessages m;
   WorkSession s;
   CellTab tab;
-  const SessionStart start = session_start(a.tab);
+  const RunFolder folder(a.work, false);
+  const SessionStart start = session_start(a.tab, folder.path());
   if (!start_session(s, tab, start, m)) return kExitFailed;
   calculate_started(s, tab, start, m);
   if (a.forbidden) toggle_forbidden(s, true, m);

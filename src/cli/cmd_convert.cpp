@@ -12,6 +12,7 @@
 #include "cli/cli_profile_load.hpp"
 #include "cli/commands.hpp"
 #include "cli/output_files.hpp"
+#include "cli/option_checks.hpp"
 #include "cli/subcommands.hpp"
 #include "cli/peak_loading.hpp"
 #include "commands/save_peaks.hpp"
@@ -47,6 +48,7 @@ int run_convert_command(const std::vector<std::string>& args) {
       if (i + 1 >= args.size()) return usage_error("--lambda needs a value");
       lambda = parse_real(args[++i]);
       if (!lambda) return usage_error("bad value for --lambda");
+      if (auto e = wavelength_error(*lambda)) return usage_error(*e);
     } else if (args[i].size() > 2 && args[i].rfind("--", 0) == 0) {
       return usage_error("unknown argument " + args[i]);
     } else {
@@ -59,6 +61,10 @@ int run_convert_command(const std::vector<std::string>& args) {
   const bool peaks = ext == ".DIF" || ext == ".PRN";
   if (!peaks && ext != ".RAW" && ext != ".CPI")
     return usage_error("unknown output kind " + out.string());
+  // A profile's every point would become a peak: the search makes peaks of a profile.
+  if (peaks && !peak_type_from_extension(in) && !profile_types_named_by(in).empty())
+    return usage_error("cannot convert a profile (" + in.string() + ") into a peak file (" +
+                       out.string() + "); run vornax-cli search on it");
   // Converting a file onto itself would rewrite it from a rescaled copy of its counts.
   if (!output_allowed(out, {in}, force)) return kExitFailed;
 

@@ -7,6 +7,7 @@
 
 #include "cli/cell_tab_args.hpp"
 #include "cli/commands.hpp"
+#include "cli/option_checks.hpp"
 #include "cli/subcommands.hpp"
 #include "cli/peak_loading.hpp"
 #include "core/format.hpp"
@@ -33,7 +34,8 @@ std::string num(double v) { return format_fixed(v, 0, 6); }
 }  // namespace
 
 int run_peaks_command(const std::vector<std::string>& args) {
-  std::string file, type_text, lambda_text;
+  std::string file;
+  std::optional<std::string> type_text, lambda_text;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (a == "--type" || a == "--lambda") {
@@ -47,15 +49,16 @@ int run_peaks_command(const std::vector<std::string>& args) {
   }
   if (file.empty()) return usage_error("FILE is missing");
   std::optional<PeakFileType> type;
-  if (!type_text.empty()) {
-    const auto n = parse_integer(type_text);
+  if (type_text) {
+    const auto n = parse_integer(*type_text);
     if (n) type = peak_file_type_from_int(static_cast<int>(*n));
     if (!type) return usage_error("--type must be 1 to 7");
   }
   std::optional<double> lambda;
-  if (!lambda_text.empty()) {
-    lambda = parse_real(lambda_text);
+  if (lambda_text) {
+    lambda = parse_real(*lambda_text);
     if (!lambda || !(*lambda > 0)) return usage_error("--lambda must be a wavelength above 0");
+    if (auto e = wavelength_error(*lambda)) return usage_error(*e);
   }
 
   WorkSession s;

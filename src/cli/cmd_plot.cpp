@@ -12,6 +12,8 @@
 #include "cli/cli_profile_load.hpp"
 #include "cli/commands.hpp"
 #include "cli/output_files.hpp"
+#include "cli/option_checks.hpp"
+#include "cli/run_folder.hpp"
 #include "cli/subcommands.hpp"
 #include "cli/peak_loading.hpp"
 #include "cli/plot_renderer_loader.hpp"
@@ -43,6 +45,7 @@ struct PlotArgs {
   bool force = false;
   std::string shift = "0";
   int width = 1020, height = 300;
+  std::string work;  // --work: the folder of the run's files instead of the current one
 };
 
 }  // namespace
@@ -50,6 +53,7 @@ struct PlotArgs {
 std::string plot_usage() {
   return std::string() + "vornax-cli plot [--profile FILE] [--peaks FILE] " + kCellTabUsage + "\n" + "         [--tolerance T] [--peak-type N] [--refine a,b,c,alpha,beta,gamma,shift,lambda]\n"
                "         [--eccentricity] [--shift V] --out FILE.png|FILE.svg|FILE.pdf [--size W H] [--force]\n"
+               "         [--work DIR]\n"
                "  draws the diagram window's picture: profile, measured and calculated bars, the\n"
                "  pairs of the automatic selection and, after --refine, the obs-calc differences\n";
 }
@@ -89,6 +93,11 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Plot
         out.peak_type = n ? peak_file_type_from_int(static_cast<int>(*n)) : std::nullopt;
         if (!out.peak_type) return "--peak-type must be 1 to 7";
       }
+      if (a == "--tolerance") {
+        if (auto e = tolerance_error(v)) return e;
+      } else if (a == "--refine") {
+        if (auto e = refine_list_error(v)) return e;
+      }
     } else if (a == "--size") {
       if (i + 2 >= args.size()) return "--size needs a width and a height";
       const auto w = parse_side(args[++i]);
@@ -105,13 +114,18 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Plot
       out.eccentricity = true;
     } else if (a == "--force") {
       out.force = true;
+    } else if (a == "--work") {
+      if (!has_value) return "--work needs a folder";
+      out.work = args[++i];
+      if (auto e = work_folder_error(out.work)) return e;
     } else {
       return "unknown argument " + a;
     }
   }
   if (out.out.empty()) return "--out is missing";
   if (out.keys && out.peaks.empty()) return "--refine needs --peaks";
-  return missing_cell_tab_option(out.tab);
+  if (auto missing = missing_cell_tab_option(out.tab)) return missing;
+  return cell_tab_value_error(out.tab);
 }
 
 
@@ -165,7 +179,8 @@ int run(const PlotArgs& a) {
   StderrMessages m;
   WorkSession s;
   CellTab tab;
-  const SessionStart start = session_start(a.tab);
+  const RunFolder folder(a.work, false);
+  const SessionStart start = session_start(a.tab, folder.path());
   if (!start_session(s, tab, start, m)) return kExitFailed;
   const auto lambda = parse_typed(a.tab.lambda);
   const std::optional<double> typed_lambda =

@@ -8,6 +8,7 @@
 #include "cli/cell_tab_args.hpp"
 #include "cli/cli_profile_load.hpp"
 #include "cli/commands.hpp"
+#include "cli/option_checks.hpp"
 #include "cli/subcommands.hpp"
 #include "core/format.hpp"
 
@@ -52,6 +53,7 @@ int run_profile_command(const std::vector<std::string>& args) {
         type = profile_type_argument(*v);
         if (!type) return usage_error(profile_type_range_error());
       } else {
+        if (auto e = wavelength_error(*v)) return usage_error(*e);
         lambda = *v;
       }
     } else if (a.size() > 2 && a.rfind("--", 0) == 0) {
@@ -67,8 +69,18 @@ int run_profile_command(const std::vector<std::string>& args) {
   StderrMessages m;
   WorkSession s;
   // Without --type, a name no kind knows is tried as RAW, as it always was.
-  if (!load_profile_for_cli(s, m, file, type, lambda, range_index, ProfileFileType::BrukerRaw))
+  if (!load_profile_for_cli(s, m, file, type, lambda, range_index, ProfileFileType::BrukerRaw)) {
+    if (range_index > 0)
+      std::cerr << "profile: --range-index " << range_index << " may name no range of " << file << '\n';
     return kExitFailed;
+  }
+  // A kind without ranges reads its one range whatever the index: a script asking for
+  // another one must hear that there is none.
+  if (range_index > 0 && s.profile.file_kind && !profile_type_has_ranges(*s.profile.file_kind)) {
+    std::cerr << "profile: --range-index " << range_index << ": " << file
+              << " holds a single range (index 0)\n";
+    return kExitFailed;
+  }
   const Profile& p = s.profile;
   const WavelengthSet& w = p.wavelengths;
   std::string out;

@@ -10,6 +10,8 @@
 #include "cli/cell_tab_args.hpp"
 #include "cli/commands.hpp"
 #include "cli/output_files.hpp"
+#include "cli/option_checks.hpp"
+#include "cli/run_folder.hpp"
 #include "cli/subcommands.hpp"
 #include "cli/peak_loading.hpp"
 #include "cli/stderr_messages.hpp"
@@ -35,6 +37,8 @@ struct RefineArgs {
   std::string save_list;  // --save-list: the selected pairs as an indexed list
   bool force = false;     // --force: --save-list may replace an existing file
   bool json = false;      // --json: one JSON object at full precision instead of the report
+  bool files = false;     // --files: with --json, keep the run's fixed-name files
+  std::string work;       // --work: the folder of the run's files instead of the current one
   std::optional<PeakFileType> peak_type;
 };
 
@@ -42,11 +46,13 @@ struct RefineArgs {
 
 std::string refine_usage() {
   return std::string() + "vornax-cli refine --peaks FILE " + kCellTabUsage + "\n" + "         [--tolerance T] [--refine a,b,c,alpha,beta,gamma,shift,lambda]\n"
-               "         [--eccentricity] [--shift V] [--peak-type N] [--save-list FILE.lst] [--force] [--json]\n"
+               "         [--eccentricity] [--shift V] [--peak-type N] [--save-list FILE.lst] [--force]\n"
+               "         [--work DIR] [--json [--files]]\n"
                "  FILE: any peak file (kind from the extension, or --peak-type 1..7);\n"
                "  plain text holds one 2theta (degrees) per line\n"
                "  without --refine, the parameters the crystal system leaves free are refined\n"
-               "  --json: one JSON object with every value at full precision instead of the report\n";
+               "  --json: one JSON object with every value at full precision instead of the report;\n"
+               "  the run's files (vornax.inp, vornax.out, ...) are kept only with --files\n";
 }
 
 namespace {
@@ -76,9 +82,11 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Refi
     } else if (a == "--tolerance") {
       if (!has_value) return "--tolerance needs a value";
       out.tolerance = args[++i];
+      if (auto e = tolerance_error(out.tolerance)) return e;
     } else if (a == "--refine") {
       if (!has_value) return "--refine needs a list";
       out.keys = args[++i];
+      if (auto e = refine_list_error(*out.keys)) return e;
     } else if (a == "--shift") {
       if (!has_value) return "--shift needs a value";
       out.shift = args[++i];
@@ -91,12 +99,20 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Refi
       out.eccentricity = true;
     } else if (a == "--json") {
       out.json = true;
+    } else if (a == "--files") {
+      out.files = true;
+    } else if (a == "--work") {
+      if (!has_value) return "--work needs a folder";
+      out.work = args[++i];
+      if (auto e = work_folder_error(out.work)) return e;
     } else {
       return "unknown argument " + a;
     }
   }
   if (!have_peaks) return "--peaks is missing";
-  return missing_cell_tab_option(out.tab);
+  if (out.files && !out.json) return "--files goes with --json (the report run keeps its files)";
+  if (auto missing = missing_cell_tab_option(out.tab)) return missing;
+  return cell_tab_value_error(out.tab);
 }
 
 
@@ -111,7 +127,9 @@ int run(const RefineArgs& a) {
   StderrMessages m;
   WorkSession s;
   CellTab tab;
-  const SessionStart start = session_start(a.tab);
+  // The JSON answer carries every value: the fixed-name files are kept only when asked.
+  const RunFolder folder(a.work, a.json && !a.files);
+  const SessionStart start = session_start(a.tab, folder.path());
   const auto lambda = parse_typed(a.tab.lambda);
   if (!start_session(s, tab, start, m) ||
       !load_peaks_to_pair(s, a.peaks, a.peak_type, lambda && *lambda > 0 ? lambda : std::nullopt))

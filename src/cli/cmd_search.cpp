@@ -10,6 +10,7 @@
 #include "cli/cli_profile_load.hpp"
 #include "cli/commands.hpp"
 #include "cli/output_files.hpp"
+#include "cli/option_checks.hpp"
 #include "cli/subcommands.hpp"
 #include "commands/peak_search.hpp"
 #include "core/format.hpp"
@@ -100,7 +101,7 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Sear
     double v = 0;
     if (opt == "--threshold" || opt == "--min-width" || opt == "--max-width") {
       if (auto err = number(v)) return err;
-      if (!(v > 0)) return opt + " must be above 0";
+      if (auto err = search_setting_error(opt, v)) return err;
       if (opt == "--threshold") a.settings.threshold = v;
       else if (opt == "--min-width") a.settings.min_width = v;
       else a.settings.max_width = v;
@@ -110,6 +111,7 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Sear
       if (!a.type) return profile_type_range_error();
     } else if (opt == "--lambda") {
       if (auto err = number(v)) return err;
+      if (auto err = wavelength_error(v)) return err;
       a.lambda = v;
     } else if (opt == "--contamination") {
       if (i + 4 >= args.size()) return std::string("--contamination needs L1 P1 L2 P2");
@@ -125,7 +127,7 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Sear
       a.force = true;
     } else if (opt == "--out") {
       const auto text = value(1);
-      if (!text) return std::string("--out needs a file");
+      if (!text || text->empty()) return std::string("--out needs a file");
       a.out = *text;
       ++i;
     } else if (a.file.empty() && (opt.empty() || opt[0] != '-')) {

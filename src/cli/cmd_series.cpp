@@ -12,6 +12,7 @@
 #include "cli/cell_tab_args.hpp"
 #include "cli/commands.hpp"
 #include "cli/output_files.hpp"
+#include "cli/option_checks.hpp"
 #include "cli/subcommands.hpp"
 #include "commands/series.hpp"
 #include "core/format.hpp"
@@ -64,7 +65,7 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Seri
       const auto v = parse_real(args[++i]);
       if (!v) return "bad value for " + a;
       target = *v;
-      return std::nullopt;
+      return search_setting_error(a, *v);
     };
     if (a == "--profiles") {
       while (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) out.profiles.emplace_back(args[++i]);
@@ -78,8 +79,10 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Seri
     } else if (a == "--tolerance") {
       if (!has_value) return "--tolerance needs a value";
       st.tolerance = args[++i];
+      if (auto e = tolerance_error(st.tolerance)) return e;
     } else if (a == "--refine") {
       if (!has_value) return "--refine needs a list";
+      if (auto e = refine_list_error(args[i + 1])) return e;
       st.keys = parse_refine_keys(args[++i]);
       if (!st.keys) return "unknown parameter in --refine " + args[i];
     } else if (a == "--eccentricity") {
@@ -104,6 +107,9 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Seri
       if (a == "--out") out.out = v;
       else if (a == "--plot") out.plot = v;
       else st.work_root = v;
+      if (a == "--work") {
+        if (auto e = work_folder_error(v)) return e;
+      }
     } else {
       return "unknown argument " + a;
     }
@@ -111,7 +117,9 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Seri
   if (out.profiles.empty()) return "--profiles is missing";
   if (out.out.empty()) return "--out is missing";
   if (!out.tab.cell_file.empty()) return "--cell-file is not taken by series; give --system, --group and --cell";
-  return missing_cell_tab_option(out.tab);
+  if (st.search.min_width > st.search.max_width) return "--min-width is above --max-width";
+  if (auto missing = missing_cell_tab_option(out.tab)) return missing;
+  return cell_tab_value_error(out.tab);
 }
 
 int run(SeriesArgs& a) {

@@ -3,18 +3,20 @@
 #include <string>
 
 #include "core/format.hpp"
+#include "core/text_lines.hpp"
 #include "files/peak_files.hpp"
 
 namespace vornax {
 
 PeakFileData read_column_peaks(std::string_view bytes, const std::string& name, double tolerance) {
-  const auto lines = split_text_lines(bytes);
   PeakFileData d;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    if (trim(lines[i]).empty()) continue;
-    const auto v = split_numbers(lines[i]);
+  TextLineWalker lines(bytes);
+  for (std::string_view line; lines.next(line);) {
+    if (is_blank_line(line)) continue;
+    const auto v = split_numbers(line);
     if (v.empty())
-      throw FormatError(name + ": line " + std::to_string(i + 1) + " does not begin with a number");
+      throw FormatError(name + ": line " + std::to_string(lines.line_number()) +
+                        " does not begin with a number");
     if (v[0] == 0) continue;
     add_read_peak(d, v[0], kNormalisedIntensity);
   }

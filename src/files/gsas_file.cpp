@@ -1,12 +1,12 @@
 #include "files/gsas_file.hpp"
 
 #include <algorithm>
-#include <sstream>
 #include <vector>
 
 #include "core/errors.hpp"
 #include "core/format.hpp"
 #include "core/text_file.hpp"
+#include "core/text_lines.hpp"
 
 namespace vornax {
 
@@ -18,34 +18,76 @@ constexpr double kCentidegrees = 100.0;
 
 enum class Layout { Std, Esd, Fxye };
 
-std::vector<std::string> words(const std::string& line) {
-  std::istringstream in(line);
+// The first `n` blank-separated words of a line, as an istringstream would give them,
+// into `out`; returns how many there are, counting at most n + 1.
+size_t words(std::string_view line, std::string_view* out, size_t n) {
+  constexpr std::string_view kSpace = " \t\v\f";
+  size_t count = 0;
+  size_t i = line.find_first_not_of(kSpace);
+  while (i != std::string_view::npos && count <= n) {
+    size_t e = line.find_first_of(kSpace, i);
+    if (e == std::string_view::npos) e = line.size();
+    if (count < n) out[count] = line.substr(i, e - i);
+    ++count;
+    i = line.find_first_not_of(kSpace, e);
+  }
+  return count;
+}
+
+std::vector<std::string> all_words(std::string_view line) {
   std::vector<std::string> w;
-  for (std::string t; in >> t;) w.push_back(t);
+  constexpr std::string_view kSpace = " \t\v\f";
+  for (size_t i = line.find_first_not_of(kSpace); i != std::string_view::npos;
+       i = line.find_first_not_of(kSpace, i)) {
+    size_t e = line.find_first_of(kSpace, i);
+    if (e == std::string_view::npos) e = line.size();
+    w.emplace_back(cp1252_to_utf8(line.substr(i, e - i)));
+    i = e;
+  }
   return w;
 }
 
+std::string_view trimmed(std::string_view t) {
+  const size_t b = t.find_first_not_of(" \t");
+  if (b == std::string_view::npos) return {};
+  return t.substr(b, t.find_last_not_of(" \t") - b + 1);
+}
+
+// A line whose first word begins with BANK, in any case.
+bool is_bank_line(std::string_view line) {
+  const std::string_view t = trimmed(line);
+  if (t.size() < 4) return false;
+  for (size_t i = 0; i < 4; ++i)
+    if ((t[i] & ~0x20) != "BANK"[i]) return false;
+  return true;
+}
+
 double number_or_fail(std::string_view text, const std::string& name, size_t line_no) {
-  const std::string t = trim(text);
+  const std::string_view t = trimmed(text);
   if (t.empty()) return 0;  // a blank fixed field is a zero
   const auto v = parse_real(t);
-  if (!v) throw FormatError(name + ": line " + std::to_string(line_no) + ": \"" + t + "\" is not a number");
+  if (!v)
+    throw FormatError(name + ": line " + std::to_string(line_no) + ": \"" + cp1252_to_utf8(t) +
+                      "\" is not a number");
   return *v;
 }
 
 }  // namespace
 
+// Lines are walked in place rather than split into strings: a synchrotron bank holds
+// hundreds of thousands of points.
 ProfileFileData read_gsas_file(std::string_view bytes, const std::string& name) {
-  const std::vector<std::string> lines = split_text_lines(bytes);
-  size_t bank = 0;
-  while (bank < lines.size() && words(lines[bank]).empty()) ++bank;
-  std::string title = bank < lines.size() ? trim(lines[bank]) : "";
-  if (to_upper(title).rfind("BANK", 0) == 0) title.clear();  // no title line
-  while (bank < lines.size() && to_upper(trim(lines[bank])).rfind("BANK", 0) != 0) ++bank;
-  if (bank == lines.size()) throw FormatError(name + ": no BANK line");
+  TextLineWalker lines(bytes);
+  std::string_view line;
+  bool found = lines.next(line);
+  while (found && words(line, nullptr, 0) == 0) found = lines.next(line);
+  std::string title = found ? trim(cp1252_to_utf8(line)) : "";
+  if (found && is_bank_line(line)) title.clear();  // no title line
+  while (found && !is_bank_line(line)) found = lines.next(line);
+  if (!found) throw FormatError(name + ": no BANK line");
 
   // BANK n npts nrec bintyp bcoef1 bcoef2 bcoef3 bcoef4 [type]
-  const std::vector<std::string> w = words(lines[bank]);
+  const std::vector<std::string> w = all_words(line);
   if (w.size() < 7) throw FormatError(name + ": the BANK line is too short");
   const auto npts = parse_integer(w[2]);
   if (!npts || *npts <= 0) throw FormatError(name + ": bad point count on the BANK line");
@@ -63,25 +105,27 @@ ProfileFileData read_gsas_file(std::string_view bytes, const std::string& name) 
   const size_t count = static_cast<size_t>(*npts);
   std::vector<double> raw, angles;
   raw.reserve(count);
-  for (size_t i = bank + 1; i < lines.size() && raw.size() < count; ++i) {
-    const std::string& line = lines[i];
-    if (to_upper(trim(line)).rfind("BANK", 0) == 0) break;  // the next bank
+  if (layout == Layout::Fxye) angles.reserve(count);
+  while (raw.size() < count && lines.next(line)) {
+    const size_t line_no = lines.line_number();
+    if (is_bank_line(line)) break;  // the next bank
     if (layout == Layout::Fxye) {
-      const std::vector<std::string> f = words(line);
-      if (f.empty()) continue;
-      if (f.size() < 2) throw FormatError(name + ": line " + std::to_string(i + 1) + " needs x and y");
-      const double x = number_or_fail(f[0], name, i + 1);
+      std::string_view f[2];
+      const size_t n = words(line, f, 2);
+      if (n == 0) continue;
+      if (n < 2) throw FormatError(name + ": line " + std::to_string(line_no) + " needs x and y");
+      const double x = number_or_fail(f[0], name, line_no);
       check_finite(x, "an angle", name);
       angles.push_back(x / kCentidegrees);
-      raw.push_back(number_or_fail(f[1], name, i + 1));
+      raw.push_back(number_or_fail(f[1], name, line_no));
       continue;
     }
     const size_t stride = layout == Layout::Esd ? 2 * kFieldWidth : kFieldWidth;
     for (size_t col = 0; col < line.size() && raw.size() < count; col += stride) {
-      std::string_view field = std::string_view(line).substr(col, kFieldWidth);
-      if (trim(field).empty() && col + stride >= line.size()) break;  // short last line
+      std::string_view field = line.substr(col, kFieldWidth);
+      if (trimmed(field).empty() && col + stride >= line.size()) break;  // short last line
       if (layout == Layout::Std) field = field.substr(std::min(field.size(), kStdCounterWidth));
-      raw.push_back(number_or_fail(field, name, i + 1));
+      raw.push_back(number_or_fail(field, name, line_no));
     }
   }
   if (raw.size() < count)

@@ -5,6 +5,7 @@
 
 #include "core/format.hpp"
 #include "core/text_file.hpp"
+#include "core/text_lines.hpp"
 #include "files/cell_file.hpp"
 
 namespace vornax {
@@ -29,10 +30,10 @@ std::vector<std::string_view> fields(std::string_view line, size_t n) {
 IndexedListRead read_indexed_list(std::string_view bytes, const std::string& name,
                                   size_t capacity) {
   IndexedListRead out;
-  int line_number = 0;
-  for (const auto& line : split_text_lines(bytes)) {
-    ++line_number;
-    if (trim(line).empty()) continue;
+  TextLineWalker lines(bytes);
+  for (std::string_view line; lines.next(line);) {
+    const size_t line_number = lines.line_number();
+    if (is_blank_line(line)) continue;
     const auto f = fields(line, 4);
     auto bad = [&] {
       return FormatError(name + ": line " + std::to_string(line_number) +

@@ -94,8 +94,8 @@ TEST(CliRefine, JsonCarriesFullPrecision) {
     EXPECT_DOUBLE_EQ(double(p["difference"]), shifted - calc);
   }
   EXPECT_GT(int(j["cycles"]), 0);
-  // The files are written as without --json.
-  EXPECT_TRUE(std::filesystem::exists("vornax.out"));
+  // The run's files are kept only when asked (--files).
+  EXPECT_FALSE(std::filesystem::exists("vornax.out"));
 }
 
 TEST(CliRefine, FailuresExitNonZeroWithTheProgramsMessage) {

@@ -163,6 +163,28 @@ TEST(PeakSearch, NarrowStretchesAndStretchesAtTheEdgesAreNoPeaks) {
   }
 }
 
+TEST(PeakSearch, MinimumWidthCountsStepsOverTheLastButOnePoint) {
+  // 14 points 1 degree apart: the step taken is (X[13] - X[1]) / 13 = 12/13 of a degree,
+  // not 1. A two-sample stretch (interpolated width 2.98) against a minimum of 2.4:
+  // 2.4 / (12/13) = 2.6 -> three samples needed, so no peak, where a step of 1 would
+  // need two. Moving the last point away changes nothing, as it is not counted.
+  struct Case { double min_w; float last_angle; bool found; } cases[] = {
+      {2.4, 13, false},  // a step of 1 would admit it
+      {2.2, 13, true},   // 2.38 -> two samples either way
+      {2.4, 40, false},  // a step over the whole span (3) would admit it
+  };
+  for (auto c : cases) {
+    Handmade h = handmade(14, 1.0);
+    h.profile.points.back().two_theta = c.last_angle;
+    dip(h, 5, 2, 100);
+    const auto found = find_peaks(h.profile, h.d, {1, c.min_w, 10});
+    ASSERT_EQ(found.size(), c.found ? 1u : 0u) << c.min_w << " " << c.last_angle;
+    if (c.found) {
+      EXPECT_NEAR(found[0].two_theta, 5.5, 1e-9);
+    }
+  }
+}
+
 TEST(PeakSearch, StopsAtFiveHundredPeaks) {
   Handmade h = handmade(4000);
   for (size_t s = 0; s < 600; ++s) dip(h, 10 + 6 * s, 2);
