@@ -18,8 +18,9 @@ class TextLineWalker {
   // The next line into `line`; false when there is none left.
   bool next(std::string_view& line) {
     if (pos_ >= bytes_.size()) return false;
-    size_t end = bytes_.find_first_of("\r\n", pos_);
-    if (end == std::string_view::npos) end = bytes_.size();
+    // A plain loop: find_first_of calls memchr on its set for every byte.
+    size_t end = pos_;
+    while (end < bytes_.size() && bytes_[end] != '\r' && bytes_[end] != '\n') ++end;
     line = bytes_.substr(pos_, end - pos_);
     pos_ = end;
     if (pos_ < bytes_.size() && bytes_[pos_] == '\r' && pos_ + 1 < bytes_.size() &&
@@ -41,7 +42,9 @@ class TextLineWalker {
 
 // True when `line` holds nothing but blanks and tabs.
 inline bool is_blank_line(std::string_view line) {
-  return line.find_first_not_of(" \t") == std::string_view::npos;
+  for (char c : line)
+    if (c != ' ' && c != '\t') return false;
+  return true;
 }
 
 }  // namespace vornax

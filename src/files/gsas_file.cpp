@@ -1,6 +1,8 @@
 #include "files/gsas_file.hpp"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <vector>
 
 #include "core/errors.hpp"
@@ -20,16 +22,19 @@ enum class Layout { Std, Esd, Fxye };
 
 // The first `n` blank-separated words of a line, as an istringstream would give them,
 // into `out`; returns how many there are, counting at most n + 1.
+bool is_space(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
+
 size_t words(std::string_view line, std::string_view* out, size_t n) {
-  constexpr std::string_view kSpace = " \t\v\f";
   size_t count = 0;
-  size_t i = line.find_first_not_of(kSpace);
-  while (i != std::string_view::npos && count <= n) {
-    size_t e = line.find_first_of(kSpace, i);
-    if (e == std::string_view::npos) e = line.size();
+  size_t i = 0;
+  while (count <= n) {
+    while (i < line.size() && is_space(line[i])) ++i;
+    if (i == line.size()) break;
+    size_t e = i;
+    while (e < line.size() && !is_space(line[e])) ++e;
     if (count < n) out[count] = line.substr(i, e - i);
     ++count;
-    i = line.find_first_not_of(kSpace, e);
+    i = e;
   }
   return count;
 }
@@ -48,9 +53,10 @@ std::vector<std::string> all_words(std::string_view line) {
 }
 
 std::string_view trimmed(std::string_view t) {
-  const size_t b = t.find_first_not_of(" \t");
-  if (b == std::string_view::npos) return {};
-  return t.substr(b, t.find_last_not_of(" \t") - b + 1);
+  size_t b = 0, e = t.size();
+  while (b < e && (t[b] == ' ' || t[b] == '\t')) ++b;
+  while (e > b && (t[e - 1] == ' ' || t[e - 1] == '\t')) --e;
+  return t.substr(b, e - b);
 }
 
 // A line whose first word begins with BANK, in any case.
@@ -65,6 +71,11 @@ bool is_bank_line(std::string_view line) {
 double number_or_fail(std::string_view text, const std::string& name, size_t line_no) {
   const std::string_view t = trimmed(text);
   if (t.empty()) return 0;  // a blank fixed field is a zero
+  // Plain numbers, the bulk of a bank, take the quick path; anything else (a sign, a
+  // decimal comma, a refused form) goes through the strict parser.
+  double quick = 0;
+  const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), quick);
+  if (ec == std::errc() && end == t.data() + t.size() && std::isfinite(quick)) return quick;
   const auto v = parse_real(t);
   if (!v)
     throw FormatError(name + ": line " + std::to_string(line_no) + ": \"" + cp1252_to_utf8(t) +
