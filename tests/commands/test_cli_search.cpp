@@ -151,10 +151,10 @@ TEST(CliSearch, KeepAndClassificationChoices) {
     bool any_doublet;
     bool all_kept;
   } cases[] = {
-      {"--lambda 1.5418 --min-width 0.02 --out p.txt", true, true},
+      {"--lambda 1.5418 --min-width 0.02 --out p.txt --force", true, true},
       // A wavelength that names no anode: no classification, every code 1.
-      {"--lambda 1.6 --min-width 0.02 --keep 2 --out p.txt", false, false},
-      {"--lambda 1.6 --min-width 0.02 --keep 1 --out p.txt", false, true},
+      {"--lambda 1.6 --min-width 0.02 --keep 2 --out p.txt --force", false, false},
+      {"--lambda 1.6 --min-width 0.02 --keep 1 --out p.txt --force", false, true},
   };
   for (const Case& c : cases) {
     const auto r = run_cli(std::string("search si.xy ") + c.args);

@@ -100,7 +100,7 @@ TEST(RefinementRoad, EveryClientRefusesTiedOrFixedQuantitiesAlike) {
       "--range 20 140 --tolerance 0.3 ";
   const std::string clients[] = {"refine --peaks si.txt" + cell,
                                  "plot --peaks si.txt --out d.png" + cell,
-                                 "series --profiles si.xy --out t.csv" + cell};
+                                 "series --profiles si.xy --out t.csv --force" + cell};
   struct Case {
     const char* keys;
     const char* says;
