@@ -113,16 +113,7 @@ std::optional<RoadSettings> road_settings(const std::string& tolerance,
 }
 
 SessionStart session_start(const CellTabArgs& a, const std::filesystem::path& folder) {
-  SessionStart st;
-  st.system = a.system;
-  st.group = a.group;
-  st.getspec = a.getspec;
-  st.cell = a.cell;
-  st.lambda = a.lambda;
-  st.range_min = a.range_min;
-  st.range_max = a.range_max;
-  st.theta = a.theta;
-  st.cell_file = a.cell_file;
+  SessionStart st = a;
   st.folder = folder.empty() ? current_folder() : folder;
   st.data_folder = locate_data_folder(executable_dir());
   return st;

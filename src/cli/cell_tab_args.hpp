@@ -26,16 +26,10 @@ constexpr int kExitUsage = 2;   // the arguments were wrong
 // kExitFailed.
 int run_reporting_file_errors(const std::function<int()>& body);
 
-struct CellTabArgs {
-  std::string system;
-  std::string group;
-  bool getspec = false;
-  std::array<std::string, 6> cell;
-  std::string lambda;
-  std::string range_min, range_max;
-  bool theta = false;
+// The tab as the options fill it (--cell-file: system, group and cell from a .cry or
+// .ics file), and which of the required options were given.
+struct CellTabArgs : SessionStart {
   bool have_cell = false, have_lambda = false, have_range = false;
-  std::string cell_file;  // --cell-file: system, group and cell from a .cry or .ics file
 };
 
 enum class OptionTaken { NotMine, Taken, MissingValue };

@@ -67,7 +67,7 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Calc
 }
 
 int run(const CalcArgs& a) {
-  if (refuse_program_files({a.tab.cell_file})) return kExitFailed;
+  if (refuse_program_files({a.tab.cell_file.native()})) return kExitFailed;
   StderrMessages m;
   WorkSession s;
   CellTab tab;

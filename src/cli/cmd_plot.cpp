@@ -174,8 +174,8 @@ int run(const PlotArgs& a) {
   }
 #endif
   // The run leaves the refinement's result files in the current folder.
-  if (refuse_program_files({a.profile, a.peaks, a.tab.cell_file})) return kExitFailed;
-  if (!output_allowed(a.out, {a.profile, a.peaks, a.tab.cell_file}, a.force)) return kExitFailed;
+  if (refuse_program_files({a.profile, a.peaks, a.tab.cell_file.native()})) return kExitFailed;
+  if (!output_allowed(a.out, {a.profile, a.peaks, a.tab.cell_file.native()}, a.force)) return kExitFailed;
   StderrMessages m;
   WorkSession s;
   CellTab tab;

@@ -117,12 +117,12 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Refi
 
 
 int run(const RefineArgs& a) {
-  if (refuse_program_files({a.peaks, a.tab.cell_file})) return kExitFailed;
+  if (refuse_program_files({a.peaks, a.tab.cell_file.native()})) return kExitFailed;
   if (!a.save_list.empty()) {
     // The save command adds .lst to a name without it; the check is on the file written.
     std::string list = a.save_list;
     if (to_upper(list).find(".LST") == std::string::npos) list += ".lst";
-    if (!output_allowed(list, {a.peaks, a.tab.cell_file}, a.force)) return kExitFailed;
+    if (!output_allowed(list, {a.peaks, a.tab.cell_file.native()}, a.force)) return kExitFailed;
   }
   StderrMessages m;
   WorkSession s;
