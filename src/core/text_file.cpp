@@ -106,7 +106,36 @@ std::string utf8_to_cp1252(std::string_view text) {
   return out;
 }
 
-void write_file_atomically(const std::filesystem::path& path, std::string_view bytes) {
+namespace {
+
+// Every byte to `fd`, then (with `sync`) to the disk; the errno of the first failure, or 0.
+int write_all(int fd, std::string_view bytes, bool sync) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    bytes.remove_prefix(static_cast<size_t>(n));
+  }
+  if (sync && ::fsync(fd) != 0 && errno != EINVAL) return errno;
+  return 0;
+}
+
+}  // namespace
+
+int replace_file_bytes(const std::filesystem::path& path, std::string_view bytes, bool sync) {
+  struct stat old {};
+  const bool exists = ::stat(path.c_str(), &old) == 0;
+  if (exists && S_ISDIR(old.st_mode)) return EISDIR;
+  if (exists && !S_ISREG(old.st_mode)) {
+    // A device or a pipe cannot be replaced by renaming: it is written to.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0) return errno;
+    int error = write_all(fd, bytes, false);
+    if (::close(fd) != 0 && error == 0) error = errno;
+    return error;
+  }
   const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
   const std::string base = "." + path.filename().string() + ".tmp";
   static std::atomic<unsigned> serial{0};
@@ -118,38 +147,19 @@ void write_file_atomically(const std::filesystem::path& path, std::string_view b
     fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) break;
   }
-  if (fd < 0) throw file_error(path, "Cannot write");
+  if (fd < 0) return errno;
   // A file rewritten in place keeps its permissions; a new one gets the usual ones.
-  struct stat old {};
-  if (::lstat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) ::fchmod(fd, old.st_mode & 07777);
-  auto fail = [&]() -> FileError {
-    const int e = errno;
-    ::close(fd);
-    ::unlink(temp.c_str());
-    errno = e;
-    return file_error(path, "Cannot write");
-  };
-  const char* p = bytes.data();
-  size_t left = bytes.size();
-  while (left > 0) {
-    const ssize_t n = ::write(fd, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      throw fail();
-    }
-    p += n;
-    left -= static_cast<size_t>(n);
-  }
-  if (::close(fd) != 0) {
-    const int e = errno;
-    ::unlink(temp.c_str());
-    errno = e;
-    throw file_error(path, "Cannot write");
-  }
-  if (::rename(temp.c_str(), path.c_str()) != 0) {
-    const int e = errno;
-    ::unlink(temp.c_str());
-    errno = e;
+  int error = exists && ::fchmod(fd, old.st_mode & 07777) != 0 ? errno : 0;
+  if (error == 0) error = write_all(fd, bytes, sync);
+  if (::close(fd) != 0 && error == 0) error = errno;
+  if (error == 0 && ::rename(temp.c_str(), path.c_str()) != 0) error = errno;
+  if (error != 0) ::unlink(temp.c_str());
+  return error;
+}
+
+void write_file_atomically(const std::filesystem::path& path, std::string_view bytes) {
+  if (const int error = replace_file_bytes(path, bytes, false)) {
+    errno = error;
     throw file_error(path, "Cannot write");
   }
 }

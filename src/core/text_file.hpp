@@ -26,6 +26,11 @@ std::string cp1252_to_utf8(std::string_view text);
 // the old file stays whole, and FileError names the file.
 void write_file_atomically(const std::filesystem::path& path, std::string_view bytes);
 
+// The same, returning the errno of a failure (0 on success); with `sync` the bytes
+// reach the disk before the rename. A folder is refused; an existing device or pipe
+// is written to, never replaced.
+int replace_file_bytes(const std::filesystem::path& path, std::string_view bytes, bool sync);
+
 // Lines to be written in one go; nothing reaches the disk until save().
 struct TextFile {
   std::vector<std::string> lines;
