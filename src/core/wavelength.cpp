@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "core/format.hpp"
+#include "core/tolerance.hpp"
 
 namespace vornax {
 
@@ -35,7 +36,7 @@ void complete_peak_wavelength(WavelengthSet& w) {
 std::string name_anode(double lambda, double tolerance) {
   if (lambda > 0) {
     for (const auto& row : AnodeTable)
-      if (std::fabs(lambda - row.lambda) < tolerance) return std::string(row.anode);
+      if (below_tolerance(std::fabs(lambda - row.lambda), tolerance)) return std::string(row.anode);
   }
   return "?";
 }
@@ -48,7 +49,7 @@ void name_anode_if_unknown(WavelengthSet& w, double tolerance) {
 
 bool wavelengths_differ(double peaks_lambda, double profile_lambda) {
   return peaks_lambda != 0 && profile_lambda != 0 &&
-         std::fabs(peaks_lambda - profile_lambda) > kWavelengthConsistency;
+         !within_tolerance(std::fabs(peaks_lambda - profile_lambda), kWavelengthConsistency);
 }
 
 void choose_source(SourceChoice& c, int index) {

@@ -205,12 +205,18 @@ TEST_F(LoadPeaks, DifFileCommitsPeaksWavelengthAndRange) {
 }
 
 TEST_F(LoadPeaks, PeaksAreCheckedAgainstALoadedProfile) {
-  s.profile.wavelengths.lambda = 1.5506;
+  // The peaks are typed 1.5406: 0.0101 Å off is refused, exactly 0.01 Å is not.
+  s.profile.wavelengths.lambda = 1.5507;
   const std::string before = snapshot();
   const auto far = write("far.prn", "28.4\r\n");
   EXPECT_EQ(load_peak_file(s, m, dialog, far, PeakFileType::ColumnPrn), Changed::None);
   EXPECT_EQ(m.texts().back(), kWavelengthMismatchMessage);
   EXPECT_EQ(snapshot(), before);
+  {
+    WorkSession edge = s;
+    edge.profile.wavelengths.lambda = 1.5506;
+    EXPECT_NE(load_peak_file(edge, m, dialog, far, PeakFileType::ColumnPrn), Changed::None);
+  }
 
   dialog.answer = WavelengthSet{1.5456, 0, 0, 1.0, "?"};
   EXPECT_NE(load_peak_file(s, m, dialog, far, PeakFileType::ColumnPrn), Changed::None);

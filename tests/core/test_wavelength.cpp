@@ -54,6 +54,37 @@ TEST(Wavelength, AnodeNamedWithinTheTolerance) {
   EXPECT_FALSE(wavelengths_differ(1.5406, 0));
 }
 
+// A wavelength exactly one tolerance away from another, in decimals, is on the same
+// side of the tolerance whichever side it lies on, although its binary difference is
+// a hair above or below the tolerance (|1.5518 - 1.5418| = 0.010000000000000009,
+// |1.5468 - 1.5418| = 0.004999999999999893).
+TEST(Wavelength, ExactlyOneToleranceApartIsDecidedAsInDecimals) {
+  struct Differ {
+    double peaks, profile;
+    bool differ;
+  };
+  const Differ consistency[] = {
+      {1.5418, 1.5518, false}, {1.5418, 1.5318, false}, {0.7107, 0.7207, false},
+      {2.2909, 2.2809, false}, {1.93604, 1.94604, false},
+      {1.5418, 1.5519, true},  {1.5418, 1.5317, true},  {1.5418, 1.7902, true},
+  };
+  for (const auto& c : consistency)
+    EXPECT_EQ(wavelengths_differ(c.peaks, c.profile), c.differ) << c.peaks << " " << c.profile;
+
+  // Naming is "less than": one tolerance away names nothing, on either side.
+  struct Named {
+    double lambda, tolerance;
+    const char* anode;
+  };
+  const Named naming[] = {
+      {1.5468, 0.005, "?"},  {1.5368, 0.005, "?"},  {1.7952, 0.005, "?"},
+      {2.2959, 0.005, "?"},  {2.3009, 0.01, "?"},   {2.2809, 0.01, "?"},
+      {1.5467, 0.005, "Cu"}, {1.5369, 0.005, "Cu"}, {2.3008, 0.01, "Cr"},
+  };
+  for (const auto& c : naming)
+    EXPECT_EQ(name_anode(c.lambda, c.tolerance), c.anode) << c.lambda << " " << c.tolerance;
+}
+
 TEST(WavelengthWindow, SourceChoicesAndOk) {
   SourceChoice cu;
   choose_source(cu, 1);
