@@ -62,6 +62,13 @@ Changed save_column_dif(WorkSession& s, Messages& m, const std::filesystem::path
               [&](const std::filesystem::path& p) { column_peak_lines(s.measured.peaks).save(p); });
 }
 
+Changed save_column_peaks_with_intensity(WorkSession& s, Messages& m,
+                                         const std::filesystem::path& chosen) {
+  return save(s, m, chosen, ".prn", [&](const std::filesystem::path& p) {
+    column_peak_lines_with_intensity(s.measured.peaks).save(p);
+  });
+}
+
 std::optional<std::filesystem::path> write_peak_report(const WorkSession& s, Messages& m) {
   if (s.measured.peaks.empty()) {
     m.error(kNoPeaksReportMessage);

@@ -22,6 +22,11 @@ Changed save_bruker_dif(WorkSession& s, Messages& m, const std::filesystem::path
 // save_column_dif: the same with ".prn", one 2θ per line, no message.
 Changed save_column_dif(WorkSession& s, Messages& m, const std::filesystem::path& chosen);
 
+// The profile window's column save: the same, each line with the peak's intensity
+// after its 2θ.
+Changed save_column_peaks_with_intensity(WorkSession& s, Messages& m,
+                                         const std::filesystem::path& chosen);
+
 // write_peak_report: writes dif.out in the working folder and returns its path for the
 // window to show; "No measured peaks!" when the list is empty.
 std::optional<std::filesystem::path> write_peak_report(const WorkSession& s, Messages& m);

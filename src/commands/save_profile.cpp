@@ -48,9 +48,7 @@ Changed save_profile(WorkSession& s, Messages& m, const std::filesystem::path& c
     m.error(e.what());
     return Changed::None;
   }
-  s.profile.file_name = path.string();
-  s.profile.file_kind = kind;
-  s.profile.range_index = 0;
+  s.saved_profile_name = path.string();
   return Changed::Profile;
 }
 

@@ -15,8 +15,8 @@ namespace vornax {
 enum class ProfileSaveKind { Raw2 = 3, Cpi = 4 };
 
 // Writes the profile to `chosen` (its extension appended when the name lacks it),
-// asking before it overwrites a file. The profile's file name becomes the written
-// file only once the file is written.
+// asking before it overwrites a file. Once the file is written its name is the
+// session's saved-profile name; the profile keeps the name it was read from.
 Changed save_profile(WorkSession& s, Messages& m, const std::filesystem::path& chosen,
                      ProfileSaveKind kind);
 // The same for any kind the table marks writable (its first extension appended).

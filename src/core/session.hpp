@@ -189,6 +189,9 @@ struct WorkSession {
   std::filesystem::path current_folder;
   std::filesystem::path data_folder;      // where the supplied catalogue files live
   std::string cell_file_name;
+  // Where the profile was last saved (RAW2, CPI). The profile keeps the name of the
+  // file it was read from: the title, the report and a new angle range go by that one.
+  std::string saved_profile_name;
   std::string help_file = "vornax2.hlp";
 
   // The peaks and pairs as a file last held them (read or written), so that the program

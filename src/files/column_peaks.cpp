@@ -31,4 +31,10 @@ TextFile column_peak_lines(const std::vector<MeasuredPeak>& peaks) {
   return f;
 }
 
+TextFile column_peak_lines_with_intensity(const std::vector<MeasuredPeak>& peaks) {
+  TextFile f;
+  for (const auto& p : peaks) f.add(format_fixed(p.two_theta, 8, 3) + format_fixed(p.intensity, 12, 3));
+  return f;
+}
+
 }  // namespace vornax

@@ -11,4 +11,8 @@ namespace vornax {
 // One line per peak: the working 2θ, 8 characters, 3 decimals.
 TextFile column_peak_lines(const std::vector<MeasuredPeak>& peaks);
 
+// The profile window's column file: the working 2θ (8 characters, 3 decimals), then
+// the intensity (12 characters, 3 decimals). Read back, the first column is the 2θ.
+TextFile column_peak_lines_with_intensity(const std::vector<MeasuredPeak>& peaks);
+
 }  // namespace vornax

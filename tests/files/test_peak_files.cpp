@@ -42,6 +42,23 @@ TEST(PeakWriters, ColumnLinesAndDifOut) {
   EXPECT_EQ(col.lines[0], "  26.641");
   EXPECT_EQ(col.lines[1], " 120.500");
 
+  // With the intensity: 2θ in 8 characters, then the intensity in 12, both 3 decimals,
+  // rounded half away from zero; a number longer than its field widens it.
+  const struct {
+    MeasuredPeak peak;
+    const char* line;
+  } with_intensity[] = {
+      {{26.64123, 26.6, 100, 1}, "  26.641     100.000"},
+      {{120.5, 120.5, 12.3456, 2}, " 120.500      12.346"},
+      {{5.0004, 5.0004, 0, 3}, "   5.000       0.000"},
+      {{44.1, 44.1, 123456789.25, 1}, "  44.100123456789.250"},
+  };
+  for (const auto& c : with_intensity) {
+    const auto lines = column_peak_lines_with_intensity({c.peak});
+    ASSERT_EQ(lines.lines.size(), 1u);
+    EXPECT_EQ(lines.lines[0], c.line);
+  }
+
   const std::vector<std::string> expected = {
       "File name    :quartz.dif",
       "sample ID    :quartz",
