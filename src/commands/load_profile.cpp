@@ -22,8 +22,15 @@ void complete_profile_wavelengths(WavelengthSet& w, bool ratio_read) {
   if (w.ratio == 0 && !w.anode.empty() && !ratio_read) w.ratio = kDefaultRatio;
 }
 
-}  // namespace
+// Why a completed set cannot be the profile's ("" when it can): no usable λ, or a λ
+// other than the measured peaks' one.
+std::string profile_wavelength_problem(const WorkSession& s, const WavelengthSet& w) {
+  if (!(w.lambda > 0) || !std::isfinite(w.lambda)) return "Lambda error!";
+  if (wavelengths_differ(s.measured.wavelengths.lambda, w.lambda)) return kWavelengthMismatchMessage;
+  return {};
+}
 
+}  // namespace
 
 Changed load_profile_file(WorkSession& s, Messages& m, WavelengthDialog& dialog,
                           const std::filesystem::path& path,
@@ -58,18 +65,19 @@ Changed load_profile_file(WorkSession& s, Messages& m, WavelengthDialog& dialog,
   WavelengthSet& w = p.wavelengths;
   bool ratio_read = data.ratio_read;
   if (w.lambda == 0) {
-    auto chosen = dialog.choose(w, true);
+    // A refused choice leaves the window open for another one.
+    const WavelengthCheck check = [&s](WavelengthSet& c) {
+      complete_profile_wavelengths(c, false);
+      return profile_wavelength_problem(s, c);
+    };
+    auto chosen = dialog.choose_checked(w, true, check);
     if (!chosen) return Changed::None;
     w = *chosen;
     ratio_read = false;
   }
   complete_profile_wavelengths(w, ratio_read);
-  if (!(w.lambda > 0) || !std::isfinite(w.lambda)) {
-    m.error("Lambda error!");
-    return Changed::None;
-  }
-  if (wavelengths_differ(s.measured.wavelengths.lambda, w.lambda)) {
-    m.error(kWavelengthMismatchMessage);
+  if (const std::string problem = profile_wavelength_problem(s, w); !problem.empty()) {
+    m.error(problem);
     return Changed::None;
   }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -40,12 +41,24 @@ constexpr double kDefaultRatio = 0.5;
 inline constexpr const char* kWavelengthMismatchMessage =
     "The wavelength read in the file is different from the wavelength of the measured peaks";
 
+// What the command checks in a set chosen in the wavelength window before it takes it:
+// it may complete the set, and returns the message to show (the window then stays open
+// for another choice), or "" when the set is accepted.
+using WavelengthCheck = std::function<std::string(WavelengthSet&)>;
+
 // The wavelength window: asked when a file holds no wavelength. Windows implement it
 // with Tflilambda; tests and the command line answer it directly.
 struct WavelengthDialog {
   virtual ~WavelengthDialog() = default;
   // nullopt: the user closed the window without OK.
   virtual std::optional<WavelengthSet> choose(const WavelengthSet& proposed, bool profile_mode) = 0;
+  // The same, with the command's check run on OK: a window shows a refused set's
+  // message and stays open. Answers without a window leave the check to the caller,
+  // which runs it again on what comes back.
+  virtual std::optional<WavelengthSet> choose_checked(const WavelengthSet& proposed,
+                                                      bool profile_mode, const WavelengthCheck&) {
+    return choose(proposed, profile_mode);
+  }
 };
 
 // The window answered without a window, as OK with a typed λ and no source chosen, or
@@ -73,8 +86,9 @@ void complete_wavelength_set(WavelengthSet& w);
 // The peak files' rule: when λ is 0 it takes λ1, or λ2 when λ1 is 0 too.
 void complete_peak_wavelength(WavelengthSet& w);
 
-// The anode whose mean wavelength is within `tolerance` Å of lambda (first in table
-// order), else "?". lambda <= 0 is "?".
+// The anode whose mean wavelength differs from lambda by less than `tolerance` Å
+// (first in table order; a difference of exactly the tolerance does not name it),
+// else "?". lambda <= 0 is "?".
 std::string name_anode(double lambda, double tolerance);
 
 // The anode cut to two characters; an empty or "?" anode is named from lambda.
@@ -84,7 +98,8 @@ void name_anode_if_unknown(WavelengthSet& w, double tolerance);
 // comparison); the ratio becomes 0.5 when it was 0.
 void fill_lines_from_anode(WavelengthSet& w);
 
-// True when both wavelengths are defined and differ by more than 0.01 Å.
+// True when both wavelengths are defined and differ by more than 0.01 Å (exactly
+// 0.01 Å apart they agree).
 bool wavelengths_differ(double peaks_lambda, double profile_lambda);
 
 // --- The wavelength window's own logic; the window only mirrors it in widgets. ---

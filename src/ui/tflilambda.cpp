@@ -50,7 +50,10 @@ Tflilambda::Tflilambda(WorkSession& s, Messages& m, QWidget* parent)
   g->addWidget(lambda_, 4, 2);
   g->addWidget(ok_, 5, 2);
 
-  connect(list_, &QListWidget::currentRowChanged, this, &Tflilambda::clicklistbox);
+  // A source is chosen by selecting it (click or arrow keys). Not on the current row:
+  // the list makes its first row current when it takes the focus, which would choose
+  // "Mo" for the user as soon as the window opens.
+  connect(list_, &QListWidget::itemSelectionChanged, this, &Tflilambda::selection_made);
   connect(ok_, &QPushButton::clicked, this, &Tflilambda::lit_lambda);
   initialise();
 }
@@ -76,6 +79,11 @@ void Tflilambda::mirror() {
   lambda_->setVisible(choice_.lambda_visible);
 }
 
+void Tflilambda::selection_made() {
+  const QList<QListWidgetItem*> picked = list_->selectedItems();
+  if (!picked.isEmpty()) clicklistbox(list_->row(picked.front()));
+}
+
 void Tflilambda::clicklistbox(int row) {
   if (row < 0) return;
   // What the user typed in the λ box stays for "Other"; a named anode fills it.
@@ -96,14 +104,28 @@ void Tflilambda::lit_lambda() {
     m_.error(r.error);  // the window stays open
     return;
   }
-  result_ = r.set;
+  WavelengthSet w = *r.set;
+  if (check_) {
+    if (const std::string refused = check_(w); !refused.empty()) {
+      m_.error(refused);  // the window stays open for another choice
+      return;
+    }
+  }
+  result_ = w;
   accept();
 }
 
-std::optional<WavelengthSet> Tflilambda::choose(const WavelengthSet&, bool profile_mode) {
+std::optional<WavelengthSet> Tflilambda::choose(const WavelengthSet& proposed, bool profile_mode) {
+  return choose_checked(proposed, profile_mode, {});
+}
+
+std::optional<WavelengthSet> Tflilambda::choose_checked(const WavelengthSet&, bool profile_mode,
+                                                        const WavelengthCheck& check) {
   target_ = profile_mode ? 2 : 1;
+  check_ = check;
   initialise();
   exec();
+  check_ = nullptr;
   std::optional<WavelengthSet> out = result_;
   result_.reset();
   return out;

@@ -27,6 +27,10 @@ class Tflilambda : public QDialog, public WavelengthDialog {
   // Shows the window modally, fresh (no source chosen, boxes hidden, λ1 and λ2 "0").
   // The set confirmed with OK, or nullopt when the window was closed.
   std::optional<WavelengthSet> choose(const WavelengthSet& proposed, bool profile_mode) override;
+  // The same; OK runs `check` on the set and, when it refuses it, shows the message and
+  // stays open for another choice.
+  std::optional<WavelengthSet> choose_checked(const WavelengthSet& proposed, bool profile_mode,
+                                              const WavelengthCheck& check) override;
 
   QListWidget* source_list() const { return list_; }
   QLineEdit* lambda1_box() const { return lambda1_; }
@@ -43,11 +47,13 @@ class Tflilambda : public QDialog, public WavelengthDialog {
 
  private:
   void mirror();
+  void selection_made();
 
   WorkSession& s_;
   Messages& m_;
   SourceChoice choice_;
   std::optional<WavelengthSet> result_;
+  WavelengthCheck check_;
   int target_ = 1;
   QListWidget* list_ = nullptr;
   QLabel* lambda1_label_ = nullptr;

@@ -20,6 +20,7 @@
 #include <QShortcut>
 #include <QScrollArea>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -529,6 +530,14 @@ void Tform1::connect_tabs() {
   form7_->set_file_dialogs([this]() -> FileDialogs& { return file_dialogs(); });
   form7_->set_help([this](int topic) { aide(topic); });
   form7_->set_recalculate([this] { cell_->recalculate(); });
+  form7_->set_wavelength_dialog(lilambda_);
+  form7_->set_diagram_window(form6_);
+  form7_->set_peak_undo(&peak_undo_);
+  peak_undo_.observe(s_);
+  // Ctrl+Z in the measured grid (a cell being edited keeps its own text undo).
+  auto* undo = new QShortcut(QKeySequence::Undo, measured_->grid());
+  undo->setContext(Qt::WidgetWithChildrenShortcut);
+  connect(undo, &QShortcut::activated, this, [this] { refresh(peak_undo_.undo(s_)); });
   connect(measured_->diagram_button(), &QPushButton::clicked, this, &Tform1::pointe_raies_diag);
 
   // Entering a or alpha starts a new cell: the grids built from the old one are blanked
@@ -562,6 +571,7 @@ void Tform1::connect_tabs() {
 }
 
 void Tform1::refresh(Changed what, QObject* source) {
+  peak_undo_.observe(s_);
   if (form6_) form6_->dessine_spectre();  // the diagram shows every list: always redrawn
   if (any(what, Changed::AngleMode)) {
     change_angles();
@@ -893,8 +903,9 @@ void Tform1::changeEvent(QEvent* event) {
       if (pos() != corner) move(corner);
     }
     change_onglet(tabs_->currentIndex());
-    // The diagram comes back beside the main window if the user closed it.
-    if (form6_ && !form6_->isVisible()) form6_->show();
+    // The diagram comes back beside the main window if the user closed it; the profile
+    // window keeps it hidden while it is open.
+    if (form6_ && !form6_->isVisible() && !(form7_ && form7_->isVisible())) form6_->show();
     forget_measured_row(s_);
   }
 }

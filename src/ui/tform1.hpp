@@ -17,6 +17,7 @@
 #include "core/paths.hpp"
 #include "core/session.hpp"
 #include "commands/load_peaks.hpp"
+#include "commands/peak_undo.hpp"
 #include "core/profile_formats.hpp"
 #include "commands/diagram_commands.hpp"
 #include "ui/file_dialogs.hpp"
@@ -284,6 +285,8 @@ class Tform1 : public QMainWindow {
   Tform6* form6_ = nullptr;
   Tfabout* about_ = nullptr;
   TForm7* form7_ = nullptr;
+  // Ctrl+Z in the measured grid and in the profile window: one shared step back.
+  PeakListUndo peak_undo_;
   Tflilambda* lilambda_ = nullptr;
   Tfexcel* excel_ = nullptr;
   Tfliste_monoc* liste_monoc_ = nullptr;

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -150,6 +151,8 @@ void TForm7::build_menus(QVBoxLayout* layout) {
   add(profile, "&Brucker Format (*.raw)", "action_save_raw", &TForm7::sauve_bruker_raw);
   add(profile, "&CPI format (*.cpi)", "action_save_cpi", &TForm7::sauve_cpi_raw);
   file->addSeparator();
+  QAction* undo = add(file, "&Undo", "action_undo_peaks", &TForm7::undo_peaks);
+  undo->setShortcut(QKeySequence::Undo);
   add(file, "&Copy", "action_copy", &TForm7::copy_image);
   add(file, "&Close", "action_close", &TForm7::retour);
   search_action_ = add(bar->addMenu("&Peak Search"), "&Peak Search", "action_peak_search",
@@ -159,7 +162,8 @@ void TForm7::build_menus(QVBoxLayout* layout) {
   derivative_action_ = add(bar->addMenu("&Options"), "&Draw Sec. Deriv.", "action_derivative",
                            &TForm7::set_derivee_seconde);
   derivative_action_->setCheckable(true);
-  add(bar->addMenu("&Help"), "Help", "action_help", &TForm7::aide_en_ligne);
+  add(bar->addMenu("&Help"), "Help", "action_help", &TForm7::aide_en_ligne)
+      ->setShortcut(QKeySequence::HelpContents);
   add(bar->addMenu("&Quit"), "&Quit", "action_quit", &TForm7::retour);
 }
 
@@ -321,6 +325,12 @@ void TForm7::build() {
   QStringList lines;
   for (const char* l : kHelpLines) lines << l;
   help_text_->setPlainText(lines.join('\n'));
+  // Lines are never broken: too narrow a panel scrolls instead of splitting words, and
+  // it keeps at least the width of its longest word group.
+  help_text_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  help_text_->setMinimumWidth(help_text_->fontMetrics().horizontalAdvance(
+                                  QStringLiteral("To make a zoom, press the left")) +
+                              2 * help_text_->frameWidth() + 8);
   band->addWidget(help_text_, 1);
   layout->addLayout(band);
 
@@ -388,6 +398,7 @@ void TForm7::build() {
 FileDialogs* TForm7::dialogs() { return dialogs_ ? &dialogs_() : nullptr; }
 
 void TForm7::open_window() {
+  blanked_ = false;
   view_.vertical_factor = 1.0;
   view_.dragging = false;
   s_.measured.file_name.clear();
@@ -397,8 +408,25 @@ void TForm7::open_window() {
   show();
   raise();
   activateWindow();
+  if (diagram_) diagram_->hide();
   redisplay();
   if (refresh_) refresh_(Changed::MeasuredPeaks);
+}
+
+void TForm7::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  // A late activation event may arrive once the window is closed: it hides nothing then.
+  if (event->type() == QEvent::ActivationChange && isActiveWindow() && isVisible() && diagram_)
+    diagram_->hide();
+}
+
+// Closed by the menu or by the window's frame: the diagram window comes back, redrawn.
+void TForm7::closeEvent(QCloseEvent* event) {
+  search_panel_->hide();
+  QWidget::closeEvent(event);
+  if (!event->isAccepted() || !diagram_) return;
+  diagram_->show();
+  if (refresh_) refresh_(Changed::None);
 }
 
 void TForm7::redisplay() {
@@ -408,7 +436,13 @@ void TForm7::redisplay() {
 }
 
 void TForm7::fill_grid() {
-  fill_table(grid_, peak_grid_text(s_));
+  if (blanked_) {
+    WorkSession none;
+    none.angle_mode = s_.angle_mode;
+    fill_table(grid_, peak_grid_text(none));
+  } else {
+    fill_table(grid_, peak_grid_text(s_));
+  }
   for (int r = 0; r < grid_->rowCount(); ++r) {
     const QColor c = static_cast<size_t>(r) < s_.measured.peaks.size()
                          ? qcolor(line_code_color(s_.measured.peaks[static_cast<size_t>(r)].line_code))
@@ -419,7 +453,7 @@ void TForm7::fill_grid() {
         it->setBackground(Qt::white);
       }
   }
-  const bool any_peak = !s_.measured.peaks.empty();
+  const bool any_peak = !blanked_ && !s_.measured.peaks.empty();
   count_->setText(any_peak ? q("Nb of selected peaks: " + std::to_string(s_.measured.peaks.size()))
                            : QString());
   legend_->setVisible(any_peak);
@@ -456,6 +490,12 @@ void TForm7::redraw() {
   const int w = size.width() >= 200 ? size.width() : kDefaultImageWidth;
   const int h = size.height() >= 150 ? size.height() : kDefaultImageHeight;
   if (image_.width() != w || image_.height() != h) image_ = blank_diagram_image(w, h);
+  if (blanked_) {
+    image_.fill(Qt::black);
+    view_.mapping.reset();  // nothing to measure on
+    show_image(image_);
+    return;
+  }
   image_.fill(Qt::white);
   {
     QtCanvas canvas(image_);
@@ -500,7 +540,9 @@ void TForm7::load_profile(ProfileFileType type) {
   run([&] {
     st_.derivative_drawable = false;
     WavelengthDialog& wd = wavelength_ ? *wavelength_ : no_wavelength;
-    return load_profile_file(s_, m_, wd, *chosen, type);
+    const Changed c = load_profile_file(s_, m_, wd, *chosen, type);
+    if (any(c, Changed::Profile)) blanked_ = false;
+    return c;
   });
 }
 
@@ -515,7 +557,9 @@ void TForm7::save_peaks(bool dif) {
   int index = dif ? 0 : 1;
   const auto chosen = d->save("Save the measured peaks", kSaveFilters, index);
   if (!chosen) return;
-  run([&] { return dif ? save_bruker_dif(s_, m_, *chosen) : save_column_dif(s_, m_, *chosen); });
+  run([&] {
+    return dif ? save_bruker_dif(s_, m_, *chosen) : save_column_peaks_with_intensity(s_, m_, *chosen);
+  });
 }
 
 void TForm7::save_profile_as(bool raw) {
@@ -545,7 +589,17 @@ void TForm7::retour() {
 }
 
 void TForm7::efface_fichier() {
-  run([this] { return delete_profile_diagram(s_, st_); });
+  run([this] {
+    const Changed c = delete_profile_diagram(s_, st_);
+    blanked_ = true;
+    return c;
+  });
+}
+
+void TForm7::undo_peaks() {
+  if (!undo_) return;
+  search_panel_->hide();
+  run([this] { return undo_->undo(s_); });
 }
 
 void TForm7::efface_mesures() {

@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "commands/changed.hpp"
+#include "commands/peak_undo.hpp"
 #include "commands/peak_search.hpp"
 #include "core/messages.hpp"
 #include "core/session.hpp"
@@ -48,6 +49,10 @@ class TForm7 : public QWidget {
   void set_wavelength_dialog(WavelengthDialog* d) { wavelength_ = d; }
   void set_help(std::function<void(int)> f) { help_ = std::move(f); }
   void set_recalculate(std::function<void()> f) { recalculate_ = std::move(f); }
+  // The undo of the peak list the main window shares with this window (Ctrl+Z).
+  void set_peak_undo(PeakListUndo* u) { undo_ = u; }
+  // The diagram window: hidden while this window is active, shown again when it closes.
+  void set_diagram_window(QWidget* w) { diagram_ = w; }
 
   // Shown by the main window: vertical factor 1, peaks measured here have no file.
   void open_window();
@@ -78,6 +83,8 @@ class TForm7 : public QWidget {
   void set_derivee_seconde();
   void change_data_diag();
   void aide_en_ligne();
+  // Ctrl+Z: the peak list as it was before its last change.
+  void undo_peaks();
   // "Copy": the only command that puts the drawing on the clipboard.
   void copy_image();
 
@@ -102,6 +109,8 @@ class TForm7 : public QWidget {
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void build();
@@ -132,6 +141,11 @@ class TForm7 : public QWidget {
   WavelengthDialog* wavelength_ = nullptr;
   std::function<void(int)> help_;
   std::function<void()> recalculate_;
+  PeakListUndo* undo_ = nullptr;
+  QWidget* diagram_ = nullptr;
+  // "Delete the observed diagram" leaves an empty grid and a black image until the
+  // window is opened again or a profile is loaded.
+  bool blanked_ = false;
 
   QLabel* image_label_ = nullptr;
   QTableWidget* grid_ = nullptr;

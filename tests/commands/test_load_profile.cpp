@@ -221,7 +221,9 @@ TEST_F(LoadProfile, ProfileMustMatchThePeaksWavelength) {
   struct Case {
     double lambda;
     bool accepted;
-  } cases[] = {{1.7902, false}, {1.5508, true}, {1.5328, true}, {1.5519, false}};
+  } cases[] = {{1.7902, false}, {1.5508, true}, {1.5328, true}, {1.5519, false},
+               // exactly 0.01 Å apart (a hair more in binary) still agrees
+               {1.5518, true},  {1.5318, true},  {1.5317, false}};
   for (const auto& c : cases) {
     m.clear();
     dialog.answer = WavelengthSet{c.lambda, 0, 0, 1.0, "?"};
@@ -236,6 +238,62 @@ TEST_F(LoadProfile, ProfileMustMatchThePeaksWavelength) {
       EXPECT_EQ(m.texts(), std::vector<std::string>{"The wavelength read in the file is different "
                                                     "from the wavelength of the measured peaks"});
       expect_old_profile();
+    }
+  }
+}
+
+// A window that checks on OK: each choice the user makes in turn is offered to the
+// command's check; a refused one shows its message and the window stays open.
+struct CheckingWindow : WavelengthDialog {
+  std::vector<WavelengthSet> choices;  // what the user chooses, in order
+  std::vector<std::string> shown;      // the messages the window showed
+  std::optional<WavelengthSet> choose(const WavelengthSet&, bool) override { return std::nullopt; }
+  std::optional<WavelengthSet> choose_checked(const WavelengthSet&, bool,
+                                              const WavelengthCheck& check) override {
+    for (WavelengthSet w : choices) {
+      const std::string refused = check(w);
+      if (refused.empty()) return w;
+      shown.push_back(refused);
+    }
+    return std::nullopt;  // closed after the last refusal
+  }
+};
+
+TEST_F(LoadProfile, ARefusedChoiceKeepsTheWindowOpenForAnother) {
+  const std::string mismatch =
+      "The wavelength read in the file is different from the wavelength of the measured peaks";
+  struct Case {
+    const char* name;
+    std::vector<WavelengthSet> choices;
+    std::vector<std::string> shown;
+    double lambda;  // 0: nothing loaded
+  };
+  const Case cases[] = {
+      {"Co then Cu", {{1.7902, 1.78897, 1.79285, 0.5, "Co"}, {1.5418, 1.54056, 1.54439, 0.5, "Cu"}},
+       {mismatch}, 1.5418},
+      {"Mo, Co, closed", {{0.7107, 0.7093, 0.71359, 0.5, "Mo"}, {1.7902, 1.78897, 1.79285, 0.5, "Co"}},
+       {mismatch, mismatch}, 0},
+      // The pair alone, completed before the check: (0.5·1.54439 + 1.54056)/1.5.
+      {"Cu pair only", {{0, 1.54056, 1.54439, 0.5, "Cu"}}, {}, 1.5418366666666667},
+      {"exactly 0.01 Å off", {{1.5518, 0, 0, 1.0, "?"}}, {}, 1.5518},
+  };
+  for (const auto& c : cases) {
+    old_profile();
+    s.measured.peaks = {{21, 21, 100, 0}};
+    s.measured.wavelengths.lambda = 1.5418;
+    m.clear();
+    CheckingWindow window;
+    window.choices = c.choices;
+    const Changed changed = load_profile_file(s, m, window, column_file(), ProfileFileType::Column);
+    EXPECT_EQ(window.shown, c.shown) << c.name;
+    EXPECT_TRUE(m.empty()) << c.name;  // the window said it; the command adds nothing
+    if (c.lambda == 0) {
+      EXPECT_EQ(changed, Changed::None) << c.name;
+      expect_old_profile();
+    } else {
+      EXPECT_TRUE(any(changed, Changed::Profile)) << c.name;
+      EXPECT_NEAR(s.profile.wavelengths.lambda, c.lambda, 1e-12) << c.name;
+      EXPECT_EQ(s.profile.file_name, (dir / "scan.xy").string()) << c.name;
     }
   }
 }
@@ -259,22 +317,24 @@ TEST_F(LoadProfile, SaveAsksBeforeOverwritingAndRecordsTheNameAfterWriting) {
 
   // The extension is added when the name lacks it.
   EXPECT_EQ(save_profile(s, m, dir / "out", ProfileSaveKind::Raw2), Changed::Profile);
-  EXPECT_EQ(s.profile.file_name, (dir / "out.raw").string());
+  EXPECT_EQ(s.saved_profile_name, (dir / "out.raw").string());
+  EXPECT_EQ(s.profile.file_name, loaded);  // the loaded profile keeps its own name
+  EXPECT_EQ(s.profile.file_kind, ProfileFileType::Column);
   EXPECT_EQ(slurp(dir / "out.raw").size(), 316u + 12u);
 
   write("old.cpi", "keep me");
-  s.profile.file_name = loaded;
   m.clear();
   m.answers = {Answer::No};
   EXPECT_EQ(save_profile(s, m, dir / "old.cpi", ProfileSaveKind::Cpi), Changed::None);
   EXPECT_EQ(m.texts(), std::vector<std::string>{"This file already exists. Do you want to continue?"});
   EXPECT_EQ(slurp(dir / "old.cpi"), "keep me");
-  EXPECT_EQ(s.profile.file_name, loaded);  // no name for a file not written
+  EXPECT_EQ(s.saved_profile_name, (dir / "out.raw").string());  // no name for a file not written
 
   m.answers = {Answer::Yes};
   EXPECT_EQ(save_profile(s, m, dir / "old.cpi", ProfileSaveKind::Cpi), Changed::Profile);
   EXPECT_EQ(slurp(dir / "old.cpi").substr(0, 21), "SIETRONICS XRD SCAN\r\n");
-  EXPECT_EQ(s.profile.file_name, (dir / "old.cpi").string());
+  EXPECT_EQ(s.saved_profile_name, (dir / "old.cpi").string());
+  EXPECT_EQ(s.profile.file_name, loaded);
 
   WorkSession empty;
   m.clear();

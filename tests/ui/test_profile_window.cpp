@@ -347,7 +347,8 @@ class TestProfileWindow : public QObject {
     // The profile saves the same way; deleting the diagram blanks the image.
     dialogs.answers = {dir->path("prof").toStdString()};
     w->sauve_bruker_raw();
-    QCOMPARE(f->s.profile.file_name, dir->path("prof").toStdString() + ".raw");
+    QCOMPARE(f->s.saved_profile_name, dir->path("prof").toStdString() + ".raw");
+    QCOMPARE(f->s.profile.file_name, dir->path("si.xy").toStdString());
     w->efface_fichier();
     QVERIFY(f->s.profile.points.empty());
     clipboard_untouched("after saving");
