@@ -56,7 +56,11 @@ struct InsideWavelengthWindow {
   bool reached = false;
   void arm() {
     QTimer::singleShot(0, d, [this] {
+      // As a window system does: the window shown becomes active and its first
+      // control takes the focus.
+      QApplication::setActiveWindow(d);
       reached = d->isVisible() && QTest::qWaitForWindowActive(d);
+      QTRY_VERIFY_WITH_TIMEOUT(d->isAncestorOf(QApplication::focusWidget()), 2000);
       for (auto& step : steps) step();
       if (d->isVisible()) d->close();  // a test that forgot to close it must not hang
     });
@@ -103,6 +107,20 @@ class TestWavelengthProfileWindows : public QObject {
       click(d->ok_button());
     });
     return in;
+  }
+
+  // The pattern read through the main window's File > Open > Profile File, copper
+  // chosen in the wavelength window.
+  void load_from_main_menu(const QString& name) {
+    InsideWavelengthWindow in = choosing("Cu");
+    in.arm();
+    dialogs.answers.push_back(dir->path(name).toStdString());
+    f->w->action(QString::fromStdString(
+                     profile_action_name("open", profile_format(ProfileFileType::Column))))
+        ->trigger();
+    settle();
+    QVERIFY(in.reached);
+    profile()->redisplay();
   }
 
   void open_in_profile_window(const QString& name) {
@@ -230,10 +248,7 @@ class TestWavelengthProfileWindows : public QObject {
   // the main window's measured grid undoes the same list.
   void ctrlZUndoesTheLastChangeOfThePeaks() {
     open_profile_window();
-    InsideWavelengthWindow in = choosing("Cu");
-    in.arm();
-    open_in_profile_window("lif.xy");
-    QVERIFY(in.reached);
+    load_from_main_menu("lif.xy");
     QLabel* img = profile()->image_label();
     QVERIFY(profile()->view().mapping.has_value());
     const Mapping map = *profile()->view().mapping;
@@ -276,10 +291,7 @@ class TestWavelengthProfileWindows : public QObject {
   // saving the profile writes a copy and leaves the window on the file it read.
   void savesWriteWhatTheWindowShows() {
     open_profile_window();
-    InsideWavelengthWindow in = choosing("Cu");
-    in.arm();
-    open_in_profile_window("lif.xy");
-    QVERIFY(in.reached);
+    load_from_main_menu("lif.xy");
     f->s.measured.peaks = {{38.6912, 38.6912, 61.25, 1}, {44.97, 44.97, 100, 2}};
     profile()->redisplay();
 
@@ -331,10 +343,7 @@ class TestWavelengthProfileWindows : public QObject {
   // under the panel.
   void helpTextStaysReadableBesideTheSearchPanel() {
     open_profile_window();
-    InsideWavelengthWindow in = choosing("Cu");
-    in.arm();
-    open_in_profile_window("lif.xy");
-    QVERIFY(in.reached);
+    load_from_main_menu("lif.xy");
     click(profile()->findChild<QPushButton*>("button_peak_search"));
     QVERIFY(profile()->search_panel()->isVisible());
     settle();
@@ -371,10 +380,7 @@ class TestWavelengthProfileWindows : public QObject {
     }
 
     open_profile_window();
-    InsideWavelengthWindow in = choosing("Cu");
-    in.arm();
-    open_in_profile_window("lif.xy");
-    QVERIFY(in.reached);
+    load_from_main_menu("lif.xy");
     const Mapping map = *profile()->view().mapping;
     QTest::mouseClick(profile()->image_label(), Qt::LeftButton, {}, QPoint(map.x_of(44.97), 100));
     QCOMPARE(f->s.measured.peaks.size(), size_t(1));
