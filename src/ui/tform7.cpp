@@ -430,6 +430,7 @@ void TForm7::closeEvent(QCloseEvent* event) {
 }
 
 void TForm7::redisplay() {
+  if (!s_.profile.points.empty()) blanked_ = false;  // a profile read since, in any window
   fill_grid();
   fill_boxes();
   redraw();
@@ -522,7 +523,10 @@ void TForm7::run(const std::function<Changed()>& command) {
 
 // The peaks go to the main window sorted; every window showing what changed shows it.
 void TForm7::after(Changed what) {
-  if (any(what, Changed::MeasuredPeaks)) hand_over_peaks(s_);
+  if (any(what, Changed::MeasuredPeaks)) {
+    hand_over_peaks(s_);
+    blanked_ = false;  // the peaks changed here are shown again
+  }
   redisplay();
   if (what != Changed::None && refresh_) refresh_(what);
 }
@@ -540,9 +544,7 @@ void TForm7::load_profile(ProfileFileType type) {
   run([&] {
     st_.derivative_drawable = false;
     WavelengthDialog& wd = wavelength_ ? *wavelength_ : no_wavelength;
-    const Changed c = load_profile_file(s_, m_, wd, *chosen, type);
-    if (any(c, Changed::Profile)) blanked_ = false;
-    return c;
+    return load_profile_file(s_, m_, wd, *chosen, type);
   });
 }
 

@@ -144,7 +144,7 @@ class TForm7 : public QWidget {
   PeakListUndo* undo_ = nullptr;
   QWidget* diagram_ = nullptr;
   // "Delete the observed diagram" leaves an empty grid and a black image until the
-  // window is opened again or a profile is loaded.
+  // window is opened again, a profile is read or the peaks are changed here.
   bool blanked_ = false;
 
   QLabel* image_label_ = nullptr;
