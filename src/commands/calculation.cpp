@@ -14,6 +14,7 @@
 #include "core/symmetry.hpp"
 #include "core/text_file.hpp"
 #include "selection/indexed_pairing.hpp"
+#include "selection/manual_selection.hpp"
 
 namespace vornax {
 
@@ -198,6 +199,14 @@ CalcOutcome calculate_reflections(WorkSession& s, CellTab& tab, Messages& m) {
   CalcOutcome out;
   // An entry not read completely stops the command: calculating would mix the typed
   // fields read so far with the old ones, and overwrite what the user typed.
+  // Pairs made by hand cannot be made again by a click: the user is asked, and they go
+  // to obs.txt, where "Restore" finds them.
+  if (holds_pairs_made_by_hand(s)) {
+    if (m.ask(kHandPairsQuestion) != Answer::Yes || !delete_selection_with_backup(s, m)) {
+      out.failed = true;
+      return out;
+    }
+  }
   try {
     if (!read_entry(s, tab, m, true)) {
       out.failed = true;

@@ -35,7 +35,13 @@ struct CalcOutcome {
                                 // and the diagram window
 };
 
-// "Calc.": empties the selection, reads the cell entry (echoing lambda and the range into
+// Asked by "Calc." when the selection holds pairs made by hand; Yes writes them to
+// obs.txt first, so that "Restore" brings them back.
+inline constexpr const char* kHandPairsQuestion =
+    "The reflections selected by hand will be lost (\"Restore\" brings them back).\n"
+    "Do you want to continue?";
+
+// "Calc.": empties the selection (asking first when pairs made by hand would be lost), reads the cell entry (echoing lambda and the range into
 // tab.fields), copies the cell to the initial cell and runs run_calculation.
 CalcOutcome calculate_reflections(WorkSession& s, CellTab& tab, Messages& m);
 

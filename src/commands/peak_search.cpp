@@ -1,6 +1,7 @@
 #include "commands/peak_search.hpp"
 
 #include "files/column_peaks.hpp"
+#include "files/profile_files.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -133,21 +134,7 @@ Changed new_angle_range(WorkSession& s, Messages& m, PeakSearchState& st,
     if (kept.anode.size() > 2) kept.anode.resize(2);
     fresh.wavelengths = kept;
 
-    std::vector<ProfilePoint> inside;
-    for (const ProfilePoint& pt : fresh.points) {
-      if (pt.two_theta > *hi) break;
-      if (pt.two_theta >= *lo) inside.push_back(pt);
-    }
-    double largest = -10000;
-    for (const ProfilePoint& pt : inside) largest = std::max(largest, static_cast<double>(pt.intensity));
-    // A range with no point above 0 keeps its values: there is nothing to scale to.
-    if (largest > 0) {
-      const double f = 100.0 / largest;
-      for (ProfilePoint& pt : inside) pt.intensity = static_cast<float>(pt.intensity * f);
-      // counts = stored × (max − min) / 100 + min must still hold for the new values
-      fresh.intensity_max = fresh.intensity_min + largest * (fresh.intensity_max - fresh.intensity_min) / 100;
-    }
-    fresh.points = std::move(inside);
+    keep_range_scaled_to_largest(fresh, *lo, *hi);
     fresh.start_angle = *lo;
     fresh.final_angle = *hi;
     fresh.generation = s.profile.generation + 1;

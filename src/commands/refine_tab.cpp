@@ -2,6 +2,7 @@
 
 #include "refine/figures_of_merit.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <system_error>
 
@@ -257,18 +258,22 @@ ResultBoxes result_box_texts(const WorkSession& s) {
   ResultBoxes b;
   const RefinementResults& r = s.results;
   const CellParameters& c = r.cell;
-  b.refined = {format_fixed(c.a, 9, 4),     format_fixed(c.b, 9, 4),
-               format_fixed(c.c, 9, 4),     format_fixed(c.alpha, 8, 3),
-               format_fixed(c.beta, 8, 3),  format_fixed(c.gamma, 8, 3),
-               format_fixed(r.zero_shift * half_if_theta(s), 8, 6),
-               format_fixed(r.lambda, 8, 5), format_fixed(r.volume_refined, 12, 2)};
   const auto e = [&](RefinedQuantity q) { return r.errors[index_of(q)]; };
   using enum RefinedQuantity;
   // A non-zero error never shows as zero: the box takes the decimals that show its
-  // first two significant digits.
+  // first two significant digits. The refined value is shown to the same decimal, so
+  // that it says as much as its error allows, no more and no less.
   const auto sigma = [](double v, int width, int decimals) {
     return format_fixed(v, width, decimals_for_error(v, decimals));
   };
+  const auto value = [](double v, double error, int width, int decimals) {
+    return format_fixed(v, width, decimals_for_error(error, decimals));
+  };
+  b.refined = {value(c.a, e(A), 9, 4),         value(c.b, e(B), 9, 4),
+               value(c.c, e(C), 9, 4),         value(c.alpha, e(Alpha), 8, 3),
+               value(c.beta, e(Beta), 8, 3),   value(c.gamma, e(Gamma), 8, 3),
+               value(r.zero_shift * half_if_theta(s), e(Shift), 8, 6),
+               value(r.lambda, e(Lambda), 8, 5), value(r.volume_refined, r.volume_error, 12, 2)};
   b.sigmas = {sigma(e(A), 8, 4),     sigma(e(B), 8, 4),     sigma(e(C), 8, 4),
               sigma(e(Alpha), 8, 3), sigma(e(Beta), 8, 3),  sigma(e(Gamma), 8, 3),
               sigma(e(Shift), 8, 6), sigma(e(Lambda), 8, 5), sigma(r.volume_error, 12, 4)};
@@ -282,7 +287,33 @@ InitialBoxes initial_box_texts(const WorkSession& s) {
   b.cell = {format_fixed(c.a, 9, 4),    format_fixed(c.b, 9, 4),    format_fixed(c.c, 9, 4),
             format_fixed(c.alpha, 8, 3), format_fixed(c.beta, 8, 3), format_fixed(c.gamma, 8, 3)};
   b.lambda = format_fixed(s.wavelengths.lambda, 8, 5);
+  const double v = cell_volume(c);
+  if (v > 0 && std::isfinite(v)) b.volume = format_fixed(v, 12, 2);
   return b;
+}
+
+std::vector<std::string> refined_value_summary(const WorkSession& s) {
+  const RefinementResults& r = s.results;
+  if (!r.refined) return {};
+  using enum RefinedQuantity;
+  const bool eccentric = s.shift_mode == ShiftMode::SampleEccentricity;
+  struct Row { const char* name; double value; RefinedQuantity q; };
+  const Row rows[] = {{"a", r.cell.a, A},          {"b", r.cell.b, B},
+                      {"c", r.cell.c, C},          {"alpha", r.cell.alpha, Alpha},
+                      {"beta", r.cell.beta, Beta}, {"gamma", r.cell.gamma, Gamma},
+                      {eccentric ? "e/R (deg)" : "zero (2Theta)", r.zero_shift, Shift},
+                      {"lambda", r.lambda, Lambda}};
+  std::vector<std::string> out = {"Refined values (standard errors in parentheses)"};
+  auto line = [](std::string name, double value, double error) {
+    name.resize(std::max<size_t>(name.size(), 13), ' ');
+    return name + " = " + with_uncertainty(value, error);
+  };
+  for (const Row& row : rows) {
+    const double e = r.errors[index_of(row.q)];
+    if (e > 0) out.push_back(line(row.name, row.value, e));
+  }
+  out.push_back(line("volume", r.volume_refined, r.volume_error));
+  return out;
 }
 
 ShiftLabel shift_row_label(const WorkSession& s) {

@@ -121,14 +121,22 @@ struct ResultBoxes {
 };
 ResultBoxes result_box_texts(const WorkSession& s);
 
-// The Initial boxes from the session: a, b, c 9:4, angles 8:3, lambda 8:5. The shift
-// box is the user's; adopt_refined_values and restore_initial_cell set it to "0".
+// The Initial boxes from the session: a, b, c 9:4, angles 8:3, lambda 8:5, and the
+// volume of the cell 12:2 (empty for a cell that spans none). The shift box is the
+// user's; adopt_refined_values and restore_initial_cell set it to "0".
 struct InitialBoxes {
   std::array<std::string, 6> cell;
   std::string lambda;
+  std::string volume;
 };
 InitialBoxes initial_box_texts(const WorkSession& s);
 
+
+// The refined values as the report viewer shows them below the report: a title, then
+// one line per refined quantity (a non-zero error) and the volume, each value with its
+// error's first two significant digits in parentheses ("a      = 5.43119(12)"). Empty
+// when no refinement succeeded since the last one was used or restored.
+std::vector<std::string> refined_value_summary(const WorkSession& s);
 
 // Label of the shift row: "2Dq" (2θ mode) or "Dq" (θ mode) in the symbol font for a
 // constant zero shift, "e/R(°)" in the ordinary font for a sample eccentricity.

@@ -33,22 +33,13 @@ Profile reread_profile(const WorkSession& s, double lo, double hi) {
     for (auto& pt : p.points)
       pt.two_theta = static_cast<float>(pt.two_theta_read + s.measured.zero_offset);
   }
-  // The raw counts behind the stored 0..100 scale, so that what is kept can be scaled
-  // on its own extremes and reports still give the counts of the file.
-  const double span = p.intensity_max - p.intensity_min;
-  std::vector<ProfilePoint> kept;
-  std::vector<double> raw;
-  for (const auto& pt : p.points) {
-    if (!in_range(pt.two_theta, lo, hi)) continue;
-    kept.push_back(pt);  // angle, intensity and 2θ as read move together
-    raw.push_back(pt.intensity * span / 100.0 + p.intensity_min);
-  }
-  p.points = std::move(kept);
+  // The same scaling as the profile window's own new range: the highest kept point
+  // becomes 100, the others keep their ratio to it.
+  keep_range_scaled_to_largest(p, lo, hi);
   if (p.points.empty()) {
     p.intensity_max = p.intensity_min = 0;
     p.start_angle = p.final_angle = 0;
   } else {
-    scale_intensities(p, raw, p.file_name);
     auto [first, last] = std::minmax_element(
         p.points.begin(), p.points.end(),
         [](const ProfilePoint& a, const ProfilePoint& b) { return a.two_theta_read < b.two_theta_read; });

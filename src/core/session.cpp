@@ -63,6 +63,24 @@ void widen_window_to_range(WorkSession& s) {
 void mark_peaks_on_file(WorkSession& s) { s.peaks_on_file = s.measured.peaks; }
 void mark_pairs_on_file(WorkSession& s) { s.pairs_on_file = s.selected; }
 
+namespace {
+// What a file holds of a pair: its indices and observed angle (refinement adds the rest).
+bool same_pairs(const std::vector<SelectedPair>& a, const std::vector<SelectedPair>& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](const SelectedPair& x, const SelectedPair& y) {
+                      return x.h == y.h && x.k == y.k && x.l == y.l &&
+                             x.two_theta_obs == y.two_theta_obs;
+                    });
+}
+}  // namespace
+
+void mark_pairs_automatic(WorkSession& s) { s.pairs_automatic = s.selected; }
+
+bool holds_pairs_made_by_hand(const WorkSession& s) {
+  return !s.selected.empty() && !same_pairs(s.selected, s.pairs_automatic) &&
+         !same_pairs(s.selected, s.pairs_on_file);
+}
+
 bool holds_unsaved_work(const WorkSession& s) {
   // What a file holds of a peak is its angle as read and its intensity; of a pair its
   // indices and observed angle (refinement adds the rest).

@@ -198,6 +198,9 @@ struct WorkSession {
   // can tell at exit whether quitting would lose typed or changed work.
   std::vector<MeasuredPeak> peaks_on_file;
   std::vector<SelectedPair> pairs_on_file;
+  // The pairs as the automatic selection or the pairing of an indexed list last made
+  // them: a new calculation and one click make them again, unlike pairs made by hand.
+  std::vector<SelectedPair> pairs_automatic;
 
   int measured_count() const { return static_cast<int>(measured.peaks.size()); }
   int allowed_count() const { return static_cast<int>(allowed.size()); }
@@ -225,5 +228,11 @@ void mark_pairs_on_file(WorkSession& s);
 // True when the session holds peaks or pairs that differ from those a file last held
 // (typed, measured, searched, paired or edited since); an empty list loses nothing.
 bool holds_unsaved_work(const WorkSession& s);
+// After the automatic selection or the pairing of an indexed list.
+void mark_pairs_automatic(WorkSession& s);
+// True when the selection holds pairs that neither a file nor the last automatic
+// pairing holds: pairs made or changed by hand, in the lists, on the diagram or in the
+// selection editor.
+bool holds_pairs_made_by_hand(const WorkSession& s);
 
 }  // namespace vornax

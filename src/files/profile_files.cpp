@@ -223,6 +223,22 @@ void scale_intensities(Profile& p, const std::vector<double>& raw, const std::st
                  : 0.0f;
 }
 
+void keep_range_scaled_to_largest(Profile& p, double lo, double hi) {
+  std::vector<ProfilePoint> inside;
+  for (const ProfilePoint& pt : p.points) {
+    if (pt.two_theta > hi) break;
+    if (pt.two_theta >= lo) inside.push_back(pt);
+  }
+  double largest = -10000;
+  for (const ProfilePoint& pt : inside) largest = std::max(largest, static_cast<double>(pt.intensity));
+  if (largest > 0) {
+    const double f = 100.0 / largest;
+    for (ProfilePoint& pt : inside) pt.intensity = static_cast<float>(pt.intensity * f);
+    p.intensity_max = p.intensity_min + largest * (p.intensity_max - p.intensity_min) / 100;
+  }
+  p.points = std::move(inside);
+}
+
 bool append_numbers(std::string_view line, std::vector<double>& out, const std::string& name) {
   size_t pos = 0;
   while (pos < line.size()) {

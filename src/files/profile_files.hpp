@@ -108,6 +108,14 @@ void set_stepped_points(Profile& p, long double start, long double step,
 // are not finite numbers mark a damaged file. `p.points` must already hold raw.size().
 void scale_intensities(Profile& p, const std::vector<double>& raw, const std::string& name);
 
+// A new angle range on a profile read on the 0..100 scale: keeps, in order, the points
+// from `lo` on, stopping at the first one above `hi` (angle, intensity and 2θ as read
+// move together), and multiplies the kept intensities by 100 / (the largest of them;
+// the search starts from −10000), so that the highest kept point is 100 and the others
+// keep their ratio to it. A range with no point above 0 keeps its values. The count
+// extremes follow, so that count = I·(max − min)/100 + min still holds.
+void keep_range_scaled_to_largest(Profile& p, double lo, double hi);
+
 // λ from the Kα pair: (ratio·λ2 + λ1)/(ratio + 1), or λ1 when λ2 is 0. A ratio of −1
 // (which would divide by zero) is taken as 0.5, and stored so.
 double lambda_from_pair(double lambda1, double lambda2, double& ratio);

@@ -213,8 +213,8 @@ std::vector<std::string> excel_text(const std::vector<std::string>& report, int 
       mode == ShiftMode::SampleEccentricity ? " e/R(°)" : "  Zero",
       " Lambda", "   a", "   b", "   c", " alpha", " beta", " gamma", "  Vol."};
   // zero 7:2, lambda 7:5, a b c 7:4, angles 7:3, volume 7:1
-  auto value_fields = [](const std::vector<double>& v, size_t count) {
-    static const int decimals[9] = {2, 5, 4, 4, 4, 3, 3, 3, 1};
+  auto value_fields = [](const std::vector<double>& v, size_t count, int zero_decimals = 2) {
+    const int decimals[9] = {zero_decimals, 5, 4, 4, 4, 3, 3, 3, 1};
     std::string s;
     for (size_t k = 0; k < count && k < v.size(); ++k) s += format_fixed(v[k], 7, decimals[k]) + "\t";
     return s;
@@ -235,8 +235,12 @@ std::vector<std::string> excel_text(const std::vector<std::string>& report, int 
   if (f >= report.size()) return out;  // a failed run: the report has no final block
   out.push_back(report[f] + "\t");
   out.push_back(header + names[8] + "\t");
-  out.push_back(value_fields(split_numbers(line_at(f + 3)), 9));
-  out.push_back(value_fields(split_numbers(line_at(f + 4)), 8));
+  // A refined shift is a few hundredths of a degree: the shift and its error keep the
+  // decimals that show the error's first two significant digits.
+  const auto errors = split_numbers(line_at(f + 4));
+  const int zero_decimals = decimals_for_error(errors.empty() ? 0.0 : errors[0], 2);
+  out.push_back(value_fields(split_numbers(line_at(f + 3)), 9, zero_decimals));
+  out.push_back(value_fields(errors, 8, zero_decimals));
   out.push_back("   H\t   K\t   L\t  2T(Obs)\t  2T-Zero\t  2Th(Cal)\t   Dif");
   for (int n = 0; n < pairs; ++n) {
     const auto v = split_numbers(line_at(f + 9 + static_cast<size_t>(n)));

@@ -15,7 +15,10 @@ void pair_indexed_list(WorkSession& s) {
                                   : e.two_theta;
     for (const auto& r : s.allowed) {
       if (!indices_equivalent(s, e.h, e.k, e.l, r.h, r.k, r.l)) continue;
-      if (s.selected_count() >= kMaxSelectedPairs) return;
+      if (s.selected_count() >= kMaxSelectedPairs) {
+        mark_pairs_automatic(s);
+        return;
+      }
       SelectedPair p;
       p.h = static_cast<int32_t>(r.h);
       p.k = static_cast<int32_t>(r.k);
@@ -26,6 +29,7 @@ void pair_indexed_list(WorkSession& s) {
       s.current_measured_peak = row;
     }
   }
+  mark_pairs_automatic(s);
 }
 
 }  // namespace vornax

@@ -60,6 +60,7 @@ bool select_automatically(WorkSession& s, const std::string& tolerance_text, Mes
   }
 
   sort_selected_by_angle(s);
+  mark_pairs_automatic(s);
   return true;
 }
 

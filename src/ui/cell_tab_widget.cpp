@@ -140,6 +140,16 @@ void CellTabWidget::build() {
   connect_list(hm_, &CellTabWidget::on_hm_clicked);
   connect_list(getspec_, &CellTabWidget::on_getspec_clicked);
   connect_command(calc_, &QPushButton::clicked, this, s_, m_, [this] { on_calc(); });
+  // Enter in any field of the entry is "Calc.", as in a dialog whose default button it
+  // is. The a and alpha fields first do what leaving them does: fill their tied fields.
+  for (size_t i = 0; i < fields_.size(); ++i) {
+    QLineEdit* f = fields_[i];
+    connect_command(f, &QLineEdit::returnPressed, this, s_, m_, [this, f, i] {
+      if (!calc_->isEnabled()) return;
+      if ((i == 0 || i == 3) && !verify_field(f, i == 0 ? kFieldA : kFieldAlpha)) return;
+      on_calc();
+    });
+  }
   connect_command(toggle_, &QPushButton::clicked, this, s_, m_, [this] { on_toggle(); });
   connect_command(print_, &QPushButton::clicked, this, s_, m_, [this] { on_print(); });
   clear_calculated_grid();
@@ -271,6 +281,25 @@ void CellTabWidget::recalculate() {
   run_command([&] { return run_calculation(s_, tab_, m_); });
 }
 
+void CellTabWidget::show_current_values() {
+  // After a θ / 2θ switch, redisplay() converts the fields first.
+  if (fields_mode_ != s_.angle_mode) return;
+  // Empty rather than 0: a wavelength or range not defined yet is not calculated with.
+  const bool has_range = s_.range_min != 0 || s_.range_max != 0;
+  const std::array<std::string, 3> texts = {
+      s_.wavelengths.lambda != 0 ? format_fixed(s_.wavelengths.lambda, 8, 5) : std::string(),
+      has_range ? format_fixed(angle_for_display(s_, s_.range_min), 7, 2) : std::string(),
+      has_range ? format_fixed(angle_for_display(s_, s_.range_max), 7, 2) : std::string()};
+  updating_ = true;
+  for (size_t i = 0; i < texts.size(); ++i) {
+    QLineEdit* f = fields_[6 + i];
+    if (f->isModified()) continue;
+    tab_.fields[6 + i] = texts[i];
+    if (f->text() != q(texts[i])) f->setText(q(texts[i]));
+  }
+  updating_ = false;
+}
+
 void CellTabWidget::on_toggle() {
   const bool want_up = toggle_->isChecked();  // checked = forbidden lines shown
   bool up = false;
@@ -328,7 +357,7 @@ void CellTabWidget::set_numero() {
   emit fieldEntered();
 }
 
-void CellTabWidget::verify_field(QLineEdit* edit, int field) {
+bool CellTabWidget::verify_field(QLineEdit* edit, int field) {
   const std::string text = str(edit->text());
   // The focus goes back into a faulty field before the message, so that the box hands it
   // back there; meanwhile no field is entered or left, so that two faulty fields cannot
@@ -337,12 +366,13 @@ void CellTabWidget::verify_field(QLineEdit* edit, int field) {
   if (!parse_typed(text)) edit->setFocus(Qt::OtherFocusReason);
   const auto r = check_cell_field(s_, field, text, m_);
   updating_ = false;
-  if (!r.ok) return;
+  if (!r.ok) return false;
   for (size_t i = 0; i < 6; ++i)
     if (r.copies[i]) {
       tab_.fields[i] = *r.copies[i];
       fields_[i]->setText(q(*r.copies[i]));
     }
+  return true;
 }
 
 bool CellTabWidget::eventFilter(QObject* obj, QEvent* ev) {

@@ -29,6 +29,10 @@ class CellTabWidget : public QWidget {
   void redisplay();
   // Empties the grid "Calculated diagram" (erase commands).
   void clear_calculated_grid();
+  // The wavelength and range fields follow the "Current values" of the session, except
+  // a field the user has typed into and not yet had read: a space-group choice then
+  // calculates with what the fields show, never with a value the session replaced.
+  void show_current_values();
   // Runs the calculation sequence again on the session's cell (after the refined
   // parameters were adopted or the initial cell restored).
   void recalculate();
@@ -75,7 +79,7 @@ class CellTabWidget : public QWidget {
   void show_grid(const GridText& g);
   void run_command(const std::function<CalcOutcome()>& command);
   void set_numero();                          // entering a or alpha
-  void verify_field(QLineEdit* edit, int field);  // leaving it
+  bool verify_field(QLineEdit* edit, int field);  // leaving it; false after a message
   bool eventFilter(QObject* obj, QEvent* ev) override;
 
   WorkSession& s_;

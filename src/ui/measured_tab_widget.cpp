@@ -10,6 +10,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "commands/load_peaks.hpp"
 #include "commands/session_commands.hpp"
 #include "commands/selection_commands.hpp"
 #include "ui/command_guard.hpp"
@@ -110,7 +111,12 @@ void MeasuredTabWidget::show_grid(const GridText& g) {
 
 void MeasuredTabWidget::relabel() {
   const bool theta = s_.angle_mode == AngleMode::Theta;
-  title_->setText(theta ? "Measured reflections (Theta)" : "Measured reflections (2Theta)");
+  // Peaks read from a file are titled with the file's name; the grid's header says
+  // whether its angles are θ or 2θ.
+  if (!s_.measured.peaks.empty() && !s_.measured.file_name.empty())
+    title_->setText(qstr(observed_caption(s_)));
+  else
+    title_->setText(theta ? "Measured reflections (Theta)" : "Measured reflections (2Theta)");
   updating_ = true;
   theta_->setChecked(theta);
   two_theta_->setChecked(!theta);
@@ -132,8 +138,10 @@ void MeasuredTabWidget::show_empty_grid() {
 void MeasuredTabWidget::redisplay() {
   relabel();
   updating_ = true;
+  // Peaks from anywhere (a file, the profile window, the list editor) are shown with
+  // the buttons that erase and save them.
   if (show_list())
-    panel_->setVisible(true);
+    show_entry_panel();
   else
     show_empty_grid();
   updating_ = false;

@@ -87,6 +87,7 @@ void RefineTabWidget::build() {
   // "Parameters": Initial, Refined, Sigmas and To refine for nine rows.
   auto* params = new QGroupBox(QStringLiteral("Parameters"), this);
   params->setObjectName("panel_parameters");
+  params_ = params;
   auto* g = new QGridLayout(params);
   g->setVerticalSpacing(2);
   g->setHorizontalSpacing(4);
@@ -162,11 +163,13 @@ void RefineTabWidget::build() {
   left->addStretch(1);
 
   // The two result grids with their deviation boxes.
-  auto titled_grid = [this](const char* title, QTableWidget* grid, QLineEdit* deviation) {
+  auto titled_grid = [this](const char* title, QTableWidget* grid, QLineEdit* deviation,
+                            QLabel*& label) {
     auto* box = new QVBoxLayout;
     box->setSpacing(2);
     auto* head = new QHBoxLayout;
-    head->addWidget(new QLabel(QString::fromUtf8(title), this));
+    label = new QLabel(QString::fromUtf8(title), this);
+    head->addWidget(label);
     head->addStretch(1);
     head->addWidget(new QLabel(QStringLiteral("Mean square deviation"), this));
     head->addWidget(deviation);
@@ -179,8 +182,10 @@ void RefineTabWidget::build() {
   deviation_before_ = make_box(this, "edit_deviation_before", true);
   deviation_after_ = make_box(this, "edit_deviation_after", true);
   auto* right = new QVBoxLayout;
-  right->addLayout(titled_grid("Before refinement", before_, deviation_before_), 1);
-  right->addLayout(titled_grid("After refinement", after_, deviation_after_), 1);
+  right->addLayout(titled_grid("Before refinement", before_, deviation_before_, before_title_), 1);
+  right->addLayout(titled_grid("After refinement", after_, deviation_after_, after_title_), 1);
+  before_title_->setObjectName("label_before_refinement");
+  after_title_->setObjectName("label_after_refinement");
   // The figures of merit of the refined cell; orange rows of the After grid are the
   // pairs to look at first.
   figures_ = new QLabel(this);
@@ -198,6 +203,13 @@ void RefineTabWidget::build() {
 }
 
 // --- display -------------------------------------------------------------------------
+
+int RefineTabWidget::commands_bottom() const {
+  int bottom = params_->geometry().bottom();
+  for (const QPushButton* b : {refine_, use_, restore_, report_, excel_, print_})
+    if (b->isVisibleTo(this)) bottom = std::max(bottom, b->geometry().bottom());
+  return bottom;
+}
 
 
 void RefineTabWidget::show_before_grid() {
@@ -248,6 +260,7 @@ void RefineTabWidget::show_initial_values() {
   const InitialBoxes ib = initial_box_texts(s_);
   for (size_t i = 0; i < 6; ++i) initial_[i]->setText(box_text(ib.cell[i]));
   initial_[kRowLambda]->setText(box_text(ib.lambda));
+  initial_[kRowVolume]->setText(box_text(ib.volume));
   for (size_t i = 0; i < flags_.size(); ++i) {
     const QSignalBlocker block(flags_[i]);
     flags_[i]->setChecked(s_.refine_checked[i]);
@@ -255,6 +268,10 @@ void RefineTabWidget::show_initial_values() {
   }
   note_->setVisible(s_.refine_checked[kRowLambda]);
   relabel_shift();
+}
+
+void RefineTabWidget::show_initial_lambda() {
+  initial_[kRowLambda]->setText(box_text(initial_box_texts(s_).lambda));
 }
 
 void RefineTabWidget::redisplay() {
@@ -330,8 +347,12 @@ void RefineTabWidget::go_affinement() {
 void RefineTabWidget::after_exchange() {
   clear_result_boxes();
   initial_[kRowShift]->setText(QStringLiteral("0"));
-  // Recalculation refills the Initial boxes and the default flags.
+  // The next cycle refines what this one did: the recalculation's default flags give
+  // way to the user's (the system, hence the flags offered, is the same).
+  const auto checked = s_.refine_checked;
   emit cellChanged();
+  for (size_t i = 0; i < checked.size(); ++i)
+    s_.refine_checked[i] = checked[i] && s_.refine_enabled[i];
   show_initial_values();
   emit changed(static_cast<unsigned>(Changed::MeasuredPeaks));
   show_before_grid();

@@ -31,6 +31,9 @@ class RefineTabWidget : public QWidget {
   void forget_results();
   // Initial boxes and default "To refine" flags after a calculation.
   void show_initial_values();
+  // The Initial lambda box from the session's current wavelength (another window
+  // changed it).
+  void show_initial_lambda();
   // Grid "Before refinement" after the selection changed.
   void show_before_grid();
   // Empties both result grids and their deviation boxes.
@@ -55,6 +58,10 @@ class RefineTabWidget : public QWidget {
   QCheckBox* refine_flag(int index) const { return flags_[static_cast<size_t>(index)]; }  // 0..7
   QLabel* shift_label() const { return shift_label_; }
   QLabel* wavelength_note() const { return note_; }
+  // The lowest edge of the tab's command buttons in view, in the tab's coordinates: the
+  // angular-shift panel opens below it.
+  int commands_bottom() const;
+  QWidget* parameters_panel() const { return params_; }
   QTableWidget* before_grid() const { return before_; }
   QTableWidget* after_grid() const { return after_; }
   QLineEdit* deviation_before_box() const { return deviation_before_; }
@@ -89,6 +96,8 @@ class RefineTabWidget : public QWidget {
   void show_result_boxes();
   void clear_result_boxes();
   void relabel_shift();
+  // After the refined values were used or the initial cell restored: the cell is
+  // calculated again, the "To refine" flags and the shift model stay as the user set them.
   void after_exchange();
   void set_result_buttons_visible(bool visible);
   void select_peak(int row);
@@ -101,6 +110,9 @@ class RefineTabWidget : public QWidget {
   std::array<QLineEdit*, 9> sigmas_{};
   std::array<QCheckBox*, 8> flags_{};
   QLabel* shift_label_ = nullptr;
+  QLabel* before_title_ = nullptr;
+  QLabel* after_title_ = nullptr;
+  QWidget* params_ = nullptr;
   QLabel* note_ = nullptr;
   QTableWidget* before_ = nullptr;
   QTableWidget* after_ = nullptr;

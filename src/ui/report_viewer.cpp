@@ -57,7 +57,7 @@ ReportViewer::ReportViewer(Messages& m, QWidget* parent) : QWidget(parent, Qt::W
   connect(print, &QShortcut::activated, this, &ReportViewer::print_report);
 }
 
-bool ReportViewer::load_report(const QString& path) {
+bool ReportViewer::load_report(const QString& path, const QStringList& appendix) {
   std::vector<std::string> lines;
   try {
     lines = read_text_lines(std::filesystem::path(path.toStdString()));
@@ -68,14 +68,15 @@ bool ReportViewer::load_report(const QString& path) {
   QStringList all;
   all.reserve(static_cast<qsizetype>(lines.size()));
   for (const auto& l : lines) all << QString::fromStdString(l);
+  if (!appendix.isEmpty()) all << QString() << appendix;
   text_->setPlainText(all.join('\n'));
   path_ = path;
   setWindowTitle(tr("Report - %1").arg(QFileInfo(path).fileName()));
   return true;
 }
 
-bool ReportViewer::open_report(const QString& path) {
-  if (!load_report(path)) return false;
+bool ReportViewer::open_report(const QString& path, const QStringList& appendix) {
+  if (!load_report(path, appendix)) return false;
   show();
   raise();
   activateWindow();
@@ -100,7 +101,11 @@ void ReportViewer::print_on(QPrinter& printer) { text_->print(&printer); }
 
 void ReportViewer::print_report() {
   QPrinter printer(QPrinter::HighResolution);
-  set_up_printer(printer, QFileInfo(path_).fileName());
+  // A print to PDF is proposed in the working folder, beside the report, rather than
+  // in the home folder the dialog would otherwise choose.
+  const QString file = print_file_name(print_folder_, QFileInfo(path_).completeBaseName());
+  set_up_printer(printer, QFileInfo(file).fileName());
+  printer.setOutputFileName(file);
   QPrintDialog dialog(&printer, this);
   if (dialog.exec() == QDialog::Accepted) print_on(printer);
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include "core/messages.hpp"
@@ -19,11 +20,15 @@ class ReportViewer : public QWidget {
  public:
   explicit ReportViewer(Messages& m, QWidget* parent = nullptr);
 
-  // Loads the report (Windows-1252 text, any line ends) and shows the window in front.
+  // Loads the report (Windows-1252 text, any line ends) and shows the window in front;
+  // `appendix` lines are shown below it, after an empty line (the file is not changed).
   // A file that cannot be read gives the system's message; returns false then.
-  bool open_report(const QString& path);
+  bool open_report(const QString& path, const QStringList& appendix = {});
   // The same without showing the window (tests, screenshots).
-  bool load_report(const QString& path);
+  bool load_report(const QString& path, const QStringList& appendix = {});
+
+  // The folder the print dialog proposes for a print to PDF (the working folder).
+  void set_print_folder(const QString& folder) { print_folder_ = folder; }
 
   // Writes the text shown, as the program writes its text files (CR LF, Windows-1252).
   bool save_to(const QString& path);
@@ -45,6 +50,7 @@ class ReportViewer : public QWidget {
   QPushButton* save_ = nullptr;
   QPushButton* close_ = nullptr;
   QString path_;
+  QString print_folder_;
 };
 
 }  // namespace vornax

@@ -24,6 +24,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <filesystem>
 #include <string_view>
 #include <type_traits>
@@ -32,6 +33,7 @@
 #include "commands/calculation.hpp"
 #include "commands/load_peaks.hpp"
 #include "commands/load_profile.hpp"
+#include "commands/refine_tab.hpp"
 #include "commands/reread_angle_range.hpp"
 #include "commands/save_peaks.hpp"
 #include "commands/save_profile.hpp"
@@ -104,9 +106,6 @@ std::vector<std::string> filter_list(const Table& table) {
   }
   return out;
 }
-
-// The angular-shift panel sits centred horizontally, this far from the top.
-constexpr int kShiftPanelTop = 240;
 
 }  // namespace
 
@@ -511,6 +510,7 @@ void Tform1::create_windows() {
   connect(edit_grid3_, &Tfedit_grid3::editingChanged, this, &Tform1::editor_open);
   // Our own stand-ins for the system's text viewer and help viewer.
   viewer_ = new ReportViewer(m_, this);
+  viewer_->set_print_folder(QString::fromStdString(s_.working_folder.string()));
   help_ = new HelpWindow(m_, this);
 }
 
@@ -561,7 +561,12 @@ void Tform1::connect_tabs() {
                   [this] { change_lambda_affi(); });
   connect(refine_, &RefineTabWidget::showRequested, this,
           [this] { tabs_->setCurrentIndex(kRefineTab); });
-  connect(refine_, &RefineTabWidget::reportRequested, this, &Tform1::show_report);
+  // The refinement report with its refined values, each to the decimal its error allows.
+  connect(refine_, &RefineTabWidget::reportRequested, this, [this](const QString& path) {
+    QStringList summary;
+    for (const std::string& line : refined_value_summary(s_)) summary << q(line);
+    viewer_->open_report(path, summary);
+  });
   connect(refine_, &RefineTabWidget::shiftDialogRequested, this, &Tform1::shift_selection);
   connect(refine_, &RefineTabWidget::excelRequested, this, [this] {
     excel_->show();
@@ -586,6 +591,12 @@ void Tform1::refresh(Changed what, QObject* source) {
       source != selection_)
     selection_->redisplay();
   if (any(what, Changed::Cell | Changed::Calculated)) refine_->show_initial_values();
+  // A new wavelength or range (typed, read from a file, erased) is what the boxes of the
+  // cell and refinement tabs show from now on.
+  if (any(what, Changed::CurrentValues)) {
+    if (source != cell_) cell_->show_current_values();
+    if (source != refine_) refine_->show_initial_lambda();
+  }
   if (any(what, Changed::MeasuredPeaks | Changed::Profile | Changed::CurrentValues) &&
       form7_ && source != form7_)
     form7_->redisplay();
@@ -873,9 +884,14 @@ void Tform1::sortie() { close(); }
 void Tform1::place_shift_panel() {
   const QSize size = shift_panel_->sizeHint().expandedTo(QSize(260, 110));
   shift_panel_->resize(size);
-  const int x = (panel_->width() - size.width()) / 2;
-  const int y = std::min(kShiftPanelTop, std::max(0, panel_->height() - size.height()));
-  shift_panel_->move(std::max(0, x), y);
+  // Over the refinement tab's left column, below its commands: the two result grids and
+  // their titles stay in view while the model is chosen. A short window moves it up,
+  // never out of the window nor across to the grids.
+  const QPoint column = refine_->parameters_panel()->mapTo(panel_, QPoint(0, 0));
+  const int below = refine_->mapTo(panel_, QPoint(0, refine_->commands_bottom())).y() + 6;
+  const int x = std::clamp(column.x(), 0, std::max(0, panel_->width() - size.width()));
+  const int y = std::clamp(below, 0, std::max(0, panel_->height() - size.height()));
+  shift_panel_->move(x, y);
 }
 
 void Tform1::shift_selection() {

@@ -73,6 +73,7 @@ std::string crlf(const std::vector<std::string>& lines) {
 TEST(Calculation, CalcFillsTheListsTheFieldsAndTheDefaults) {
   Calc c;
   c.s.selected.push_back({});
+  mark_pairs_automatic(c.s);  // as "Auto Sel." left it: no question
   auto out = calculate_reflections(c.s, c.tab, c.m);
   EXPECT_TRUE(c.m.empty()) << c.m.texts()[0];
   EXPECT_TRUE(out.calculated);

@@ -259,7 +259,8 @@ TEST(Report, VornaxOutLineByLine) {
   }
   EXPECT_EQ(deviation_after_text(s), format_fixed(std::sqrt(sum / p.obs.size()), 8, 5));
   const auto boxes = result_box_texts(s);
-  EXPECT_EQ(boxes.refined[kRowA], format_fixed(p.direct.a, 9, 4));
+  EXPECT_EQ(boxes.refined[kRowA],
+            format_fixed(p.direct.a, 9, decimals_for_error(r.errors[index_of(RefinedQuantity::A)], 4)));
   EXPECT_EQ(boxes.refined[kRowShift], format_fixed(r.zero_shift, 8, 6));
   EXPECT_EQ(boxes.refined[kRowVolume].size(), 12u);
   // The "Before refinement" grid as filled during the run: corrected angles unset.
@@ -373,6 +374,79 @@ TEST(ResultBoxes, ThetaModeHalvesTheRefinedShiftOnly) {
   EXPECT_EQ(b.refined[kRowLambda], " 1.54059");
   EXPECT_EQ(b.sigmas[kRowVolume], "      0.0012");
   EXPECT_EQ(b.initial_volume, "      160.10");
+}
+
+// Each refined value is shown to the decimal of its error's second significant digit,
+// never with fewer decimals than the box's own; worked by hand.
+TEST(ResultBoxes, RefinedValuesTakeTheDecimalsOfTheirErrors) {
+  struct Case {
+    RefinedQuantity q;
+    double value, error;
+    const char* refined;
+    const char* sigma;
+  } cases[] = {
+      {RefinedQuantity::A, 4.158301234, 9e-4, "  4.15830", " 0.00090"},
+      {RefinedQuantity::A, 4.158301234, 3e-5, " 4.158301", "0.000030"},
+      {RefinedQuantity::A, 4.158301234, 0.0123, "   4.1583", "  0.0123"},
+      {RefinedQuantity::A, 4.158301234, 0, "   4.1583", "  0.0000"},
+      {RefinedQuantity::C, 12.3456789, 0.00046, " 12.34568", " 0.00046"},
+      {RefinedQuantity::Beta, 101.123456, 0.0021, "101.1235", "  0.0021"},
+      {RefinedQuantity::Beta, 101.123456, 0.03, " 101.123", "   0.030"},
+      {RefinedQuantity::Shift, 0.0412345678, 0.00034, "0.041235", "0.000340"},
+      {RefinedQuantity::Shift, 0.0412345678, 2.5e-7, "0.04123457", "0.00000025"},
+      {RefinedQuantity::Lambda, 1.5405931234, 2e-6, "1.5405931", "0.0000020"},
+  };
+  for (const Case& c : cases) {
+    WorkSession s;
+    s.results.cell = {1, 1, 1, 90, 90, 90};
+    s.results.lambda = 1.5;
+    const size_t i = index_of(c.q);
+    if (i < 6) {
+      double* fields[] = {&s.results.cell.a, &s.results.cell.b, &s.results.cell.c,
+                          &s.results.cell.alpha, &s.results.cell.beta, &s.results.cell.gamma};
+      *fields[i] = c.value;
+    } else if (c.q == RefinedQuantity::Shift) {
+      s.results.zero_shift = c.value;
+    } else {
+      s.results.lambda = c.value;
+    }
+    s.results.errors[i] = c.error;
+    const auto b = result_box_texts(s);
+    EXPECT_EQ(b.refined[i], c.refined) << c.value << " +- " << c.error;
+    EXPECT_EQ(b.sigmas[i], c.sigma) << c.value << " +- " << c.error;
+  }
+  // The volume likewise: 12:2 unless its error asks for more.
+  WorkSession s;
+  s.results.volume_refined = 160.2123456;
+  s.results.volume_error = 0.0012;
+  EXPECT_EQ(result_box_texts(s).refined[kRowVolume], "    160.2123");
+  s.results.volume_error = 0.6;
+  EXPECT_EQ(result_box_texts(s).refined[kRowVolume], "      160.21");
+}
+
+// The summary under the report: the refined quantities only (a non-zero error), each
+// to its error's second significant digit, and the volume.
+TEST(ResultBoxes, SummaryOfTheRefinedValuesForTheReportViewer) {
+  WorkSession s;
+  EXPECT_TRUE(refined_value_summary(s).empty());
+  s.results.refined = true;
+  s.results.cell = {4.158301234, 4.158301234, 7.0123456, 90, 90, 120};
+  s.results.errors[index_of(RefinedQuantity::A)] = 9e-4;
+  s.results.errors[index_of(RefinedQuantity::C)] = 3.4e-5;
+  s.results.zero_shift = 0.0412;
+  s.results.errors[index_of(RefinedQuantity::Shift)] = 0.0034;
+  s.results.volume_refined = 105.0321;
+  s.results.volume_error = 0.012;
+  const std::vector<std::string> expected = {
+      "Refined values (standard errors in parentheses)",
+      "a             = 4.15830(90)",
+      "c             = 7.012346(34)",
+      "zero (2Theta) = 0.0412(34)",
+      "volume        = 105.032(12)",
+  };
+  EXPECT_EQ(refined_value_summary(s), expected);
+  s.shift_mode = ShiftMode::SampleEccentricity;
+  EXPECT_EQ(refined_value_summary(s)[3], "e/R (deg)     = 0.0412(34)");
 }
 
 TEST(ParameterExchange, UseRefinedValuesAndRestore) {

@@ -113,11 +113,12 @@ TEST_F(RelitRange, KeepsWhatLiesInTheNewRangeOfBothFiles) {
   for (const auto& pt : p.points) ASSERT_EQ(pt.two_theta - pt.two_theta_read, 0.25f);
   EXPECT_DOUBLE_EQ(p.start_angle, 19.75);
   EXPECT_DOUBLE_EQ(p.final_angle, 59.75);
-  // Scaled on what is kept: the counts 312..1592 become 0..100, and the extremes kept
-  // still give the counts back (count = I·(max − min)/100 + min).
-  EXPECT_NEAR(p.intensity_min, 312, 1e-3);
-  EXPECT_NEAR(p.intensity_max, 1592, 1e-3);
-  EXPECT_NEAR(p.points.front().intensity, 0, 1e-4);
+  // Scaled on what is kept, highest point 100: count i shows as 100·i/1592 (the file's
+  // lowest count is 0), and the extremes kept still give the counts back
+  // (count = I·(max − min)/100 + min).
+  EXPECT_NEAR(p.intensity_min, 0, 1e-3);
+  EXPECT_NEAR(p.intensity_max, 1592, 1e-2);
+  EXPECT_NEAR(p.points.front().intensity, 100.0 * 312 / 1592, 1e-3);
   EXPECT_NEAR(p.points.back().intensity, 100, 1e-4);
   const auto& mid = p.points[640];  // count 952
   EXPECT_NEAR(mid.intensity * (p.intensity_max - p.intensity_min) / 100 + p.intensity_min, 952, 1e-2);
@@ -132,11 +133,14 @@ TEST_F(RelitRange, ASecondNarrowerRangeStillGivesTheFileCounts) {
   ASSERT_NE(reread_angle_range(s, tab, m, {"1.5406", "30", "40"}), Changed::None);
   const Profile& p = s.profile;
   ASSERT_FALSE(p.points.empty());
-  // Working 30 = count 632, 40 = count 952.
-  EXPECT_NEAR(p.intensity_min, 632, 1e-2);
+  // Working 30 = count 632, 40 = count 952, the highest kept.
+  EXPECT_NEAR(p.intensity_min, 0, 1e-2);
   EXPECT_NEAR(p.intensity_max, 952, 1e-2);
-  EXPECT_NEAR(p.points.front().intensity, 0, 1e-3);
+  EXPECT_NEAR(p.points.front().intensity, 100.0 * 632 / 952, 1e-3);
   EXPECT_NEAR(p.points.back().intensity, 100, 1e-3);
+  const auto& mid = p.points[p.points.size() / 2];
+  EXPECT_NEAR(mid.intensity * (p.intensity_max - p.intensity_min) / 100 + p.intensity_min,
+              mid.two_theta_read * 32 - 320, 1e-2);
 }
 
 TEST_F(RelitRange, ThetaModeEntriesAreDoubled) {
