@@ -194,14 +194,22 @@ void Tform6::build() {
       new QLabel("Click and drag a rectangle to \"Zoom\".  \"Z- \" button to \"Unzoom\"", this);
   instructions->setObjectName("label_instructions");
 
+  // Two rows, so that the window's opening width holds every control at its full size
+  // with a desktop font: the buttons and view controls, then the read-out, the zero
+  // offset and the instructions.
   for (QWidget* w : std::initializer_list<QWidget*>{load_raw_, del_raw, reset, reset_sel, print,
-                                                    copy, scale_, shift_, readout_, zero_label,
-                                                    zero_, zero_ok, difference_, two_theta_,
+                                                    copy, scale_, shift_, difference_, two_theta_,
                                                     theta_})
     bar->addWidget(w);
   bar->addStretch(1);
   outer->addLayout(bar);
-  outer->addWidget(instructions);
+  auto* second = new QHBoxLayout;
+  second->setSpacing(4);
+  for (QWidget* w : std::initializer_list<QWidget*>{readout_, zero_label, zero_, zero_ok})
+    second->addWidget(w);
+  second->addSpacing(12);
+  second->addWidget(instructions, 1);
+  outer->addLayout(second);
 
   profile_menu_ = new QMenu(this);
   profile_menu_->setObjectName("popup_diagram_profile");

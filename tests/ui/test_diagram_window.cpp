@@ -11,6 +11,8 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -222,6 +224,40 @@ class TestDiagramWindow : public QObject {
     QVERIFY(QTest::qWaitForWindowActive(f.d));
     driver::settle();
     QVERIFY(!f.d->view().dragging);
+  }
+
+  // At the size the window opens with (1020 x 280), with the toolkit's font and with
+  // one a quarter larger as desktops use: every control keeps its full size (the
+  // window needs no more width), and each read-out the cursor produces fits the box's
+  // text area as the line edit lays it out.
+  void readoutAndControlsFitTheOpeningWidth() {
+    for (double scale : {1.0, 1.25}) {
+      Window f;
+      QFont font = QApplication::font();
+      font.setPointSizeF(font.pointSizeF() * scale);
+      f.d->setFont(font);
+      f.d->resize(1020, 280);
+      driver::settle();
+      const QString what = QString("font x%1").arg(scale);
+      QVERIFY2(f.d->minimumSizeHint().width() <= 1020, qPrintable(what));
+      QVERIFY2(f.d->width() == 1020, qPrintable(what));
+      QLineEdit* box = f.d->readout();
+      QStyleOptionFrame opt;
+      opt.initFrom(box);
+      opt.lineWidth = box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, box);
+      const QRect contents = box->style()->subElementRect(QStyle::SE_LineEditContents, &opt, box);
+      const int room = contents.width() - box->textMargins().left() - box->textMargins().right() - 2 * 2;
+      const QFontMetrics fm(box->font());
+      const int width = f.image()->width();
+      for (int x : {2, 40, width / 3, width / 2, width - 3}) {
+        QTest::mouseMove(f.image(), QPoint(x, 50));
+        driver::settle();
+        const QString text = box->text();
+        QVERIFY2(text.startsWith("2T="), qPrintable(what + " " + text));
+        QVERIFY2(fm.horizontalAdvance(text) <= room,
+                 qPrintable(what + QString(" '%1' %2 > %3").arg(text).arg(fm.horizontalAdvance(text)).arg(room)));
+      }
+    }
   }
 
   void readoutShowsAngleAndD() {
