@@ -140,7 +140,7 @@ void record_quality(WorkSession& s, const RefinementProblem& problem) {
                     format_fixed(f.mean_abs_delta_two_theta, 0, 4) + ", " +
                     std::to_string(f.possible_lines_f) + ")   X" + std::to_string(f.m_lines) +
                     " = " + std::to_string(f.x20)
-              : "";
+              : "No figures of merit: " + f.note;
 }
 
 RefineOutcome refine_pairs(WorkSession& s, const RefineInputs& in, Messages& m) {

@@ -46,7 +46,10 @@ FiguresOfMerit compute_figures_of_merit(const std::vector<ObservedLine>& lines,
                                         const std::vector<double>& possible_two_theta,
                                         double lambda) {
   FiguresOfMerit f;
-  if (lines.empty() || possible_two_theta.empty() || !(lambda > 0)) return f;
+  if (lines.empty()) f.note = "no observed lines";
+  else if (possible_two_theta.empty()) f.note = "no calculated reflections";
+  else if (!(lambda > 0)) f.note = "no wavelength";
+  if (!f.note.empty()) return f;
   std::vector<double> possible = possible_two_theta;
   std::sort(possible.begin(), possible.end());
 
@@ -76,7 +79,12 @@ FiguresOfMerit compute_figures_of_merit(const std::vector<ObservedLine>& lines,
       limit_m = std::max(limit_m, *l.two_theta_calc);
     }
   }
-  if (indexed_f == 0) return f;
+  if (indexed_f == 0) {
+    // Both figures describe the first lines of the pattern: unindexed lines there (an
+    // impurity, noise found by a peak search) leave nothing to measure the fit by.
+    f.note = "none of the first " + std::to_string(f.f_lines) + " observed lines is paired";
+    return f;
+  }
   f.valid = true;
 
   const double last_m = lines[static_cast<size_t>(f.m_lines - 1)].two_theta;

@@ -38,6 +38,8 @@ struct FiguresOfMerit {
   double f_n = 0;
   double mean_abs_delta_two_theta = 0;  // degrees
   int possible_lines_f = 0;             // Nposs
+  // Why the figures could not be computed (empty when valid).
+  std::string note;
 };
 
 // Most lines F(N) uses (the customary F30).
