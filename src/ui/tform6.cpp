@@ -382,7 +382,8 @@ void Tform6::change_theta_2theta(AngleMode mode) {
 
 void Tform6::changeEvent(QEvent* event) {
   QWidget::changeEvent(event);
-  if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) size_readout();
+  if (readout_ && (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange))
+    size_readout();
   // A drag left over from a release this window never saw is forgotten; but the press
   // that brings the window to the front arrives before the activation and starts a
   // drag of its own, which must be kept.
