@@ -66,11 +66,14 @@ Changed diagram_mouse_up(WorkSession& s, Messages& m, DiagramView& view, ManualS
     }
     case MouseMode::Mode2: {
       if (above_axis(map, r.at.y)) {
-        // First click, or a new choice while the first still waits.
+        // Only a first click chooses; while a choice waits for its reflection the
+        // observed bars are not clicked again.
+        if (st.pending_obs) return Changed::None;
         const int peak = first_or_none(measured_bars_near(map, s, x, kMode2FirstHitPixels));
+        const size_t pairs_before = s.selected.size();
         if (peak >= 0 && choose_measured_peak(s, st, peak, m))
           view.pending_obs = st.pending_obs;
-        return Changed::None;
+        return s.selected.size() != pairs_before ? kPairsChanged : Changed::None;
       }
       if (below_axis(map, r.at.y) && st.pending_obs) {
         const int refl = first_or_none(calculated_bars_near(map, s, x, kBarHitPixels));
@@ -93,14 +96,12 @@ Changed diagram_reset(WorkSession& s, DiagramView& view) {
 }
 
 Changed diagram_scale(DiagramView& view, int value) {
-  set_scale_control(view, value);
+  press_scale_control(view, value);
   return Changed::None;
 }
 
 Changed diagram_shift(WorkSession& s, DiagramView& view, int value) {
-  const int before = view.shift_position;
-  set_shift_control(s, view, value);
-  return view.shift_position == before ? Changed::None : Changed::CurrentValues;
+  return press_shift_control(s, view, value) ? Changed::CurrentValues : Changed::None;
 }
 
 Changed reset_selected_reflections(WorkSession& s, Messages& m) {

@@ -38,9 +38,10 @@ Changed diagram_mouse_up(WorkSession& s, Messages& m, DiagramView& view, ManualS
 
 // "Reset the diagram".
 Changed diagram_reset(WorkSession& s, DiagramView& view);
-// The scale control shows `value` after the press.
+// A press left the scale control at `value`; the drawing takes the value before it.
 Changed diagram_scale(DiagramView& view, int value);
-// The shift control shows `value` after the press.
+// A press left the shift control at `value`; the range moves by the value before it
+// less the last value seen.
 Changed diagram_shift(WorkSession& s, DiagramView& view, int value);
 
 // "Reset the selected reflections" and the selection tab's "Delete".

@@ -76,7 +76,7 @@ Changed load(WorkSession& s, Messages& m, WavelengthDialog& dialog,
     return Changed::None;
   }
   name_anode_if_unknown(d.wavelengths, kPeakAnodeTolerance);
-  if (d.truncated) m.warning(kTooManyPeaksMessage);
+  if (d.truncated) m.warning(d.limit_message.empty() ? kTooManyPeaksMessage : d.limit_message);
   return commit(s, std::move(d), path);
 }
 

@@ -139,8 +139,9 @@ void record_quality(WorkSession& s, const RefinementProblem& problem) {
       f.valid ? "M" + std::to_string(f.m_lines) + " =" + format_fixed(f.m20, 7, 1) + "   F" +
                     std::to_string(f.f_lines) + " =" + format_fixed(f.f_n, 7, 1) + " (" +
                     format_fixed(f.mean_abs_delta_two_theta, 0, 4) + ", " +
-                    std::to_string(f.possible_lines_f) + ")   X20 = " + std::to_string(f.x20)
-              : "";
+                    std::to_string(f.possible_lines_f) + ")   X" + std::to_string(f.m_lines) +
+                    " = " + std::to_string(f.x20)
+              : "No figures of merit: " + f.note;
 }
 
 RefineOutcome refine_pairs(WorkSession& s, const RefineInputs& in, Messages& m) {

@@ -276,7 +276,8 @@ std::string record_json(const WorkSession& s, const RefinementRecord& r) {
   const auto& f = r.quality.figures;
   j += ",\n  \"figures_of_merit\": {\"m20\": " + json_number(f.valid ? f.m20 : NAN) +
        ", \"x20\": " + std::to_string(f.x20) + ", \"f_n\": " + json_number(f.valid ? f.f_n : NAN) +
-       ", \"n\": " + std::to_string(f.f_lines) + "}";
+       ", \"n\": " + std::to_string(f.f_lines) +
+       (f.valid ? std::string() : ", \"fom_note\": " + json_string(f.note)) + "}";
   j += ",\n  \"pairs\": [";
   for (size_t i = 0; i < r.pairs.size(); ++i) {
     const PairRecord& p = r.pairs[i];

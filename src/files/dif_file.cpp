@@ -7,12 +7,15 @@ namespace vornax {
 
 namespace {
 
-// Reads n records of `size` bytes from the cursor's position, bounded by the bytes there.
+// Reads n records of `size` bytes from the cursor's position. A file that ends before
+// the records its header announces is damaged: it is refused, not read in part.
 template <class ReadOne>
 void read_records(ByteCursor& c, long long count, size_t size, PeakFileData& d, ReadOne one) {
   if (count < 0) count = 0;
   const long long fit = static_cast<long long>(c.remaining() / size);
-  if (count > fit) count = fit;
+  if (count > fit)
+    c.fail("file too short (the header announces " + std::to_string(count) +
+           " peaks, the file holds " + std::to_string(fit) + ")");
   for (long long i = 0; i < count; ++i) {
     const size_t start = c.offset();
     const auto [tt, inten] = one();

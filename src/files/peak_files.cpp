@@ -39,6 +39,7 @@ bool peak_type_has_wavelength(PeakFileType type) {
 void add_read_peak(PeakFileData& d, double two_theta, double intensity) {
   if (static_cast<int>(d.peaks.size()) >= kMaxMeasuredPeaks) {
     d.truncated = true;
+    if (d.limit_message.empty()) d.limit_message = kTooManyPeaksRead;
     return;
   }
   MeasuredPeak p;

@@ -68,7 +68,8 @@ struct PeakFileData {
   bool has_wavelength = false;         // the file kind carries wavelengths
   double range_min = 0, range_max = 0; // smallest - tolerance .. largest + tolerance
   double intensity_max = 0;            // largest raw intensity
-  bool truncated = false;              // more peaks than the list holds; the first kept
+  bool truncated = false;              // more entries than a limit allows; the first kept
+  std::string limit_message;           // with truncated: the limit that cut the file
 };
 
 // Every reader: bytes of the whole file, the name used in messages, and the angular
@@ -115,5 +116,11 @@ void finish_peak_range(PeakFileData& d, const std::string& name, double toleranc
 inline constexpr const char* kUnknownFileType = "Unknown file type!";
 inline constexpr const char* kNotWinfit = "It seems not a WINFIT file!";
 inline constexpr const char* kDecodeError = "decode error";
+// The limits that cut a file, said when it is loaded (the first entries are kept).
+inline constexpr const char* kTooManyPeaksRead = "Too many peaks (>500)";
+inline constexpr const char* kTooManyWinfitLines =
+    "Too many lines in the WINFIT file (>50): the first 50 peaks were read";
+inline constexpr const char* kTooManyIndexedLines =
+    "Too many lines in the indexed list (>100): the first 100 were read";
 
 }  // namespace vornax

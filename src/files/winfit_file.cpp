@@ -25,6 +25,7 @@ PeakFileData read_winfit_file(std::string_view bytes, const std::string& name, d
     if (line.empty()) continue;
     if (kept == kMaxWinfitLines) {
       d.truncated = true;
+      d.limit_message = kTooManyWinfitLines;
       break;
     }
     ++kept;

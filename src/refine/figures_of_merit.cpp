@@ -46,7 +46,10 @@ FiguresOfMerit compute_figures_of_merit(const std::vector<ObservedLine>& lines,
                                         const std::vector<double>& possible_two_theta,
                                         double lambda) {
   FiguresOfMerit f;
-  if (lines.empty() || possible_two_theta.empty() || !(lambda > 0)) return f;
+  if (lines.empty()) f.note = "no observed lines";
+  else if (possible_two_theta.empty()) f.note = "no calculated reflections";
+  else if (!(lambda > 0)) f.note = "no wavelength";
+  if (!f.note.empty()) return f;
   std::vector<double> possible = possible_two_theta;
   std::sort(possible.begin(), possible.end());
 
@@ -55,6 +58,11 @@ FiguresOfMerit compute_figures_of_merit(const std::vector<ObservedLine>& lines,
 
   double sum_q = 0, sum_t = 0;
   int indexed_m = 0, indexed_f = 0;
+  // The possible lines are counted up to the last observed line or, when its own
+  // calculated position lies above it, up to that position: a line observed a little
+  // low must not leave out the reflection it is indexed by.
+  double limit_m = lines[static_cast<size_t>(f.m_lines - 1)].two_theta;
+  double limit_f = lines[static_cast<size_t>(f.f_lines - 1)].two_theta;
   for (int i = 0; i < f.f_lines; ++i) {
     const ObservedLine& l = lines[static_cast<size_t>(i)];
     const bool in_m = i < f.m_lines;
@@ -64,18 +72,24 @@ FiguresOfMerit compute_figures_of_merit(const std::vector<ObservedLine>& lines,
     }
     sum_t += std::fabs(l.two_theta - *l.two_theta_calc);
     ++indexed_f;
+    limit_f = std::max(limit_f, *l.two_theta_calc);
     if (in_m) {
       sum_q += std::fabs(q_of(l.two_theta, lambda) - q_of(*l.two_theta_calc, lambda));
       ++indexed_m;
+      limit_m = std::max(limit_m, *l.two_theta_calc);
     }
   }
-  if (indexed_f == 0) return f;
+  if (indexed_f == 0) {
+    // Both figures describe the first lines of the pattern: unindexed lines there (an
+    // impurity, noise found by a peak search) leave nothing to measure the fit by.
+    f.note = "none of the first " + std::to_string(f.f_lines) + " observed lines is paired";
+    return f;
+  }
   f.valid = true;
 
   const double last_m = lines[static_cast<size_t>(f.m_lines - 1)].two_theta;
-  const double last_f = lines[static_cast<size_t>(f.f_lines - 1)].two_theta;
-  f.possible_lines_m = possible_lines_up_to(possible, last_m);
-  f.possible_lines_f = possible_lines_up_to(possible, last_f);
+  f.possible_lines_m = possible_lines_up_to(possible, limit_m);
+  f.possible_lines_f = possible_lines_up_to(possible, limit_f);
   if (indexed_m > 0) {
     f.mean_abs_delta_q = sum_q / indexed_m;
     if (f.mean_abs_delta_q > 0 && f.possible_lines_m > 0)

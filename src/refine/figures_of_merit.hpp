@@ -23,17 +23,23 @@ struct ObservedLine {
 struct FiguresOfMerit {
   bool valid = false;          // at least one indexed line and one possible line
   // M20 = Q20 / (2 ε̄ N20), Q = 1/d² (Å⁻²), ε̄ the mean |Q_obs − Q_calc| of the
-  // indexed lines among the first 20, N20 the distinct calculated Q up to Q20.
+  // indexed lines among the first 20, N20 the distinct calculated Q up to Q20 (or up
+  // to the calculated Q of an indexed line when that lies higher). With fewer than 20
+  // observed lines it is M(N) over all of them.
   int m_lines = 0;             // observed lines used (20, or all when fewer)
   double m20 = 0;
   double mean_abs_delta_q = 0;
   int possible_lines_m = 0;    // N20
   int x20 = 0;                 // unindexed among the m_lines
-  // F(N) = N / (mean |Δ2θ| · Nposs) over the first N observed lines.
+  // F(N) = N / (mean |Δ2θ| · Nposs) over the first N observed lines; Nposs counts the
+  // distinct positions up to the Nth line, or up to the calculated position of an
+  // indexed line when that lies higher.
   int f_lines = 0;             // N
   double f_n = 0;
   double mean_abs_delta_two_theta = 0;  // degrees
   int possible_lines_f = 0;             // Nposs
+  // Why the figures could not be computed (empty when valid).
+  std::string note;
 };
 
 // Most lines F(N) uses (the customary F30).

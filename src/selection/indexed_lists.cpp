@@ -111,9 +111,10 @@ MergeOutcome merge_indexed_entries(WorkSession& s, const std::vector<IndexedEntr
     if (!matched) p.two_theta_calc = static_cast<float>(calculated_two_theta(s, p.h, p.k, p.l));
   }
 
-  // A merged entry replaces any earlier pair with its indices.
+  // Of the entries with the same indices anywhere in the list only the last stays: a
+  // merged entry replaces an earlier pair, and a file's repeated line its earlier copy.
   std::vector<bool> removed(list.size(), false);
-  for (size_t j = old_count; j < list.size(); ++j)
+  for (size_t j = 1; j < list.size(); ++j)
     for (size_t i = 0; i < j; ++i)
       if (list[i].h == list[j].h && list[i].k == list[j].k && list[i].l == list[j].l)
         removed[i] = true;

@@ -39,8 +39,8 @@ struct MergeOutcome {
 // reflection its indices are equivalent to (the last one in list order); entries that
 // match none get the 2θ of their own indices. A pair further than the tolerance asks
 // kMergeToleranceQuestion; No or Cancel leaves the selected list as it was before the
-// merge. Then an earlier pair with the indices of a merged entry is removed (pairs
-// already in the list are not compared with each other), entries with 2θ observed 0
+// merge. Then, across the whole list, an entry is removed when a later one has the same
+// indices (so a merged entry replaces an existing pair), entries with 2θ observed 0
 // are dropped and the list is sorted by 2θ observed. Nothing without calculated
 // reflections.
 MergeOutcome merge_indexed_entries(WorkSession& s, const std::vector<IndexedEntry>& entries,

@@ -133,6 +133,15 @@ bool choose_measured_peak(WorkSession& s, ManualSelection& st, int peak, Message
   }
   st.pending_obs = static_cast<float>(obs);
   s.current_measured_peak = peak + 1;
+  if (st.mode == MouseMode::Mode2) {
+    // The old pair goes with the first click, compared as pairs keep their angles.
+    for (size_t i = 0; i < s.selected.size(); ++i)
+      if (s.selected[i].two_theta_obs == *st.pending_obs) {
+        s.selected.erase(s.selected.begin() + static_cast<std::ptrdiff_t>(i));
+        pairs_changed(s);
+        break;
+      }
+  }
   return true;
 }
 

@@ -57,12 +57,14 @@ bool mode1_pair_from_calculated(WorkSession& s, ManualSelection& st,
 bool mode1_pair_from_measured(WorkSession& s, ManualSelection& st, const std::vector<int>& peaks,
                               Messages& m);
 
-// Mode 2 / Mode 3 first click: choose measured peak `peak` (0-based). Mode 3 refuses
-// (beep) a peak that a pair already holds within 0.01°. Returns whether a choice is pending.
+// Mode 2 / Mode 3 first click: choose measured peak `peak` (0-based). Mode 2 removes at
+// once the pair that holds exactly this observed angle (the peak is being re-paired; the
+// second click appends its new pair). Mode 3 refuses (beep) a peak that a pair already
+// holds within 0.01°. Returns whether a choice is pending.
 bool choose_measured_peak(WorkSession& s, ManualSelection& st, int peak, Messages& m);
 
 // Second click: pair the pending peak with calculated reflection `reflection`. Mode 2
-// first removes a pair with exactly the pending observed angle (the peak is re-paired).
+// never leaves two pairs on the pending observed angle.
 // The pending choice is cleared whether or not a reflection was hit (-1 = missed).
 bool complete_pending_pair(WorkSession& s, ManualSelection& st, int reflection, Messages& m);
 

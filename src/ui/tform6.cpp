@@ -18,6 +18,8 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -161,7 +163,7 @@ void Tform6::build() {
   shift_->setObjectName("scroll_shift");
   shift_->setToolTip("Move the diagram");
   shift_->setRange(0, 360);
-  shift_->setValue(view_.shift_position);
+  shift_->setValue(view_.shift_control);
   shift_->setInvertedAppearance(true);
   shift_->setInvertedControls(true);
   shift_->setFixedWidth(120);
@@ -169,7 +171,7 @@ void Tform6::build() {
   readout_ = new QLineEdit(this);
   readout_->setObjectName("edit_readout");
   readout_->setReadOnly(true);
-  readout_->setMinimumWidth(QFontMetrics(readout_->font()).horizontalAdvance("2T=  100.00  d=  1.000") + 12);
+  size_readout();
 
   auto* zero_label = new QLabel("Zero offset :", this);
   zero_ = new QLineEdit("  0", this);
@@ -192,14 +194,22 @@ void Tform6::build() {
       new QLabel("Click and drag a rectangle to \"Zoom\".  \"Z- \" button to \"Unzoom\"", this);
   instructions->setObjectName("label_instructions");
 
+  // Two rows, so that the window's opening width holds every control at its full size
+  // with a desktop font: the buttons and view controls, then the read-out, the zero
+  // offset and the instructions.
   for (QWidget* w : std::initializer_list<QWidget*>{load_raw_, del_raw, reset, reset_sel, print,
-                                                    copy, scale_, shift_, readout_, zero_label,
-                                                    zero_, zero_ok, difference_, two_theta_,
+                                                    copy, scale_, shift_, difference_, two_theta_,
                                                     theta_})
     bar->addWidget(w);
   bar->addStretch(1);
   outer->addLayout(bar);
-  outer->addWidget(instructions);
+  auto* second = new QHBoxLayout;
+  second->setSpacing(4);
+  for (QWidget* w : std::initializer_list<QWidget*>{readout_, zero_label, zero_, zero_ok})
+    second->addWidget(w);
+  second->addSpacing(12);
+  second->addWidget(instructions, 1);
+  outer->addLayout(second);
 
   profile_menu_ = new QMenu(this);
   profile_menu_->setObjectName("popup_diagram_profile");
@@ -235,6 +245,22 @@ void Tform6::build() {
   });
 }
 
+void Tform6::size_readout() {
+  // Wide enough, in this style and font, for the longest read-out: an angle up to
+  // 999.99 and a d up to 9999.999, plus the line edit's own margins and frame.
+  QStyleOptionFrame opt;
+  opt.initFrom(readout_);
+  opt.lineWidth = readout_->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, readout_);
+  const QFontMetrics fm(readout_->font());
+  const QMargins margins = readout_->textMargins();
+  constexpr int kLineEditMargins = 2 * 2 + 1;  // the text's side margins and the cursor
+  const int text = fm.horizontalAdvance(QString::fromLatin1(kWidestReadout)) + margins.left() +
+                   margins.right() + kLineEditMargins;
+  const QSize size = readout_->style()->sizeFromContents(QStyle::CT_LineEdit, &opt,
+                                                         QSize(text, fm.height()), readout_);
+  readout_->setMinimumWidth(size.width());
+}
+
 void Tform6::set_profile_actions(const QList<QAction*>& actions) {
   profile_menu_->clear();
   for (QAction* a : actions)
@@ -264,7 +290,7 @@ void Tform6::dessine_spectre() {
 
   updating_ = true;
   scale_->setValue(view_.scale_control);
-  shift_->setValue(view_.shift_position);
+  shift_->setValue(view_.shift_control);
   two_theta_->setChecked(s_.angle_mode == AngleMode::TwoTheta);
   theta_->setChecked(s_.angle_mode == AngleMode::Theta);
   updating_ = false;
@@ -285,6 +311,7 @@ void Tform6::run(const std::function<Changed()>& command) {
 }
 
 void Tform6::souris_onmouseDown(Qt::MouseButton, QPoint at) {
+  button_held_ = true;
   diagram_mouse_down(view_, {at.x(), at.y()});
   cursor_ = at;
 }
@@ -300,6 +327,7 @@ void Tform6::affiche_theta(QPoint at, bool inside) {
 }
 
 void Tform6::MouseUp_image1(Qt::MouseButton button, QPoint at) {
+  button_held_ = false;
   DiagramRelease r;
   r.button = mouse_button(button);
   r.at = {at.x(), at.y()};
@@ -354,7 +382,13 @@ void Tform6::change_theta_2theta(AngleMode mode) {
 
 void Tform6::changeEvent(QEvent* event) {
   QWidget::changeEvent(event);
-  if (event->type() == QEvent::ActivationChange && isActiveWindow()) view_.dragging = false;
+  if (readout_ && (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange))
+    size_readout();
+  // A drag left over from a release this window never saw is forgotten; but the press
+  // that brings the window to the front arrives before the activation and starts a
+  // drag of its own, which must be kept.
+  if (event->type() == QEvent::ActivationChange && isActiveWindow() && !button_held_)
+    view_.dragging = false;
 }
 
 void Tform6::contextMenuEvent(QContextMenuEvent* event) {

@@ -29,6 +29,9 @@ namespace vornax {
 
 class DiagramImage;
 
+// The widest text the cursor read-out box is sized for.
+inline constexpr const char* kWidestReadout = "2T=  000.00  d=0000.000";
+
 class Tform6 : public QWidget {
   Q_OBJECT
  public:
@@ -88,6 +91,7 @@ class Tform6 : public QWidget {
   void run(const std::function<Changed()>& command);
   void after(Changed what);
   void resize_image(QSize size);
+  void size_readout();
 
   WorkSession& s_;
   Messages& m_;
@@ -97,6 +101,7 @@ class Tform6 : public QWidget {
   QImage image_;
   QPoint cursor_{-1, -1};
   bool cursor_inside_ = false;
+  bool button_held_ = false;  // between a press on the image and its release
 
   DiagramImage* area_ = nullptr;
   QLabel* measured_label_ = nullptr;

@@ -1,5 +1,6 @@
 #include "viewer/axis.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 #include "core/format.hpp"
@@ -47,7 +48,9 @@ void draw_axis(Canvas& c, const Mapping& map, double m, double M, double b, bool
   for (const Tick& t : axis_ticks(m, M, one_decimal)) {
     const int x = map.x_of(t.value);
     c.line(x, y, x, y + 5);
-    c.text(x - 10, y + 5, t.label, style);
+    // A label under a tick near either end is kept whole inside the image.
+    const int w = c.text_width(t.label, style.height);
+    c.text(std::max(1, std::min(x - 10, c.width() - 1 - w)), y + 5, t.label, style);
   }
 }
 

@@ -207,10 +207,13 @@ DiagramCaptions draw_diagram(Canvas& c, const WorkSession& s, DiagramView& view)
     c.set_pen(colors::kBlack);
     const std::string legend = std::string(mode == AngleMode::Theta ? "T" : "2T") +
                                " obs-calc, full bar " + format_fixed(full, 0, 3);
+    // The band under the axis holds the tick labels and the pair numbers: the legend
+    // goes to the top right corner, on white over the measured bars there.
     TextStyle legend_style;
     legend_style.color = colors::kFuchsia;
-    c.text(map.width - 4 - c.text_width(legend, legend_style.height),
-           yb - kDifferenceHalfHeight - legend_style.height, legend, legend_style);
+    legend_style.opaque = true;
+    c.text(map.width - 4 - c.text_width(legend, legend_style.height), kDifferenceLegendTop,
+           legend, legend_style);
   }
   return cap;
 }
@@ -254,9 +257,23 @@ void reset_view(WorkSession& s, DiagramView& view) {
   view.scale_control = 10;
 }
 
-void set_scale_control(DiagramView& view, int value) {
-  view.scale_control = std::clamp(value, 10, 500);
+void press_scale_control(DiagramView& view, int value) {
+  value = std::clamp(value, 10, 500);
+  if (value == view.scale_control) return;
   view.vertical_factor = view.scale_control / 10.0;
+  view.scale_control = value;
+}
+
+bool press_shift_control(WorkSession& s, DiagramView& view, int value) {
+  value = std::clamp(value, 0, 360);
+  if (value == view.shift_control) return false;
+  const int before = view.shift_control;
+  const int d = before - view.shift_position;
+  s.range_min += d;
+  s.range_max += d;
+  view.shift_position = before;
+  view.shift_control = value;
+  return d != 0;
 }
 
 void set_shift_control(WorkSession& s, DiagramView& view, int value) {

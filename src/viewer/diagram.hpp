@@ -19,10 +19,13 @@ constexpr int kZoomMinDrag = 5;
 // The difference curve: baseline this far above the bottom edge, full bar this high.
 constexpr int kDifferenceBaselineFromBottom = 25;
 constexpr int kDifferenceHalfHeight = 10;
+// Its legend, right-aligned at the top of the image (above the pair numbers at y = 15).
+constexpr int kDifferenceLegendTop = 3;
 
 struct DiagramView {
   double vertical_factor = 1.0;  // s: 1 at start, set by the scale control or a zoom
-  int scale_control = 10;        // 10..500, step 5
+  int scale_control = 10;        // what the scale control shows: 10..500, step 5
+  int shift_control = 180;       // what the shift control shows (0..360)
   int shift_position = 180;      // last value seen on the shift control (0..360)
   bool dragging = false;
   Point press{};
@@ -71,11 +74,19 @@ bool zoom_by_drag(WorkSession& s, DiagramView& view, Point press, Point release)
 // "Reset the diagram": entered range := working window, s = 1, scale control 10.
 void reset_view(WorkSession& s, DiagramView& view);
 
-// The scale control now shows `value` (clamped to 10..500): s = value / 10.
-void set_scale_control(DiagramView& view, int value);
+// A press took the scale control from what it showed to `value` (clamped to 10..500):
+// s = the value before the press / 10, so the drawing follows the control one press
+// behind. A press that cannot move the control (at 500) changes nothing.
+void press_scale_control(DiagramView& view, int value);
 
-// The shift control now shows `value` (0..360): both ends of the entered range move
-// by value - last value seen (degrees 2θ).
+// A press took the shift control from what it showed to `value` (0..360): both ends
+// of the entered range move by the value before the press - the last value seen
+// (degrees 2θ), which then becomes the last value seen. The first press after start
+// moves nothing. False when the range did not move.
+bool press_shift_control(WorkSession& s, DiagramView& view, int value);
+
+// The profile window's shift control: the range follows the value after the press,
+// value - last value seen.
 void set_shift_control(WorkSession& s, DiagramView& view, int value);
 
 // "2T=" (or "T=") + angle 8:2 + "  d=" + d 7:3 at pixel column x; empty without mapping.

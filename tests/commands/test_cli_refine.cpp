@@ -98,6 +98,57 @@ TEST(CliRefine, JsonCarriesFullPrecision) {
   EXPECT_FALSE(std::filesystem::exists("vornax.out"));
 }
 
+// --json gives M20 and F(N) for a fully paired run; when the first 30 observed lines
+// hold no pair (lines found below the pattern's first reflection) it says why not.
+TEST(CliRefine, JsonFiguresOfMeritOrWhyNot) {
+  // LaB6, P m -3 m, a = 4.15689 Å at Cu Kα1: its first 24 lines, one per
+  // N = h² + k² + l² (N = 7, 15, 23 cannot occur), observed 0.003° high.
+  std::vector<double> lab6;
+  for (int n = 1; lab6.size() < 24; ++n) {
+    int m = n;
+    while (m % 4 == 0) m /= 4;
+    if (m % 8 == 7) continue;
+    lab6.push_back(2 * std::asin(1.540593 * std::sqrt(n) / (2 * 4.15689)) / kDeg + 0.003);
+  }
+  struct Case {
+    int low_lines;      // lines written below the first LaB6 line
+    bool figures;       // M20 and F(N) are numbers
+    int n;
+    const char* note;   // "fom_note", when there are none
+  };
+  const Case cases[] = {
+      {0, true, 24, nullptr},
+      {5, true, 29, nullptr},
+      {32, false, 30, "none of the first 30 observed lines is paired"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.low_lines);
+    ScratchFolder folder;
+    {
+      std::ofstream f("lab6.prn");
+      for (int i = 0; i < c.low_lines; ++i) f << 5 + i * 0.45 << "\n";
+      for (double t : lab6) f << std::round(t * 10000) / 10000 << "\n";
+    }
+    const auto r = run_cli(
+        "--peaks lab6.prn --system CUBI --group 'P m -3 m' --cell 4.156 4.156 4.156 90 90 90 "
+        "--lambda 1.540593 --range 4 150 --tolerance 0.3 --json");
+    ASSERT_EQ(r.code, 0) << r.err;
+    const auto j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["pairs"].size(), 24u);
+    const auto& f = j["figures_of_merit"];
+    EXPECT_EQ(int(f["n"]), c.n);
+    EXPECT_EQ(f["m20"].is_number(), c.figures);
+    EXPECT_EQ(f["f_n"].is_number(), c.figures);
+    if (c.figures) {
+      EXPECT_GT(double(f["m20"]), 0.0);
+      EXPECT_GT(double(f["f_n"]), 0.0);
+      EXPECT_FALSE(f.contains("fom_note"));
+    } else {
+      EXPECT_EQ(f.value("fom_note", std::string()), c.note);
+    }
+  }
+}
+
 TEST(CliRefine, FailuresExitNonZeroWithTheProgramsMessage) {
   ScratchFolder folder;
   write_silicon_peaks("si.txt", 3);

@@ -49,7 +49,7 @@ TEST_F(DiagramCommandsTest, Mode2PairsByTwoClicksAtTheHitEdges) {
   select_mouse_mode(st, view, MouseMode::Mode2);
   EXPECT_EQ(click(MouseButton::Left, 71, 50), Changed::None);  // 3 px from the peak: missed
   EXPECT_FALSE(st.pending_obs);
-  EXPECT_EQ(click(MouseButton::Left, 70, 50), Changed::None);  // 2 px: chosen
+  EXPECT_EQ(click(MouseButton::Left, 70, 50), Changed::None);  // 2 px: chosen, no pair to go
   ASSERT_TRUE(view.pending_obs);
   EXPECT_DOUBLE_EQ(*view.pending_obs, 30.0);
   EXPECT_TRUE(s.selected.empty());
@@ -65,6 +65,18 @@ TEST_F(DiagramCommandsTest, Mode2PairsByTwoClicksAtTheHitEdges) {
   click(MouseButton::Left, 128, 50);
   EXPECT_EQ(click(MouseButton::Left, 92, 120), Changed::None);
   EXPECT_EQ(s.selected.size(), 1u);
+
+  // Re-pairing the peak at 30: the first click takes its pair away at once, a click on
+  // another peak while the choice waits changes nothing, the second click appends.
+  EXPECT_TRUE(any(click(MouseButton::Left, 68, 50), Changed::Selection));
+  EXPECT_TRUE(s.selected.empty());
+  EXPECT_EQ(click(MouseButton::Left, 128, 50), Changed::None);
+  ASSERT_TRUE(view.pending_obs);
+  EXPECT_DOUBLE_EQ(*view.pending_obs, 30.0);
+  EXPECT_TRUE(any(click(MouseButton::Left, 68, 120), Changed::Selection));
+  ASSERT_EQ(s.selected.size(), 1u);
+  EXPECT_EQ(s.selected[0].two_theta_obs, 30.0f);
+  EXPECT_EQ(s.selected[0].two_theta_calc, 30.0625f);
 }
 
 TEST_F(DiagramCommandsTest, Mode1ClickBelowAndAboveTheAxis) {
@@ -129,12 +141,38 @@ TEST_F(DiagramCommandsTest, DragZoomsAndResetRestoresTheWindow) {
   EXPECT_DOUBLE_EQ(view.vertical_factor, 1);
 }
 
-TEST_F(DiagramCommandsTest, ControlsActOnTheValueAfterThePress) {
-  EXPECT_EQ(diagram_scale(view, 20), Changed::None);
-  EXPECT_DOUBLE_EQ(view.vertical_factor, 2.0);
-  EXPECT_EQ(diagram_shift(s, view, 178), Changed::CurrentValues);
-  EXPECT_DOUBLE_EQ(s.range_min, -2);
-  EXPECT_EQ(diagram_shift(s, view, 178), Changed::None);
+// Each press acts on the value the control showed before it: the scale follows one
+// press behind, the first shift press after start moves nothing, and a press that
+// leaves the control where it was (at 500) changes nothing.
+TEST_F(DiagramCommandsTest, ControlsActOnTheValueBeforeThePress) {
+  struct Step {
+    bool scale;         // scale control, else shift control
+    int value;          // the control after the press
+    double s;           // vertical factor after it
+    double range_min;   // entered 2θmin after it (starts at 0)
+    bool range_moved;   // Changed::CurrentValues
+  };
+  const Step steps[] = {
+      {true, 15, 1.0, 0, false},     // 10 -> 15: s = 10 / 10
+      {true, 20, 1.5, 0, false},     // 15 -> 20: s = 15 / 10
+      {false, 179, 1.5, 0, false},   // 180 -> 179: 180 - 180, nothing
+      {false, 178, 1.5, -1, true},   // 179 -> 178: 179 - 180
+      {false, 178, 1.5, -1, false},  // no move of the control: nothing
+      {false, 179, 1.5, -2, true},   // 178 -> 179: 178 - 179
+      {true, 500, 2.0, -2, false},   // 20 -> 500 (typed): s = 20 / 10
+      {true, 500, 2.0, -2, false},   // a press at 500: nothing
+      {true, 495, 50.0, -2, false},  // 500 -> 495: s = 500 / 10
+  };
+  int n = 0;
+  for (const Step& st : steps) {
+    SCOPED_TRACE(++n);
+    const Changed c = st.scale ? diagram_scale(view, st.value) : diagram_shift(s, view, st.value);
+    EXPECT_EQ(c, st.range_moved ? Changed::CurrentValues : Changed::None);
+    EXPECT_DOUBLE_EQ(view.vertical_factor, st.s);
+    EXPECT_DOUBLE_EQ(s.range_min, st.range_min);
+    EXPECT_DOUBLE_EQ(s.range_max, 100 + st.range_min);
+    EXPECT_EQ(st.scale ? view.scale_control : view.shift_control, st.value);
+  }
 }
 
 TEST_F(DiagramCommandsTest, DeleteAndRestoreTheSelection) {

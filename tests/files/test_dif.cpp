@@ -59,20 +59,41 @@ TEST(DifReader, NoIntensityAboveZeroLeavesThemUnscaled) {
   EXPECT_EQ(d.intensity_max, 0);
 }
 
-TEST(DifReader, EveryTruncationFailsCleanlyOrReadsFewerPeaks) {
+// A file cut anywhere before the end of its last record is refused, never read in part:
+// its header announces records the file does not hold.
+TEST(DifReader, EveryTruncationIsRefused) {
   for (const std::string& full :
        {peak_test::dif2({{20, 1}, {30, 2}, {40, 3}}, 100), peak_test::dif1({{20, 1}, {30, 2}}, 8)}) {
-    const size_t records = full[3] == '2' ? 356 : 1024;
-    const size_t rec = full[3] == '2' ? 16 : 24;
+    EXPECT_EQ(read_dif_file(full, "t.dif").peaks.size(), full[3] == '2' ? 3u : 2u);
     for (size_t n = 0; n < full.size(); ++n) {
       SCOPED_TRACE(n);
-      const std::string cut = full.substr(0, n);
-      const size_t whole = n < records ? 0 : (n - records) / rec;
-      if (whole == 0) {
-        EXPECT_THROW(read_dif_file(cut, "t.dif"), FormatError);
-      } else {
-        EXPECT_EQ(read_dif_file(cut, "t.dif").peaks.size(), whole);
-      }
+      EXPECT_THROW(read_dif_file(full.substr(0, n), "t.dif"), FormatError);
+    }
+  }
+}
+
+// The message names what is missing: the count the header gives and the whole records
+// present (DIF2 records are 16 bytes from offset 352, DIF1 24 bytes from 1016).
+TEST(DifReader, ACountBeyondTheRecordsNamesBoth) {
+  const std::vector<Peak> three{{20, 1}, {30, 2}, {40, 3}};
+  struct Case {
+    std::string bytes;
+    const char* message;
+  };
+  const Case cases[] = {
+      {peak_test::dif2(three, 96, 1.5f, 1.5f, .5f, "Cu", 5),
+       "t.dif: file too short (the header announces 5 peaks, the file holds 3)"},
+      {peak_test::dif2(three).substr(0, 352 + 16 * 2 + 9),
+       "t.dif: file too short (the header announces 3 peaks, the file holds 2)"},
+      {peak_test::dif1({{20, 1}, {30, 2}}, 0, 1.5, 4),
+       "t.dif: file too short (the header announces 4 peaks, the file holds 2)"},
+  };
+  for (const Case& c : cases) {
+    try {
+      read_dif_file(c.bytes, "t.dif");
+      ADD_FAILURE() << c.message;
+    } catch (const FormatError& e) {
+      EXPECT_STREQ(e.what(), c.message);
     }
   }
 }
@@ -87,14 +108,14 @@ TEST(DifReader, CountsAndSkipsAreBoundedByTheBytesPresent) {
   };
   const Case cases[] = {
       {"dif2 count -1", peak_test::dif2(three, 96, 1.5f, 1.5f, .5f, "Cu", -1), -1},
-      {"dif2 count 32767", peak_test::dif2(three, 96, 1.5f, 1.5f, .5f, "Cu", 32767), 3},
+      {"dif2 count 32767", peak_test::dif2(three, 96, 1.5f, 1.5f, .5f, "Cu", 32767), -1},
       {"dif2 count 0", peak_test::dif2(three, 96, 1.5f, 1.5f, .5f, "Cu", 0), -1},
       {"dif2 width past the end", [&] { auto b = peak_test::dif2(three); peak_test::put<int16_t>(b, 256, 32767); return b; }(), -1},
       {"dif2 NaN lambda1", peak_test::dif2(three, 96, nan), -1},
       {"dif2 NaN ratio", peak_test::dif2(three, 96, 1.5f, 1.5f, nan), -1},
       {"dif2 NaN angle", peak_test::dif2({{20, 1}, {nan, 2}}), -1},
       {"dif2 infinite intensity", peak_test::dif2({{20, 1}, {30, 1e39}}), -1},
-      {"dif1 count 2^31-1", peak_test::dif1({{20, 1}, {30, 2}}, 0, 1.5, 2147483647), 2},
+      {"dif1 count 2^31-1", peak_test::dif1({{20, 1}, {30, 2}}, 0, 1.5, 2147483647), -1},
       {"dif1 extra header 2^31-1", peak_test::dif1({{20, 1}}, 2147483647), -1},
       {"dif1 negative extra header", peak_test::dif1({{20, 1}}, -50), 1},
       {"dif1 NaN lambda", peak_test::dif1({{20, 1}}, 0, std::nan("")), -1},

@@ -102,6 +102,7 @@ TEST(WinfitReader, RefusalsCarryTheirMessages) {
   const auto d = read_winfit_file(many, "w.dat");
   EXPECT_EQ(d.peaks.size(), 50u);
   EXPECT_TRUE(d.truncated);
+  EXPECT_EQ(d.limit_message, kTooManyWinfitLines);
 }
 
 TEST(ColumnReader, OneAngleALineZeroDroppedBlankLinesIgnored) {
@@ -141,6 +142,50 @@ TEST(IndexedListReader, EntriesBecomePeaksWithTheirIndices) {
   std::string many;
   for (int i = 0; i < 120; ++i) many += "1 0 0 " + std::to_string(10 + i) + "\n";
   EXPECT_EQ(read_indexed_peaks(many, "i.lst").peaks.size(), 100u);
+}
+
+// Each text kind has its own limit; a file that passes it keeps its first entries and
+// names that limit, one exactly at it reads whole and says nothing.
+TEST(TextPeakReaders, ALimitReachedIsNamedOnlyWhenPassed) {
+  auto winfit = [](int n) {
+    std::string t = "Sample Position FWHM Area Beta Intensity\r\n";
+    for (int i = 0; i < n; ++i) t += "q " + std::to_string(10 + i) + " 0.1 1 0.2 50\r\n";
+    return t;
+  };
+  auto indexed = [](int n) {
+    std::string t;
+    for (int i = 0; i < n; ++i) t += "   1   0   0   " + std::to_string(10 + i) + ".0000\r\n";
+    return t;
+  };
+  auto column = [](int n) {
+    std::string t;
+    for (int i = 0; i < n; ++i) t += std::to_string(10 + i * 0.25) + "\r\n";
+    return t;
+  };
+  struct Case {
+    PeakFileType type;
+    std::string text;
+    size_t kept;
+    std::string message;  // empty: read whole
+  };
+  const Case cases[] = {
+      {PeakFileType::Winfit, winfit(50), 50, ""},
+      {PeakFileType::Winfit, winfit(51), 50, kTooManyWinfitLines},
+      {PeakFileType::IndexedList, indexed(100), 100, ""},
+      {PeakFileType::IndexedList, indexed(101), 100, kTooManyIndexedLines},
+      {PeakFileType::ColumnPrn, column(500), 500, ""},
+      {PeakFileType::ColumnPrn, column(501), 500, "Too many peaks (>500)"},
+  };
+  for (const Case& c : cases) {
+    const auto d = read_peak_file(c.type, c.text, "t");
+    SCOPED_TRACE(std::to_string(static_cast<int>(c.type)) + " " + std::to_string(d.peaks.size()));
+    EXPECT_EQ(d.peaks.size(), c.kept);
+    EXPECT_EQ(d.truncated, !c.message.empty());
+    EXPECT_EQ(d.limit_message, c.message);
+    // The first entries are the ones kept, in file order.
+    EXPECT_DOUBLE_EQ(d.peaks.front().two_theta, 10);
+    if (c.type == PeakFileType::IndexedList) EXPECT_EQ(d.indexed.size(), c.kept);
+  }
 }
 
 TEST(TextPeakReaders, TruncationsAndGarbageNeverCrash) {

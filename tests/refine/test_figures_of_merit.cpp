@@ -5,6 +5,7 @@
 #include <cmath>
 #include <numeric>
 
+#include "core/format.hpp"
 #include "refine/figures_of_merit.hpp"
 #include "refine/refine_fixtures.hpp"
 #include "support/recording_messages.hpp"
@@ -92,6 +93,57 @@ TEST(FiguresOfMerit, LineCountsAndDegenerateCases) {
     for (int i = 1; i <= c.m_lines; ++i) sum += i / 64.0 * 1e-4;
     EXPECT_NEAR(f.m20, (c.m_lines / 64.0 * 1.0001) / (2 * sum / c.m_lines * c.m_lines), 1e-3)
         << c.what;
+  }
+}
+
+// LaB6 (P m -3 m, a = 4.15689 Å) at Cu Kα1: no reflection is absent, so the possible
+// lines are one per value N = h² + k² + l², and N = 7 cannot be written so. The first
+// eight lines are N = 1, 2, 3, 4, 5, 6, 8, 9 (221 and 300 share N = 9): eight possible
+// lines up to the eighth, counted by hand.
+TEST(FiguresOfMerit, PossibleLinesReachTheCalculatedAngleOfTheLastIndexedLine) {
+  const double a = 4.15689;
+  auto tt = [&](int n) { return 2.0 * std::asin(kLambda * std::sqrt(n) / (2.0 * a)) / kDeg; };
+  std::vector<double> possible;
+  for (int h = 0; h <= 3; ++h)  // N up to 27, 2θ below 180°
+    for (int k = 0; k <= h; ++k)
+      for (int l = 0; l <= k; ++l)
+        if (h * h + k * k + l * l > 0) possible.push_back(tt(h * h + k * k + l * l));
+  const int observed_n[] = {1, 2, 3, 4, 5, 6, 8, 9};
+  struct Case {
+    const char* what;
+    double offset;        // observed − calculated, degrees
+    bool last_indexed;
+    int possible;         // Nposs for F8 and N8 for M8
+    int unindexed;
+  };
+  const Case cases[] = {
+      {"every line 0.01 low", -0.01, true, 8, 0},
+      {"every line 0.01 high", +0.01, true, 8, 0},
+      // The eighth line unindexed, just below the 221/300 position: that position is
+      // not reached, so seven.
+      {"last line low and unindexed", -0.01, false, 7, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<ObservedLine> lines;
+    for (int n : observed_n) lines.push_back({tt(n) + c.offset, tt(n)});
+    if (!c.last_indexed) lines.back().two_theta_calc.reset();
+    const FiguresOfMerit f = compute_figures_of_merit(lines, possible, kLambda);
+    ASSERT_TRUE(f.valid);
+    EXPECT_EQ(f.m_lines, 8);
+    EXPECT_EQ(f.f_lines, 8);
+    EXPECT_EQ(f.x20, c.unindexed);
+    EXPECT_EQ(f.possible_lines_f, c.possible);
+    EXPECT_EQ(f.possible_lines_m, c.possible);
+    // F8 = 8 / (0.01 · Nposs): 100 with every line indexed.
+    EXPECT_NEAR(f.mean_abs_delta_two_theta, 0.01, 1e-9);
+    EXPECT_NEAR(f.f_n, 8.0 / (0.01 * c.possible), 1e-6);
+    // The report says M8 and F8, not M20.
+    const auto text = quality_lines({f, {}}, RefinementProblem{});
+    ASSERT_GE(text.size(), 2u);
+    EXPECT_EQ(text[0].substr(0, 3), "M8 ");
+    EXPECT_EQ(text[1], "F(N) F8 " + format_fixed(8.0 / (0.01 * c.possible), 0, 1) + " (0.0100, " +
+                           std::to_string(c.possible) + ")");
   }
 }
 

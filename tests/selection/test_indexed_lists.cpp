@@ -138,13 +138,40 @@ TEST(Merge, ReplacesAnExistingEntryAndSortsTheResult) {
   EXPECT_NEAR(s.selected[2].two_theta_calc, two_theta(kCubic, 2, 0, 0), 1e-4);
 }
 
-TEST(Merge, DuplicatesMadeBeforeTheMergeStay) {
-  WorkSession s = session_with(kCubic, "P m -3 m", "CUBI", {{1, 0, 0}, {1, 1, 0}});
-  const double t110 = two_theta(kCubic, 1, 1, 0);
-  s.selected = {pair(1, 1, 0, t110 - 0.05, t110), pair(1, 1, 0, t110 + 0.05, t110)};
-  RecordingMessages m;
-  merge_indexed_entries(s, {{1, 0, 0, two_theta(kCubic, 1, 0, 0)}}, m);
-  EXPECT_EQ(s.selected.size(), 3u);
+// Duplicates are removed across the whole list, whichever side they came from: of the
+// entries with one h k l only the last in list order stays.
+TEST(Merge, DuplicatesGoAcrossTheWholeList) {
+  const double t100 = two_theta(kCubic, 1, 0, 0), t110 = two_theta(kCubic, 1, 1, 0);
+  struct Case {
+    const char* what;
+    std::vector<SelectedPair> before;
+    std::vector<IndexedEntry> file;
+    std::vector<double> kept_obs;  // sorted by 2θ observed
+  };
+  const Case cases[] = {
+      {"two pairs made before the merge",
+       {pair(1, 1, 0, t110 - 0.05, t110), pair(1, 1, 0, t110 + 0.05, t110)},
+       {{1, 0, 0, t100}},
+       {t100, t110 + 0.05}},
+      {"twice in the file",
+       {},
+       {{1, 1, 0, t110 - 0.04}, {1, 0, 0, t100}, {1, 1, 0, t110 + 0.04}},
+       {t100, t110 + 0.04}},
+      {"both sides",
+       {pair(1, 1, 0, t110 - 0.05, t110), pair(1, 1, 0, t110 + 0.05, t110)},
+       {{1, 1, 0, t110 + 0.01}},
+       {t110 + 0.01}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WorkSession s = session_with(kCubic, "P m -3 m", "CUBI", {{1, 0, 0}, {1, 1, 0}});
+    s.selected = c.before;
+    RecordingMessages m;
+    ASSERT_TRUE(merge_indexed_entries(s, c.file, m).merged);
+    ASSERT_EQ(s.selected.size(), c.kept_obs.size());
+    for (size_t i = 0; i < c.kept_obs.size(); ++i)
+      EXPECT_NEAR(s.selected[i].two_theta_obs, c.kept_obs[i], 1e-4);
+  }
 }
 
 TEST(Merge, RefusingTheToleranceQuestionRollsBack) {

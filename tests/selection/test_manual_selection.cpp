@@ -115,19 +115,25 @@ TEST_F(ManualSelectionTest, FiveHundredPairsIsTheLimit) {
   EXPECT_EQ(s.selected_count(), kMaxSelectedPairs);
 }
 
-TEST_F(ManualSelectionTest, Mode2ChangesNothingUntilTheSecondClickHits) {
+TEST_F(ManualSelectionTest, Mode2FirstClickRemovesTheOldPairSecondAppendsTheNew) {
   st.mode = MouseMode::Mode2;
-  s.selected = {make(1, 1, 0, 30, 29.875f)};
-  ASSERT_TRUE(choose_measured_peak(s, st, 0, m));
-  EXPECT_EQ(s.selected.size(), 1u);  // no half pair
-  EXPECT_FALSE(complete_pending_pair(s, st, -1, m));  // missed
+  s.selected = {make(1, 1, 0, 20, 29.875f), make(1, 1, 1, 40, 40.5f)};
+  s.results.refined = true;
+  ASSERT_TRUE(choose_measured_peak(s, st, 0, m));  // the peak at 20
+  ASSERT_EQ(s.selected.size(), 1u);                // its old pair went, no half pair
+  EXPECT_EQ(s.selected[0].l, 1);
+  EXPECT_FALSE(s.results.refined);
+  EXPECT_FALSE(complete_pending_pair(s, st, -1, m));  // missed: nothing appended
   EXPECT_FALSE(st.pending_obs);
-  ASSERT_EQ(s.selected.size(), 1u);
-  EXPECT_EQ(s.selected[0].h, 1);
-  EXPECT_EQ(s.selected[0].k, 1);
+  EXPECT_EQ(s.selected.size(), 1u);
   // a second click without a first one does nothing
   EXPECT_FALSE(complete_pending_pair(s, st, 0, m));
   EXPECT_EQ(s.selected.size(), 1u);
+  // a peak no pair holds removes nothing; then the second click appends
+  ASSERT_TRUE(choose_measured_peak(s, st, 1, m));
+  EXPECT_EQ(s.selected.size(), 1u);
+  ASSERT_TRUE(complete_pending_pair(s, st, 1, m));
+  EXPECT_EQ(s.selected.size(), 2u);
 }
 
 TEST_F(ManualSelectionTest, Mode2RepairsAPeakInsteadOfDoublingIt) {

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -12,6 +13,7 @@
 #include <memory>
 
 #include "core/session.hpp"
+#include "ui/selection_tab_widget.hpp"
 #include "ui/tfedit_grid3.hpp"
 #include "ui/tfliste_monoc.hpp"
 #include "ui_driver.hpp"
@@ -406,6 +408,55 @@ class TestCellAndListWindows : public QObject {
     QVERIFY(std::is_sorted(sel.begin(), sel.end(), [](const SelectedPair& a, const SelectedPair& b) {
       return a.two_theta_obs < b.two_theta_obs;
     }));
+  }
+
+  // Merge: of the pairs holding one h k l anywhere in the list only the last stays,
+  // also when both were made before the merge (here (1 1 1) twice, by hand in Mode 3).
+  void merge_removes_duplicates_across_the_whole_list() {
+    Fixture f;
+    Tform1& w = *f.w;
+    silicon_selection(f, "5.4312");
+    SelectionTabWidget* tab = w.selection_tab();
+    w.tabs()->setCurrentIndex(Tform1::kSelectionTab);
+    auto click_row = [](QTableWidget* t, int row) {
+      const QPoint at = t->visualItemRect(t->item(row, 0)).center();
+      QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, at);
+      settle();
+      return at;
+    };
+    // The pair of the second peak (2 2 0) goes with a double click on its row ...
+    QTableWidget* sel = tab->selected_grid();
+    const QPoint at = click_row(sel, 1);
+    QTest::mouseDClick(sel->viewport(), Qt::LeftButton, {}, at);
+    settle();
+    QCOMPARE(f.s.selected_count(), 8);
+    // ... and that peak is paired with (1 1 1) in Mode 3.
+    click(tab->findChild<QRadioButton*>("radio_mouse_mode3"));
+    click_row(tab->measured_grid(), 1);
+    click_row(tab->calculated_grid(), 0);
+    auto count_111 = [&f] {
+      return std::count_if(f.s.selected.begin(), f.s.selected.end(),
+                           [](const SelectedPair& p) { return p.h == 1 && p.k == 1 && p.l == 1; });
+    };
+    QCOMPARE(f.s.selected_count(), 9);
+    QCOMPARE(count_111(), 2);
+    const float second_peak = float(f.s.measured.peaks[1].two_theta);
+
+    // The file holds (4 0 0) with the indices the selection shows for it.
+    const double t400 = cubic_two_theta(5.4312, kCuKa1, 4, 0, 0);
+    const auto p400 = std::find_if(f.s.selected.begin(), f.s.selected.end(),
+                                   [t400](const SelectedPair& p) { return std::fabs(p.two_theta_calc - t400) < 0.01; });
+    QVERIFY(p400 != f.s.selected.end());
+    write_text(path("one.lst"), QString::asprintf("%4d%4d%4d%10.4f\r\n", int(p400->h), int(p400->k),
+                                                  int(p400->l), t400)
+                                    .toLatin1());
+    f.dialogs.answers = {path("one.lst").toStdString()};
+    click(tab->merge_button());
+    QCOMPARE(count_111(), 1);
+    QCOMPARE(f.s.selected_count(), 8);  // (4 0 0) replaced, one (1 1 1) gone
+    for (const auto& p : f.s.selected)
+      if (p.h == 1 && p.k == 1 && p.l == 1) QCOMPARE(float(p.two_theta_obs), second_peak);
+    QCOMPARE(sel->item(0, 1)->text().simplified(), QString("1 1 1"));
   }
 };
 

@@ -11,6 +11,8 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -130,7 +132,7 @@ class TestDiagramWindow : public QObject {
     QCOMPARE(clip->image().size(), f.d->image().size());
   }
 
-  void zoomScaleAndShiftActOnTheNewValue() {
+  void zoomScaleAndShiftActOnTheValueBeforeThePress() {
     Window f;
     const int plot = f.map().height - kDiagramBottomMargin;
     // A 4-pixel release is a click, 5 pixels a zoom, right to left as left to right.
@@ -145,13 +147,117 @@ class TestDiagramWindow : public QObject {
     driver::click(f.d->findChild<QPushButton*>("button_reset_diagram"));
     QCOMPARE(f.d->scale_control()->value(), 10);
 
-    f.d->scale_control()->setValue(25);
-    QCOMPARE(f.d->view().vertical_factor, 2.5);
-    // One step each way moves the range by one degree, at once and in its own direction.
-    f.d->shift_control()->setValue(179);
-    QCOMPARE(f.s.range_min, 19.0);
-    f.d->shift_control()->setValue(180);
-    QCOMPARE(f.s.range_min, 20.0);
+    // The arrow keys on the focused controls, as presses: each acts on the value the
+    // control showed before it.
+    f.d->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(f.d));
+    QSpinBox* scale = f.d->scale_control();
+    QScrollBar* shift = f.d->shift_control();
+    struct Step {
+      QWidget* control;
+      int key;
+      int shown;          // the control afterwards
+      double s;           // vertical factor afterwards
+      double range_min;   // entered 2θmin afterwards
+    };
+    const Step steps[] = {
+        {scale, Qt::Key_Up, 15, 1.0, 20},
+        {scale, Qt::Key_Up, 20, 1.5, 20},
+        {scale, Qt::Key_Down, 15, 2.0, 20},
+        {shift, Qt::Key_Right, 179, 2.0, 20},  // the first shift press moves nothing
+        {shift, Qt::Key_Right, 178, 2.0, 19},  // 179 - 180
+        {shift, Qt::Key_Left, 179, 2.0, 18},   // 178 - 179
+        {shift, Qt::Key_Left, 180, 2.0, 19},   // 179 - 178
+    };
+    int n = 0;
+    for (const Step& st : steps) {
+      ++n;
+      st.control->setFocus();
+      QTest::keyClick(st.control, Qt::Key(st.key));
+      driver::settle();
+      const int shown = st.control == scale ? scale->value() : shift->value();
+      QVERIFY2(shown == st.shown, qPrintable(QString::number(n)));
+      QVERIFY2(f.d->view().vertical_factor == st.s, qPrintable(QString::number(n)));
+      QVERIFY2(f.s.range_min == st.range_min, qPrintable(QString::number(n)));
+      QVERIFY2(f.s.range_max == st.range_min + 80, qPrintable(QString::number(n)));
+    }
+    // Up to the top: the press that reaches 500 takes 49.5, a press at 500 nothing.
+    scale->setValue(495);
+    scale->setFocus();
+    QTest::keyClick(scale, Qt::Key_Up);
+    driver::settle();
+    QCOMPARE(scale->value(), 500);
+    QCOMPARE(f.d->view().vertical_factor, 49.5);
+    QTest::keyClick(scale, Qt::Key_Up);
+    driver::settle();
+    QCOMPARE(scale->value(), 500);
+    QCOMPARE(f.d->view().vertical_factor, 49.5);
+  }
+
+  // The press that brings the diagram window to the front starts the drag: the window
+  // is activated between the press and the release, and the drag still zooms.
+  void firstDragAfterActivationZooms() {
+    Window f;
+    f.w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(f.w.get()));
+    QVERIFY(!f.d->isActiveWindow());
+    const double lo = f.map().angle_at(200), hi = f.map().angle_at(400);
+    QTest::mousePress(f.image(), Qt::LeftButton, {}, QPoint(200, 40));
+    driver::settle();
+    QVERIFY(f.d->view().dragging);  // the press is in; the window is not active yet
+    QVERIFY(!f.d->isActiveWindow());
+    f.d->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(f.d));
+    driver::settle();
+    QTest::mouseMove(f.image(), QPoint(400, 40));
+    QTest::mouseRelease(f.image(), Qt::LeftButton, {}, QPoint(400, 40));
+    driver::settle();
+    QCOMPARE(f.s.range_min, lo);
+    QCOMPARE(f.s.range_max, hi);
+    // A drag whose release this window never saw is forgotten on the next activation.
+    QApplication::setActiveWindow(f.w.get());
+    QVERIFY(QTest::qWaitForWindowActive(f.w.get()));
+    driver::settle();
+    QVERIFY(!f.d->isActiveWindow());
+    f.d->view().dragging = true;  // as a release lost to another window leaves it
+    f.d->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(f.d));
+    driver::settle();
+    QVERIFY(!f.d->view().dragging);
+  }
+
+  // At the size the window opens with (1020 x 280), with the toolkit's font and with
+  // one a quarter larger as desktops use: every control keeps its full size (the
+  // window needs no more width), and each read-out the cursor produces fits the box's
+  // text area as the line edit lays it out.
+  void readoutAndControlsFitTheOpeningWidth() {
+    for (double scale : {1.0, 1.25}) {
+      Window f;
+      QFont font = QApplication::font();
+      font.setPointSizeF(font.pointSizeF() * scale);
+      f.d->setFont(font);
+      f.d->resize(1020, 280);
+      driver::settle();
+      const QString what = QString("font x%1").arg(scale);
+      QVERIFY2(f.d->minimumSizeHint().width() <= 1020, qPrintable(what));
+      QVERIFY2(f.d->width() == 1020, qPrintable(what));
+      QLineEdit* box = f.d->readout();
+      QStyleOptionFrame opt;
+      opt.initFrom(box);
+      opt.lineWidth = box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, box);
+      const QRect contents = box->style()->subElementRect(QStyle::SE_LineEditContents, &opt, box);
+      const int room = contents.width() - box->textMargins().left() - box->textMargins().right() - 2 * 2;
+      const QFontMetrics fm(box->font());
+      const int width = f.image()->width();
+      for (int x : {2, 40, width / 3, width / 2, width - 3}) {
+        QTest::mouseMove(f.image(), QPoint(x, 50));
+        driver::settle();
+        const QString text = box->text();
+        QVERIFY2(text.startsWith("2T="), qPrintable(what + " " + text));
+        QVERIFY2(fm.horizontalAdvance(text) <= room,
+                 qPrintable(what + QString(" '%1' %2 > %3").arg(text).arg(fm.horizontalAdvance(text)).arg(room)));
+      }
+    }
   }
 
   void readoutShowsAngleAndD() {
@@ -180,6 +286,29 @@ class TestDiagramWindow : public QObject {
     QCOMPARE(f.selected_text(0, 1), QString("2 2 0"));
     QCOMPARE(f.selected_text(0, 3), QString::number(f.s.allowed[1].two_theta, 'f', 3));
     QVERIFY(f.pixel(xo, 3) != QColor(Qt::red));
+  }
+
+  // Re-pairing a peak in Mode 2: its old pair leaves the grid with the first click,
+  // the new one arrives with the second.
+  void mode2FirstClickTakesTheOldPairAway() {
+    Window f;
+    f.mode(2);
+    const int xo = f.x_of(f.s.measured.peaks[1].two_theta);
+    f.click_at(Qt::LeftButton, xo, f.above());
+    f.click_at(Qt::LeftButton, f.x_of(f.s.allowed[1].two_theta), f.below());
+    QCOMPARE(f.s.selected_count(), 1);
+    QCOMPARE(f.selected_text(0, 1), QString("2 2 0"));
+
+    f.click_at(Qt::LeftButton, xo, f.above());
+    QCOMPARE(f.s.selected_count(), 0);
+    QCOMPARE(f.selected_text(0, 1), QString());
+    // Another peak while the choice waits changes nothing.
+    f.click_at(Qt::LeftButton, f.x_of(f.s.measured.peaks[3].two_theta), f.above());
+    QCOMPARE(f.s.selected_count(), 0);
+    f.click_at(Qt::LeftButton, f.x_of(f.s.allowed[2].two_theta), f.below());
+    QCOMPARE(f.s.selected_count(), 1);
+    QCOMPARE(f.selected_text(0, 1), QString("3 1 1"));
+    QCOMPARE(float(f.s.selected[0].two_theta_obs), float(f.s.measured.peaks[1].two_theta));
   }
 
   void mode1ClicksPairAndRightClickUnpairs() {

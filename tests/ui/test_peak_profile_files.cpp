@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "files/peak_files.hpp"
 #include "files/peak_fixtures.hpp"
 #include "files/profile_fixtures.hpp"
 #include "support/scripted_file_dialogs.hpp"
@@ -295,6 +296,57 @@ class TestPeakProfileFiles : public QObject {
     QVERIFY(x.f.s.profile.points.empty());
     QCOMPARE(x.w().lambda_box()->text(), before_lambda);
     QVERIFY(std::abs(x.first_grid_angle() - 20.86) < 1e-3);
+  }
+
+  // Files past a limit of their kind, through File > Open: the text kinds keep their
+  // first entries and say which limit cut them; a DIF file holding fewer records than
+  // its header announces is refused and the peaks loaded before stay as they were.
+  void files_past_their_limits_are_told() {
+    std::string winfit = "Sample Position FWHM Area Beta Intensity\r\n";
+    for (int i = 0; i < 60; ++i) winfit += "q " + std::to_string(10 + i) + ".5 0.1 1 0.2 50\r\n";
+    std::string lst;
+    for (int i = 0; i < 120; ++i)
+      lst += "   1   0   0" + QString::asprintf("%10.4f", 10 + i * 0.5).toStdString() + "\r\n";
+    // Five records announced, three present.
+    const std::string dif = peak_test::dif2({{30, 10}, {40, 20}, {50, 30}}, 96, 1.54056f,
+                                            1.54439f, 0.5f, "Cu", 5);
+    struct Case {
+      const char* action;
+      const char* file;
+      std::string bytes;
+      bool asks_lambda;
+      size_t peaks;          // in the list afterwards
+      double first_angle;    // first row of the grid
+      const char* message;   // the one message besides the indexed-list question
+    };
+    const Case cases[] = {
+        {"action_open_peaks_winfit", "many.dat", winfit, true, 50, 10.5, kTooManyWinfitLines},
+        {"action_popup_open_indexed_list", "many.lst", lst, true, 100, 10.0, kTooManyIndexedLines},
+        {"action_open_peaks_bruker", "short.dif", dif, false, 2, 20.86,
+         "short.dif: file too short (the header announces 5 peaks, the file holds 3)"},
+    };
+    for (const Case& c : cases) {
+      Window x;
+      write_file(x.path("p.dif"), peak_test::dif2({{26.64, 100}, {20.86, 35}}));
+      x.choose("p.dif");
+      x.run("action_open_peaks_bruker");
+      QVERIFY(x.f.m.empty());
+      const std::string before_file = x.f.s.measured.file_name;
+
+      write_file(x.path(c.file), c.bytes);
+      x.choose(c.file);
+      if (c.asks_lambda) answer_wavelength_window(x.w(), kCu, true);
+      x.run(c.action);
+      std::vector<std::string> texts = x.f.m.texts();
+      std::erase(texts, std::string("Are you sure that your file contains h, k, l and 2Theta list ?"));
+      QVERIFY2(texts == std::vector<std::string>{c.message},
+               texts.empty() ? c.file : texts.front().c_str());
+      QVERIFY2(x.f.s.measured.peaks.size() == c.peaks, c.file);
+      QVERIFY2(std::abs(x.first_grid_angle() - c.first_angle) < 1e-3, c.file);
+      const bool refused = c.peaks == 2;
+      QVERIFY2((x.f.s.measured.file_name == before_file) == refused, c.file);
+      if (std::string(c.file) == "many.lst") QCOMPARE(x.f.s.indexed_list.size(), size_t{100});
+    }
   }
 
   // dif.out and raw.out are written in the working folder and shown in the viewer.

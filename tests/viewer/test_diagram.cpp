@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <optional>
+#include <string>
 
 #include "viewer/diagram.hpp"
 #include "viewer/recording_canvas.hpp"
@@ -75,7 +77,8 @@ TEST(DiagramRedraw, BarsTicksAndPairsAtHandComputedPixels) {
   EXPECT_TRUE(has_line(black, 3, 100, 213, 100));  // the axis spans the view -2.5..102.5
   for (int i = 0; i <= 5; ++i) EXPECT_TRUE(has_line(black, 8 + 40 * i, 100, 8 + 40 * i, 105));
   ASSERT_NE(c.find_text("100.0"), nullptr);
-  EXPECT_EQ(c.find_text("100.0")->x, 198);
+  // x - 10 = 198 would run past the right edge (30 px wide): kept whole at 212 - 1 - 30.
+  EXPECT_EQ(c.find_text("100.0")->x, 181);
   EXPECT_EQ(c.find_text("100.0")->y, 105);
   ASSERT_NE(c.find_text("20.00"), nullptr);
 
@@ -125,7 +128,9 @@ TEST(DiagramRedraw, CurrentPairIsRedAndThetaModeHalvesAngles) {
   EXPECT_TRUE(has_line(c.lines_in(colors::kBlue), 88, 100, 88, 15));
   EXPECT_TRUE(has_line(c.lines_in(colors::kRed), 128, 100, 128, 15));  // θ 30
   ASSERT_NE(c.find_text("50.00"), nullptr);                            // step 10 up to 50
-  EXPECT_EQ(c.find_text("50.00")->x, 208 - 10);
+  EXPECT_EQ(c.find_text("50.00")->x, 212 - 1 - 30);  // at 208 - 10 it would be cut
+  ASSERT_NE(c.find_text("40.00"), nullptr);
+  EXPECT_EQ(c.find_text("40.00")->x, 168 - 10);  // away from the edge: x - 10
 }
 
 TEST(DiagramRedraw, ProfileIsDecimatedPerColumnAndKeepsItsPeaks) {
@@ -266,10 +271,11 @@ TEST(Zoom, ResetAndControls) {
   EXPECT_DOUBLE_EQ(v.vertical_factor, 1);
   EXPECT_EQ(v.scale_control, 10);
 
-  set_scale_control(v, 15);  // the value after the press
+  press_scale_control(v, 15);  // the value before the press
+  EXPECT_DOUBLE_EQ(v.vertical_factor, 1);
+  press_scale_control(v, 10000);  // clamped to 500; s from the 15 before it
   EXPECT_DOUBLE_EQ(v.vertical_factor, 1.5);
-  set_scale_control(v, 10000);
-  EXPECT_DOUBLE_EQ(v.vertical_factor, 50);
+  EXPECT_EQ(v.scale_control, 500);
 
   set_shift_control(s, v, 179);  // one press of the right arrow moves by -1 at once
   EXPECT_DOUBLE_EQ(s.range_min, 4);
@@ -323,6 +329,62 @@ TEST(ProfileWindow, PeaksInLineColoursAndTheSecondDerivative) {
   ASSERT_NE(c.find_text(" 20.0"), nullptr);  // one decimal in this window
   ASSERT_NE(c.find_text("2"), nullptr);
   EXPECT_EQ(c.find_text("2")->x, 63);
+}
+
+// Every text of the redraw lies whole inside the image, and the difference legend
+// clears the axis labels, whatever the range puts a tick near either edge.
+TEST(Redraw, TextsStayInsideTheImageAndApart) {
+  struct Case {
+    double lo, hi;
+    AngleMode mode;
+    int width;
+  };
+  const Case cases[] = {
+      {20, 80, AngleMode::TwoTheta, 212},  // ticks 20 and 80 at x = 8 and 208
+      {0, 100, AngleMode::TwoTheta, 212},
+      {10.3, 19.7, AngleMode::TwoTheta, 400},
+      {40, 160, AngleMode::Theta, 300},
+      {5, 175, AngleMode::TwoTheta, 1000},
+  };
+  struct Rect {
+    int x0, y0, x1, y1;  // x1, y1 one past
+    bool intersects(const Rect& o) const { return x0 < o.x1 && o.x0 < x1 && y0 < o.y1 && o.y0 < y1; }
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(std::to_string(k.lo) + ".." + std::to_string(k.hi));
+    WorkSession s;
+    s.range_min = s.window_min = k.lo;
+    s.range_max = s.window_max = k.hi;
+    s.angle_mode = k.mode;
+    SelectedPair p = pair(k.hi - 1, k.hi - 1.02);
+    s.selected = {p};
+    s.measured.peaks = {{k.hi - 1, k.hi - 1, 50, 1}};
+    s.results.refined = true;
+    RecordingCanvas c(k.width, 150);
+    DiagramView v;
+    draw_diagram(c, s, v);
+    ASSERT_TRUE(v.mapping);
+    const int label_y = v.mapping->axis_y() + 5;
+    std::vector<Rect> labels;
+    std::optional<Rect> legend;
+    int ticks = 0;
+    for (const auto& t : c.texts) {
+      // 2 pixels more than the font height for the descent.
+      const Rect r{t.x, t.y, t.x + c.text_width(t.text, t.style.height), t.y + t.style.height + 2};
+      EXPECT_GE(r.x0, 0) << t.text;
+      EXPECT_LE(r.x1, k.width) << t.text;
+      EXPECT_GE(r.y0, 0) << t.text;
+      EXPECT_LE(r.y1, 150) << t.text;
+      if (t.y == label_y) {
+        labels.push_back(r);
+        ++ticks;
+      }
+      if (t.style.color == colors::kFuchsia) legend = r;
+    }
+    EXPECT_GE(ticks, 1);
+    ASSERT_TRUE(legend);
+    for (const Rect& r : labels) EXPECT_FALSE(legend->intersects(r));
+  }
 }
 
 }  // namespace
