@@ -118,6 +118,13 @@ bool save_lines(const std::filesystem::path& path, std::vector<std::string> line
   }
 }
 
+// Pairs made by hand cannot be made again by a click: the user is asked, and on Yes they
+// go to obs.txt, where "Restore" finds them. False when the command must not go on.
+bool may_drop_hand_pairs(WorkSession& s, Messages& m) {
+  if (!holds_pairs_made_by_hand(s)) return true;
+  return m.ask(kHandPairsQuestion) == Answer::Yes && delete_selection_with_backup(s, m);
+}
+
 CalcOutcome select_group(WorkSession& s, CellTab& tab, Messages& m) {
   CalcOutcome out;
   try {
@@ -201,11 +208,9 @@ CalcOutcome calculate_reflections(WorkSession& s, CellTab& tab, Messages& m) {
   // fields read so far with the old ones, and overwrite what the user typed.
   // Pairs made by hand cannot be made again by a click: the user is asked, and they go
   // to obs.txt, where "Restore" finds them.
-  if (holds_pairs_made_by_hand(s)) {
-    if (m.ask(kHandPairsQuestion) != Answer::Yes || !delete_selection_with_backup(s, m)) {
-      out.failed = true;
-      return out;
-    }
+  if (!may_drop_hand_pairs(s, m)) {
+    out.failed = true;
+    return out;
   }
   try {
     if (!read_entry(s, tab, m, true)) {
@@ -300,12 +305,14 @@ std::optional<std::string> choose_system_and_group(WorkSession& s, CellTab& tab,
 }
 
 CalcOutcome select_group_hm(WorkSession& s, CellTab& tab, int index, Messages& m) {
+  if (!may_drop_hand_pairs(s, m)) return {.failed = true};
   erase_cell_parameters(s);
   if (!choose_group(s, tab, GroupList::HM, index)) return {};
   return select_group(s, tab, m);
 }
 
 CalcOutcome select_group_getspec(WorkSession& s, CellTab& tab, int index, Messages& m) {
+  if (!may_drop_hand_pairs(s, m)) return {.failed = true};
   if (!choose_group(s, tab, GroupList::Getspec, index)) return {};
   return select_group(s, tab, m);
 }

@@ -41,8 +41,8 @@ inline constexpr const char* kHandPairsQuestion =
     "The reflections selected by hand will be lost (\"Restore\" brings them back).\n"
     "Do you want to continue?";
 
-// "Calc.": empties the selection (asking first when pairs made by hand would be lost), reads the cell entry (echoing lambda and the range into
-// tab.fields), copies the cell to the initial cell and runs run_calculation.
+// "Calc.": empties the selection (asking first when pairs made by hand would be lost),
+// reads the cell entry (echoing lambda and the range into tab.fields), copies the cell to the initial cell and runs run_calculation.
 CalcOutcome calculate_reflections(WorkSession& s, CellTab& tab, Messages& m);
 
 // The calculation sequence without the first steps of "Calc.": brings the lists in line
@@ -77,7 +77,9 @@ std::optional<std::string> choose_system_and_group(WorkSession& s, CellTab& tab,
                                                    const std::string& group, GroupList kind);
 
 // Clicks in the two space-group lists (index into tab.hm_list / tab.getspec_list).
-// Set the symbol and its kind, and calculate when the tab's nine fields are complete.
+// Set the symbol and its kind, and calculate when the tab's nine fields are complete;
+// like "Calc.", they ask first when pairs made by hand would be lost, and change nothing
+// on No.
 CalcOutcome select_group_hm(WorkSession& s, CellTab& tab, int index, Messages& m);
 CalcOutcome select_group_getspec(WorkSession& s, CellTab& tab, int index, Messages& m);
 

@@ -265,12 +265,27 @@ void CellTabWidget::run_command(const std::function<CalcOutcome()>& command) {
                                      Changed::Selection));
 }
 
+void CellTabWidget::choose_group_row(const std::function<CalcOutcome()>& command) {
+  // A choice the user called off (pairs made by hand kept) leaves both lists showing
+  // the group still in use.
+  const int hm = tab_.hm_selected, getspec = tab_.getspec_selected;
+  const std::string symbol = s_.symbol;
+  run_command([&] {
+    CalcOutcome out = command();
+    if (out.failed && s_.symbol == symbol) {
+      tab_.hm_selected = hm;
+      tab_.getspec_selected = getspec;
+    }
+    return out;
+  });
+}
+
 void CellTabWidget::on_hm_clicked(int row) {
-  run_command([&] { return select_group_hm(s_, tab_, row, m_); });
+  choose_group_row([&] { return select_group_hm(s_, tab_, row, m_); });
 }
 
 void CellTabWidget::on_getspec_clicked(int row) {
-  run_command([&] { return select_group_getspec(s_, tab_, row, m_); });
+  choose_group_row([&] { return select_group_getspec(s_, tab_, row, m_); });
 }
 
 void CellTabWidget::on_calc() {

@@ -77,6 +77,7 @@ class CellTabWidget : public QWidget {
   void on_print();
   // The grid's rows; the title label shows tab_.grid_title.
   void show_grid(const GridText& g);
+  void choose_group_row(const std::function<CalcOutcome()>& command);
   void run_command(const std::function<CalcOutcome()>& command);
   void set_numero();                          // entering a or alpha
   bool verify_field(QLineEdit* edit, int field);  // leaving it; false after a message

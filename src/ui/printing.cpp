@@ -42,12 +42,10 @@ QString print_file_name(const QString& folder, const QString& title) {
   return QDir(dir).filePath(name + QStringLiteral(".pdf"));
 }
 
-bool print_window_image(QWidget* window, QWidget* dialog_parent, const QString& folder) {
-  if (window == nullptr) return false;
-  // Grab first, so that the print dialog does not end up in the picture.
-  const QImage image = window->grab().toImage();
+bool print_image(const QImage& image, QWidget* dialog_parent, const QString& folder,
+                 const QString& title) {
   QPrinter printer(QPrinter::HighResolution);
-  const QString file = print_file_name(folder, window->windowTitle());
+  const QString file = print_file_name(folder, title);
   // The dialog builds its proposed file from the document name; both are given a name
   // that can be written.
   set_up_printer(printer, QFileInfo(file).fileName());
@@ -56,6 +54,12 @@ bool print_window_image(QWidget* window, QWidget* dialog_parent, const QString& 
   dialog.setWindowTitle(QObject::tr("Print screen"));
   if (dialog.exec() != QDialog::Accepted) return false;
   return paint_image_on_printer(printer, image);
+}
+
+bool print_window_image(QWidget* window, QWidget* dialog_parent, const QString& folder) {
+  if (window == nullptr) return false;
+  // Grab first, so that the print dialog does not end up in the picture.
+  return print_image(window->grab().toImage(), dialog_parent, folder, window->windowTitle());
 }
 
 }  // namespace vornax

@@ -19,6 +19,11 @@ bool paint_image_on_printer(QPrinter& printer, const QImage& image);
 // ".pdf", in `folder`.
 QString print_file_name(const QString& folder, const QString& title);
 
+// Asks through the print dialog where to print `image`, in landscape; a print to PDF is
+// proposed under print_file_name(folder, title). True when a page was printed.
+bool print_image(const QImage& image, QWidget* dialog_parent, const QString& folder,
+                 const QString& title);
+
 // Grabs `window` and asks through the print dialog where to print it, in landscape; a
 // print to PDF is proposed under print_file_name(folder, title).
 // Returns true when a page was printed.

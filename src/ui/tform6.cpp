@@ -11,8 +11,6 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -359,11 +357,7 @@ void Tform6::reset_dessin() { run([this] { return diagram_reset(s_, view_); }); 
 void Tform6::raze_selection() { run([this] { return reset_selected_reflections(s_, m_); }); }
 
 void Tform6::imprime_ecran() {
-  QPrinter printer(QPrinter::HighResolution);
-  set_up_printer(printer, windowTitle());
-  QPrintDialog dialog(&printer, this);
-  dialog.setWindowTitle("Print screen");
-  if (dialog.exec() == QDialog::Accepted) paint_image_on_printer(printer, image_);
+  print_image(image_, this, QString::fromStdString(s_.working_folder.string()), windowTitle());
 }
 
 void Tform6::copy_image() {

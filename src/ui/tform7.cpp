@@ -365,7 +365,7 @@ void TForm7::build() {
   move_->setObjectName("spin_move");
   move_->setToolTip("Move the diagram");
   move_->setRange(0, 360);
-  move_->setValue(shift_.shift_position);
+  move_->setValue(shift_.shift_control);
   connect(move_, &QSpinBox::valueChanged, this, &TForm7::shifte_spectre);
   scale_ = new QSpinBox(this);
   scale_->setObjectName("spin_scale");
@@ -400,6 +400,8 @@ FileDialogs* TForm7::dialogs() { return dialogs_ ? &dialogs_() : nullptr; }
 void TForm7::open_window() {
   blanked_ = false;
   view_.vertical_factor = 1.0;
+  shift_.vertical_factor = 1.0;
+  shift_.scale_control = 10;
   view_.dragging = false;
   s_.measured.file_name.clear();
   scale_->blockSignals(true);
@@ -610,19 +612,21 @@ void TForm7::efface_mesures() {
 
 void TForm7::shifte_spectre(int value) {
   run([&] {
-    set_shift_control(s_, shift_, value);
-    return Changed::CurrentValues;
+    return press_shift_control(s_, shift_, value) ? Changed::CurrentValues : Changed::None;
   });
 }
 
 void TForm7::modifie_echelle(int value) {
-  view_.vertical_factor = value / 10.0;
+  press_scale_control(shift_, value);
+  view_.vertical_factor = shift_.vertical_factor;
   redraw();
 }
 
 void TForm7::reset_diagramme() {
   view_.dragging = false;
   view_.vertical_factor = 1.0;
+  shift_.vertical_factor = 1.0;
+  shift_.scale_control = 10;
   scale_->blockSignals(true);
   scale_->setValue(10);
   scale_->blockSignals(false);

@@ -133,7 +133,7 @@ class TForm7 : public QWidget {
   Messages& m_;
   PeakSearchState st_;
   ProfileView view_;
-  DiagramView shift_;  // the "Move the diagram" control's last value
+  DiagramView shift_;  // the "Move the diagram" and scale controls' values before a press
   QImage image_;
 
   std::function<void(Changed)> refresh_;

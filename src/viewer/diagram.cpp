@@ -276,14 +276,6 @@ bool press_shift_control(WorkSession& s, DiagramView& view, int value) {
   return d != 0;
 }
 
-void set_shift_control(WorkSession& s, DiagramView& view, int value) {
-  value = std::clamp(value, 0, 360);
-  const int d = value - view.shift_position;
-  s.range_min += d;
-  s.range_max += d;
-  view.shift_position = value;
-}
-
 std::string cursor_readout(const Mapping& map, AngleMode mode, double lambda, int x) {
   if (map.scale_x == 0) return std::string();
   const double a = map.angle_at(x);

@@ -85,10 +85,6 @@ void press_scale_control(DiagramView& view, int value);
 // moves nothing. False when the range did not move.
 bool press_shift_control(WorkSession& s, DiagramView& view, int value);
 
-// The profile window's shift control: the range follows the value after the press,
-// value - last value seen.
-void set_shift_control(WorkSession& s, DiagramView& view, int value);
-
 // "2T=" (or "T=") + angle 8:2 + "  d=" + d 7:3 at pixel column x; empty without mapping.
 std::string cursor_readout(const Mapping& map, AngleMode mode, double lambda, int x);
 

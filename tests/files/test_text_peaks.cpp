@@ -184,7 +184,9 @@ TEST(TextPeakReaders, ALimitReachedIsNamedOnlyWhenPassed) {
     EXPECT_EQ(d.limit_message, c.message);
     // The first entries are the ones kept, in file order.
     EXPECT_DOUBLE_EQ(d.peaks.front().two_theta, 10);
-    if (c.type == PeakFileType::IndexedList) EXPECT_EQ(d.indexed.size(), c.kept);
+    if (c.type == PeakFileType::IndexedList) {
+      EXPECT_EQ(d.indexed.size(), c.kept);
+    }
   }
 }
 

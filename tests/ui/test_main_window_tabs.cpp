@@ -27,6 +27,7 @@
 #include "files/peak_fixtures.hpp"
 #include "support/scripted_file_dialogs.hpp"
 #include "ui/report_viewer.hpp"
+#include "ui/tform6.hpp"
 #include "ui/tform7.hpp"
 #include "ui_driver.hpp"
 
@@ -320,17 +321,21 @@ class TestMainWindowTabs : public QObject {
     QCOMPARE(w().lambda_box()->text().trimmed(), QString("1.54186"));
   }
 
-  // "Calc." asks before it drops pairs made by hand, and "Restore" brings them back;
-  // pairs that "Auto Sel." makes again are dropped without a question.
+  // "Calc." and a click on another space group ask before they drop pairs made by hand,
+  // and "Restore" brings them back; pairs that "Auto Sel." makes again are dropped
+  // without a question. No changes nothing, the group list included.
   void calc_asks_before_dropping_pairs_made_by_hand() {
     struct Case {
       const char* name;
       bool by_hand;
       Answer answer;
       bool dropped;
+      bool by_group = false;  // a click on "F m -3 m" instead of "Calc."
     } cases[] = {{"automatic", false, Answer::Yes, true},
                  {"by hand, No", true, Answer::No, false},
-                 {"by hand, Yes", true, Answer::Yes, true}};
+                 {"by hand, Yes", true, Answer::Yes, true},
+                 {"group, by hand, No", true, Answer::No, false, true},
+                 {"group, by hand, Yes", true, Answer::Yes, true, true}};
     for (const Case& c : cases) {
       cleanup();
       init();
@@ -358,11 +363,18 @@ class TestMainWindowTabs : public QObject {
       m().clear();
       m().answers = {c.answer};
       w().tabs()->setCurrentIndex(Tform1::kCellTab);
-      click(w().cell_tab()->calc_button());
+      const std::string group = s().symbol;
+      if (c.by_group) QVERIFY(click_item(w().cell_tab()->hm_list(), "F m -3 m"));
+      else click(w().cell_tab()->calc_button());
       const auto texts = m().texts();
-      QCOMPARE(texts.size(), size_t(c.by_hand ? 1 : 0));
+      QVERIFY2(!texts.empty() || !c.by_hand, c.name);
       if (c.by_hand) QCOMPARE(QString::fromStdString(texts[0]), QString(kHandPairsQuestion));
+      if (!c.by_group) QCOMPARE(texts.size(), size_t(c.by_hand ? 1 : 0));
       QCOMPARE(s().selected.empty(), c.dropped);
+      if (c.by_group && !c.dropped) {
+        QCOMPARE(s().symbol, group);
+        QCOMPARE(w().cell_tab()->hm_list()->currentItem()->text().trimmed(), QString("F d -3 m:2"));
+      }
       if (!c.dropped) {
         QCOMPARE(s().selected_count(), int(before.size()));
         QCOMPARE(s().selected[0].h, retyped_h);
@@ -412,7 +424,7 @@ class TestMainWindowTabs : public QObject {
   }
 
   // A print to PDF is proposed in the working folder: the report viewer's Print and the
-  // refinement tab's "Print screen".
+  // refinement tab's "Print screen" and the diagram window's Print.
   void print_dialogs_propose_the_working_folder() {
     QFile report(dir_->path("vornax.out"));
     QVERIFY(report.open(QIODevice::WriteOnly));
@@ -424,7 +436,10 @@ class TestMainWindowTabs : public QObject {
       const char* name;
       std::function<void()> print;
     } cases[] = {{"report viewer", [&] { click(viewer->findChild<QPushButton*>("button_print")); }},
-                 {"print screen", [&] { w().refine_tab()->print_screen(); }}};
+                 {"print screen", [&] { w().refine_tab()->print_screen(); }},
+                 {"diagram window", [&] {
+                    w().diagram_window()->findChild<QPushButton*>("button_print_screen")->click();
+                  }}};
     for (const Case& c : cases) {
       QString proposed;
       bool shown = false;
