@@ -209,6 +209,7 @@ QGroupBox* TForm7::build_search_panel() {
       auto* e = new QLineEdit(contamination);
       e->setObjectName(QString("box_contamination_%1").arg(line * 2 + k + 1));
       e->setToolTip(k == 0 ? QString::fromUtf8("λ") : "%");
+      hold_text(e, k == 0 ? "1.392220" : "100.0");
       row->addWidget(e);
       contamination_[line * 2 + k] = e;
     }
@@ -280,6 +281,7 @@ void TForm7::build() {
   range_min_->setObjectName("box_range_min");
   range_max_ = new QLineEdit(range);
   range_max_->setObjectName("box_range_max");
+  for (QLineEdit* e : {range_min_, range_max_}) hold_text(e, "  180.00");
   auto* redraw_button =
       make_button(range, "re-Draw the pattern with new values", "button_new_range", "");
   connect(redraw_button, &QPushButton::clicked, this, &TForm7::change_data_diag);
@@ -325,9 +327,10 @@ void TForm7::build() {
   QStringList lines;
   for (const char* l : kHelpLines) lines << l;
   help_text_->setPlainText(lines.join('\n'));
-  // Lines are never broken: too narrow a panel scrolls instead of splitting words, and
-  // it keeps at least the width of its longest word group.
-  help_text_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  // Lines wrap between words only (the editor's default also splits words), and the
+  // panel keeps a width that holds a few words a line.
+  help_text_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  help_text_->setWordWrapMode(QTextOption::WordWrap);
   help_text_->setMinimumWidth(help_text_->fontMetrics().horizontalAdvance(
                                   QStringLiteral("To make a zoom, press the left")) +
                               2 * help_text_->frameWidth() + 8);

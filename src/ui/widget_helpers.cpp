@@ -1,6 +1,9 @@
 #include "ui/widget_helpers.hpp"
 
 #include <QAction>
+#include <QLineEdit>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QMenu>
 #include <QPushButton>
 
@@ -24,6 +27,19 @@ void enable_with_menu(QPushButton* button, QMenu* menu) {
   };
   for (QAction* a : menu->actions()) QObject::connect(a, &QAction::changed, button, update);
   update();
+}
+
+void hold_text(QLineEdit* box, const char* sample) {
+  QStyleOptionFrame option;
+  option.initFrom(box);
+  option.lineWidth = box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, box);
+  const QMargins m = box->textMargins();
+  // Two pixels a side are the line edit's own inner margin, which the style does not count.
+  const QSize text(box->fontMetrics().horizontalAdvance(QString::fromUtf8(sample)) + m.left() +
+                       m.right() + 4,
+                   box->fontMetrics().height());
+  box->setMinimumWidth(
+      box->style()->sizeFromContents(QStyle::CT_LineEdit, &option, text, box).width());
 }
 
 }  // namespace vornax

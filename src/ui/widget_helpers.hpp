@@ -5,6 +5,7 @@
 
 #include "core/profile_formats.hpp"
 
+class QLineEdit;
 class QMenu;
 class QPushButton;
 class QWidget;
@@ -19,6 +20,10 @@ QPushButton* make_button(QWidget* parent, const char* caption, const char* name,
 // Keeps `button` enabled exactly while `menu` holds an enabled entry, so that a button
 // that opens a popup can be pressed once a command of the popup works.
 void enable_with_menu(QPushButton* button, QMenu* menu);
+
+// Keeps `box` at least wide enough to show `sample` (the widest text it is meant to
+// hold) whole, with the style's frame and margins, at its own font.
+void hold_text(QLineEdit* box, const char* sample);
 
 // The object name of a profile kind's menu entry, the same in every window that offers
 // it: "action_open_profile_<key>" (verb "open") or "action_save_profile_<key>".

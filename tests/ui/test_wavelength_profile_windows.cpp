@@ -6,9 +6,12 @@
 #include <QAction>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTableWidget>
 #include <QTextBlock>
 #include <QTextBrowser>
@@ -339,7 +342,7 @@ class TestWavelengthProfileWindows : public QObject {
     }
   }
 
-  // With the search panel open, the help text keeps its lines whole and does not run
+  // With the search panel open, the help text wraps between words only and does not run
   // under the panel.
   void helpTextStaysReadableBesideTheSearchPanel() {
     open_profile_window();
@@ -350,8 +353,30 @@ class TestWavelengthProfileWindows : public QObject {
     QPlainTextEdit* help = profile()->help_text();
     const QFontMetrics fm(help->font());
     QVERIFY(help->width() >= fm.horizontalAdvance("To make a zoom, press the left"));
-    for (QTextBlock b = help->document()->begin(); b.isValid(); b = b.next())
-      QVERIFY2(!b.layout() || b.layout()->lineCount() <= 1, qPrintable(b.text()));
+    // Every line the text is wrapped into ends at a blank: no word is split.
+    for (QTextBlock b = help->document()->begin(); b.isValid(); b = b.next()) {
+      QTextLayout* l = b.layout();
+      if (!l) continue;
+      for (int i = 0; i + 1 < l->lineCount(); ++i) {
+        const QTextLine line = l->lineAt(i);
+        const QString text = b.text();
+        const int end = line.textStart() + line.textLength();
+        QVERIFY2(end > 0 && end <= text.size() && text[end - 1].isSpace(), qPrintable(text));
+      }
+    }
+    // Every box beside the panel shows its text whole (the range "  100.00", the
+    // contamination wavelength "1.39222"): the text fits the box's contents rectangle.
+    for (QLineEdit* e : profile()->findChildren<QLineEdit*>()) {
+      if (!e->isVisible() || e->text().isEmpty()) continue;
+      QStyleOptionFrame option;
+      option.initFrom(e);
+      option.lineWidth = e->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, e);
+      const QRect contents =
+          e->style()->subElementRect(QStyle::SE_LineEditContents, &option, e)
+              .marginsRemoved(e->textMargins());
+      QVERIFY2(e->fontMetrics().horizontalAdvance(e->text()) <= contents.width() - 4,
+               qPrintable(e->objectName() + ": " + e->text()));
+    }
     const QRect panel(profile()->search_panel()->mapTo(profile(), QPoint()),
                       profile()->search_panel()->size());
     const QRect text(help->mapTo(profile(), QPoint()), help->size());
