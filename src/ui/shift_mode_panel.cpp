@@ -32,14 +32,15 @@ ShiftModePanel::ShiftModePanel(QWidget* parent)
   ok_ = new QPushButton(QStringLiteral("OK"), this);
   ok_->setObjectName("button_shift_ok");
 
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(ok_);
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(zero_);
-  layout->addWidget(excentricity_);
-  layout->addLayout(buttons);
-  resize(260, 120);
+  // OK beside the two choices keeps the panel low enough to sit under the refinement
+  // tab's commands without covering them.
+  auto* choices = new QVBoxLayout;
+  choices->addWidget(zero_);
+  choices->addWidget(excentricity_);
+  auto* layout = new QHBoxLayout(this);
+  layout->addLayout(choices, 1);
+  layout->addWidget(ok_, 0, Qt::AlignBottom);
+  resize(sizeHint());
 
   connect(ok_, &QPushButton::clicked, this, [this] { emit accepted(choice()); });
 }

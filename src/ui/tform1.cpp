@@ -882,7 +882,7 @@ void Tform1::sortie() { close(); }
 // --- angular-shift panel -------------------------------------------------------------
 
 void Tform1::place_shift_panel() {
-  const QSize size = shift_panel_->sizeHint().expandedTo(QSize(260, 110));
+  const QSize size = shift_panel_->sizeHint().expandedTo(QSize(260, 0));
   shift_panel_->resize(size);
   // Over the refinement tab's left column, below its commands: the two result grids and
   // their titles stay in view while the model is chosen. A short window moves it up,
