@@ -3,6 +3,7 @@
 #include "refine/figures_of_merit.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <system_error>
 
@@ -270,9 +271,18 @@ ResultBoxes result_box_texts(const WorkSession& s) {
   const auto value = [](double v, double error, int width, int decimals) {
     return format_fixed(v, width, decimals_for_error(error, decimals));
   };
-  b.refined = {value(c.a, e(A), 9, 4),         value(c.b, e(B), 9, 4),
-               value(c.c, e(C), 9, 4),         value(c.alpha, e(Alpha), 8, 3),
-               value(c.beta, e(Beta), 8, 3),   value(c.gamma, e(Gamma), 8, 3),
+  // A value the crystal system ties to a (b, c) or to alpha (beta, gamma) is that value,
+  // and is shown to the same decimal.
+  const std::array<bool, 6> tied = apply_system_layout(s.system, {}).tied;
+  const auto master = [&](size_t field, RefinedQuantity own, RefinedQuantity to) {
+    return tied[field] ? e(to) : e(own);
+  };
+  b.refined = {value(c.a, e(A), 9, 4),
+               value(c.b, master(1, B, A), 9, 4),
+               value(c.c, master(2, C, A), 9, 4),
+               value(c.alpha, e(Alpha), 8, 3),
+               value(c.beta, master(4, Beta, Alpha), 8, 3),
+               value(c.gamma, master(5, Gamma, Alpha), 8, 3),
                value(r.zero_shift * half_if_theta(s), e(Shift), 8, 6),
                value(r.lambda, e(Lambda), 8, 5), value(r.volume_refined, r.volume_error, 12, 2)};
   b.sigmas = {sigma(e(A), 8, 4),     sigma(e(B), 8, 4),     sigma(e(C), 8, 4),

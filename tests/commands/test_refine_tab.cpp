@@ -415,6 +415,26 @@ TEST(ResultBoxes, RefinedValuesTakeTheDecimalsOfTheirErrors) {
     EXPECT_EQ(b.refined[i], c.refined) << c.value << " +- " << c.error;
     EXPECT_EQ(b.sigmas[i], c.sigma) << c.value << " +- " << c.error;
   }
+  // Lengths and angles the system ties to a and alpha are shown to their decimal.
+  struct Tie {
+    const char* system;
+    std::array<const char*, 6> refined;
+  } ties[] = {{"CUBI", {"  4.15830", "  4.15830", "  4.15830", "  90.000", "  90.000", "  90.000"}},
+              {"TETR", {"  4.15830", "  4.15830", "   4.1583", "  90.000", "  90.000", "  90.000"}},
+              {"RHOM", {"  4.15830", "  4.15830", "  4.15830", " 60.1235", " 60.1235", " 60.1235"}},
+              {"ORTH", {"  4.15830", "   4.1583", "   4.1583", "  90.000", "  90.000", "  90.000"}}};
+  for (const Tie& t : ties) {
+    WorkSession s;
+    s.system = t.system;
+    const bool rhombo = std::string_view(t.system) == "RHOM";
+    const double angle = rhombo ? 60.123456 : 90;
+    s.results.cell = {4.158301234, 4.158301234, 4.158301234, angle, angle, angle};
+    s.results.errors[index_of(RefinedQuantity::A)] = 9e-4;
+    if (rhombo) s.results.errors[index_of(RefinedQuantity::Alpha)] = 0.0021;
+    const auto b = result_box_texts(s);
+    for (size_t i = 0; i < 6; ++i) EXPECT_EQ(b.refined[i], t.refined[i]) << t.system << " " << i;
+  }
+
   // The volume likewise: 12:2 unless its error asks for more.
   WorkSession s;
   s.results.volume_refined = 160.2123456;
