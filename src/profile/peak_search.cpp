@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "core/format.hpp"
+#include "profile/classification.hpp"
 #include "profile/filters.hpp"
 
 namespace vornax {
@@ -48,7 +50,7 @@ std::string slider_text(const SliderSpec& spec, int position) {
 
 PeakSearchSettings settings_from_sliders(const SliderPositions& s) {
   return {slider_value(kThresholdSlider, s.threshold), slider_value(kMinWidthSlider, s.min_width),
-          slider_value(kMaxWidthSlider, s.max_width)};
+          slider_value(kMaxWidthSlider, s.max_width), 0};
 }
 
 namespace {
@@ -59,6 +61,79 @@ double zero_crossing(double xa, double da, double xb, double db, double toleranc
   if (std::fabs(da - db) < tolerance) return (xa + xb) / 2;
   return (da * xb - db * xa) / (da - db);
 }
+
+// Vertex of the parabola through three equally spaced samples, as a fraction of a step
+// from the middle one (within ±0.5 for a true maximum).
+double vertex_offset(double a, double b, double c) {
+  const double den = a - 2 * b + c;
+  if (!(den < 0)) return 0;
+  return std::clamp(0.5 * (a - c) / den, -0.5, 0.5);
+}
+
+// Places the peaks of one stretch of negative D at the maxima of the lightly smoothed
+// profile when the Kα1 and Kα2 lines are resolved at that angle: the Kα1 peak at the
+// highest maximum, and a second peak at the Kα2 maximum when one stands where λ2
+// puts it (with a dip before it and a plausible height). Returns false when the
+// doublet is not resolved there, so that the usual centre is kept.
+struct DoubletPlacer {
+  const Profile& p;
+  const PeakSearchSettings& settings;
+  std::vector<double> smooth;  // 5-point smoothed intensities, 0-based
+
+  DoubletPlacer(const Profile& prof, const PeakSearchSettings& s) : p(prof), settings(s) {
+    std::vector<double> in(p.points.size());
+    for (size_t k = 0; k < in.size(); ++k) in[k] = p.points[k].intensity;
+    smooth.assign(in.size(), 0.0);
+    if (!savitzky_golay(in, kMinWindowIndex, 0, smooth) || in.size() < 5) smooth = in;
+  }
+
+  double x(size_t k) const { return p.points[k].two_theta; }
+  bool is_max(size_t k) const {
+    return k > 0 && k + 1 < smooth.size() && smooth[k] >= smooth[k - 1] && smooth[k] >= smooth[k + 1];
+  }
+  double position(size_t k) const {
+    return x(k) + vertex_offset(smooth[k - 1], smooth[k], smooth[k + 1]) * (x(k + 1) - x(k - 1)) / 2;
+  }
+
+  // lo..hi: 0-based inclusive range of the stretch. Appends 1 or 2 angles.
+  bool place(size_t lo, size_t hi, double centre, std::vector<double>& out) const {
+    const WavelengthSet& w = p.wavelengths;
+    if (!(settings.doublet_fwhm > 0) || !(w.lambda1 > 0) || !(w.lambda2 > w.lambda1)) return false;
+    double second = 0;
+    if (!same_reflection_angle(centre, w.lambda1, w.lambda2, second)) return false;
+    const double separation = second - centre;
+    if (!(separation > settings.doublet_fwhm)) return false;
+
+    size_t m1 = lo;
+    for (size_t k = lo; k <= hi; ++k)
+      if (smooth[k] > smooth[m1]) m1 = k;
+    if (!is_max(m1)) return false;
+    const double x1 = position(m1);
+    out.push_back(x1);
+
+    // The background under the doublet: the lowest smoothed point around it.
+    const size_t span = hi - lo + 1;
+    const size_t from = lo > 3 * span ? lo - 3 * span : 0;
+    const size_t to = std::min(smooth.size() - 1, hi + 3 * span);
+    double base = smooth[m1];
+    for (size_t k = from; k <= to; ++k) base = std::min(base, smooth[k]);
+    const double h1 = smooth[m1] - base;
+    if (!(h1 > 0)) return true;
+
+    if (!same_reflection_angle(x1, w.lambda1, w.lambda2, second)) return true;
+    const double tolerance = std::max(0.3 * (second - x1), 1.5 * (x(m1 + 1) - x(m1 - 1)) / 2);
+    size_t m2 = 0;
+    for (size_t k = m1 + 1; k + 1 < smooth.size() && x(k) <= second + tolerance; ++k)
+      if (x(k) >= second - tolerance && is_max(k) && (m2 == 0 || smooth[k] > smooth[m2])) m2 = k;
+    if (m2 == 0) return true;
+    double dip = smooth[m2];
+    for (size_t k = m1; k <= m2; ++k) dip = std::min(dip, smooth[k]);
+    const double h2 = smooth[m2] - base;
+    const double ratio = h2 / h1;
+    if (smooth[m2] - dip > 0.03 * h1 && ratio > 0.2 && ratio < 0.9) out.push_back(position(m2));
+    return true;
+  }
+};
 
 }  // namespace
 
@@ -85,6 +160,22 @@ std::vector<FoundPeak> find_peaks(const Profile& p, const SecondDerivative& deri
       p.points.begin(), p.points.end(),
       [](const ProfilePoint& a, const ProfilePoint& b) { return a.two_theta < b.two_theta; });
 
+  std::optional<DoubletPlacer> doublets;
+  if (settings.doublet_fwhm > 0 && p.wavelengths.lambda2 > p.wavelengths.lambda1) doublets.emplace(p, settings);
+  // Peaks placed at a maximum are exact; a plain centre close to one of them is the
+  // same line seen again by the next stretch.
+  std::vector<bool> at_maximum;
+  auto first_beyond = [&](double centre) -> size_t {  // 1-based, 0 if none
+    if (ascending) {
+      auto it = std::upper_bound(p.points.begin(), p.points.end(), centre,
+                                 [](double c, const ProfilePoint& pt) { return c < pt.two_theta; });
+      return it != p.points.end() ? static_cast<size_t>(it - p.points.begin()) + 1 : 0;
+    }
+    for (size_t q = 1; q <= n; ++q)
+      if (X(q) > centre) return q;
+    return 0;
+  };
+
   size_t i = 2;
   while (found.size() < static_cast<size_t>(kMaxMeasuredPeaks) && i < n - 1) {
     while (i <= n - 1 && !(D(i) < 0)) ++i;
@@ -99,23 +190,71 @@ std::vector<FoundPeak> find_peaks(const Profile& p, const SecondDerivative& deri
       const double width = x_right - x_left;
       if (settings.min_width <= width && width <= settings.max_width) {
         const double centre = (x_right + x_left) / 2;
-        size_t k = 0;  // first point beyond the centre, 0 if none
-        if (ascending) {
-          auto it = std::upper_bound(p.points.begin(), p.points.end(), centre,
-                                     [](double c, const ProfilePoint& pt) { return c < pt.two_theta; });
-          if (it != p.points.end()) k = static_cast<size_t>(it - p.points.begin()) + 1;
-        } else {
-          for (size_t q = 1; q <= n; ++q)
-            if (X(q) > centre) {
-              k = q;
-              break;
+        const size_t k = first_beyond(centre);
+        if (k >= 4 && k + 3 <= n && std::fabs(D(k)) > threshold) {
+          std::vector<double> placed;
+          if (doublets && doublets->place(i - 1, j - 2, centre, placed)) {
+            for (double x : placed) {
+              const size_t q = first_beyond(x);
+              if (q >= 4 && q + 3 <= n) {
+                found.push_back({x, I(q), q - 1});
+                at_maximum.push_back(true);
+              }
             }
+          } else {
+            found.push_back({centre, I(k), k - 1});
+            at_maximum.push_back(false);
+          }
         }
-        if (k >= 4 && k + 3 <= n && std::fabs(D(k)) > threshold)
-          found.push_back({centre, I(k), k - 1});
       }
     }
     i = j;
+  }
+  if (settings.doublet_fwhm > 0 && found.size() > 1) {
+    // Peaks much narrower than the 13-point filters leave echoes in D on either side
+    // of a strong peak, about one filter length away and a few percent as deep.
+    const double step = (X(n) - X(1)) / static_cast<double>(n - 1);
+    const double reach = 14 * step;
+    if (settings.doublet_fwhm < 6 * step) {
+      std::vector<bool> echo(found.size(), false);
+      for (size_t q = 0; q < found.size(); ++q)
+        for (size_t r = 0; r < found.size(); ++r)
+          if (r != q && std::fabs(found[r].two_theta - found[q].two_theta) < reach &&
+              std::fabs(D(found[q].index + 1)) < 0.1 * std::fabs(D(found[r].index + 1)))
+            echo[q] = true;
+      std::vector<FoundPeak> kept;
+      std::vector<bool> kept_max;
+      for (size_t q = 0; q < found.size(); ++q)
+        if (!echo[q]) {
+          kept.push_back(found[q]);
+          kept_max.push_back(at_maximum[q]);
+        }
+      found = std::move(kept);
+      at_maximum = std::move(kept_max);
+    }
+  }
+  if (doublets) {
+    // A Kα2 line placed from its Kα1 may also have a stretch of its own.
+    std::vector<size_t> order(found.size());
+    for (size_t q = 0; q < order.size(); ++q) order[q] = q;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return found[a].two_theta < found[b].two_theta; });
+    std::vector<FoundPeak> kept;
+    std::vector<bool> kept_max;
+    const double same = 0.5 * settings.doublet_fwhm;
+    for (size_t q : order) {
+      if (!kept.empty() && std::fabs(found[q].two_theta - kept.back().two_theta) < same) {
+        if (at_maximum[q] && !kept_max.back()) {
+          kept.back() = found[q];
+          kept_max.back() = true;
+        }
+        continue;
+      }
+      kept.push_back(found[q]);
+      kept_max.push_back(at_maximum[q]);
+    }
+    if (kept.size() > static_cast<size_t>(kMaxMeasuredPeaks)) kept.resize(kMaxMeasuredPeaks);
+    found = std::move(kept);
   }
   return found;
 }
