@@ -91,25 +91,47 @@ struct DoubletPlacer {
   bool is_max(size_t k) const {
     return k > 0 && k + 1 < smooth.size() && smooth[k] >= smooth[k - 1] && smooth[k] >= smooth[k + 1];
   }
+  // The top of the line at maximum k: the vertex of the least-squares parabola over
+  // the points within about a third of a width of it, steadier on noisy counts than
+  // three points alone.
   double position(size_t k) const {
-    return x(k) + vertex_offset(smooth[k - 1], smooth[k], smooth[k + 1]) * (x(k + 1) - x(k - 1)) / 2;
+    const double step = (x(k + 1) - x(k - 1)) / 2;
+    long h = std::lround(0.35 * settings.doublet_fwhm / step);
+    h = std::clamp(h, 1L, 20L);
+    h = std::min({h, static_cast<long>(k), static_cast<long>(smooth.size() - 1 - k)});
+    if (h <= 1) return x(k) + vertex_offset(smooth[k - 1], smooth[k], smooth[k + 1]) * step;
+    double n = 0, su2 = 0, su4 = 0, sy = 0, suy = 0, su2y = 0;
+    for (long u = -h; u <= h; ++u) {
+      const double y = smooth[static_cast<size_t>(static_cast<long>(k) + u)];
+      const double uu = static_cast<double>(u * u);
+      n += 1;
+      su2 += uu;
+      su4 += uu * uu;
+      sy += y;
+      suy += static_cast<double>(u) * y;
+      su2y += uu * y;
+    }
+    const double b = suy / su2;
+    const double c = (su2y - su2 / n * sy) / (su4 - su2 * su2 / n);
+    if (!(c < 0)) return x(k);
+    return x(k) + std::clamp(-b / (2 * c), -static_cast<double>(h), static_cast<double>(h)) * step;
   }
 
-  // lo..hi: 0-based inclusive range of the stretch. Appends 1 or 2 angles.
+  // lo..hi: 0-based inclusive range of the stretch. Appends the angle of its highest
+  // maximum, and that of the Kα2 line when the stretch holds both lines of the doublet.
   bool place(size_t lo, size_t hi, double centre, std::vector<double>& out) const {
     const WavelengthSet& w = p.wavelengths;
     if (!(settings.doublet_fwhm > 0) || !(w.lambda1 > 0) || !(w.lambda2 > w.lambda1)) return false;
     double second = 0;
     if (!same_reflection_angle(centre, w.lambda1, w.lambda2, second)) return false;
-    const double separation = second - centre;
-    if (!(separation > settings.doublet_fwhm)) return false;
+    if (!(second - centre > settings.doublet_fwhm)) return false;
 
     size_t m1 = lo;
     for (size_t k = lo; k <= hi; ++k)
       if (smooth[k] > smooth[m1]) m1 = k;
     if (!is_max(m1)) return false;
     const double x1 = position(m1);
-    out.push_back(x1);
+    if (!same_reflection_angle(x1, w.lambda1, w.lambda2, second)) return false;
 
     // The background under the doublet: the lowest smoothed point around it.
     const size_t span = hi - lo + 1;
@@ -118,18 +140,20 @@ struct DoubletPlacer {
     double base = smooth[m1];
     for (size_t k = from; k <= to; ++k) base = std::min(base, smooth[k]);
     const double h1 = smooth[m1] - base;
-    if (!(h1 > 0)) return true;
+    if (!(h1 > 0)) return false;
 
-    if (!same_reflection_angle(x1, w.lambda1, w.lambda2, second)) return true;
-    const double tolerance = std::max(0.3 * (second - x1), 1.5 * (x(m1 + 1) - x(m1 - 1)) / 2);
+    // The Kα2 maximum where λ2 puts it, no further than half a width past the stretch.
+    const double step = (x(m1 + 1) - x(m1 - 1)) / 2;
+    const double tolerance = std::max(0.2 * (second - x1), 1.5 * step);
+    const double last = std::min(second + tolerance, x(hi) + settings.doublet_fwhm / 2);
     size_t m2 = 0;
-    for (size_t k = m1 + 1; k + 1 < smooth.size() && x(k) <= second + tolerance; ++k)
+    for (size_t k = m1 + 1; k + 1 < smooth.size() && x(k) <= last; ++k)
       if (x(k) >= second - tolerance && is_max(k) && (m2 == 0 || smooth[k] > smooth[m2])) m2 = k;
+    out.push_back(x1);
     if (m2 == 0) return true;
     double dip = smooth[m2];
     for (size_t k = m1; k <= m2; ++k) dip = std::min(dip, smooth[k]);
-    const double h2 = smooth[m2] - base;
-    const double ratio = h2 / h1;
+    const double ratio = (smooth[m2] - base) / h1;
     if (smooth[m2] - dip > 0.03 * h1 && ratio > 0.2 && ratio < 0.9) out.push_back(position(m2));
     return true;
   }
@@ -191,12 +215,17 @@ std::vector<FoundPeak> find_peaks(const Profile& p, const SecondDerivative& deri
       if (settings.min_width <= width && width <= settings.max_width) {
         const double centre = (x_right + x_left) / 2;
         const size_t k = first_beyond(centre);
-        if (k >= 4 && k + 3 <= n && std::fabs(D(k)) > threshold) {
+        // Measured settings ask for a negative D there: a stretch whose centre point
+        // has already turned positive is a sliver at the foot of a stronger line.
+        const double depth = settings.doublet_fwhm > 0 ? -D(k) : std::fabs(D(k));
+        if (k >= 4 && k + 3 <= n && depth > threshold) {
           std::vector<double> placed;
-          if (doublets && doublets->place(i - 1, j - 2, centre, placed)) {
+          // A maximum that is no peak top (noise on the foot of a line) keeps the centre.
+          if (doublets && doublets->place(i - 1, j - 2, centre, placed) &&
+              -D(std::max<size_t>(first_beyond(placed.front()), 1)) > threshold) {
             for (double x : placed) {
               const size_t q = first_beyond(x);
-              if (q >= 4 && q + 3 <= n) {
+              if (q >= 4 && q + 3 <= n && -D(q) > threshold) {
                 found.push_back({x, I(q), q - 1});
                 at_maximum.push_back(true);
               }
@@ -211,27 +240,28 @@ std::vector<FoundPeak> find_peaks(const Profile& p, const SecondDerivative& deri
     i = j;
   }
   if (settings.doublet_fwhm > 0 && found.size() > 1) {
-    // Peaks much narrower than the 13-point filters leave echoes in D on either side
-    // of a strong peak, about one filter length away and a few percent as deep.
+    // The 13-point filters leave an echo in D on either side of a peak, about 12 points
+    // plus a bit over one σ of the peak away: a few percent as deep for lines a few
+    // points wide, up to 8 % for the narrowest. A much weaker peak there is that echo.
     const double step = (X(n) - X(1)) / static_cast<double>(n - 1);
-    const double reach = 14 * step;
-    if (settings.doublet_fwhm < 6 * step) {
-      std::vector<bool> echo(found.size(), false);
-      for (size_t q = 0; q < found.size(); ++q)
-        for (size_t r = 0; r < found.size(); ++r)
-          if (r != q && std::fabs(found[r].two_theta - found[q].two_theta) < reach &&
-              std::fabs(D(found[q].index + 1)) < 0.1 * std::fabs(D(found[r].index + 1)))
-            echo[q] = true;
-      std::vector<FoundPeak> kept;
-      std::vector<bool> kept_max;
-      for (size_t q = 0; q < found.size(); ++q)
-        if (!echo[q]) {
-          kept.push_back(found[q]);
-          kept_max.push_back(at_maximum[q]);
-        }
-      found = std::move(kept);
-      at_maximum = std::move(kept_max);
-    }
+    const double sigma_points = settings.doublet_fwhm / 2.3548 / step;
+    const double near = 8 * step, far = (16 + 3 * sigma_points) * step;
+    std::vector<bool> echo(found.size(), false);
+    for (size_t q = 0; q < found.size(); ++q)
+      for (size_t r = 0; r < found.size() && !echo[q]; ++r) {
+        const double gap = std::fabs(found[r].two_theta - found[q].two_theta);
+        echo[q] = r != q && gap >= near && gap <= far &&
+                  std::fabs(D(found[q].index + 1)) < 0.1 * std::fabs(D(found[r].index + 1));
+      }
+    std::vector<FoundPeak> kept;
+    std::vector<bool> kept_max;
+    for (size_t q = 0; q < found.size(); ++q)
+      if (!echo[q]) {
+        kept.push_back(found[q]);
+        kept_max.push_back(at_maximum[q]);
+      }
+    found = std::move(kept);
+    at_maximum = std::move(kept_max);
   }
   if (doublets) {
     // A Kα2 line placed from its Kα1 may also have a stretch of its own.

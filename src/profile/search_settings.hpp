@@ -13,7 +13,7 @@
 namespace vornax {
 
 // The fixed settings a user gets by asking for them (threshold 2.0, widths 0.10–1.0°).
-constexpr PeakSearchSettings kClassicSearchSettings{2.0, 0.1, 1.0};
+constexpr PeakSearchSettings kClassicSearchSettings{2.0, 0.1, 1.0, 0};
 
 struct SearchDataEstimate {
   bool valid = false;        // false: nothing to measure (flat, too short, no peak)
