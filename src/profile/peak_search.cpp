@@ -62,6 +62,20 @@ double zero_crossing(double xa, double da, double xb, double db, double toleranc
   return (da * xb - db * xa) / (da - db);
 }
 
+// The 5-point smoothed intensity at one point (the ends take the nearest full window):
+// only the few points around the peaks are ever needed.
+struct Smoothed5 {
+  const Profile& p;
+  size_t size() const { return p.points.size(); }
+  double operator[](size_t k) const {
+    const size_t n = p.points.size();
+    if (n < 5) return p.points[k].intensity;
+    k = std::clamp<size_t>(k, 2, n - 3);
+    auto y = [&](size_t q) { return static_cast<double>(p.points[q].intensity); };
+    return (-3 * (y(k - 2) + y(k + 2)) + 12 * (y(k - 1) + y(k + 1)) + 17 * y(k)) / 35;
+  }
+};
+
 // Vertex of the parabola through three equally spaced samples, as a fraction of a step
 // from the middle one (within ±0.5 for a true maximum).
 double vertex_offset(double a, double b, double c) {
@@ -78,14 +92,9 @@ double vertex_offset(double a, double b, double c) {
 struct DoubletPlacer {
   const Profile& p;
   const PeakSearchSettings& settings;
-  std::vector<double> smooth;  // 5-point smoothed intensities, 0-based
+  Smoothed5 smooth;  // 5-point smoothed intensities, 0-based, worked out where looked at
 
-  DoubletPlacer(const Profile& prof, const PeakSearchSettings& s) : p(prof), settings(s) {
-    std::vector<double> in(p.points.size());
-    for (size_t k = 0; k < in.size(); ++k) in[k] = p.points[k].intensity;
-    smooth.assign(in.size(), 0.0);
-    if (!savitzky_golay(in, kMinWindowIndex, 0, smooth) || in.size() < 5) smooth = in;
-  }
+  DoubletPlacer(const Profile& prof, const PeakSearchSettings& s) : p(prof), settings(s), smooth{prof} {}
 
   double x(size_t k) const { return p.points[k].two_theta; }
   bool is_max(size_t k) const {
@@ -133,10 +142,11 @@ struct DoubletPlacer {
     const double x1 = position(m1);
     if (!same_reflection_angle(x1, w.lambda1, w.lambda2, second)) return false;
 
-    // The background under the doublet: the lowest smoothed point around it.
+    // The background under the doublet: the lowest smoothed point within one stretch
+    // width of it.
     const size_t span = hi - lo + 1;
-    const size_t from = lo > 3 * span ? lo - 3 * span : 0;
-    const size_t to = std::min(smooth.size() - 1, hi + 3 * span);
+    const size_t from = lo > span ? lo - span : 0;
+    const size_t to = std::min(smooth.size() - 1, hi + span);
     double base = smooth[m1];
     for (size_t k = from; k <= to; ++k) base = std::min(base, smooth[k]);
     const double h1 = smooth[m1] - base;
@@ -246,13 +256,25 @@ std::vector<FoundPeak> find_peaks(const Profile& p, const SecondDerivative& deri
     const double step = (X(n) - X(1)) / static_cast<double>(n - 1);
     const double sigma_points = settings.doublet_fwhm / 2.3548 / step;
     const double near = 8 * step, far = (16 + 3 * sigma_points) * step;
+    // Neighbours in angle order, so that each peak looks only at those within reach.
+    std::vector<size_t> order(found.size());
+    for (size_t q = 0; q < order.size(); ++q) order[q] = q;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return found[a].two_theta < found[b].two_theta; });
     std::vector<bool> echo(found.size(), false);
-    for (size_t q = 0; q < found.size(); ++q)
-      for (size_t r = 0; r < found.size() && !echo[q]; ++r) {
+    for (size_t a = 0; a < order.size(); ++a) {
+      const size_t q = order[a];
+      const double depth = std::fabs(D(found[q].index + 1));
+      auto look = [&](size_t b) {  // false once b is out of reach
+        const size_t r = order[b];
         const double gap = std::fabs(found[r].two_theta - found[q].two_theta);
-        echo[q] = r != q && gap >= near && gap <= far &&
-                  std::fabs(D(found[q].index + 1)) < 0.1 * std::fabs(D(found[r].index + 1));
-      }
+        if (gap > far) return false;
+        if (gap >= near && depth < 0.1 * std::fabs(D(found[r].index + 1))) echo[q] = true;
+        return true;
+      };
+      for (size_t b = a + 1; b < order.size() && !echo[q] && look(b);) ++b;
+      for (size_t b = a; b > 0 && !echo[q] && look(b - 1);) --b;
+    }
     std::vector<FoundPeak> kept;
     std::vector<bool> kept_max;
     for (size_t q = 0; q < found.size(); ++q)

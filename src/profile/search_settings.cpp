@@ -4,7 +4,6 @@
 #include <cmath>
 
 #include "core/format.hpp"
-#include "profile/filters.hpp"
 
 namespace vornax {
 
@@ -62,26 +61,32 @@ std::vector<Stretch> negative_stretches(const Profile& p, const std::vector<doub
 
 // Full width at half height of the peak of one stretch, on the lightly smoothed
 // profile, above the lowest point around it.
-double half_height_width(const Profile& p, const std::vector<double>& y, const Stretch& s) {
-  const size_t n = y.size();
+double half_height_width(const Profile& p, const Stretch& s) {
+  const size_t n = p.points.size();
+  // The 5-point smoothed profile, only where it is looked at.
+  auto y = [&](size_t k) {
+    k = std::clamp<size_t>(k, 2, n - 3);
+    auto v = [&](size_t q) { return static_cast<double>(p.points[q].intensity); };
+    return (-3 * (v(k - 2) + v(k + 2)) + 12 * (v(k - 1) + v(k + 1)) + 17 * v(k)) / 35;
+  };
   size_t top = s.lo;
   for (size_t k = s.lo; k <= s.hi; ++k)
-    if (y[k] > y[top]) top = k;
+    if (y(k) > y(top)) top = k;
   const size_t span = s.hi - s.lo + 1;
   const size_t from = s.lo > 3 * span ? s.lo - 3 * span : 0;
   const size_t to = std::min(n - 1, s.hi + 3 * span);
-  double base = y[top];
-  for (size_t k = from; k <= to; ++k) base = std::min(base, y[k]);
-  const double half = base + (y[top] - base) / 2;
-  if (!(y[top] > base)) return 0;
+  double base = y(top);
+  for (size_t k = from; k <= to; ++k) base = std::min(base, y(k));
+  const double half = base + (y(top) - base) / 2;
+  if (!(y(top) > base)) return 0;
   size_t l = top;
-  while (l > from && y[l] > half) --l;
+  while (l > from && y(l) > half) --l;
   size_t r = top;
-  while (r < to && y[r] > half) ++r;
-  if (y[l] > half || y[r] > half) return 0;
+  while (r < to && y(r) > half) ++r;
+  if (y(l) > half || y(r) > half) return 0;
   auto at = [&](size_t a, size_t b) {  // where the line a→b crosses half
     const double xa = p.points[a].two_theta, xb = p.points[b].two_theta;
-    return y[a] == y[b] ? (xa + xb) / 2 : xa + (half - y[a]) * (xb - xa) / (y[b] - y[a]);
+    return y(a) == y(b) ? (xa + xb) / 2 : xa + (half - y(a)) * (xb - xa) / (y(b) - y(a));
   };
   return at(r - 1, r) - at(l, l + 1);
 }
@@ -98,26 +103,27 @@ SearchDataEstimate estimate_search_data(const Profile& p, const SecondDerivative
   if (!is_searchable(d, p) || p.points.size() < 13) return e;
   const size_t n = p.points.size();
 
-  std::vector<double> steps(n - 1);
-  for (size_t k = 0; k + 1 < n; ++k) steps[k] = p.points[k + 1].two_theta - p.points[k].two_theta;
+  // A few thousand steps spread over the profile tell its step as well as all of them.
+  const size_t stride = std::max<size_t>(1, (n - 1) / 4096);
+  std::vector<double> steps;
+  for (size_t k = 0; k + 1 < n; k += stride)
+    steps.push_back(p.points[k + 1].two_theta - p.points[k].two_theta);
   e.step = median(steps);
 
   std::vector<Stretch> stretches = negative_stretches(p, d.values);
   if (stretches.empty() || !(e.step > 0)) return e;
-  std::sort(stretches.begin(), stretches.end(),
-            [](const Stretch& a, const Stretch& b) { return a.depth > b.depth; });
+  const size_t strongest = std::min(kStrongPeaks, stretches.size());
+  std::partial_sort(stretches.begin(), stretches.begin() + static_cast<long>(strongest), stretches.end(),
+                    [](const Stretch& a, const Stretch& b) { return a.depth > b.depth; });
   // Only stretches well above the noise are peaks to measure.
   const double floor = 0.05 * stretches.front().depth;
-  std::vector<double> smooth(n), in(n);
-  for (size_t k = 0; k < n; ++k) in[k] = p.points[k].intensity;
-  if (!savitzky_golay(in, kMinWindowIndex, 0, smooth)) smooth = in;
-
   std::vector<double> widths, fwhms;
-  for (const Stretch& s : stretches) {
-    if (widths.size() == kStrongPeaks || s.depth < floor) break;
+  for (size_t q = 0; q < strongest; ++q) {
+    const Stretch& s = stretches[q];
+    if (s.depth < floor) break;
     if (!(s.width > 0)) continue;
     widths.push_back(s.width);
-    const double f = half_height_width(p, smooth, s);
+    const double f = half_height_width(p, s);
     if (f > 0) fwhms.push_back(f);
   }
   if (widths.empty()) return e;
