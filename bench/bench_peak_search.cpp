@@ -63,10 +63,9 @@ void BM_PrepareAndSearch(benchmark::State& state) {
   s.profile = bench_profile(n, step);
   Quiet m;
   PeakSearchState st;
-  st.sliders.min_width = 3;  // 0.03°
   size_t found = 0;
   for (auto _ : state) {
-    prepare_peak_search(s, m, st);
+    prepare_peak_search(s, m, st);  // measures the data and sets the sliders from it
     search_peaks(s, m, st);
     found = s.measured.peaks.size();
     benchmark::DoNotOptimize(found);

@@ -23,10 +23,13 @@ namespace {
 
 std::string search_usage() {
   return std::string() + "vornax-cli search FILE [--threshold T] [--min-width W1] [--max-width W2]\n"
-               "         [--contamination L1 P1 L2 P2] [--keep CODES] [--out PEAKS] [--force]\n"
-               "         [--type N] [--lambda L]\n"
-               "  T in percent of the largest second derivative (default 2.0), W1 W2 in degrees\n"
-               "  2theta (defaults 0.10 and 1.0); CODES: line codes to keep, e.g. 1,2\n"
+               "         [--classic] [--contamination L1 P1 L2 P2] [--keep CODES] [--out PEAKS]\n"
+               "         [--force] [--type N] [--lambda L]\n"
+               "  T in percent of the largest second derivative, W1 W2 in degrees 2theta between\n"
+               "  the inflection points; by default all three are measured on the pattern (its\n"
+               "  step, the width of its strongest peaks, the noise of its second derivative)\n"
+               "  and printed on stderr; --classic: 2.0, 0.10 and 1.0; a value given wins\n"
+               "  --out: one 2theta per line, 6 decimals; CODES: line codes to keep, e.g. 1,2\n"
                "  (1 K Alpha, 2 K Alpha1, 3 K Alpha2, 4 L1 (K beta), 5 L2 (WL Alpha))\n";
 }
 
@@ -58,7 +61,7 @@ struct SearchArgs {
   std::string file;
   std::optional<ProfileFileType> type;  // none: the extension decides
   std::optional<double> lambda;
-  PeakSearchSettings settings;
+  SearchSettingsRequest settings;
   std::optional<ContaminationTexts> contamination;
   std::optional<PeakKillSettings> keep;
   std::string out;
@@ -105,6 +108,8 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Sear
       if (opt == "--threshold") a.settings.threshold = v;
       else if (opt == "--min-width") a.settings.min_width = v;
       else a.settings.max_width = v;
+    } else if (opt == "--classic") {
+      a.settings.classic = true;
     } else if (opt == "--type") {
       if (auto err = number(v)) return err;
       a.type = profile_type_argument(v);
@@ -137,7 +142,7 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Sear
     }
   }
   if (a.file.empty()) return std::string("no file given");
-  if (a.settings.min_width > a.settings.max_width)
+  if (a.settings.min_width && a.settings.max_width && *a.settings.min_width > *a.settings.max_width)
     return std::string("--min-width is above --max-width");
   return std::nullopt;
 }
@@ -162,7 +167,9 @@ int run(const SearchArgs& a) {
   prepare_peak_search(s, m, st);
   if (a.contamination) st.contamination = *a.contamination;
   const int errors_before = m.errors;
-  const Changed searched = search_peaks(s, m, st, a.settings);
+  const PeakSearchSettings settings = requested_search_settings(st.estimate, a.settings);
+  std::cerr << search_settings_line(settings, st.estimate) << '\n';
+  const Changed searched = search_peaks(s, m, st, settings);
   if (searched == Changed::None) return kExitFailed;
   if (m.errors != errors_before) return kExitFailed;  // bad contamination data
 

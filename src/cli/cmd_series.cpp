@@ -37,11 +37,12 @@ std::string series_usage() {
   return std::string() + "vornax-cli series --profiles FILE... | --profiles FOLDER\n"
                "         --system CODE --group SYMBOL [--getspec] --cell A B C ALPHA BETA GAMMA\n"
                "         --lambda L --range MIN MAX [--theta]\n"
-               "         [--threshold T] [--min-width W] [--max-width W] [--tolerance T]\n"
+               "         [--threshold T] [--min-width W] [--max-width W] [--classic] [--tolerance T]\n"
                "         [--refine a,b,c,alpha,beta,gamma,shift,lambda] [--eccentricity]\n"
                "         [--chain] [--jobs N] [--type N] [--work DIR] --out TABLE.csv [--plot CELLS.svg] [--force]\n"
                "  --chain: each pattern starts from the cell refined on the one before (runs in order)\n"
-               "  --jobs N: N patterns at a time when not chained\n";
+               "  --jobs N: N patterns at a time when not chained\n"
+               "  the search settings are measured on each pattern, as `search` does\n";
 }
 
 namespace {
@@ -60,7 +61,7 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Seri
     }
     const std::string& a = args[i];
     const bool has_value = i + 1 < args.size();
-    auto real = [&](double& target) -> std::optional<std::string> {
+    auto real = [&](std::optional<double>& target) -> std::optional<std::string> {
       if (!has_value) return a + " needs a value";
       const auto v = parse_real(args[++i]);
       if (!v) return "bad value for " + a;
@@ -70,6 +71,8 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Seri
     if (a == "--profiles") {
       while (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) out.profiles.emplace_back(args[++i]);
       if (out.profiles.empty()) return "--profiles needs files or a folder";
+    } else if (a == "--classic") {
+      st.search.classic = true;
     } else if (a == "--threshold") {
       if (auto e = real(st.search.threshold)) return e;
     } else if (a == "--min-width") {
@@ -117,7 +120,8 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Seri
   if (out.profiles.empty()) return "--profiles is missing";
   if (out.out.empty()) return "--out is missing";
   if (!out.tab.cell_file.empty()) return "--cell-file is not taken by series; give --system, --group and --cell";
-  if (st.search.min_width > st.search.max_width) return "--min-width is above --max-width";
+  if (st.search.min_width && st.search.max_width && *st.search.min_width > *st.search.max_width)
+    return "--min-width is above --max-width";
   if (auto missing = missing_cell_tab_option(out.tab)) return missing;
   return cell_tab_value_error(out.tab);
 }

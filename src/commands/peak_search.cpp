@@ -33,6 +33,8 @@ Changed prepare_peak_search(WorkSession& s, Messages&, PeakSearchState& st) {
   st.contamination = preset_contamination(s.profile.wavelengths);
   st.contamination_line_count = st.contamination.l1_lambda.empty() ? 0 : 2;
   st.derivative = compute_second_derivative(s.profile);
+  st.estimate = estimate_search_data(s.profile, st.derivative);
+  st.sliders = derived_slider_positions(st.estimate);
   st.derivative_drawable = true;
   return Changed::None;
 }
@@ -44,13 +46,18 @@ Changed search_peaks(WorkSession& s, Messages& m, PeakSearchState& st) {
 Changed search_peaks(WorkSession& s, Messages& m, PeakSearchState& st,
                      const PeakSearchSettings& settings) {
   if (s.profile.points.empty()) return Changed::None;
-  if (!is_current(st.derivative, s.profile)) st.derivative = compute_second_derivative(s.profile);
+  if (!is_current(st.derivative, s.profile)) {
+    st.derivative = compute_second_derivative(s.profile);
+    st.estimate = estimate_search_data(s.profile, st.derivative);
+  }
   if (!is_searchable(st.derivative, s.profile)) {
     m.info(kNothingToSearch);
     return Changed::None;
   }
 
-  const std::vector<FoundPeak> found = find_peaks(s.profile, st.derivative, settings);
+  PeakSearchSettings used = settings;
+  if (used.doublet_fwhm == 0 && st.estimate.valid) used.doublet_fwhm = st.estimate.fwhm;
+  const std::vector<FoundPeak> found = find_peaks(s.profile, st.derivative, used);
   std::vector<MeasuredPeak> peaks;
   peaks.reserve(found.size());
   for (const FoundPeak& f : found)

@@ -15,6 +15,7 @@
 #include "profile/classification.hpp"
 #include "profile/peak_kill.hpp"
 #include "profile/peak_search.hpp"
+#include "profile/search_settings.hpp"
 
 namespace vornax {
 
@@ -22,7 +23,8 @@ struct PeakSearchState {
   SecondDerivative derivative;       // D, tied to the profile it came from
   bool derivative_drawable = false;  // from Prepare until the panel closes or the profile changes
   bool draw_derivative = false;      // the "&Draw Sec. Deriv." check mark
-  SliderPositions sliders;           // the three sliders (threshold 2.0 at start)
+  SliderPositions sliders;           // the three sliders (classic until Prepare measures the data)
+  SearchDataEstimate estimate;       // what Prepare measured on the profile of `derivative`
   ContaminationTexts contamination;
   int contamination_line_count = 0;  // Peak Kill is offered only when not 0
   PeakKillSettings kill;
@@ -37,8 +39,9 @@ inline constexpr std::string_view kTooManyPeaks = "Too many peaks (>500)";
 inline constexpr std::string_view kThetaMinError = "Theta min error ";
 inline constexpr std::string_view kThetaMaxError = "Theta max error ";
 
-// "Peak Search": presets the contamination lines from the profile's anode and
-// computes D. Nothing without a profile. Leaves the measured peaks alone.
+// "Peak Search": presets the contamination lines from the profile's anode, computes
+// D, measures the data and sets the sliders to the settings derived from it. Nothing
+// without a profile. Leaves the measured peaks alone.
 Changed prepare_peak_search(WorkSession& s, Messages& m, PeakSearchState& st);
 
 // "Search": replaces the measured peaks by those found with the sliders' settings
@@ -47,7 +50,9 @@ Changed prepare_peak_search(WorkSession& s, Messages& m, PeakSearchState& st);
 // On a profile with nothing to search it says so and changes nothing. Beeps.
 Changed search_peaks(WorkSession& s, Messages& m, PeakSearchState& st);
 
-// The same with explicit settings (vornax-cli).
+// The same with explicit settings (vornax-cli). The estimated peak width of `st`
+// (measured afresh when D is) keeps resolved doublets apart unless the settings carry
+// their own.
 Changed search_peaks(WorkSession& s, Messages& m, PeakSearchState& st,
                      const PeakSearchSettings& settings);
 

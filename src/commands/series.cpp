@@ -83,7 +83,7 @@ SeriesRow run_one(const std::filesystem::path& file, int index, const CellParame
 
     PeakSearchState search;
     prepare_peak_search(s, m, search);
-    search_peaks(s, m, search, st.search);
+    search_peaks(s, m, search, requested_search_settings(search.estimate, st.search));
     hand_over_peaks(s);
     row.peaks = s.measured_count();
     if (row.peaks == 0) return fail(m.reason("no peak found"));

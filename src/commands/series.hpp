@@ -18,6 +18,7 @@
 #include "core/session.hpp"
 #include "files/profile_files.hpp"
 #include "profile/peak_search.hpp"
+#include "profile/search_settings.hpp"
 #include "refine/figures_of_merit.hpp"
 
 namespace vornax {
@@ -26,7 +27,7 @@ struct SeriesSettings {
   SessionStart session;                   // the cell tab as typed (each run's folder is its own)
   CellParameters start;                   // the starting cell of the first run (or of every run)
   std::optional<double> lambda;           // answers a profile without wavelength
-  PeakSearchSettings search;
+  SearchSettingsRequest search;          // each pattern's own derived settings unless given
   std::string tolerance = "0.1";          // of "Auto Sel."
   std::optional<PerQuantity<bool>> keys;  // refined quantities; none: the system's default
   bool eccentricity = false;

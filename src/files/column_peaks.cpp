@@ -27,13 +27,13 @@ PeakFileData read_column_peaks(std::string_view bytes, const std::string& name, 
 
 TextFile column_peak_lines(const std::vector<MeasuredPeak>& peaks) {
   TextFile f;
-  for (const auto& p : peaks) f.add(format_fixed(p.two_theta, 8, 3));
+  for (const auto& p : peaks) f.add(format_fixed(p.two_theta, 11, 6));
   return f;
 }
 
 TextFile column_peak_lines_with_intensity(const std::vector<MeasuredPeak>& peaks) {
   TextFile f;
-  for (const auto& p : peaks) f.add(format_fixed(p.two_theta, 8, 3) + format_fixed(p.intensity, 12, 3));
+  for (const auto& p : peaks) f.add(format_fixed(p.two_theta, 11, 6) + format_fixed(p.intensity, 12, 3));
   return f;
 }
 

@@ -8,10 +8,11 @@
 
 namespace vornax {
 
-// One line per peak: the working 2θ, 8 characters, 3 decimals.
+// One line per peak: the working 2θ, 11 characters, 6 decimals (a refinement of
+// synchrotron peaks loses accuracy to fewer).
 TextFile column_peak_lines(const std::vector<MeasuredPeak>& peaks);
 
-// The profile window's column file: the working 2θ (8 characters, 3 decimals), then
+// The profile window's column file: the working 2θ (11 characters, 6 decimals), then
 // the intensity (12 characters, 3 decimals). Read back, the first column is the 2θ.
 TextFile column_peak_lines_with_intensity(const std::vector<MeasuredPeak>& peaks);
 

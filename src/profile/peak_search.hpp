@@ -45,7 +45,9 @@ struct SliderSpec {
 };
 
 constexpr SliderSpec kThresholdSlider{1, 100, 10, 20, 0.1, 3, 1, "2"};
-constexpr SliderSpec kMinWidthSlider{1, 50, 5, 10, 0.01, 4, 2, "0.10"};
+// Steps of 0.001° so that the minimum width comes down to one step of a synchrotron
+// pattern (0.005°).
+constexpr SliderSpec kMinWidthSlider{1, 500, 50, 100, 0.001, 5, 3, "0.100"};
 constexpr SliderSpec kMaxWidthSlider{1, 50, 5, 10, 0.1, 4, 2, "1"};
 
 // The value of a slider position (clamped to the slider's range).
@@ -63,6 +65,10 @@ struct PeakSearchSettings {
   double threshold = 2.0;  // percent of the largest |D|; raised to 0.01 when below
   double min_width = 0.1;  // degrees 2θ, between the inflection points
   double max_width = 1.0;
+  // Full width at half height of the peaks, degrees 2θ; when above 0 and the profile
+  // has Kα1 and Kα2, a doublet whose separation exceeds it is taken as two lines, each
+  // placed at its own maximum. 0: every peak sits between its inflection points.
+  double doublet_fwhm = 0;
 };
 
 // The parameters under their usual name in the profile window.

@@ -640,6 +640,13 @@ void TForm7::peak_search() {
   if (s_.profile.points.empty()) return;
   run([this] {
     const Changed c = prepare_peak_search(s_, m_, st_);
+    // The sliders take the settings measured on this profile; the user may move them.
+    const SliderSpec* specs[3] = {&kThresholdSlider, &kMinWidthSlider, &kMaxWidthSlider};
+    const int derived[3] = {st_.sliders.threshold, st_.sliders.min_width, st_.sliders.max_width};
+    for (size_t i = 0; i < 3; ++i) {
+      sliders_[i]->setValue(derived[i]);
+      slider_boxes_[i]->setText(q(slider_text(*specs[i], derived[i])));
+    }
     contamination_[0]->setText(q(st_.contamination.l1_lambda));
     contamination_[1]->setText(q(st_.contamination.l1_percent));
     contamination_[2]->setText(q(st_.contamination.l2_lambda));

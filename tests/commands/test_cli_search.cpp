@@ -3,7 +3,10 @@
 // peaks refine the cell through vornax-cli refine.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <iterator>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -125,11 +128,12 @@ TEST(CliSearch, SiliconPatternToRefinedCell) {
   EXPECT_GE(alpha1, 7);
   EXPECT_EQ(alpha1, alpha2);
 
-  // The kept list holds no Kα2 line, one 2θ per line with three decimals.
+  // The kept list holds no Kα2 line, one 2θ per line with six decimals.
   const auto kept = vornax::read_text_lines("p.txt");
   EXPECT_EQ(kept.size(), peaks.size() - static_cast<size_t>(alpha2));
   for (const auto& line : kept) {
-    ASSERT_EQ(line.size(), 8u) << line;
+    ASSERT_EQ(line.size(), 11u) << line;
+    EXPECT_EQ(line.find('.'), 4u) << line;
     const double tt = std::stod(line);
     for (const Line& l : kSilicon) EXPECT_GT(std::fabs(tt - bragg(kSiliconA, l.n, kKa2)), 0.02);
   }
@@ -183,6 +187,60 @@ TEST(CliSearch, SettingsNarrowTheSearch) {
   EXPECT_LT(number_lines(strict.out).size(), n);
   EXPECT_GT(number_lines(strict.out).size(), 0u);
   EXPECT_LT(number_lines(narrow.out).size(), n);
+}
+
+// Without settings the search measures the pattern and says what it took on stderr;
+// --classic and given values replace the measured ones; stdout keeps its layout.
+TEST(CliSearch, SettingsMeasuredOnThePatternArePrinted) {
+  ScratchFolder folder;
+  write_silicon_pattern("si.xy");
+  struct Case {
+    const char* args;
+    const char* settings;  // expected start of the stderr line; "" when measured
+  } cases[] = {
+      {"", ""},
+      {"--classic", "search settings: threshold 2.0 (noise "},
+      {"--threshold 3.5", "search settings: threshold 3.5 (noise "},
+  };
+  for (const Case& c : cases) {
+    const auto r = run_cli(std::string("search si.xy --lambda 1.5418 ") + c.args);
+    ASSERT_EQ(r.code, 0) << c.args << r.err;
+    const size_t at = r.err.find("search settings: threshold ");
+    ASSERT_NE(at, std::string::npos) << r.err;
+    const std::string line = r.err.substr(at, r.err.find('\n', at) - at);
+    EXPECT_EQ(line.rfind(c.settings, 0), 0u) << line;
+    double threshold = 0, noise = 0, lo = 0, hi = 0;
+    ASSERT_EQ(std::sscanf(line.c_str(), "search settings: threshold %lf (noise %lf) widths %lf", &threshold,
+                          &noise, &lo),
+              3)
+        << line;
+    const size_t dash = line.find("\u2013");
+    ASSERT_NE(dash, std::string::npos) << line;
+    hi = std::stod(line.substr(dash + std::string("\u2013").size()));
+    EXPECT_NE(line.find("\u00b0"), std::string::npos) << line;
+    EXPECT_LE(lo, hi) << line;
+    if (std::string(c.args) == "--classic") {
+      EXPECT_DOUBLE_EQ(lo, 0.1);
+      EXPECT_DOUBLE_EQ(hi, 1.0);
+    }
+    if (*c.args != 0) continue;
+    // Measured: lines of 0.05° at a 0.005° step want a minimum width under the
+    // classic 0.10°, and every Kα1 line is found as such with its Kα2 partner.
+    EXPECT_LT(lo, 0.1) << line;
+    EXPECT_GE(lo, 0.005) << line;
+    int alpha1 = 0, alpha2 = 0;
+    for (const auto& p : number_lines(r.out)) {
+      double nearest = 1e9;
+      for (const Line& l : kSilicon)
+        nearest = std::min({nearest, std::fabs(p[0] - bragg(kSiliconA, l.n, kKa1)),
+                            std::fabs(p[0] - bragg(kSiliconA, l.n, kKa2))});
+      EXPECT_LT(nearest, 0.01) << "a peak where the pattern has none: " << p[0];
+      alpha1 += p[2] == 2;
+      alpha2 += p[2] == 3;
+    }
+    EXPECT_EQ(alpha1, static_cast<int>(std::size(kSilicon)));
+    EXPECT_EQ(alpha2, alpha1);
+  }
 }
 
 TEST(CliSearch, BadArgumentsAndFiles) {

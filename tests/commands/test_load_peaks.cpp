@@ -262,7 +262,7 @@ TEST_F(LoadPeaks, SavesAskBeforeOverwritingAndRecordTheNameAfterWriting) {
   EXPECT_TRUE(m.empty());
   std::ifstream f(dir / "c.prn", std::ios::binary);
   std::string text((std::istreambuf_iterator<char>(f)), {});
-  EXPECT_EQ(text, "  33.250\r\n");  // the working 2θ
+  EXPECT_EQ(text, "  33.250000\r\n");  // the working 2θ
 
   // A folder that does not exist: an error, the name unchanged.
   m.clear();

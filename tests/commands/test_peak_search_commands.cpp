@@ -94,7 +94,7 @@ TEST(PeakSearchCommands, CopperPatternGivesTheAlpha1LinesAfterPeakKill) {
   prepare_peak_search(f.s, f.m, f.st);
   EXPECT_EQ(f.st.contamination_line_count, 2);
   EXPECT_EQ(f.st.contamination.l1_lambda, " 1.39222");
-  f.st.sliders.min_width = 3;  // 0.03°: the doublet members are narrow
+  f.st.sliders.min_width = 30;  // 0.03°: the doublet members are narrow
   f.st.sliders.max_width = 3;  // 0.3°
   const Changed c = search_peaks(f.s, f.m, f.st);
   EXPECT_TRUE(any(c, Changed::MeasuredPeaks));
@@ -111,6 +111,37 @@ TEST(PeakSearchCommands, CopperPatternGivesTheAlpha1LinesAfterPeakKill) {
   for (size_t i = 0; i < truth.size(); ++i) {
     EXPECT_NEAR(f.s.measured.peaks[i].two_theta, truth[i], 0.01) << i;
     EXPECT_EQ(f.s.measured.peaks[i].line_code, 2) << i;  // every line had its Kα2 partner
+  }
+}
+
+// Peaks of 0.01° at a 0.005° step: the classic settings find none of them; Prepare
+// measures the pattern, so that Search with the sliders as they come finds them all.
+TEST(PeakSearchCommands, PrepareSetsTheSlidersFromTheData) {
+  testing::CountedRecipe r;
+  r.start = 8;
+  r.step = 0.005;
+  r.points = 4001;
+  r.fwhm = 0.01;
+  r.lambda1 = 0.5;
+  r.background = 200;
+  r.lines = {{9.1, 40000}, {11.35, 9000}, {14.2, 25000}, {17.05, 3000}, {21.6, 12000}, {26.3, 5000}};
+  const Profile pattern = testing::make_counted_profile(r);
+  struct Case {
+    bool prepare;
+    size_t expected;
+  } cases[] = {{false, 0}, {true, r.lines.size()}};
+  for (const Case& c : cases) {
+    Fixture f;
+    f.s.profile = pattern;
+    if (c.prepare) {
+      prepare_peak_search(f.s, f.m, f.st);
+      EXPECT_LT(slider_value(kMinWidthSlider, f.st.sliders.min_width), 0.05);
+      EXPECT_GE(slider_value(kMinWidthSlider, f.st.sliders.min_width), r.step);
+    }
+    search_peaks(f.s, f.m, f.st);
+    ASSERT_EQ(f.s.measured.peaks.size(), c.expected) << c.prepare;
+    for (size_t i = 0; i < c.expected; ++i)
+      EXPECT_NEAR(f.s.measured.peaks[i].two_theta, r.lines[i].two_theta, 0.003) << i;
   }
 }
 

@@ -30,6 +30,29 @@ TEST(PeakFileKinds, TypeFromTheExtensionOnly) {
   EXPECT_FALSE(peak_type_has_wavelength(PeakFileType::IndexedList));
 }
 
+// Both column layouts read back to the angles written, to the 6th decimal: a
+// refinement of synchrotron peaks needs them.
+TEST(PeakWriters, ColumnFilesReadBackAtFullPrecision) {
+  const std::vector<MeasuredPeak> peaks = {{5.1234567, 5.1234567, 12.5, 1},
+                                           {33.0000041, 33.0000041, 100, 2},
+                                           {47.9999995, 47.9999995, 0.25, 3},
+                                           {141.2718281, 141.2718281, 7, 1}};
+  const struct {
+    const char* name;
+    TextFile file;
+  } layouts[] = {{"one column", column_peak_lines(peaks)},
+                 {"with intensity", column_peak_lines_with_intensity(peaks)}};
+  for (const auto& l : layouts) {
+    SCOPED_TRACE(l.name);
+    std::string bytes;
+    for (const std::string& line : l.file.lines) bytes += line + "\r\n";
+    const PeakFileData d = read_column_peaks(bytes, "p.prn");
+    ASSERT_EQ(d.peaks.size(), peaks.size());
+    for (size_t i = 0; i < peaks.size(); ++i)
+      EXPECT_NEAR(d.peaks[i].two_theta, peaks[i].two_theta, 5.0001e-7) << i;
+  }
+}
+
 TEST(PeakWriters, ColumnLinesAndDifOut) {
   MeasuredPeakList m;
   m.file_name = "/data/run 4/quartz.dif";
@@ -39,19 +62,19 @@ TEST(PeakWriters, ColumnLinesAndDifOut) {
   m.peaks = {{26.64123, 26.6, 100, 1}, {120.5, 120.5, 12.36, 1}};
   const auto col = column_peak_lines(m.peaks);
   ASSERT_EQ(col.lines.size(), 2u);
-  EXPECT_EQ(col.lines[0], "  26.641");
-  EXPECT_EQ(col.lines[1], " 120.500");
+  EXPECT_EQ(col.lines[0], "  26.641230");
+  EXPECT_EQ(col.lines[1], " 120.500000");
 
-  // With the intensity: 2θ in 8 characters, then the intensity in 12, both 3 decimals,
-  // rounded half away from zero; a number longer than its field widens it.
+  // With the intensity: 2θ in 11 characters with 6 decimals, then the intensity in 12
+  // with 3, rounded half away from zero; a number longer than its field widens it.
   const struct {
     MeasuredPeak peak;
     const char* line;
   } with_intensity[] = {
-      {{26.64123, 26.6, 100, 1}, "  26.641     100.000"},
-      {{120.5, 120.5, 12.3456, 2}, " 120.500      12.346"},
-      {{5.0004, 5.0004, 0, 3}, "   5.000       0.000"},
-      {{44.1, 44.1, 123456789.25, 1}, "  44.100123456789.250"},
+      {{26.64123, 26.6, 100, 1}, "  26.641230     100.000"},
+      {{120.5, 120.5, 12.3456, 2}, " 120.500000      12.346"},
+      {{5.0000004, 5.0004, 0, 3}, "   5.000000       0.000"},
+      {{44.1, 44.1, 123456789.25, 1}, "  44.100000123456789.250"},
   };
   for (const auto& c : with_intensity) {
     const auto lines = column_peak_lines_with_intensity({c.peak});

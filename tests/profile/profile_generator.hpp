@@ -2,6 +2,7 @@
 // width and height on a flat or sloping background, with optional seeded noise.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <random>
@@ -61,6 +62,74 @@ inline Profile profile_from(const std::vector<double>& x, const std::vector<doub
 // Bragg angle (degrees 2θ) of spacing d for wavelength lambda.
 inline double bragg_two_theta(double d, double lambda) {
   return 2 * std::asin(lambda / (2 * d)) * 180 / 3.14159265358979323846;
+}
+
+// ---- Counted patterns: pseudo-Voigt lines, Kα1 + Kα2 doublets, Poisson counts ----
+
+struct DiffractionLine {
+  double two_theta;  // degrees 2θ of the Kα1 line (or of the single line)
+  double counts;     // height of that line above the background, in counts
+};
+
+struct CountedRecipe {
+  double start = 20, step = 0.02;
+  size_t points = 5000;
+  std::vector<DiffractionLine> lines;
+  double fwhm = 0.08;         // degrees 2θ at 2θ = 0
+  double fwhm_tan = 0;        // added per tan θ, as lines broaden with the angle
+  double eta = 0.5;           // Lorentzian share of the pseudo-Voigt
+  double lambda1 = 0, lambda2 = 0, ratio = 0.5;  // λ2 = 0: one line per reflection
+  double background = 100;    // counts
+  bool poisson = true;
+  uint32_t seed = 2024;
+};
+
+inline double line_fwhm(const CountedRecipe& r, double two_theta) {
+  return r.fwhm + r.fwhm_tan * std::tan(two_theta / 2 * 3.14159265358979323846 / 180);
+}
+
+// 2θ of the Kα2 line of the reflection whose Kα1 line lies at two_theta.
+inline double alpha2_angle(double two_theta, double lambda1, double lambda2) {
+  const double rad = 3.14159265358979323846 / 180;
+  return 2 * std::asin(lambda2 / lambda1 * std::sin(two_theta / 2 * rad)) / rad;
+}
+
+inline double pseudo_voigt(double dx, double fwhm, double eta) {
+  const double u = 2 * dx / fwhm;
+  return eta / (1 + u * u) + (1 - eta) * std::exp(-std::log(2.0) * u * u);
+}
+
+// The counts drawn from Poisson statistics, then scaled so that the highest point is
+// 100, as the profile readers leave them.
+inline Profile make_counted_profile(const CountedRecipe& r) {
+  std::vector<double> x(r.points), y(r.points);
+  std::mt19937 rng(r.seed);
+  double top = 0;
+  for (size_t i = 0; i < r.points; ++i) {
+    x[i] = r.start + r.step * static_cast<double>(i);
+    double c = r.background;
+    for (const DiffractionLine& l : r.lines) {
+      const double w = line_fwhm(r, l.two_theta);
+      if (std::fabs(x[i] - l.two_theta) < 40 * w) c += l.counts * pseudo_voigt(x[i] - l.two_theta, w, r.eta);
+      if (r.lambda2 > 0) {
+        const double a2 = alpha2_angle(l.two_theta, r.lambda1, r.lambda2);
+        if (std::fabs(x[i] - a2) < 40 * w) c += r.ratio * l.counts * pseudo_voigt(x[i] - a2, w, r.eta);
+      }
+    }
+    if (r.poisson) c = static_cast<double>(std::poisson_distribution<long>(c)(rng));
+    y[i] = c;
+    top = std::max(top, c);
+  }
+  for (double& v : y) v *= 100 / top;
+  Profile p = profile_from(x, y);
+  p.start_angle = x.front();
+  p.final_angle = x.back();
+  p.intensity_max = 100;
+  p.wavelengths.lambda1 = r.lambda1;
+  p.wavelengths.lambda2 = r.lambda2;
+  p.wavelengths.ratio = r.lambda2 > 0 ? r.ratio : 0;
+  p.wavelengths.lambda = r.lambda2 > 0 ? (2 * r.lambda1 + r.lambda2) / 3 : r.lambda1;
+  return p;
 }
 
 }  // namespace vornax::testing

@@ -226,8 +226,9 @@ TEST(PeakSearchSliders, ValuesAndBoxTexts) {
   struct Case { const SliderSpec* s; int pos; double value; const char* text; } cases[] = {
       {&kThresholdSlider, 20, 2.0, "2.0"},  {&kThresholdSlider, 1, 0.1, "0.1"},
       {&kThresholdSlider, 100, 10.0, "10.0"}, {&kThresholdSlider, 250, 10.0, "10.0"},
-      {&kMinWidthSlider, 10, 0.10, "0.10"}, {&kMinWidthSlider, 50, 0.50, "0.50"},
-      {&kMinWidthSlider, 0, 0.01, "0.01"},  {&kMaxWidthSlider, 10, 1.0, "1.00"},
+      {&kMinWidthSlider, 100, 0.10, "0.100"}, {&kMinWidthSlider, 500, 0.50, "0.500"},
+      {&kMinWidthSlider, 0, 0.001, "0.001"},  {&kMinWidthSlider, 5, 0.005, "0.005"},
+      {&kMaxWidthSlider, 10, 1.0, "1.00"},
       {&kMaxWidthSlider, 50, 5.0, "5.00"},  {&kMaxWidthSlider, 3, 0.3, "0.30"},
   };
   for (auto c : cases) {

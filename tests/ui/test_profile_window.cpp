@@ -188,12 +188,17 @@ class TestProfileWindow : public QObject {
     QCOMPARE(f->w->measured_tab()->grid()->item(0, 0)->text().trimmed(), QString("30.000"));
     QCOMPARE(w->contamination_box(0)->text(), QString(" 1.39222"));
     QCOMPARE(w->contamination_box(3)->text(), QString(" 0.5"));
-    // The sliders start at their defaults and show their values as they move.
-    QCOMPARE(w->slider_box(0)->text(), QString("2"));
-    QCOMPARE(w->slider_box(1)->text(), QString("0.10"));
-    QCOMPARE(w->slider_box(2)->text(), QString("1"));
-    w->slider(1)->setValue(3);
-    QCOMPARE(w->slider_box(1)->text(), QString("0.03"));
+    // The sliders start at the settings measured on the pattern and show their values
+    // as they move: lines of 0.08° at a 0.01° step want a minimum width below the
+    // classic 0.10° and above one step.
+    const SliderSpec* specs[3] = {&kThresholdSlider, &kMinWidthSlider, &kMaxWidthSlider};
+    for (int i = 0; i < 3; ++i)
+      QCOMPARE(w->slider_box(i)->text(),
+               QString::fromStdString(slider_text(*specs[i], w->slider(i)->value())));
+    const double min_width = w->slider_box(1)->text().toDouble();
+    QVERIFY2(min_width >= 0.01 && min_width < 0.1, qPrintable(w->slider_box(1)->text()));
+    w->slider(1)->setValue(30);
+    QCOMPARE(w->slider_box(1)->text(), QString("0.030"));
     clipboard_untouched("after Prepare");
 
     w->findChild<QPushButton*>("button_search")->click();

@@ -290,7 +290,7 @@ class TestWavelengthProfileWindows : public QObject {
     QVERIFY(second > 44);
   }
 
-  // The column save of the profile window writes 2θ (8:3) and the intensity (12:3);
+  // The column save of the profile window writes 2θ (11:6) and the intensity (12:3);
   // saving the profile writes a copy and leaves the window on the file it read.
   void savesWriteWhatTheWindowShows() {
     open_profile_window();
@@ -302,7 +302,7 @@ class TestWavelengthProfileWindows : public QObject {
     profile()->action("action_save_prn")->trigger();
     settle();
     QCOMPARE(QString::fromStdString(read_file_bytes(dir->path("peaks.prn").toStdString())),
-             QString("  38.691      61.250\r\n  44.970     100.000\r\n"));
+             QString("  38.691200      61.250\r\n  44.970000     100.000\r\n"));
 
     const std::string loaded = dir->path("lif.xy").toStdString();
     struct Case {
