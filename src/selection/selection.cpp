@@ -11,7 +11,7 @@ namespace vornax {
 
 namespace {
 // Degrees 2θ to radians θ.
-constexpr double kTwoThetaDegreesToThetaRadians = 3.14159265358979323846 / 360.0;
+constexpr double kTwoThetaDegreesToThetaRadians = 0.0087266462619641993;  // π / 360, as the refinement has it
 }  // namespace
 
 bool pair_automatically(WorkSession& s, const std::string& tolerance_text, Messages& m) {

@@ -854,6 +854,7 @@ void Tform1::edit_modif_raies() {
 void Tform1::editor_open(bool open) {
   cell_->calc_button()->setEnabled(!open);
   selection_->auto_sel_button()->setEnabled(!open);
+  selection_->pair_again_button()->setEnabled(!open);
 }
 
 void Tform1::editeur() {
