@@ -306,8 +306,9 @@ void SelectionTabWidget::edit_modif_raies() {
 
 void SelectionTabWidget::pair_again() {
   clear_mouse_mode();
-  vornax::pair_again(s_, tolerance_->text().toStdString(), kPairAgainRuns, m_);
+  const RefinementRecord r = vornax::pair_again(s_, tolerance_->text().toStdString(), kPairAgainRuns, m_);
   redisplay();
+  if (r.paired_again > 0) emit cellAdopted();  // the refined cell became the session's
   // The cell, the wavelength, the reflections, the pairs and the results all moved.
   emit changed(static_cast<unsigned>(Changed::Cell | Changed::Calculated | Changed::Selection |
                                      Changed::Results | Changed::CurrentValues));

@@ -75,6 +75,8 @@ class SelectionTabWidget : public QWidget {
   void changed(unsigned what);
   // "Add/Modif" with calculated reflections: the selection editor is to be shown.
   void editorRequested();
+  // "Pair again" made the refined cell the session's cell: the cell fields show it.
+  void cellAdopted();
 
  private:
   void build();
