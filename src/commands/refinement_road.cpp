@@ -303,7 +303,10 @@ RefinementRecord run_refinement_road(WorkSession& s, CellTab& tab, const Session
   if (!paired_by_indices(s) && !s.measured.peaks.empty() &&
       !pair_automatically(s, st.tolerance, m))
     return failed(m, "no selection");
-  if (after_pairing && !after_pairing(s)) return failed(m, "stopped after pairing");
+  // With "Pair again" the pairs that count are the last ones.
+  const bool after_last_pairing = st.refine && st.pair_again > 0;
+  if (!after_last_pairing && after_pairing && !after_pairing(s))
+    return failed(m, "stopped after pairing");
   if (!st.refine) {
     RefinementRecord r;
     r.status = RoadStatus::Paired;
@@ -315,6 +318,8 @@ RefinementRecord run_refinement_road(WorkSession& s, CellTab& tab, const Session
   if (r.status != RoadStatus::Refined && r.message.empty()) r.message = m.reason("refinement failed");
   if (r.status == RoadStatus::Refined && st.pair_again > 0)
     r = pair_again(s, st.tolerance, st.pair_again, m);
+  if (after_last_pairing && after_pairing && !after_pairing(s) && r.status == RoadStatus::Refined)
+    return failed(m, "stopped after pairing");
   return r;
 }
 

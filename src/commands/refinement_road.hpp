@@ -116,7 +116,8 @@ struct RoadSettings {
 // indices) and the refinement, on a started session with its measured peaks. Messages
 // go to `m` as they come; the record's message repeats the first failure.
 // `after_pairing`, when given, runs once the pairs are made and may stop the road by
-// returning false (its own message shown).
+// returning false (its own message shown); with settings.pair_again it runs once, on the
+// last pairs, after the refinements.
 RefinementRecord run_refinement_road(WorkSession& s, CellTab& tab, const SessionStart& start,
                                      const RoadSettings& settings, Messages& m,
                                      const std::function<bool(WorkSession&)>& after_pairing = {});

@@ -272,4 +272,8 @@ TEST(CliRefine, SaysWhatThePairingLeftAndWhatToChange) {
   if (once.code == 0) {
     EXPECT_LT(nlohmann::json::parse(once.out)["paired"].get<int>(), 11) << once.err;
   }
+  // The list saved is that of the last pairing.
+  const auto saved = run_cli(far + " --repair 5 --save-list all.lst");
+  ASSERT_EQ(saved.code, 0) << saved.err;
+  EXPECT_EQ(vornax::read_text_lines("all.lst").size(), 11u);
 }
