@@ -27,6 +27,24 @@ namespace vornax::cli {
 
 namespace {
 
+constexpr long long kMaxPairAgainRuns = 100;
+
+// "6 of 8 peaks paired" on standard error, with the angles of the peaks left unpaired
+// and a warning when fewer than half were paired: a refinement of those few pairs is
+// not to be trusted.
+void report_pairing(const WorkSession& s) {
+  if (s.allowed.empty()) return;
+  const PairingSummary p = pairing_summary(s);
+  if (p.peaks == 0) return;
+  std::cerr << pairing_summary_text(p) << '\n';
+  if (!p.unpaired_two_theta.empty()) {
+    std::string line = "unpaired peaks (2theta):";
+    for (double t : p.unpaired_two_theta) line += ' ' + format_fixed(t, 0, 3);
+    std::cerr << line << '\n';
+  }
+  if (too_few_paired(p)) std::cerr << "warning: " << too_few_paired_warning(p) << '\n';
+}
+
 struct RefineArgs {
   CellTabArgs tab;
   std::string peaks;
@@ -40,6 +58,7 @@ struct RefineArgs {
   bool files = false;     // --files: with --json, keep the run's fixed-name files
   std::string work;       // --work: the folder of the run's files instead of the current one
   std::optional<PeakFileType> peak_type;
+  int repair = 0;         // --repair N: pair again with the refined cell, up to N times
 };
 
 }  // namespace
@@ -47,12 +66,15 @@ struct RefineArgs {
 std::string refine_usage() {
   return std::string() + "vornax-cli refine --peaks FILE " + kCellTabUsage + "\n" + "         [--tolerance T] [--refine a,b,c,alpha,beta,gamma,shift,lambda]\n"
                "         [--eccentricity] [--shift V] [--peak-type N] [--save-list FILE.lst] [--force]\n"
-               "         [--work DIR] [--json [--files]]\n"
+               "         [--repair N] [--work DIR] [--json [--files]]\n"
                "  FILE: any peak file (kind from the extension, or --peak-type 1..7);\n"
                "  plain text holds one 2theta (degrees) per line\n"
                "  without --refine, the parameters the crystal system leaves free are refined\n"
                "  --json: one JSON object with every value at full precision instead of the report;\n"
-               "  the run's files (vornax.inp, vornax.out, ...) are kept only with --files\n";
+               "  the run's files (vornax.inp, vornax.out, ...) are kept only with --files\n"
+               "  --repair N: pair the peaks again with the refined cell and shift and refine\n"
+               "  again, up to N times or until the pairs stop changing\n"
+               "  stderr tells how many peaks were paired and which were not\n";
 }
 
 namespace {
@@ -95,6 +117,11 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Refi
     } else if (a == "--save-list") {
       if (!has_value) return "--save-list needs a file";
       out.save_list = args[++i];
+    } else if (a == "--repair") {
+      if (!has_value) return "--repair needs a number of runs";
+      const auto n = parse_integer(args[++i]);
+      if (!n || *n < 0 || *n > kMaxPairAgainRuns) return "--repair must be 0 to " + std::to_string(kMaxPairAgainRuns);
+      out.repair = static_cast<int>(*n);
     } else if (a == "--eccentricity") {
       out.eccentricity = true;
     } else if (a == "--json") {
@@ -138,10 +165,12 @@ int run(const RefineArgs& a) {
   std::string bad;
   auto road = road_settings(a.tolerance, a.keys, a.eccentricity, a.tab.lambda, a.shift, bad);
   if (!road) return usage_error("unknown parameter " + bad + " in --refine");
+  road->pair_again = a.repair;
   const auto save_list = [&](WorkSession& w) {
     return a.save_list.empty() || save_selection_list(w, a.save_list, m) != Changed::None;
   };
   const RefinementRecord r = run_refinement_road(s, tab, start, *road, m, save_list);
+  report_pairing(s);
   if (r.status == RoadStatus::Failed) return kExitFailed;
   if (a.json) {
     if (r.status == RoadStatus::Singular) return kExitFailed;

@@ -159,7 +159,7 @@ int run(const SearchArgs& a) {
                                            ProfileFileType::BrukerRaw);
   if (any(loaded, Changed::Profile)) print_profile_kind_note(a.file, note);
   if (!any(loaded, Changed::Profile)) {
-    if (m.errors == 0 && dialog.asked) m.error("The wavelenth was not found  in the file! ");
+    if (m.errors == 0 && dialog.asked) m.error("no wavelength in " + a.file + ": give --lambda L");
     return kExitFailed;
   }
 

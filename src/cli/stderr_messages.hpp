@@ -1,12 +1,14 @@
 // Messages for the command-line tool: every message goes to standard error, one line
 // each; questions are answered Yes (a batch run cannot ask). Counts errors so that a
-// command can return a non-zero exit code when one was shown.
+// command can return a non-zero exit code when one was shown. A message that stops a
+// command is followed by a "hint:" line naming the option to change.
 #pragma once
 
 #include <iostream>
 #include <string>
 #include <string_view>
 
+#include "cli/stop_hints.hpp"
 #include "core/messages.hpp"
 
 namespace vornax::cli {
@@ -37,6 +39,7 @@ struct StderrMessages : Messages {
   void show(std::string_view t) {
     ++messages;
     std::cerr << t << '\n';
+    if (auto hint = stop_hint(t)) std::cerr << *hint << '\n';
   }
 };
 

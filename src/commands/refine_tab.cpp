@@ -103,11 +103,6 @@ std::optional<RefinementInput> collect_refine_inputs(WorkSession& s, const Refin
   return r;
 }
 
-double shift_correction(ShiftMode mode, double zero_shift, double two_theta) {
-  return mode == ShiftMode::SampleEccentricity
-             ? zero_shift * std::cos(two_theta * kTwoThetaDegToThetaRad)
-             : zero_shift;
-}
 
 void apply_report_results(WorkSession& s, const ReportResults& r) {
   s.results.refined = true;

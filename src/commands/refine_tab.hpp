@@ -15,6 +15,7 @@
 #include "core/text_grid.hpp"
 #include "refine/refinement.hpp"
 #include "refine/report.hpp"
+#include "selection/selection.hpp"
 
 namespace vornax {
 
@@ -73,9 +74,8 @@ void apply_report_results(WorkSession& s, const ReportResults& r);
 // deletion moves a value by more than 2σ, or their residual exceeds 3σ).
 void record_quality(WorkSession& s, const RefinementProblem& problem);
 
-// Correction of a measured 2θ by the refined shift: shift · cos(2θ/2) in eccentricity
-// mode, else the shift itself.
-double shift_correction(ShiftMode mode, double zero_shift, double two_theta);
+// shift_correction (the correction of a measured 2θ by the refined shift) lives with
+// the pairing, which compares corrected angles too.
 
 // --- grids and boxes ----------------------------------------------------------------
 

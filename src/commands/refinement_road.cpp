@@ -9,7 +9,9 @@
 #include "commands/cell_files.hpp"
 #include "core/cell.hpp"
 #include "core/crystal_system.hpp"
+#include "core/exchange_sort.hpp"
 #include "core/format.hpp"
+#include "core/reflections.hpp"
 #include "selection/selection.hpp"
 
 namespace vornax {
@@ -68,6 +70,69 @@ void fill_pairs(const WorkSession& s, RefinementRecord& r) {
     pr.flagged = diag.available && i < diag.pairs.size() && diag.pairs[i].flagged;
     r.pairs.push_back(pr);
   }
+  r.pairing = pairing_summary(s);
+}
+
+// What identifies a pair, to tell whether a pairing again changed anything.
+std::vector<std::array<double, 4>> pair_keys(const WorkSession& s) {
+  std::vector<std::array<double, 4>> keys;
+  for (const SelectedPair& p : s.selected) keys.push_back({double(p.h), double(p.k), double(p.l), p.two_theta_obs});
+  return keys;
+}
+
+// While a cell is still off, its error grows with the angle: the low-angle pairs are
+// right and, past some angle, a peak meets a neighbouring reflection. Keeps the pairs
+// from the lowest angle up to the first whose difference (measured angle corrected by
+// the shift, less the calculated one) departs from `reference` by more than `limit`, and
+// drops the rest, unless fewer than `least` would remain. Returns whether it dropped any.
+bool keep_trusted_low_angle_pairs(WorkSession& s, ShiftMode mode, double shift, double reference,
+                                  double limit, size_t least) {
+  std::vector<SelectedPair> pairs = s.selected;
+  std::stable_sort(pairs.begin(), pairs.end(), [](const SelectedPair& a, const SelectedPair& b) {
+    return a.two_theta_obs < b.two_theta_obs;
+  });
+  size_t keep = 0;
+  while (keep < pairs.size()) {
+    const SelectedPair& p = pairs[keep];
+    const double diff = p.two_theta_obs - shift_correction(mode, shift, p.two_theta_obs) - p.two_theta_calc;
+    if (std::fabs(diff - reference) > limit) break;
+    ++keep;
+  }
+  if (keep == pairs.size() || keep < least) return false;
+  const float first_dropped = pairs[keep].two_theta_obs;
+  std::vector<SelectedPair> kept;
+  for (const SelectedPair& p : s.selected)
+    if (p.two_theta_obs < first_dropped) kept.push_back(p);
+  s.selected = std::move(kept);
+  return true;
+}
+
+int refined_key_count(const WorkSession& s) {
+  int n = 0;
+  for (bool k : s.refine_checked) n += k;
+  return n;
+}
+
+// The refinement tab's boxes as they stand after a run: the session's wavelength and the
+// refined shift as the starting values.
+RefineInputs inputs_from_results(const WorkSession& s) {
+  RefineInputs in;
+  // The box showing the session's wavelength keeps it unrounded.
+  in.lambda_text = format_fixed(s.wavelengths.lambda, 8, 5);
+  in.shift_text = format_fixed(s.results.zero_shift, 0, 9);
+  return in;
+}
+
+// The calculated lists for the session's cell and wavelength, as "Calc." leaves them.
+void recalculate_reflections(WorkSession& s, Messages& m) {
+  generate_allowed_reflections(s, m);
+  if (!s.show_forbidden) return;
+  generate_forbidden_reflections(s, m);
+  s.merged = s.allowed;
+  s.merged.insert(s.merged.end(), s.forbidden.begin(), s.forbidden.end());
+  exchange_sort(s.merged, [](const CalculatedReflection& a, const CalculatedReflection& b) {
+    return a.two_theta > b.two_theta;
+  });
 }
 
 std::string json_number(double v) {
@@ -238,7 +303,10 @@ RefinementRecord run_refinement_road(WorkSession& s, CellTab& tab, const Session
   if (!paired_by_indices(s) && !s.measured.peaks.empty() &&
       !pair_automatically(s, st.tolerance, m))
     return failed(m, "no selection");
-  if (after_pairing && !after_pairing(s)) return failed(m, "stopped after pairing");
+  // With "Pair again" the pairs that count are the last ones.
+  const bool after_last_pairing = st.refine && st.pair_again > 0;
+  if (!after_last_pairing && after_pairing && !after_pairing(s))
+    return failed(m, "stopped after pairing");
   if (!st.refine) {
     RefinementRecord r;
     r.status = RoadStatus::Paired;
@@ -248,6 +316,77 @@ RefinementRecord run_refinement_road(WorkSession& s, CellTab& tab, const Session
   }
   RefinementRecord r = refine_cell(s, st.inputs, m);
   if (r.status != RoadStatus::Refined && r.message.empty()) r.message = m.reason("refinement failed");
+  if (r.status == RoadStatus::Refined && st.pair_again > 0)
+    r = pair_again(s, st.tolerance, st.pair_again, m);
+  if (after_last_pairing && after_pairing && !after_pairing(s) && r.status == RoadStatus::Refined)
+    return failed(m, "stopped after pairing");
+  return r;
+}
+
+RefinementRecord pair_again(WorkSession& s, const std::string& tolerance, int max_runs,
+                            Messages& messages, bool* settled) {
+  FirstMessage m(messages);
+  if (settled) *settled = false;
+  if (!s.results.refined || s.selected.empty()) {
+    m.error("Pair again needs a refined cell: refine first");
+    return failed(m, "");
+  }
+  const auto typed = parse_typed(trim(tolerance));
+  if (!typed) {
+    m.error("Error (angular tolerance)");
+    return failed(m, "");
+  }
+  const double limit = (s.angle_mode == AngleMode::Theta ? 2 * *typed : *typed) / 2;
+  const size_t least = static_cast<size_t>(refined_key_count(s)) + 2;
+  RefinementRecord r;
+  // The pairs of a start cell far off hold wrong ones at high angles, which pull the
+  // refinement away. First only the low-angle pairs are trusted: those whose difference
+  // stays within half the tolerance of the first pair's (the shift). Each run then pairs
+  // further up with a better cell, and the full pairing follows once nothing is dropped.
+  bool growing = false;
+  if (!s.selected.empty()) {
+    std::vector<SelectedPair> sorted = s.selected;
+    const auto lowest = std::min_element(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) {
+      return a.two_theta_obs < b.two_theta_obs;
+    });
+    const double reference = lowest->two_theta_obs - lowest->two_theta_calc;
+    if (keep_trusted_low_angle_pairs(s, ShiftMode::ConstantZeroShift, 0, reference, limit, least)) {
+      growing = true;
+      r = refine_cell(s, inputs_from_results(s), m);
+      if (r.status != RoadStatus::Refined) {
+        if (r.message.empty()) r.message = m.reason("refinement failed");
+        return r;
+      }
+    }
+  }
+  for (int run = 1; run <= max_runs; ++run) {
+    const auto before = pair_keys(s);
+    const RefinementResults res = s.results;
+    const ShiftMode mode = res.eccentricity ? ShiftMode::SampleEccentricity : ShiftMode::ConstantZeroShift;
+    s.cell = res.cell;
+    s.wavelengths.lambda = res.lambda;
+    recalculate_reflections(s, m);
+    if (!select_automatically_shifted(s, tolerance, mode, res.zero_shift, m))
+      return failed(m, "no selection");
+    if (growing && !keep_trusted_low_angle_pairs(s, mode, res.zero_shift, 0, limit, least))
+      growing = false;
+    const bool same = pair_keys(s) == before;
+    r = refine_cell(s, inputs_from_results(s), m);
+    r.paired_again = run;
+    if (r.status != RoadStatus::Refined) {
+      if (r.message.empty()) r.message = m.reason("refinement failed");
+      return r;
+    }
+    if (same) {
+      // A trusted range that no longer grows: the full pairing comes next.
+      if (growing) {
+        growing = false;
+        continue;
+      }
+      if (settled) *settled = true;
+      break;
+    }
+  }
   return r;
 }
 
@@ -278,6 +417,14 @@ std::string record_json(const WorkSession& s, const RefinementRecord& r) {
        ", \"x20\": " + std::to_string(f.x20) + ", \"f_n\": " + json_number(f.valid ? f.f_n : NAN) +
        ", \"n\": " + std::to_string(f.f_lines) +
        (f.valid ? std::string() : ", \"fom_note\": " + json_string(f.note)) + "}";
+  const PairingSummary& pg = r.pairing;
+  j += ",\n  \"paired\": " + std::to_string(pg.paired) + ",\n  \"peaks_in_range\": " +
+       std::to_string(pg.peaks) + ",\n  \"unpaired\": [";
+  for (size_t i = 0; i < pg.unpaired_two_theta.size(); ++i)
+    j += std::string(i ? ", " : "") + json_number(pg.unpaired_two_theta[i]);
+  j += "]";
+  if (too_few_paired(pg)) j += ",\n  \"warning\": " + json_string(too_few_paired_warning(pg));
+  j += ",\n  \"paired_again\": " + std::to_string(r.paired_again);
   j += ",\n  \"pairs\": [";
   for (size_t i = 0; i < r.pairs.size(); ++i) {
     const PairRecord& p = r.pairs[i];

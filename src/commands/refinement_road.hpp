@@ -19,6 +19,7 @@
 #include "core/refined_quantity.hpp"
 #include "core/session.hpp"
 #include "refine/figures_of_merit.hpp"
+#include "selection/selection.hpp"
 
 namespace vornax {
 
@@ -92,6 +93,8 @@ struct RefinementRecord {
   std::vector<PairRecord> pairs;
   int peaks = 0;                     // measured peaks in the session
   RefineOutcome outcome;             // what the refinement tab shows (grids, status)
+  PairingSummary pairing;            // the measured peaks in the range left unpaired
+  int paired_again = 0;              // runs of "Pair again" after the first refinement
 };
 
 // The refinement command of the tab (refine_pairs) with its record. The keys come from
@@ -106,16 +109,29 @@ struct RoadSettings {
   bool eccentricity = false;
   RefineInputs inputs;                     // Initial λ and shift boxes
   bool refine = true;                      // false: stop once the pairs are made
+  int pair_again = 0;                      // up to this many runs of "Pair again"
 };
 
 // "Calc.", the keys, "Auto Sel." (unless "Calc." paired a loaded indexed list by its
 // indices) and the refinement, on a started session with its measured peaks. Messages
 // go to `m` as they come; the record's message repeats the first failure.
 // `after_pairing`, when given, runs once the pairs are made and may stop the road by
-// returning false (its own message shown).
+// returning false (its own message shown); with settings.pair_again it runs once, on the
+// last pairs, after the refinements.
 RefinementRecord run_refinement_road(WorkSession& s, CellTab& tab, const SessionStart& start,
                                      const RoadSettings& settings, Messages& m,
                                      const std::function<bool(WorkSession&)>& after_pairing = {});
+
+// "Pair again" after a successful refinement: the refined cell, wavelength and shift
+// become the starting values, the reflections are calculated for that cell, every
+// measured peak is paired again (its angle corrected by the refined shift for the
+// comparison, see select_automatically_shifted) and the pairs are refined again; up to
+// `max_runs` times, and no further once a run leaves the pairs as they were. A cell 0.5 %
+// off pairs only the first lines; each run pairs more of them. Without a refinement to
+// start from it shows "Pair again needs a refined cell: refine first". The record is the
+// last run's, with paired_again set; `settled` tells whether the pairs stopped changing.
+RefinementRecord pair_again(WorkSession& s, const std::string& tolerance, int max_runs, Messages& m,
+                            bool* settled = nullptr);
 
 // The record as one JSON object, every number at full precision (shortest text that
 // reads back the same double); NaN as null.

@@ -9,6 +9,11 @@
 
 namespace vornax {
 
+namespace {
+// Degrees 2θ to radians θ.
+constexpr double kTwoThetaDegreesToThetaRadians = 0.0087266462619641993;  // π / 360, as the refinement has it
+}  // namespace
+
 bool pair_automatically(WorkSession& s, const std::string& tolerance_text, Messages& m) {
   if (s.measured.peaks.empty()) {
     m.error("Error: No measured Bragg angle");
@@ -18,6 +23,11 @@ bool pair_automatically(WorkSession& s, const std::string& tolerance_text, Messa
 }
 
 bool select_automatically(WorkSession& s, const std::string& tolerance_text, Messages& m) {
+  return select_automatically_shifted(s, tolerance_text, ShiftMode::ConstantZeroShift, 0.0, m);
+}
+
+bool select_automatically_shifted(WorkSession& s, const std::string& tolerance_text, ShiftMode mode,
+                                  double shift, Messages& m) {
   const std::string typed = trim(tolerance_text);
   auto value = typed.empty() ? std::nullopt : parse_typed(typed);
   if (!value) {
@@ -35,12 +45,15 @@ bool select_automatically(WorkSession& s, const std::string& tolerance_text, Mes
   for (int b = 1; b <= npeaks; ++b) {
     const double obs = s.measured.peaks[static_cast<size_t>(b - 1)].two_theta;
     if (obs < s.range_min || obs > s.range_max) continue;
+    // The pair keeps the angle as measured: a refinement that follows refines the whole
+    // shift again, so only the comparison sees the corrected angle.
+    const double corrected = obs - shift_correction(mode, shift, obs);
     // An empty calculated list leaves no candidate at all.
     if (calc.empty()) continue;
     double best = 1000.0;
     size_t candidate = 0;
     for (size_t c = 0; c < calc.size(); ++c) {
-      const double diff = std::fabs(obs - calc[c].two_theta);
+      const double diff = std::fabs(corrected - calc[c].two_theta);
       if (diff < best) {
         best = diff;
         candidate = c;
@@ -90,5 +103,47 @@ GridText show_selected_list(const WorkSession& s) {
 }
 
 std::string tolerance_box_text(double tolerance) { return format_fixed(tolerance, 6, 3); }
+
+double shift_correction(ShiftMode mode, double zero_shift, double two_theta) {
+  return mode == ShiftMode::SampleEccentricity
+             ? zero_shift * std::cos(two_theta * kTwoThetaDegreesToThetaRadians)
+             : zero_shift;
+}
+
+PairingSummary pairing_summary(const WorkSession& s) {
+  PairingSummary out;
+  for (size_t i = 0; i < s.measured.peaks.size(); ++i) {
+    const double obs = s.measured.peaks[i].two_theta;
+    if (obs < s.range_min || obs > s.range_max) continue;
+    ++out.peaks;
+    // A pair keeps the single-precision copy of the angle it was made from.
+    const float kept = static_cast<float>(obs);
+    bool paired = false;
+    for (const SelectedPair& p : s.selected)
+      if (p.two_theta_obs == kept) {
+        paired = true;
+        break;
+      }
+    if (paired) {
+      ++out.paired;
+    } else {
+      out.unpaired.push_back(static_cast<int>(i));
+      out.unpaired_two_theta.push_back(obs);
+    }
+  }
+  return out;
+}
+
+bool too_few_paired(const PairingSummary& p) { return p.peaks > 0 && 2 * p.paired < p.peaks; }
+
+std::string pairing_summary_text(const PairingSummary& p) {
+  return std::to_string(p.paired) + " of " + std::to_string(p.peaks) + " peaks paired";
+}
+
+std::string too_few_paired_warning(const PairingSummary& p) {
+  return "fewer than half of the peaks paired (" + pairing_summary_text(p) +
+         "): start from a closer cell, check the zero shift and the wavelength, or widen the "
+         "tolerance";
+}
 
 }  // namespace vornax

@@ -296,6 +296,17 @@ void CellTabWidget::recalculate() {
   run_command([&] { return run_calculation(s_, tab_, m_); });
 }
 
+void CellTabWidget::show_cell_fields() {
+  const auto texts = show_cell(s_.cell);
+  updating_ = true;
+  for (size_t i = 0; i < texts.size(); ++i) {
+    tab_.fields[i] = texts[i];
+    fields_[i]->setText(q(texts[i]));
+    fields_[i]->setModified(false);
+  }
+  updating_ = false;
+}
+
 void CellTabWidget::show_current_values() {
   // After a θ / 2θ switch, redisplay() converts the fields first.
   if (fields_mode_ != s_.angle_mode) return;

@@ -33,6 +33,9 @@ class CellTabWidget : public QWidget {
   // a field the user has typed into and not yet had read: a space-group choice then
   // calculates with what the fields show, never with a value the session replaced.
   void show_current_values();
+  // The six cell fields from the session's cell, once a command other than "Calc." set it
+  // ("Pair again" starts from the refined cell): a later "Calc." reads them back.
+  void show_cell_fields();
   // Runs the calculation sequence again on the session's cell (after the refined
   // parameters were adopted or the initial cell restored).
   void recalculate();

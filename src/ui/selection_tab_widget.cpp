@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "commands/diagram_commands.hpp"
+#include "commands/refinement_road.hpp"
 #include "commands/selection_commands.hpp"
 #include "ui/command_guard.hpp"
 #include "ui/grid_text_table.hpp"
@@ -24,6 +25,10 @@ namespace {
 const QColor kSilver(192, 192, 192);
 const QColor kCurrentPeak(0, 255, 255);
 const QColor kCurrentReflection(255, 0, 0);
+// A measured peak the pairing left without a reflection.
+const QColor kUnpairedPeak(255, 190, 120);
+// "Pair again" stops earlier once the pairs no longer change.
+constexpr int kPairAgainRuns = 5;
 
 QWidget* titled(QWidget* parent, const char* title, const char* label_name, QTableWidget* grid) {
   auto* box = new QWidget(parent);
@@ -100,6 +105,10 @@ void SelectionTabWidget::build() {
 
   auto_sel_ = make_button(commands_box, "Auto Sel.", "button_auto_sel", "Atomatic selection");
   commands->addWidget(auto_sel_);
+  pair_again_ = make_button(commands_box, "Pair again", "button_pair_again",
+                            "Pair the peaks again with the refined cell and shift, and refine again "
+                            "until the pairs stop changing");
+  commands->addWidget(pair_again_);
   auto* delete_all = make_button(commands_box, "Delete", "button_delete_selection",
                                  "Delete all the selected reflections");
   commands->addWidget(delete_all);
@@ -154,10 +163,15 @@ void SelectionTabWidget::build() {
   mode_message_->setWordWrap(true);
   mode_message_->hide();
   selected_box->layout()->addWidget(mode_message_);
+  paired_ = new QLabel(selected_box);
+  paired_->setObjectName("label_paired");
+  paired_->setWordWrap(true);
+  selected_box->layout()->addWidget(paired_);
   layout->addWidget(selected_box, 1);
 
   connect_command(auto_sel_, &QPushButton::clicked, this, s_, m_,
                   [this] { selection_automatique(); });
+  connect_command(pair_again_, &QPushButton::clicked, this, s_, m_, [this] { pair_again(); });
   connect_command(delete_all, &QPushButton::clicked, this, s_, m_, [this] { efface_selection(); });
   connect_command(restore, &QPushButton::clicked, this, s_, m_, [this] { re_index(); });
   connect_command(mouse_mode_, &QButtonGroup::idClicked, this, s_, m_, [this](int id) { selection_mode(id); });
@@ -175,6 +189,29 @@ void SelectionTabWidget::show_measured() {
                           ? s_.current_measured_peak - 1
                           : -1;
   paint_list(measured_, current, kCurrentPeak);
+  show_pairing();
+}
+
+void SelectionTabWidget::show_pairing() {
+  if (s_.selected.empty() || s_.allowed.empty()) {
+    paired_->clear();
+    paired_->setToolTip({});
+    return;
+  }
+  const PairingSummary p = pairing_summary(s_);
+  const bool few = too_few_paired(p);
+  paired_->setText(qstr(pairing_summary_text(p)));
+  paired_->setStyleSheet(few ? QStringLiteral("color: red") : QString());
+  paired_->setToolTip(few ? qstr(too_few_paired_warning(p)) : QString());
+  for (int index : p.unpaired) {
+    const int row = index;  // the grid's rows are the peaks, in order
+    if (index + 1 == s_.current_measured_peak) continue;  // keeps its highlight
+    for (int c = 0; c < measured_->columnCount(); ++c)
+      if (QTableWidgetItem* it = measured_->item(row, c)) {
+        it->setBackground(kUnpairedPeak);
+        it->setToolTip(QStringLiteral("not paired"));
+      }
+  }
 }
 
 void SelectionTabWidget::show_calculated() {
@@ -265,6 +302,16 @@ void SelectionTabWidget::edit_modif_raies() {
   clear_mouse_mode();
   if (s_.allowed.empty()) return;
   emit editorRequested();
+}
+
+void SelectionTabWidget::pair_again() {
+  clear_mouse_mode();
+  const RefinementRecord r = vornax::pair_again(s_, tolerance_->text().toStdString(), kPairAgainRuns, m_);
+  redisplay();
+  if (r.paired_again > 0) emit cellAdopted();  // the refined cell became the session's
+  // The cell, the wavelength, the reflections, the pairs and the results all moved.
+  emit changed(static_cast<unsigned>(Changed::Cell | Changed::Calculated | Changed::Selection |
+                                     Changed::Results | Changed::CurrentValues));
 }
 
 void SelectionTabWidget::selection_automatique() {

@@ -33,6 +33,9 @@ class SelectionTabWidget : public QWidget {
 
   // "Auto Sel.": pairs the measured peaks with the calculated reflections.
   void selection_automatique();
+  // "Pair again": after a refinement, pairs the peaks with the refined cell and shift
+  // and refines again, until the pairs stop changing (a few runs at most).
+  void pair_again();
   // Refills the grid "Selected reflections" from the session.
   void show_selected_list();
 
@@ -40,6 +43,9 @@ class SelectionTabWidget : public QWidget {
   QTableWidget* calculated_grid() const { return calculated_; }
   QTableWidget* selected_grid() const { return selected_; }
   QPushButton* auto_sel_button() const { return auto_sel_; }
+  QPushButton* pair_again_button() const { return pair_again_; }
+  // "n of m peaks paired" once pairs exist; red when fewer than half are.
+  QLabel* paired_label() const { return paired_; }
   // The indexed-list commands; the main window runs them (they need its file dialogs
   // and the selection editor).
   QPushButton* save_list_button() const { return save_list_; }
@@ -69,11 +75,15 @@ class SelectionTabWidget : public QWidget {
   void changed(unsigned what);
   // "Add/Modif" with calculated reflections: the selection editor is to be shown.
   void editorRequested();
+  // "Pair again" made the refined cell the session's cell: the cell fields show it.
+  void cellAdopted();
 
  private:
   void build();
   void show_measured();
   void show_calculated();
+  // The count of paired peaks and the colour of the measured peaks left unpaired.
+  void show_pairing();
   void clear_mouse_mode();
   // Runs a pairing command; on a change the tab shows its lists again and tells the others.
   void run_pairing(const std::function<Changed()>& command);
@@ -86,6 +96,8 @@ class SelectionTabWidget : public QWidget {
   QLineEdit* tolerance_ = nullptr;
   QLabel* tolerance_unit_ = nullptr;
   QPushButton* auto_sel_ = nullptr;
+  QPushButton* pair_again_ = nullptr;
+  QLabel* paired_ = nullptr;
   QPushButton* save_list_ = nullptr;
   QPushButton* merge_ = nullptr;
   QPushButton* add_modif_ = nullptr;

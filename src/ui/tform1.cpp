@@ -468,6 +468,7 @@ void Tform1::build_popups() {
   connect_command(selection_->add_modif_button(), &QPushButton::clicked, this, s_, m_,
                   [this] { selection_->edit_modif_raies(); });
   connect(selection_, &SelectionTabWidget::editorRequested, this, &Tform1::edit_modif_raies);
+  connect(selection_, &SelectionTabWidget::cellAdopted, cell_, &CellTabWidget::show_cell_fields);
 }
 
 void Tform1::show_popup(QMenu* popup) {
@@ -854,6 +855,7 @@ void Tform1::edit_modif_raies() {
 void Tform1::editor_open(bool open) {
   cell_->calc_button()->setEnabled(!open);
   selection_->auto_sel_button()->setEnabled(!open);
+  selection_->pair_again_button()->setEnabled(!open);
 }
 
 void Tform1::editeur() {

@@ -213,3 +213,67 @@ TEST(CliRefine, AnIndexedListIsPairedByItsIndices) {
   // The same angles as a plain list are paired by angle and find nothing.
   EXPECT_NE(run_cli("--peaks si.lst --peak-type 6 " + cell).code, 0);
 }
+
+// Standard error says how many peaks were paired and which were left, --json carries the
+// same, a run that stops names what to change, and --repair ends where a close start does.
+TEST(CliRefine, SaysWhatThePairingLeftAndWhatToChange) {
+  ScratchFolder folder;
+  const auto with_strangers = [](const char* name, size_t lines, std::vector<double> strangers) {
+    write_silicon_peaks(name, lines);
+    std::ofstream f(name, std::ios::app);
+    for (double t : strangers) f << t << " 10\n";  // between silicon's lines
+  };
+  with_strangers("two.txt", 11, {40.0, 100.0});
+  with_strangers("few.txt", 3, {40.0, 52.0, 62.0, 80.0, 100.0});
+  write_silicon_peaks("si.txt", 11);
+  struct Case {
+    const char* peaks;
+    const char* options;     // after the silicon start
+    int code;
+    const char* err;         // a part of standard error
+    int paired;              // in the JSON; -1: no JSON
+    std::vector<double> unpaired;
+    bool warning;
+  } cases[] = {
+      {"two.txt", "--refine a,shift --json", 0, "11 of 13 peaks paired\nunpaired peaks (2theta): 40.000 100.000\n",
+       11, {40.0, 100.0}, false},
+      {"few.txt", "--refine a,shift --json", 0, "3 of 8 peaks paired\n", 3, {40.0, 52.0, 62.0, 80.0, 100.0}, true},
+      {"si.txt", "--refine a,shift --json", 0, "11 of 11 peaks paired\n", 11, {}, false},
+      {"few.txt", "--refine a,shift,lambda", 1,
+       "Nb of selected reflections too low\nhint: pair more peaks", -1, {}, true},
+      {"si.txt", "--repair x", 2, "--repair must be 0 to 100", -1, {}, false},
+  };
+  for (const Case& c : cases) {
+    const std::string args = std::string("--peaks ") + c.peaks + " " + kSilicon + " " + c.options;
+    const auto r = run_cli(args);
+    EXPECT_EQ(r.code, c.code) << args << "\n" << r.err;
+    EXPECT_NE(r.err.find(c.err), std::string::npos) << args << "\n" << r.err;
+    EXPECT_EQ(r.err.find("warning: fewer than half") != std::string::npos, c.warning) << args << r.err;
+    if (c.paired < 0) continue;
+    const auto j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["paired"].get<int>(), c.paired) << args;
+    ASSERT_EQ(j["unpaired"].size(), c.unpaired.size()) << args;
+    for (size_t i = 0; i < c.unpaired.size(); ++i) EXPECT_DOUBLE_EQ(j["unpaired"][i].get<double>(), c.unpaired[i]);
+    EXPECT_EQ(j.contains("warning"), c.warning) << args;
+  }
+
+  // A start 0.4 % off pairs a few lines; pairing again pairs them all and ends on the
+  // cell of the peaks.
+  const std::string far =
+      "--peaks si.txt --system CUBI --group 'F d -3 m:2' --cell 5.41 5.41 5.41 90 90 90 "
+      "--lambda 1.540593 --range 20 140 --tolerance 0.3 --refine a,shift --json";
+  const auto once = run_cli(far);
+  const auto again = run_cli(far + " --repair 5");
+  ASSERT_EQ(again.code, 0) << again.err;
+  const auto j = nlohmann::json::parse(again.out);
+  EXPECT_EQ(j["paired"].get<int>(), 11) << again.err;
+  EXPECT_GE(j["paired_again"].get<int>(), 1);
+  EXPECT_NEAR(j["values"]["a"]["value"].get<double>(), 5.431194, 1e-4);
+  if (once.code == 0) {
+    EXPECT_LT(nlohmann::json::parse(once.out)["paired"].get<int>(), 11) << once.err;
+  }
+  // The list saved is that of the last pairing.
+  const auto saved = run_cli(far + " --repair 5 --save-list all.lst");
+  ASSERT_EQ(saved.code, 0) << saved.err;
+  EXPECT_EQ(vornax::read_text_lines("all.lst").size(), 11u);
+}

@@ -261,7 +261,7 @@ TEST(CliSearch, BadArgumentsAndFiles) {
       {"search a.xy --keep 1,7", 2, "bad codes for --keep"},
       {"search a.xy --contamination 1.39 1", 2, "--contamination needs"},
       {"search missing.xy --lambda 1.5418", 1, ""},
-      {"search flat.xy", 1, "The wavelenth was not found"},
+      {"search flat.xy", 1, "no wavelength in flat.xy: give --lambda L"},
       {"search flat.xy --lambda 1.5418", 1, "No peak can be searched"},
       {"search flat.xy --lambda 1.5418 --contamination x 1 '' ''", 1, "No peak can be searched"},
   };

@@ -158,6 +158,10 @@ class TestMeasuredSelection : public QObject {
         {"button_save_peaks", "Save", "Save the measured Bragg angles", true},
         {"button_keyboard_peaks", "Keyboard", "Enter the measured Bragg angles by keyboard", true},
         {"button_auto_sel", "Auto Sel.", "Atomatic selection", true},
+        {"button_pair_again", "Pair again",
+         "Pair the peaks again with the refined cell and shift, and refine again until the "
+         "pairs stop changing",
+         true},
         {"button_delete_selection", "Delete", "Delete all the selected reflections", true},
         {"button_save_selection", "Save ", "Save the selected reflections in an indexed list file",
          true},
@@ -270,6 +274,7 @@ class TestMeasuredSelection : public QObject {
     // The last paired peak is highlighted in the measured list.
     QCOMPARE(sel_measured->item(5, 0)->background().color(), QColor(0, 255, 255));
     QCOMPARE(sel_measured->item(4, 0)->background().color(), QColor(192, 192, 192));
+    QCOMPARE(f.find<QLabel>("label_paired")->text(), QString("6 of 6 peaks paired"));
 
     // θ mode: every angle halved, stored values unchanged, the typed tolerance doubled.
     QTest::mouseClick(f.find<QRadioButton>("radio_theta"), Qt::LeftButton);
@@ -300,6 +305,10 @@ class TestMeasuredSelection : public QObject {
     };
     for (int r = 0; r < 4; ++r) QCOMPARE(row_texts(selected, r), theta_rows[r]);
     QCOMPARE(f.s.current_measured_peak, 4);
+    // The two peaks left are counted and coloured; the paired ones stay silver.
+    QCOMPARE(f.find<QLabel>("label_paired")->text(), QString("4 of 6 peaks paired"));
+    for (int r : {4, 5}) QCOMPARE(sel_measured->item(r, 2)->background().color(), QColor(255, 190, 120));
+    for (int r : {0, 1, 2}) QCOMPARE(sel_measured->item(r, 2)->background().color(), QColor(192, 192, 192));
 
     // Back to 2θ: the grid shows the typed values again.
     QTest::mouseClick(f.find<QRadioButton>("radio_two_theta"), Qt::LeftButton);

@@ -225,6 +225,43 @@ class TestWorkflow : public QObject {
     QCOMPARE(s.measured.peaks[0].two_theta, peaks[0].two_theta);
     QVERIFY(m.empty());
   }
+
+  // A cell 0.4 % off pairs only the low-angle peaks of LaB6; after a refinement "Pair
+  // again" pairs them all, the count under the selected list says so and the refined a is
+  // that of the peaks.
+  void pair_again_after_a_far_start() {
+    MainWindowFixture f(true);
+    WorkSession& s = f.s;
+    RecordingMessages& m = f.m;
+    Tform1& w = *f.w;
+    constexpr double kLaB6 = 4.15689, kShift = 0.03;
+    std::vector<double> angles;
+    for (int n : {1, 2, 3, 4, 5, 6, 8, 9, 10, 11, 12, 13, 14, 16, 17, 18, 19, 20})
+      angles.push_back(bragg_two_theta(kLaB6, n, kCuKa1) + kShift);
+    type_peaks(w, "1.540593", angles);
+    enter_cell(w, "Cubic", "P m -3 m", "4.1735", "1.540593", "15", "140");
+    QVERIFY2(m.empty(), m.empty() ? "" : m.texts().front().c_str());
+    auto_select(w, "0.3");
+    refine(w, 1);
+    QVERIFY2(m.empty(), m.empty() ? "" : m.texts().front().c_str());
+    QVERIFY(s.results.refined);
+    SelectionTabWidget* sel = w.selection_tab();
+    const QString all = QString("%1 of %1 peaks paired").arg(angles.size());
+    QVERIFY2(sel->paired_label()->text().endsWith(QString(" of %1 peaks paired").arg(angles.size())),
+             qPrintable(sel->paired_label()->text() + QString(" %1 %2").arg(s.measured_count()).arg(s.selected_count())));
+    QVERIFY(sel->paired_label()->text() != all);
+
+    w.tabs()->setCurrentIndex(Tform1::kSelectionTab);
+    click(sel->pair_again_button());
+    QVERIFY2(m.empty(), m.empty() ? "" : m.texts().front().c_str());
+    QCOMPARE(sel->paired_label()->text(), all);
+    QCOMPARE(s.selected_count(), int(angles.size()));
+    QVERIFY(s.results.refined);
+    QVERIFY(std::fabs(s.results.cell.a - kLaB6) < 1e-4);
+    QVERIFY(std::fabs(s.results.zero_shift - kShift) < 2e-3);
+    // The cell tab shows the cell the pairs were made with: the refined one.
+    QCOMPARE(w.cell_tab()->field(0)->text(), QString::asprintf("%8.4f", s.cell.a));
+  }
 };
 
 QTEST_MAIN(TestWorkflow)
