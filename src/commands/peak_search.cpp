@@ -71,6 +71,7 @@ Changed search_peaks(WorkSession& s, Messages& m, PeakSearchState& st,
   if (classification_wanted(s.profile.wavelengths.anode)) {
     const double ratio_before = s.profile.wavelengths.ratio;
     ClassificationResult r = classify_lines(s.measured.peaks, s.profile.wavelengths, st.contamination);
+    if (!r.bad_data) mark_resolved_kalpha1(s.measured.peaks, found);
     st.contamination_line_count = r.contamination_line_count;
     if (s.profile.wavelengths.ratio != ratio_before) changed |= Changed::Profile;
     if (r.bad_data) m.error(kBadContamination);

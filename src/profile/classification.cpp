@@ -92,4 +92,11 @@ ClassificationResult classify_lines(std::vector<MeasuredPeak>& peaks, Wavelength
   return r;
 }
 
+void mark_resolved_kalpha1(std::vector<MeasuredPeak>& peaks, const std::vector<FoundPeak>& found) {
+  if (peaks.size() != found.size()) return;
+  for (size_t i = 0; i < peaks.size(); ++i)
+    if (peaks[i].line_code == kLineKAlpha && found[i].at_kalpha1_maximum)
+      peaks[i].line_code = kLineKAlpha1;
+}
+
 }  // namespace vornax

@@ -56,4 +56,9 @@ struct ClassificationResult {
 ClassificationResult classify_lines(std::vector<MeasuredPeak>& peaks, WavelengthSet& w,
                                     const ContaminationTexts& texts);
 
+// After the classification: a peak left as Kα (no Kα2 partner found) that the search
+// placed at the Kα1 maximum of a resolved doublet is a Kα1 line, so that keeping the
+// Kα1 lines keeps it. `found` is the search's list the peaks were made from, in order.
+void mark_resolved_kalpha1(std::vector<MeasuredPeak>& peaks, const std::vector<FoundPeak>& found);
+
 }  // namespace vornax

@@ -236,7 +236,7 @@ std::vector<FoundPeak> find_peaks(const Profile& p, const SecondDerivative& deri
             for (double x : placed) {
               const size_t q = first_beyond(x);
               if (q >= 4 && q + 3 <= n && -D(q) > threshold) {
-                found.push_back({x, I(q), q - 1});
+                found.push_back({x, I(q), q - 1, x == placed.front()});
                 at_maximum.push_back(true);
               }
             }

@@ -84,6 +84,9 @@ struct FoundPeak {
   double two_theta = 0;   // midpoint of the two inflection points, on the profile's angles
   double intensity = 0;   // unsmoothed intensity of the first point beyond the centre
   size_t index = 0;       // 0-based index of that point
+  // Placed at the Kα1 maximum of a resolved doublet: its angle is Kα1's whether or not
+  // the weaker Kα2 line was found beside it.
+  bool at_kalpha1_maximum = false;
 };
 
 // Every stretch where D < 0, bounded by a negative sample and a positive one, whose

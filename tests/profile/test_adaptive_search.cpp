@@ -176,6 +176,50 @@ TEST(AdaptiveSearch, ResolvedDoubletsPlaceKAlpha1AtItsMaximumAndClassifyBoth) {
   }
 }
 
+// A resolved line whose Kα2 is too weak to be seen (a partly monochromated beam) is
+// still placed at its Kα1 maximum, and called Kα1 once classified, so that keeping the
+// Kα1 lines keeps it; an unresolved doublet stays Kα.
+TEST(AdaptiveSearch, ResolvedLineWithoutItsKAlpha2IsKAlpha1) {
+  struct Case {
+    double two_theta, fwhm;
+    int code;
+  } cases[] = {{88.0, 0.1, kLineKAlpha1}, {126.3, 0.12, kLineKAlpha1}, {30.0, 0.2, kLineKAlpha}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.two_theta);
+    CountedRecipe r;
+    r.start = c.two_theta - 4;
+    r.step = 0.01;
+    r.points = 801;
+    r.fwhm = c.fwhm;
+    r.lambda1 = kCuA1;
+    r.lambda2 = kCuA2;
+    r.ratio = 0.04;
+    r.background = 60;
+    r.seed = 77;
+    r.lines = {{c.two_theta, 15000}, {c.two_theta - 2.5, 5000}};
+    Profile p = make_counted_profile(r);
+    p.wavelengths.ratio = 0.5;  // what the file says, not what the beam gave
+
+    const std::vector<FoundPeak> found = default_search(p);
+    std::vector<MeasuredPeak> peaks;
+    for (const FoundPeak& f : found) peaks.push_back({f.two_theta, f.two_theta, f.intensity, 0});
+    WavelengthSet w = p.wavelengths;
+    w.anode = "Cu";
+    classify_lines(peaks, w, ContaminationTexts{});
+    mark_resolved_kalpha1(peaks, found);
+    int hits = 0;
+    for (const MeasuredPeak& m : peaks) {
+      if (std::fabs(m.two_theta - c.two_theta) > 0.03) continue;
+      ++hits;
+      EXPECT_EQ(m.line_code, c.code) << describe(found);
+      if (c.code == kLineKAlpha1) {
+        EXPECT_NEAR(m.two_theta, c.two_theta, 0.006);
+      }
+    }
+    EXPECT_EQ(hits, 1) << describe(found);
+  }
+}
+
 struct EstimateCase {
   const char* name;
   double step, fwhm;
