@@ -135,23 +135,29 @@ struct DoubletCase {
   double fwhm;
 };
 
+// A doublet at `two_theta` (Kα2 `ratio` times as high) on a 60-count background, with a
+// weaker reference line 2.5° below it so that the pattern holds more than the doublet.
+CountedRecipe doublet_recipe(const DoubletCase& c, double ratio, uint32_t seed) {
+  CountedRecipe r;
+  r.start = c.two_theta - 4;
+  r.step = 0.01;
+  r.points = 801;
+  r.fwhm = c.fwhm;
+  r.lambda1 = kCuA1;
+  r.lambda2 = kCuA2;
+  r.ratio = ratio;
+  r.background = 60;
+  r.seed = seed;
+  r.lines = {{c.two_theta, 15000}, {c.two_theta - 2.5, 5000}};
+  return r;
+}
+
 TEST(AdaptiveSearch, ResolvedDoubletsPlaceKAlpha1AtItsMaximumAndClassifyBoth) {
   const DoubletCase cases[] = {{48.96, 0.07}, {58.4, 0.08}, {67.1, 0.08}, {88.0, 0.1},
                                {101.5, 0.1},  {126.3, 0.12}};
   for (const DoubletCase& c : cases) {
     SCOPED_TRACE(c.two_theta);
-    CountedRecipe r;
-    r.start = c.two_theta - 4;
-    r.step = 0.01;
-    r.points = 801;
-    r.fwhm = c.fwhm;
-    r.lambda1 = kCuA1;
-    r.lambda2 = kCuA2;
-    r.background = 60;
-    r.seed = static_cast<uint32_t>(c.two_theta * 10);
-    // A weaker reference line so that the pattern has more than the doublet.
-    r.lines = {{c.two_theta, 15000}, {c.two_theta - 2.5, 5000}};
-    Profile p = make_counted_profile(r);
+    Profile p = make_counted_profile(doublet_recipe(c, 0.5, static_cast<uint32_t>(c.two_theta * 10)));
     const double a2 = alpha2_angle(c.two_theta, kCuA1, kCuA2);
     ASSERT_GT(a2 - c.two_theta, c.fwhm);  // resolved by construction
 
@@ -181,23 +187,13 @@ TEST(AdaptiveSearch, ResolvedDoubletsPlaceKAlpha1AtItsMaximumAndClassifyBoth) {
 // Kα1 lines keeps it; an unresolved doublet stays Kα.
 TEST(AdaptiveSearch, ResolvedLineWithoutItsKAlpha2IsKAlpha1) {
   struct Case {
-    double two_theta, fwhm;
+    DoubletCase line;
     int code;
-  } cases[] = {{88.0, 0.1, kLineKAlpha1}, {126.3, 0.12, kLineKAlpha1}, {30.0, 0.2, kLineKAlpha}};
-  for (const Case& c : cases) {
+  } cases[] = {{{88.0, 0.1}, kLineKAlpha1}, {{126.3, 0.12}, kLineKAlpha1}, {{30.0, 0.2}, kLineKAlpha}};
+  for (const Case& k : cases) {
+    const DoubletCase& c = k.line;
     SCOPED_TRACE(c.two_theta);
-    CountedRecipe r;
-    r.start = c.two_theta - 4;
-    r.step = 0.01;
-    r.points = 801;
-    r.fwhm = c.fwhm;
-    r.lambda1 = kCuA1;
-    r.lambda2 = kCuA2;
-    r.ratio = 0.04;
-    r.background = 60;
-    r.seed = 77;
-    r.lines = {{c.two_theta, 15000}, {c.two_theta - 2.5, 5000}};
-    Profile p = make_counted_profile(r);
+    Profile p = make_counted_profile(doublet_recipe(c, 0.04, 77));
     p.wavelengths.ratio = 0.5;  // what the file says, not what the beam gave
 
     const std::vector<FoundPeak> found = default_search(p);
@@ -211,8 +207,8 @@ TEST(AdaptiveSearch, ResolvedLineWithoutItsKAlpha2IsKAlpha1) {
     for (const MeasuredPeak& m : peaks) {
       if (std::fabs(m.two_theta - c.two_theta) > 0.03) continue;
       ++hits;
-      EXPECT_EQ(m.line_code, c.code) << describe(found);
-      if (c.code == kLineKAlpha1) {
+      EXPECT_EQ(m.line_code, k.code) << describe(found);
+      if (k.code == kLineKAlpha1) {
         EXPECT_NEAR(m.two_theta, c.two_theta, 0.006);
       }
     }
