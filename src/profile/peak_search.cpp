@@ -227,8 +227,9 @@ std::vector<FoundPeak> find_peaks(const Profile& p, const SecondDerivative& deri
         const size_t k = first_beyond(centre);
         // Measured settings ask for a negative D there: a stretch whose centre point
         // has already turned positive is a sliver at the foot of a stronger line.
-        const double depth = settings.doublet_fwhm > 0 ? -D(k) : std::fabs(D(k));
-        if (k >= 4 && k + 3 <= n && depth > threshold) {
+        const bool inside = k >= 4 && k + 3 <= n;  // no point beyond the centre: k is 0
+        const double depth = !inside ? 0.0 : settings.doublet_fwhm > 0 ? -D(k) : std::fabs(D(k));
+        if (inside && depth > threshold) {
           std::vector<double> placed;
           // A maximum that is no peak top (noise on the foot of a line) keeps the centre.
           if (doublets && doublets->place(i - 1, j - 2, centre, placed) &&

@@ -91,9 +91,16 @@ double half_height_width(const Profile& p, const Stretch& s) {
   return at(r - 1, r) - at(l, l + 1);
 }
 
+// A slider position from a real one, clamped before it becomes an integer: a profile
+// with absurd angles gives widths no int holds.
+int clamped_position(const SliderSpec& spec, double position) {
+  if (!(position > spec.min_position)) return spec.min_position;
+  if (!(position < spec.max_position)) return spec.max_position;
+  return static_cast<int>(position);
+}
+
 int nearest_position(const SliderSpec& spec, double value) {
-  return std::clamp(static_cast<int>(std::lround(value / spec.factor)), spec.min_position,
-                    spec.max_position);
+  return clamped_position(spec, std::round(value / spec.factor));
 }
 
 }  // namespace
@@ -151,9 +158,8 @@ SliderPositions derived_slider_positions(const SearchDataEstimate& e) {
   s.min_width = nearest_position(kMinWidthSlider,
                                  std::max(e.step, kMinWidthFactor * e.inflection_width));
   // Rounded up, so that the widest of the usual peaks still passes.
-  s.max_width = std::clamp(
-      static_cast<int>(std::ceil(kMaxWidthFactor * e.inflection_width / kMaxWidthSlider.factor - 1e-9)),
-      kMaxWidthSlider.min_position, kMaxWidthSlider.max_position);
+  s.max_width = clamped_position(
+      kMaxWidthSlider, std::ceil(kMaxWidthFactor * e.inflection_width / kMaxWidthSlider.factor - 1e-9));
   if (slider_value(kMinWidthSlider, s.min_width) > slider_value(kMaxWidthSlider, s.max_width))
     s.min_width = nearest_position(kMinWidthSlider, slider_value(kMaxWidthSlider, s.max_width));
   return s;

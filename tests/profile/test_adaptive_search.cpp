@@ -276,5 +276,31 @@ TEST(AdaptiveSearch, GivenValuesWinAndClassicIsTheFixedSet) {
   EXPECT_DOUBLE_EQ(none.max_width, 1.0);
 }
 
+// Profiles no instrument writes but a file can hold (angles 1e26 apart, or 1e-30)
+// give slider positions inside the sliders, at the end their widths point to.
+TEST(AdaptiveSearch, AbsurdAnglesGiveSettingsInsideTheSliders) {
+  struct Case {
+    double step;
+    int max_width;
+  } cases[] = {{1e26, kMaxWidthSlider.max_position},
+               {1e9, kMaxWidthSlider.max_position},
+               {1e-30, kMaxWidthSlider.min_position}};
+  for (const auto& [step, max_width] : cases) {
+    std::vector<double> x, y;
+    for (int i = 0; i < 200; ++i) {
+      x.push_back(i * step);
+      y.push_back(i % 17 == 8 ? 100 : (i % 17 == 7 || i % 17 == 9 ? 40 : 1));
+    }
+    const Profile p = testing::profile_from(x, y);
+    const SliderPositions s =
+        derived_slider_positions(estimate_search_data(p, compute_second_derivative(p)));
+    EXPECT_EQ(s.max_width, max_width) << step;
+    EXPECT_GE(s.min_width, kMinWidthSlider.min_position) << step;
+    EXPECT_LE(s.min_width, kMinWidthSlider.max_position) << step;
+    EXPECT_GE(s.threshold, kThresholdSlider.min_position) << step;
+    EXPECT_LE(s.threshold, kThresholdSlider.max_position) << step;
+  }
+}
+
 }  // namespace
 }  // namespace vornax

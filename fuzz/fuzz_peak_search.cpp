@@ -1,0 +1,59 @@
+// The search on any profile a reader can hand it: settings measured from the data,
+// doublet placement, echo removal and the classification. Points come as finite
+// floats in any order, with any step and wavelengths; nothing may overflow, divide by
+// zero, read out of bounds or loop.
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "profile/classification.hpp"
+#include "profile/peak_search.hpp"
+#include "profile/search_settings.hpp"
+
+namespace {
+
+template <typename T>
+T take(const uint8_t*& p, size_t& n) {
+  T v{};
+  if (n >= sizeof v) {
+    std::memcpy(&v, p, sizeof v);
+    p += sizeof v;
+    n -= sizeof v;
+  }
+  return v;
+}
+
+float finite(float v) { return std::isfinite(v) ? v : 0.0f; }
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const uint8_t* p = data;
+  size_t n = size;
+  vornax::Profile profile;
+  vornax::WavelengthSet& w = profile.wavelengths;
+  w.lambda1 = finite(take<float>(p, n));
+  w.lambda2 = finite(take<float>(p, n));
+  w.ratio = finite(take<float>(p, n));
+  w.lambda = finite(take<float>(p, n));
+  w.anode = "Cu";
+  // Either a stepped scan (start, step, then intensities) or free (angle, intensity) pairs.
+  const bool stepped = take<uint8_t>(p, n) & 1;
+  const float start = finite(take<float>(p, n)), step = finite(take<float>(p, n));
+  for (size_t i = 0; n >= sizeof(float) && profile.points.size() < 30000; ++i) {
+    const float x = stepped ? start + step * static_cast<float>(i) : finite(take<float>(p, n));
+    const float y = finite(take<float>(p, n));
+    if (!std::isfinite(x)) break;
+    profile.points.push_back({x, y, x});
+  }
+  const vornax::SecondDerivative d = vornax::compute_second_derivative(profile);
+  const vornax::SearchDataEstimate e = vornax::estimate_search_data(profile, d);
+  vornax::PeakSearchSettings settings = vornax::derived_search_settings(e);
+  if (e.valid) settings.doublet_fwhm = e.fwhm;
+  const std::vector<vornax::FoundPeak> found = vornax::find_peaks(profile, d, settings);
+  std::vector<vornax::MeasuredPeak> peaks;
+  for (const vornax::FoundPeak& f : found) peaks.push_back({f.two_theta, f.two_theta, f.intensity, 1});
+  vornax::classify_lines(peaks, w, vornax::ContaminationTexts{});
+  vornax::mark_resolved_kalpha1(peaks, found);
+  return 0;
+}
