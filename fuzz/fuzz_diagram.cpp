@@ -1,11 +1,13 @@
 // The diagram redraw and zoom with any range, vertical factor, image size and drag:
 // nothing may overflow, divide by zero or loop.
 #include <cstdint>
-#include <cstring>
 
+#include "fuzz_support.hpp"
 #include "viewer/diagram.hpp"
 
 namespace {
+
+using vornax::fuzz::take;
 
 struct NullCanvas : vornax::Canvas {
   int w, h;
@@ -19,17 +21,6 @@ struct NullCanvas : vornax::Canvas {
   void text(int, int, std::string_view, const vornax::TextStyle&) override {}
   int text_width(std::string_view t, int) const override { return static_cast<int>(t.size()); }
 };
-
-template <typename T>
-T take(const uint8_t*& p, size_t& n) {
-  T v{};
-  if (n >= sizeof v) {
-    std::memcpy(&v, p, sizeof v);
-    p += sizeof v;
-    n -= sizeof v;
-  }
-  return v;
-}
 
 }  // namespace
 

@@ -4,24 +4,15 @@
 // zero, read out of bounds or loop.
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 
+#include "fuzz_support.hpp"
 #include "profile/classification.hpp"
 #include "profile/peak_search.hpp"
 #include "profile/search_settings.hpp"
 
 namespace {
 
-template <typename T>
-T take(const uint8_t*& p, size_t& n) {
-  T v{};
-  if (n >= sizeof v) {
-    std::memcpy(&v, p, sizeof v);
-    p += sizeof v;
-    n -= sizeof v;
-  }
-  return v;
-}
+using vornax::fuzz::take;
 
 float finite(float v) { return std::isfinite(v) ? v : 0.0f; }
 
