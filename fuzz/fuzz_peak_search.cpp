@@ -39,8 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   const vornax::SecondDerivative d = vornax::compute_second_derivative(profile);
   const vornax::SearchDataEstimate e = vornax::estimate_search_data(profile, d);
-  vornax::PeakSearchSettings settings = vornax::derived_search_settings(e);
-  if (e.valid) settings.doublet_fwhm = e.fwhm;
+  const vornax::PeakSearchSettings settings = vornax::derived_search_settings(e);
   const std::vector<vornax::FoundPeak> found = vornax::find_peaks(profile, d, settings);
   std::vector<vornax::MeasuredPeak> peaks;
   for (const vornax::FoundPeak& f : found) peaks.push_back({f.two_theta, f.two_theta, f.intensity, 1});

@@ -353,6 +353,13 @@ GridText calculated_grid(const WorkSession& s) {
   return g;
 }
 
+void recalculate_reflections(WorkSession& s, Messages& m) {
+  generate_allowed_reflections(s, m);
+  if (!s.show_forbidden) return;
+  generate_forbidden_reflections(s, m);
+  build_merged(s);
+}
+
 GridText fill_calculated_grid(WorkSession& s, CellTab& tab) {
   if (s.show_forbidden) build_merged(s);
   tab.grid_title = calculated_grid_title(s);

@@ -100,6 +100,10 @@ GridText calculated_grid(const WorkSession& s);
 // Its title: "Calulated diagram" or "Calc. diagram (+ forbidden lines)".
 std::string calculated_grid_title(const WorkSession& s);
 
+// The calculated lists for the session's cell and wavelength as "Calc." leaves them:
+// the allowed reflections, and the forbidden and merged ones while they are shown.
+void recalculate_reflections(WorkSession& s, Messages& m);
+
 // Rebuilds the merged list when forbidden lines are shown (allowed then forbidden,
 // exchange-sorted by increasing 2θ), sets tab.grid_title and returns the grid.
 GridText fill_calculated_grid(WorkSession& s, CellTab& tab);

@@ -9,7 +9,6 @@
 #include "commands/cell_files.hpp"
 #include "core/cell.hpp"
 #include "core/crystal_system.hpp"
-#include "core/exchange_sort.hpp"
 #include "core/format.hpp"
 #include "core/reflections.hpp"
 #include "selection/selection.hpp"
@@ -123,17 +122,6 @@ RefineInputs inputs_from_results(const WorkSession& s) {
   return in;
 }
 
-// The calculated lists for the session's cell and wavelength, as "Calc." leaves them.
-void recalculate_reflections(WorkSession& s, Messages& m) {
-  generate_allowed_reflections(s, m);
-  if (!s.show_forbidden) return;
-  generate_forbidden_reflections(s, m);
-  s.merged = s.allowed;
-  s.merged.insert(s.merged.end(), s.forbidden.begin(), s.forbidden.end());
-  exchange_sort(s.merged, [](const CalculatedReflection& a, const CalculatedReflection& b) {
-    return a.two_theta > b.two_theta;
-  });
-}
 
 std::string json_number(double v) {
   if (!std::isfinite(v)) return "null";

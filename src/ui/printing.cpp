@@ -42,17 +42,23 @@ QString print_file_name(const QString& folder, const QString& title) {
   return QDir(dir).filePath(name + QStringLiteral(".pdf"));
 }
 
-bool print_image(const QImage& image, QWidget* dialog_parent, const QString& folder,
-                 const QString& title) {
-  QPrinter printer(QPrinter::HighResolution);
+bool choose_printer(QPrinter& printer, QWidget* dialog_parent, const QString& folder,
+                    const QString& title, const QString& dialog_title) {
   const QString file = print_file_name(folder, title);
   // The dialog builds its proposed file from the document name; both are given a name
   // that can be written.
   set_up_printer(printer, QFileInfo(file).fileName());
   printer.setOutputFileName(file);
   QPrintDialog dialog(&printer, dialog_parent);
-  dialog.setWindowTitle(QObject::tr("Print screen"));
-  if (dialog.exec() != QDialog::Accepted) return false;
+  if (!dialog_title.isEmpty()) dialog.setWindowTitle(dialog_title);
+  return dialog.exec() == QDialog::Accepted;
+}
+
+bool print_image(const QImage& image, QWidget* dialog_parent, const QString& folder,
+                 const QString& title) {
+  QPrinter printer(QPrinter::HighResolution);
+  if (!choose_printer(printer, dialog_parent, folder, title, QObject::tr("Print screen")))
+    return false;
   return paint_image_on_printer(printer, image);
 }
 

@@ -19,6 +19,11 @@ bool paint_image_on_printer(QPrinter& printer, const QImage& image);
 // ".pdf", in `folder`.
 QString print_file_name(const QString& folder, const QString& title);
 
+// Sets `printer` up the way the program prints and asks through the print dialog where
+// to print, proposing print_file_name(folder, title) for a print to PDF. True on OK.
+bool choose_printer(QPrinter& printer, QWidget* dialog_parent, const QString& folder,
+                    const QString& title, const QString& dialog_title = QString());
+
 // Asks through the print dialog where to print `image`, in landscape; a print to PDF is
 // proposed under print_file_name(folder, title). True when a page was printed.
 bool print_image(const QImage& image, QWidget* dialog_parent, const QString& folder,

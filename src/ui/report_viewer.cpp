@@ -5,7 +5,6 @@
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
 #include <QShortcut>
@@ -103,11 +102,8 @@ void ReportViewer::print_report() {
   QPrinter printer(QPrinter::HighResolution);
   // A print to PDF is proposed in the working folder, beside the report, rather than
   // in the home folder the dialog would otherwise choose.
-  const QString file = print_file_name(print_folder_, QFileInfo(path_).completeBaseName());
-  set_up_printer(printer, QFileInfo(file).fileName());
-  printer.setOutputFileName(file);
-  QPrintDialog dialog(&printer, this);
-  if (dialog.exec() == QDialog::Accepted) print_on(printer);
+  if (choose_printer(printer, this, print_folder_, QFileInfo(path_).completeBaseName()))
+    print_on(printer);
 }
 
 void ReportViewer::save_as() {

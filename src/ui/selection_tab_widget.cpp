@@ -203,9 +203,8 @@ void SelectionTabWidget::show_pairing() {
   paired_->setText(qstr(pairing_summary_text(p)));
   paired_->setStyleSheet(few ? QStringLiteral("color: red") : QString());
   paired_->setToolTip(few ? qstr(too_few_paired_warning(p)) : QString());
-  for (int index : p.unpaired) {
-    const int row = index;  // the grid's rows are the peaks, in order
-    if (index + 1 == s_.current_measured_peak) continue;  // keeps its highlight
+  for (int row : p.unpaired) {  // the grid's rows are the peaks, in order
+    if (row + 1 == s_.current_measured_peak) continue;  // keeps its highlight
     for (int c = 0; c < measured_->columnCount(); ++c)
       if (QTableWidgetItem* it = measured_->item(row, c)) {
         it->setBackground(kUnpairedPeak);

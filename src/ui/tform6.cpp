@@ -16,8 +16,6 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSpinBox>
-#include <QStyle>
-#include <QStyleOptionFrame>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -169,7 +167,8 @@ void Tform6::build() {
   readout_ = new QLineEdit(this);
   readout_->setObjectName("edit_readout");
   readout_->setReadOnly(true);
-  size_readout();
+  // Wide enough for the longest read-out: an angle up to 999.99 and a d up to 9999.999.
+  hold_text(readout_, kWidestReadout);
 
   auto* zero_label = new QLabel("Zero offset :", this);
   zero_ = new QLineEdit("  0", this);
@@ -241,22 +240,6 @@ void Tform6::build() {
   connect(theta_, &QRadioButton::toggled, this, [this](bool on) {
     if (on && !updating_) change_theta_2theta(AngleMode::Theta);
   });
-}
-
-void Tform6::size_readout() {
-  // Wide enough, in this style and font, for the longest read-out: an angle up to
-  // 999.99 and a d up to 9999.999, plus the line edit's own margins and frame.
-  QStyleOptionFrame opt;
-  opt.initFrom(readout_);
-  opt.lineWidth = readout_->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, readout_);
-  const QFontMetrics fm(readout_->font());
-  const QMargins margins = readout_->textMargins();
-  constexpr int kLineEditMargins = 2 * 2 + 1;  // the text's side margins and the cursor
-  const int text = fm.horizontalAdvance(QString::fromLatin1(kWidestReadout)) + margins.left() +
-                   margins.right() + kLineEditMargins;
-  const QSize size = readout_->style()->sizeFromContents(QStyle::CT_LineEdit, &opt,
-                                                         QSize(text, fm.height()), readout_);
-  readout_->setMinimumWidth(size.width());
 }
 
 void Tform6::set_profile_actions(const QList<QAction*>& actions) {
@@ -377,7 +360,7 @@ void Tform6::change_theta_2theta(AngleMode mode) {
 void Tform6::changeEvent(QEvent* event) {
   QWidget::changeEvent(event);
   if (readout_ && (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange))
-    size_readout();
+    hold_text(readout_, kWidestReadout);
   // A drag left over from a release this window never saw is forgotten; but the press
   // that brings the window to the front arrives before the activation and starts a
   // drag of its own, which must be kept.

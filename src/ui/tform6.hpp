@@ -91,7 +91,6 @@ class Tform6 : public QWidget {
   void run(const std::function<Changed()>& command);
   void after(Changed what);
   void resize_image(QSize size);
-  void size_readout();
 
   WorkSession& s_;
   Messages& m_;

@@ -16,6 +16,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTableWidget>
@@ -402,14 +403,9 @@ FileDialogs* TForm7::dialogs() { return dialogs_ ? &dialogs_() : nullptr; }
 
 void TForm7::open_window() {
   blanked_ = false;
-  view_.vertical_factor = 1.0;
-  shift_.vertical_factor = 1.0;
-  shift_.scale_control = 10;
   view_.dragging = false;
+  reset_scale();
   s_.measured.file_name.clear();
-  scale_->blockSignals(true);
-  scale_->setValue(10);
-  scale_->blockSignals(false);
   show();
   raise();
   activateWindow();
@@ -625,14 +621,16 @@ void TForm7::modifie_echelle(int value) {
   redraw();
 }
 
+void TForm7::reset_scale() {
+  shift_.vertical_factor = view_.vertical_factor = 1.0;
+  shift_.scale_control = 10;
+  const QSignalBlocker block(scale_);
+  scale_->setValue(10);
+}
+
 void TForm7::reset_diagramme() {
   view_.dragging = false;
-  view_.vertical_factor = 1.0;
-  shift_.vertical_factor = 1.0;
-  shift_.scale_control = 10;
-  scale_->blockSignals(true);
-  scale_->setValue(10);
-  scale_->blockSignals(false);
+  reset_scale();
   run([this] { return reset_profile_range(s_); });
 }
 
@@ -641,12 +639,9 @@ void TForm7::peak_search() {
   run([this] {
     const Changed c = prepare_peak_search(s_, m_, st_);
     // The sliders take the settings measured on this profile; the user may move them.
-    const SliderSpec* specs[3] = {&kThresholdSlider, &kMinWidthSlider, &kMaxWidthSlider};
+    // (Each slider writes its own box and position.)
     const int derived[3] = {st_.sliders.threshold, st_.sliders.min_width, st_.sliders.max_width};
-    for (size_t i = 0; i < 3; ++i) {
-      sliders_[i]->setValue(derived[i]);
-      slider_boxes_[i]->setText(q(slider_text(*specs[i], derived[i])));
-    }
+    for (size_t i = 0; i < 3; ++i) sliders_[i]->setValue(derived[i]);
     contamination_[0]->setText(q(st_.contamination.l1_lambda));
     contamination_[1]->setText(q(st_.contamination.l1_percent));
     contamination_[2]->setText(q(st_.contamination.l2_lambda));

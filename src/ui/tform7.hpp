@@ -120,6 +120,8 @@ class TForm7 : public QWidget {
   // Runs a command through the guard, then shows what it changed.
   void run(const std::function<Changed()>& command);
   void after(Changed what);
+  // The vertical scale back to 1, its control to 10.
+  void reset_scale();
   void fill_grid();
   void fill_boxes();
   void redraw();

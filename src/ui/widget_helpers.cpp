@@ -34,9 +34,10 @@ void hold_text(QLineEdit* box, const char* sample) {
   option.initFrom(box);
   option.lineWidth = box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, box);
   const QMargins m = box->textMargins();
-  // Two pixels a side are the line edit's own inner margin, which the style does not count.
+  // Two pixels a side are the line edit's own inner margin and one the cursor, which the
+  // style does not count.
   const QSize text(box->fontMetrics().horizontalAdvance(QString::fromUtf8(sample)) + m.left() +
-                       m.right() + 4,
+                       m.right() + 2 * 2 + 1,
                    box->fontMetrics().height());
   box->setMinimumWidth(
       box->style()->sizeFromContents(QStyle::CT_LineEdit, &option, text, box).width());
