@@ -51,6 +51,10 @@ struct MeasuredPeak {
   double two_theta_read = 0;  // as it came from the file, keyboard, search or mouse
   double intensity = 0;
   int line_code = 0;
+  // From a profile fit: the standard error of the position and the full width at half
+  // height, degrees 2θ; 0 when the peak was not fitted (search, file, keyboard, mouse).
+  double sigma = 0;
+  double fwhm = 0;
 };
 
 struct MeasuredPeakList {
@@ -73,6 +77,9 @@ struct Profile {
   std::string sample;
   WavelengthSet wavelengths;
   double intensity_max = 0, intensity_min = 0;
+  // Every intensity the file held was a whole number of counts, not below 0: the
+  // counting statistics (variance = counts) then weigh a profile fit.
+  bool counts = false;
   double start_angle = 0, final_angle = 0;
   // The kind the file was read as and the range taken, so that it is read again alike;
   // none while no file holds the profile.

@@ -208,11 +208,14 @@ void scale_intensities(Profile& p, const std::vector<double>& raw, const std::st
     return;
   }
   double hi = raw[0], lo = raw[0];
+  bool counts = true;
   for (double v : raw) {
     if (!std::isfinite(v)) throw FormatError(name + ": damaged file (an intensity is not a number)");
     hi = std::max(hi, v);
     lo = std::min(lo, v);
+    counts = counts && v >= 0 && v == std::floor(v);
   }
+  p.counts = counts;
   p.intensity_max = hi;
   p.intensity_min = lo;
   // Extended precision: the difference of two huge text values must not overflow.
