@@ -104,6 +104,9 @@ struct SelectedPair {
   float two_theta_calc = 0;
   float two_theta_obs_shifted = 0;  // 0 = not yet corrected by a refined shift
   float theta_calc_refined = 0;     // degrees θ, after refinement
+  // σ of the measured peak's fitted position, degrees 2θ; 0 when it was not fitted.
+  // Kept in memory only: the files that hold pairs keep their layout.
+  double sigma = 0;
 };
 
 // R x + t, rows of (R_r1 R_r2 R_r3 t_r).

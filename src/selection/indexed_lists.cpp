@@ -10,6 +10,7 @@
 #include "core/exchange_sort.hpp"
 #include "core/format.hpp"
 #include "core/tolerance.hpp"
+#include "selection/selection.hpp"
 
 namespace vornax {
 
@@ -93,6 +94,8 @@ MergeOutcome merge_indexed_entries(WorkSession& s, const std::vector<IndexedEntr
       continue;
     }
     list.push_back(make_pair(e.h, e.k, e.l, e.two_theta, 0));
+    // An entry read at the angle of a fitted peak keeps that peak's σ.
+    list.back().sigma = fitted_sigma_at(s, e.two_theta);
   }
 
   const float tolerance = static_cast<float>(s.tolerance);
@@ -201,6 +204,7 @@ AddModifResult editor_add_modif(WorkSession& s, SelectionEditor& ed, const Edito
   // Everything is valid: replace, then widen the range.
   if (existing != s.selected.end()) s.selected.erase(existing);
   s.selected.push_back(make_pair(h, k, l, *obs, calc));
+  s.selected.back().sigma = fitted_sigma_at(s, *obs);
   sort_by_observed(s.selected);
   const IndexedEntry entry{h, k, l, *obs};
   if (indexed != s.indexed_list.end()) *indexed = entry;

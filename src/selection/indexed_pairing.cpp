@@ -10,9 +10,10 @@ void pair_indexed_list(WorkSession& s) {
     ++row;
     // The entry's 2θ lives in the peak of the same number, which a zero offset may
     // have moved since the list was read.
+    const bool has_peak = row <= s.measured_count();
     const double two_theta_obs =
-        row <= s.measured_count() ? s.measured.peaks[static_cast<size_t>(row - 1)].two_theta
-                                  : e.two_theta;
+        has_peak ? s.measured.peaks[static_cast<size_t>(row - 1)].two_theta : e.two_theta;
+    const double sigma = has_peak ? s.measured.peaks[static_cast<size_t>(row - 1)].sigma : 0.0;
     for (const auto& r : s.allowed) {
       if (!indices_equivalent(s, e.h, e.k, e.l, r.h, r.k, r.l)) continue;
       if (s.selected_count() >= kMaxSelectedPairs) {
@@ -25,6 +26,7 @@ void pair_indexed_list(WorkSession& s) {
       p.l = static_cast<int32_t>(r.l);
       p.two_theta_obs = static_cast<float>(two_theta_obs);
       p.two_theta_calc = static_cast<float>(r.two_theta);
+      p.sigma = sigma;
       s.selected.push_back(p);
       s.current_measured_peak = row;
     }

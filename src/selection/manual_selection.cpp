@@ -32,8 +32,9 @@ bool room_for_pair(const WorkSession& s, Messages& m) {
   return false;
 }
 
-SelectedPair make_pair(double obs, const CalculatedReflection& r) {
+SelectedPair make_pair(double obs, double sigma, const CalculatedReflection& r) {
   SelectedPair p;
+  p.sigma = sigma;
   p.h = static_cast<int32_t>(r.h);
   p.k = static_cast<int32_t>(r.k);
   p.l = static_cast<int32_t>(r.l);
@@ -82,7 +83,8 @@ bool mode1_pair_from_calculated(WorkSession& s, ManualSelection& st,
     if (!within_tolerance(best, s.tolerance) || find_pair_by_indices(s, refl.h, refl.k, refl.l) >= 0)
       continue;
     if (!room_for_pair(s, m)) return false;
-    s.selected.push_back(make_pair(s.measured.peaks[peak].two_theta, refl));
+    const MeasuredPeak& chosen = s.measured.peaks[peak];
+    s.selected.push_back(make_pair(chosen.two_theta, chosen.sigma, refl));
     st.last_calculated = r;
     s.current_measured_peak = static_cast<int>(peak) + 1;
     pairs_changed(s);
@@ -110,7 +112,7 @@ bool mode1_pair_from_measured(WorkSession& s, ManualSelection& st, const std::ve
     if (!within_tolerance(best, s.tolerance) || find_pair_by_indices(s, r.h, r.k, r.l) >= 0)
       continue;
     if (!room_for_pair(s, m)) return false;
-    s.selected.push_back(make_pair(obs, r));
+    s.selected.push_back(make_pair(obs, s.measured.peaks[static_cast<size_t>(b)].sigma, r));
     st.last_calculated = static_cast<int>(refl);
     s.current_measured_peak = b + 1;
     pairs_changed(s);
@@ -163,7 +165,7 @@ bool complete_pending_pair(WorkSession& s, ManualSelection& st, int reflection, 
     pairs_changed(s);
     return false;
   }
-  SelectedPair p = make_pair(obs, r);
+  SelectedPair p = make_pair(obs, fitted_sigma_at(s, obs), r);
   p.two_theta_obs = obs;
   s.selected.push_back(p);
   st.last_calculated = reflection;
@@ -267,6 +269,8 @@ bool restore_selection(WorkSession& s, Messages& m) {
   }
   if (read.pairs.empty()) return false;
   s.selected = std::move(read.pairs);
+  // obs.txt has no σ column: the pairs find it again on their peaks.
+  for (SelectedPair& p : s.selected) p.sigma = fitted_sigma_at(s, p.two_theta_obs);
   return true;
 }
 

@@ -68,6 +68,7 @@ bool select_automatically_shifted(WorkSession& s, const std::string& tolerance_t
     pair.two_theta_obs = static_cast<float>(obs);
     pair.two_theta_calc = static_cast<float>(calc[candidate].two_theta);
     pair.two_theta_obs_shifted = 0;
+    pair.sigma = s.measured.peaks[static_cast<size_t>(b - 1)].sigma;
     s.selected.push_back(pair);
     s.current_measured_peak = b;
   }
@@ -132,6 +133,13 @@ PairingSummary pairing_summary(const WorkSession& s) {
     }
   }
   return out;
+}
+
+double fitted_sigma_at(const WorkSession& s, double two_theta) {
+  const float kept = static_cast<float>(two_theta);
+  for (const MeasuredPeak& p : s.measured.peaks)
+    if (static_cast<float>(p.two_theta) == kept) return p.sigma;
+  return 0.0;
 }
 
 bool too_few_paired(const PairingSummary& p) { return p.peaks > 0 && 2 * p.paired < p.peaks; }

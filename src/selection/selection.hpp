@@ -45,6 +45,10 @@ struct PairingSummary {
 };
 PairingSummary pairing_summary(const WorkSession& s);
 
+// σ of the fitted position of the measured peak at `two_theta` (compared in single
+// precision, as pairs keep their angles), degrees 2θ; 0 when no such peak was fitted.
+double fitted_sigma_at(const WorkSession& s, double two_theta);
+
 // "6 of 8 peaks paired".
 std::string pairing_summary_text(const PairingSummary& p);
 // Fewer than half of the peaks in the range are paired: the cell, the shift or the

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "core/text_file.hpp"
 #include "selection/manual_selection.hpp"
 #include "selection/obs_backup.hpp"
+#include "selection/selection.hpp"
 #include "support/recording_messages.hpp"
 
 namespace vornax {
@@ -355,6 +357,61 @@ TEST_F(ManualSelectionTest, ZeroOffsetsReplaceEachOther) {
   WorkSession empty;
   EXPECT_FALSE(apply_zero_offset(empty, "1", m));
   EXPECT_DOUBLE_EQ(empty.measured.zero_offset, 0.0);
+}
+
+}  // namespace
+}  // namespace vornax
+
+namespace vornax {
+namespace {
+
+// Every way of pairing hands the pair the σ of the peak it was made from: automatic,
+// both Mode 1 directions, the two clicks of Mode 2 and Mode 3, the restored backup
+// (obs.txt keeps no σ: it is found again on the peaks), and the indexed pairing.
+TEST_F(ManualSelectionTest, EveryPairingKeepsThePeaksSigma) {
+  const double sigma[3] = {0.0021, 0, 0.0043};  // the peak at 30 was not fitted
+  for (size_t i = 0; i < 3; ++i) s.measured.peaks[i].sigma = sigma[i];
+  s.range_min = 0;
+  s.range_max = 180;
+  auto sigma_of = [&](float obs) {
+    for (const SelectedPair& p : s.selected)
+      if (p.two_theta_obs == obs) return p.sigma;
+    ADD_FAILURE() << "no pair at " << obs;
+    return -1.0;
+  };
+  struct Way { const char* name; std::function<void()> pair; };
+  const Way ways[] = {
+      {"automatic", [&] { ASSERT_TRUE(select_automatically(s, "0.2", m)); }},
+      {"mode 1 from calculated", [&] { for (int r : {0, 1, 3}) mode1_pair_from_calculated(s, st, {r}, m); }},
+      {"mode 1 from measured", [&] { for (int b : {0, 1, 2}) mode1_pair_from_measured(s, st, {b}, m); }},
+      {"mode 2 and 3", [&] {
+         for (MouseMode mode : {MouseMode::Mode2, MouseMode::Mode3}) {
+           st.mode = mode;
+           const int peak = mode == MouseMode::Mode2 ? 0 : 1, r = mode == MouseMode::Mode2 ? 0 : 1;
+           ASSERT_TRUE(choose_measured_peak(s, st, peak, m));
+           ASSERT_TRUE(complete_pending_pair(s, st, r, m));
+         }
+         st.mode = MouseMode::Mode2;
+         ASSERT_TRUE(choose_measured_peak(s, st, 2, m));
+         ASSERT_TRUE(complete_pending_pair(s, st, 3, m));
+       }},
+      {"restored backup", [&] {
+         ASSERT_TRUE(select_automatically(s, "0.2", m));
+         ASSERT_TRUE(delete_selection_with_backup(s, m));
+         ASSERT_TRUE(restore_selection(s, m));
+       }},
+  };
+  for (const Way& w : ways) {
+    SCOPED_TRACE(w.name);
+    s.selected.clear();
+    w.pair();
+    ASSERT_EQ(s.selected.size(), 3u);
+    EXPECT_EQ(sigma_of(20), sigma[0]);
+    EXPECT_EQ(sigma_of(30), sigma[1]);
+    EXPECT_EQ(sigma_of(40), sigma[2]);
+  }
+  EXPECT_EQ(fitted_sigma_at(s, 40.0), sigma[2]);
+  EXPECT_EQ(fitted_sigma_at(s, 41.0), 0.0);
 }
 
 }  // namespace
