@@ -115,6 +115,14 @@ RefinementDiagnostics deletion_diagnostics(const RefinementProblem& problem) {
   SilentMessages quiet;
   compute_calculated_angles(p, quiet);
   compute_design_matrix(p);
+  // A weighted fit is the ordinary one of rows and residuals scaled by sqrt(w); the
+  // leave-one-out formulas below then hold unchanged. A weight of 1 scales exactly.
+  std::vector<double> e(static_cast<size_t>(N));
+  for (size_t i = 0; i < p.obs.size(); ++i) {
+    const double root = std::sqrt(p.obs[i].weight);
+    for (int j = 0; j < n; ++j) p.D[i][static_cast<size_t>(j)] *= root;
+    e[i] = root * (p.obs[i].theta_obs - p.obs[i].theta_calc);
+  }
   NormalMatrix a{};
   for (int j = 0; j < n; ++j)
     for (int k = 0; k < n; ++k) {
@@ -125,7 +133,7 @@ RefinementDiagnostics deletion_diagnostics(const RefinementProblem& problem) {
   if (invert_normal_matrix(a, n)) return out;
 
   double ss = 0;
-  for (const auto& o : p.obs) ss += (o.theta_obs - o.theta_calc) * (o.theta_obs - o.theta_calc);
+  for (double ei : e) ss += ei * ei;
   const int dof = N - n;
   const double s2 = ss / dof;
   std::array<double, kSlotCount> sigma{};
@@ -141,22 +149,22 @@ RefinementDiagnostics deletion_diagnostics(const RefinementProblem& problem) {
     double h = 0;
     for (int j = 0; j < n; ++j) h += x[j] * ax[j];
     d.leverage = h;
-    const double e = p.obs[static_cast<size_t>(i)].theta_obs - p.obs[static_cast<size_t>(i)].theta_calc;
+    const double ei = e[static_cast<size_t>(i)];
     const double free = 1.0 - h;
     // A pair with leverage 1 alone fixes a parameter: leaving it out is undefined.
     if (free < 1e-10) continue;
     double max_shift = 0;
     for (int j = 0; j < n; ++j) {
       // β(without i) − β = −(DᵀD)⁻¹ x_i e_i / (1 − h_ii)
-      const double change = -ax[j] * e / free;
+      const double change = -ax[j] * ei / free;
       d.deletion_shift[j] = sigma[j] > 0 ? change / sigma[j] : 0.0;
       max_shift = std::max(max_shift, std::fabs(d.deletion_shift[j]));
     }
-    const double s2_without = (ss - e * e / free) / (dof - 1);
+    const double s2_without = (ss - ei * ei / free) / (dof - 1);
     if (s2_without > 0)
-      d.residual_in_sigma = e / std::sqrt(s2_without * free);
-    else if (e != 0)
-      d.residual_in_sigma = e > 0 ? HUGE_VAL : -HUGE_VAL;
+      d.residual_in_sigma = ei / std::sqrt(s2_without * free);
+    else if (ei != 0)
+      d.residual_in_sigma = ei > 0 ? HUGE_VAL : -HUGE_VAL;
     d.flagged = max_shift > kDeletionFlag || std::fabs(d.residual_in_sigma) > kResidualFlag;
   }
   out.available = true;

@@ -59,7 +59,8 @@ struct PairDiagnostic {
   // Change of each refined slot (slot order, first npar used) when this pair alone is
   // left out, in standard errors of the full fit: positive = the value would grow.
   std::array<double, kSlotCount> deletion_shift{};
-  // Residual in standard deviations, with the σ of the fit without this pair
+  // Residual in standard deviations (weighted by sqrt(w) under fitted weights), with
+  // the σ of the fit without this pair
   // (externally studentised): a wrong pair cannot hide by inflating σ.
   double residual_in_sigma = 0;
   bool flagged = false;

@@ -1,5 +1,7 @@
 #include "refine/refinement.hpp"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <string>
 
@@ -51,6 +53,28 @@ double sum_of_squares(const RefinementProblem& p) {
   double sum = 0;
   for (const auto& o : p.obs) sum += (o.theta_obs - o.theta_calc) * (o.theta_obs - o.theta_calc);
   return sum;
+}
+
+// Σ w·Δ²; the weight multiplies first so that a weight of 1 leaves each term exact.
+double weighted_sum_of_squares(const RefinementProblem& p) {
+  double sum = 0;
+  for (const auto& o : p.obs) {
+    const double diff = o.theta_obs - o.theta_calc;
+    sum += o.weight * diff * diff;
+  }
+  return sum;
+}
+
+// DᵀWD into p.M (leading npar block, the rest zero).
+void form_normal_matrix(RefinementProblem& p) {
+  const int n = p.npar;
+  p.M = {};
+  for (int j = 0; j < n; ++j)
+    for (int k = j; k < n; ++k) {
+      double sum = 0;
+      for (size_t i = 0; i < p.D.size(); ++i) sum += p.obs[i].weight * p.D[i][j] * p.D[i][k];
+      p.M[j][k] = p.M[k][j] = sum;
+    }
 }
 
 // sum / (N - npar), the divisor kept at 1 or more for a problem not checked by the caller.
@@ -217,16 +241,46 @@ void compute_design_matrix(RefinementProblem& p) {
     for (int s = 0; s < 6; ++s) total[s] = 0.0;
     for (int s = 0; s < 6; ++s) total[masters[s]] += part[s];
 
-    const double diff = o.theta_obs - o.theta_calc;
+    const double weighted_diff = o.weight * (o.theta_obs - o.theta_calc);
     for (int j = 0; j < p.npar; ++j) {
       p.D[i][j] = total[slots[j]];
-      p.r[j] += diff * p.D[i][j];
+      p.r[j] += weighted_diff * p.D[i][j];
     }
   }
 }
 
 double residual_of(const RefinementProblem& p) {
   return std::sqrt(per_degree_of_freedom(p, sum_of_squares(p)));
+}
+
+double weighted_residual_of(const RefinementProblem& p) {
+  return std::sqrt(per_degree_of_freedom(p, weighted_sum_of_squares(p)));
+}
+
+int apply_fitted_weights(RefinementProblem& p, const std::vector<double>& sigma, double floor) {
+  int missing = 0;
+  for (size_t i = 0; i < p.obs.size(); ++i)
+    if (i >= sigma.size() || !(sigma[i] > 0) || !std::isfinite(sigma[i])) ++missing;
+  if (missing > 0) return missing;
+  for (size_t i = 0; i < p.obs.size(); ++i) {
+    const double s = std::max(sigma[i], floor) * kTwoThetaDegToThetaRad;
+    p.obs[i].weight = 1.0 / (s * s);
+  }
+  p.weighting = WeightMode::Fitted;
+  p.sigma_floor = floor;
+  return 0;
+}
+
+std::string sigma_floor_text(double floor) {
+  char buf[32];
+  const auto res = std::to_chars(buf, buf + sizeof buf, floor);
+  return std::string(buf, res.ptr);
+}
+
+std::string weighting_report_line(const RefinementProblem& p) {
+  return "Weights 1/sigma**2 of the fitted positions (sigma floor " +
+         sigma_floor_text(p.sigma_floor) + "° 2Th), goodness of fit : " +
+         format_fixed(p.goodness_of_fit, 0, 4);
 }
 
 CycleOutcome refine_cycles(RefinementProblem& p, const std::filesystem::path& trace_path,
@@ -263,13 +317,7 @@ CycleOutcome refine_cycles(RefinementProblem& p, const std::filesystem::path& tr
       trace.add("");
     }
 
-    p.M = {};
-    for (int j = 0; j < n; ++j)
-      for (int k = j; k < n; ++k) {
-        double sum = 0;
-        for (const auto& row : p.D) sum += row[j] * row[k];
-        p.M[j][k] = p.M[k][j] = sum;
-      }
+    form_normal_matrix(p);
     trace.add("Matrice Q*Qt");
     trace_matrix(trace, p.M, n);
     trace.add("");
@@ -327,7 +375,7 @@ CycleOutcome refine_cycles(RefinementProblem& p, const std::filesystem::path& tr
     for (int j = 0; j < n; ++j) p.P[slots[j]] = p.x[j];
     for (int i = 0; i < 6; ++i) p.reciprocal[i] = p.P[i];
     compute_calculated_angles(p, messages);
-    const double s_c = residual_of(p);
+    const double s_c = weighted_residual_of(p);
 
     if (cycle >= 2) {
       // A step that does not lower the residual (or makes it meaningless) is undone
@@ -408,7 +456,9 @@ std::array<std::array<double, kSlotCount>, 7> direct_jacobian(const RefinementPr
 // the refined parameters (s² times the inverse normal matrix) carried through J.
 double propagated_error(const RefinementProblem& p,
                         const std::array<std::array<double, kSlotCount>, 7>& J, int i) {
-  const double s2 = p.residual * p.residual;
+  // Unit weights keep the residual's own square, as the errors have always been scaled.
+  const double s = p.weighting == WeightMode::Unit ? p.residual : p.goodness_of_fit;
+  const double s2 = s * s;
   double var = 0;
   for (int k = 0; k < p.npar; ++k)
     for (int l = 0; l < p.npar; ++l) var += J[i][k] * p.M[k][l] * J[i][l];
@@ -418,8 +468,10 @@ double propagated_error(const RefinementProblem& p,
 }  // namespace
 
 void compute_errors(RefinementProblem& p) {
-  const double s2 = per_degree_of_freedom(p, sum_of_squares(p));
-  p.residual = std::sqrt(s2);
+  const double s2 = per_degree_of_freedom(p, weighted_sum_of_squares(p));
+  p.goodness_of_fit = std::sqrt(s2);
+  p.residual = p.weighting == WeightMode::Unit ? p.goodness_of_fit
+                                               : std::sqrt(per_degree_of_freedom(p, sum_of_squares(p)));
 
   p.S = {};
   const auto slots = refined_slots(p);
@@ -496,6 +548,7 @@ RefinementRun run_refinement(RefinementProblem problem, const std::filesystem::p
   run.volume_error = compute_volume_error(p);
   run.lambda_error = lambda_error != 0 ? lambda_error : p.E[kSlotHalfLambda];
   report_final_part(report, p, wavelength, run.lambda_error, run.volume_error);
+  if (p.weighting == WeightMode::Fitted) report.add(weighting_report_line(p));
   report.save(folder / kRefineReportFile);
   return run;
 }

@@ -51,7 +51,18 @@ struct RefinementObservation {
   int h = 0, k = 0, l = 0;
   double theta_obs = 0;   // measured θ, radians
   double theta_calc = 0;  // calculated θ, radians, shift included
+  // Weight of the observation in the sums: 1/σ² with σ in radians of θ under fitted
+  // weighting, 1 otherwise. A weight of 1 multiplies exactly, so unit weights give the
+  // unweighted fit bit for bit.
+  double weight = 1;
 };
+
+// How the observations are weighted: all alike, or by 1/σ² of their fitted positions.
+enum class WeightMode { Unit, Fitted };
+
+// Smallest σ (degrees 2θ) a fitted weight is made from: a peak fitted too perfectly
+// must not outweigh every other or give absurdly small errors.
+constexpr double kDefaultSigmaFloor = 0.001;
 
 struct RefinementProblem {
   std::string title;   // first line of vornax.inp
@@ -74,7 +85,12 @@ struct RefinementProblem {
   // Standard errors of a, b, c (Å), alpha, beta, gamma (degrees), shift (radians of θ),
   // half wavelength (Å).
   std::array<double, kSlotCount> E{};
-  double residual = 0;  // radians of θ
+  double residual = 0;  // radians of θ, unweighted
+  WeightMode weighting = WeightMode::Unit;
+  double sigma_floor = 0;      // degrees 2θ, under fitted weighting
+  // sqrt(Σ w·Δ² / (N − npar)): with fitted weights about 1 when the σ describe the
+  // scatter; with unit weights it equals the residual.
+  double goodness_of_fit = 0;
   int cycles = 0;       // cycles run in the current call of the cycle loop
   int max_cycles = kMaxCycles;
 
@@ -121,6 +137,22 @@ void compute_design_matrix(RefinementProblem& p);
 // sqrt(sum (θ_obs - θ_calc)² / (N - npar)), radians.
 double residual_of(const RefinementProblem& p);
 
+// sqrt(sum w·(θ_obs - θ_calc)² / (N - npar)): the quantity the cycles minimise.
+double weighted_residual_of(const RefinementProblem& p);
+
+// Fitted weights: observation i gets 1/σ² from sigma[i] (degrees 2θ, raised to `floor`),
+// converted to radians of θ; the problem's weighting becomes Fitted. Returns how many
+// of the observations' σ are missing (0, not finite, or beyond `sigma`); then the
+// problem is left as it was.
+int apply_fitted_weights(RefinementProblem& p, const std::vector<double>& sigma,
+                         double floor = kDefaultSigmaFloor);
+
+// The floor as the reports print it: the shortest decimal text ("0.001").
+std::string sigma_floor_text(double floor);
+
+// The line the report gains under fitted weighting.
+std::string weighting_report_line(const RefinementProblem& p);
+
 // The cycle loop; rewrites the trace file (empty path: no trace). `singular`: the
 // normal matrix was singular ("Singular Matrix" shown).
 struct CycleOutcome {
@@ -138,8 +170,9 @@ CycleOutcome refine_cycles(RefinementProblem& p, const std::filesystem::path& tr
 CycleOutcome refine_wavelength_alone(RefinementProblem& p, const std::filesystem::path& trace,
                                      Messages& messages, double& lambda_error);
 
-// S, E and the residual from the last inverse in p.M. Linear sum of absolute
-// contributions for the direct cell.
+// S, E, the residual and the goodness of fit from the last inverse in p.M: the
+// standard errors are sqrt(diag(M⁻¹)·GoF²), the direct cell's carried through the
+// whole covariance.
 void compute_errors(RefinementProblem& p);
 
 // Standard error of the volume (quadratic sum) from the direct cell and E.

@@ -95,6 +95,8 @@ struct IndependentProblem {
   std::vector<double> theta_obs;  // radians
   bool eccentricity = false;
   std::vector<int> free;          // indices into Params
+  std::vector<double> weight;     // per observation; empty: all 1
+  double w(size_t i) const { return weight.empty() ? 1.0 : weight[i]; }
 };
 
 // The system's constraints in direct space.
@@ -136,8 +138,8 @@ inline Params solve_independently(const IndependentProblem& q, Params p) {
     std::vector<std::vector<double>> A(n, std::vector<double>(n + 1, 0.0));
     for (size_t j = 0; j < n; ++j) {
       for (size_t k = 0; k < n; ++k)
-        for (size_t i = 0; i < N; ++i) A[j][k] += J[i][j] * J[i][k];
-      for (size_t i = 0; i < N; ++i) A[j][n] += J[i][j] * r[i];
+        for (size_t i = 0; i < N; ++i) A[j][k] += q.w(i) * J[i][j] * J[i][k];
+      for (size_t i = 0; i < N; ++i) A[j][n] += q.w(i) * J[i][j] * r[i];
     }
     for (size_t col = 0; col < n; ++col) {
       size_t best = col;
@@ -162,7 +164,7 @@ inline Params solve_independently(const IndependentProblem& q, Params p) {
 }
 
 // Standard errors of the free parameters and of the volume at the solution `p`:
-// s² (JᵀJ)⁻¹ in the direct parametrisation, s² = Σ r² / (N - n). The volume's error
+// s² (JᵀWJ)⁻¹ in the direct parametrisation, s² = Σ w r² / (N - n). The volume's error
 // is its gradient (through the ties) times that covariance. Returns the eight
 // parameters' errors (0 for fixed ones) and the volume's as the ninth.
 inline std::array<double, 9> independent_errors(const IndependentProblem& q, const Params& p) {
@@ -171,7 +173,7 @@ inline std::array<double, 9> independent_errors(const IndependentProblem& q, con
   double ss = 0;
   for (size_t i = 0; i < N; ++i) {
     const double r = q.theta_obs[i] - calc_theta(q, p, i);
-    ss += r * r;
+    ss += q.w(i) * r * r;
   }
   auto step_of = [&](int f) { return 1e-6 * std::max(std::fabs(p[f]), 1e-3); };
   for (size_t j = 0; j < n; ++j) {
@@ -186,7 +188,7 @@ inline std::array<double, 9> independent_errors(const IndependentProblem& q, con
   std::vector<std::vector<double>> A(n, std::vector<double>(2 * n, 0.0));
   for (size_t a = 0; a < n; ++a) {
     for (size_t b = 0; b < n; ++b)
-      for (size_t i = 0; i < N; ++i) A[a][b] += J[i][a] * J[i][b];
+      for (size_t i = 0; i < N; ++i) A[a][b] += q.w(i) * J[i][a] * J[i][b];
     A[a][n + a] = 1;
   }
   for (size_t col = 0; col < n; ++col) {
