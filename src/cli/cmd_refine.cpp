@@ -59,6 +59,7 @@ struct RefineArgs {
   std::string work;       // --work: the folder of the run's files instead of the current one
   std::optional<PeakFileType> peak_type;
   int repair = 0;         // --repair N: pair again with the refined cell, up to N times
+  WeightMode weights = WeightMode::Unit;  // --weights unit|fitted
 };
 
 }  // namespace
@@ -66,7 +67,7 @@ struct RefineArgs {
 std::string refine_usage() {
   return std::string() + "vornax-cli refine --peaks FILE " + kCellTabUsage + "\n" + "         [--tolerance T] [--refine a,b,c,alpha,beta,gamma,shift,lambda]\n"
                "         [--eccentricity] [--shift V] [--peak-type N] [--save-list FILE.lst] [--force]\n"
-               "         [--repair N] [--work DIR] [--json [--files]]\n"
+               "         [--repair N] [--weights unit|fitted] [--work DIR] [--json [--files]]\n"
                "  FILE: any peak file (kind from the extension, or --peak-type 1..7);\n"
                "  plain text holds one 2theta (degrees) per line\n"
                "  without --refine, the parameters the crystal system leaves free are refined\n"
@@ -74,6 +75,8 @@ std::string refine_usage() {
                "  the run's files (vornax.inp, vornax.out, ...) are kept only with --files\n"
                "  --repair N: pair the peaks again with the refined cell and shift and refine\n"
                "  again, up to N times or until the pairs stop changing\n"
+               "  --weights fitted: weigh each pair by 1/sigma^2 of its fitted peak position\n"
+               "  (sigma from a peak file of 4 or more columns, floor 0.001 degrees); default unit\n"
                "  stderr tells how many peaks were paired and which were not\n";
 }
 
@@ -122,6 +125,11 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Refi
       const auto n = parse_integer(args[++i]);
       if (!n || *n < 0 || *n > kMaxPairAgainRuns) return "--repair must be 0 to " + std::to_string(kMaxPairAgainRuns);
       out.repair = static_cast<int>(*n);
+    } else if (a == "--weights") {
+      if (!has_value) return "--weights needs unit or fitted";
+      const auto mode = weight_mode_from_name(args[++i]);
+      if (!mode) return "--weights must be unit or fitted";
+      out.weights = *mode;
     } else if (a == "--eccentricity") {
       out.eccentricity = true;
     } else if (a == "--json") {
@@ -166,6 +174,7 @@ int run(const RefineArgs& a) {
   auto road = road_settings(a.tolerance, a.keys, a.eccentricity, a.tab.lambda, a.shift, bad);
   if (!road) return usage_error("unknown parameter " + bad + " in --refine");
   road->pair_again = a.repair;
+  road->inputs.weights = a.weights;
   const auto save_list = [&](WorkSession& w) {
     return a.save_list.empty() || save_selection_list(w, a.save_list, m) != Changed::None;
   };
@@ -182,6 +191,7 @@ int run(const RefineArgs& a) {
     std::cout << line << '\n';
   if (r.status == RoadStatus::Singular) return kExitFailed;
   for (const auto& line : quality_lines(r.quality, r.outcome.run.problem)) std::cout << line << '\n';
+  if (r.weighting == WeightMode::Fitted) std::cout << weighting_status_text(r.outcome.run.problem) << '\n';
   if (!export_excel(s, m)) return kExitFailed;
   return 0;
 }

@@ -40,6 +40,25 @@ double after_difference(const WorkSession& s, size_t i) {
 
 }  // namespace
 
+const char* weight_mode_name(WeightMode mode) { return mode == WeightMode::Fitted ? "fitted" : "unit"; }
+
+std::optional<WeightMode> weight_mode_from_name(const std::string& name) {
+  if (name == "unit") return WeightMode::Unit;
+  if (name == "fitted") return WeightMode::Fitted;
+  return std::nullopt;
+}
+
+std::string missing_sigma_message(int missing) {
+  return std::to_string(missing) + (missing == 1 ? " pair has" : " pairs have") +
+         " no fitted error: fit the peaks (search --fit) or use --weights unit";
+}
+
+std::string weighting_status_text(const RefinementProblem& p) {
+  if (p.weighting != WeightMode::Fitted) return std::string();
+  return "weighting: fitted (sigma floor " + sigma_floor_text(p.sigma_floor) + "°), goodness of fit " +
+         format_fixed(p.goodness_of_fit, 0, 2);
+}
+
 int count_keys(const RefinementInput& in) {
   int n = 0;
   for (int k : in.cell_keys) n += k != 0;
@@ -144,12 +163,34 @@ RefineOutcome refine_pairs(WorkSession& s, const RefineInputs& in, Messages& m) 
   RefineOutcome out;
   auto input = collect_refine_inputs(s, in, m);
   if (!input) return out;
+  if (in.weights == WeightMode::Fitted) {
+    // Refused before anything is written, like the other input errors.
+    const auto missing = std::count_if(s.selected.begin(), s.selected.end(), [](const SelectedPair& p) {
+      return !(p.sigma > 0) || !std::isfinite(p.sigma);
+    });
+    if (missing > 0) {
+      show_message(m, missing_sigma_message(static_cast<int>(missing)));
+      return out;
+    }
+  }
   for (auto& p : s.selected) p.two_theta_obs_shifted = 0;
   try {
     refinement_input_text(*input).save(in_working_folder(s, kRefineInputFile));
     out.before_grid = before_refinement_grid(s);
     out.before_deviation = deviation_before_text(s);
-    out.run = run_refinement(s.working_folder, m);
+    RefinementProblem problem = load_refinement_problem(in_working_folder(s, kRefineInputFile));
+    if (in.weights == WeightMode::Fitted) {
+      // vornax.inp lists the pairs in order: observation i is pair i.
+      std::vector<double> sigma;
+      for (size_t i = 0; i < problem.obs.size() && i < s.selected.size(); ++i)
+        sigma.push_back(s.selected[i].sigma);
+      if (const int missing = apply_fitted_weights(problem, sigma, in.sigma_floor)) {
+        show_message(m, missing_sigma_message(missing));
+        out.status = RefineStatus::FileFailed;
+        return out;
+      }
+    }
+    out.run = run_refinement(std::move(problem), s.working_folder, m);
   } catch (const FileError& e) {
     m.error(e.what());
     out.status = RefineStatus::FileFailed;

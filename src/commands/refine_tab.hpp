@@ -25,7 +25,22 @@ struct RefineInputs {
   std::string lambda_text;  // Initial lambda box
   std::string shift_text;   // Initial shift box (degrees 2θ)
   bool lambda_edited = false;  // the lambda box was typed into since the program wrote it
+  // Unit weights, or 1/σ² of each pair's fitted peak position (σ raised to sigma_floor,
+  // degrees 2θ). Fitted weights need a σ on every pair.
+  WeightMode weights = WeightMode::Unit;
+  double sigma_floor = kDefaultSigmaFloor;
 };
+
+// "unit" / "fitted", and back (nothing for another word).
+const char* weight_mode_name(WeightMode mode);
+std::optional<WeightMode> weight_mode_from_name(const std::string& name);
+
+// The refusal of fitted weights when `missing` pairs have no σ.
+std::string missing_sigma_message(int missing);
+
+// The tab's status line for a refinement: empty under unit weights, else
+// "weighting: fitted (sigma floor 0.001°), goodness of fit 1.23".
+std::string weighting_status_text(const RefinementProblem& p);
 
 // Collects the inputs of a run. Messages, and nothing changed or written, on:
 // "No selected reflections!", "Error on Lambda!" (also for a wavelength that is not
@@ -57,8 +72,10 @@ struct RefineOutcome {
 };
 
 // The refinement command: collect the inputs, reset the pairs' corrected angles,
-// write vornax.inp, fill the "Before refinement" texts, run the refinement (vornax.out,
-// mouchard), read vornax.out back into s.results and the pairs. Files go to
+// write vornax.inp, fill the "Before refinement" texts, load vornax.inp and, under
+// fitted weights, weigh its observations by their pairs' σ (refused with
+// missing_sigma_message, status NotStarted, when some have none), run the refinement
+// (vornax.out, mouchard), read vornax.out back into s.results and the pairs. Files go to
 // s.working_folder. After it the window shows outcome.before_grid and
 // outcome.before_deviation (unless NotStarted), and when Refined the "After
 // refinement" grid, its deviation box and the Refined/Sigmas/Vol boxes; it shows the

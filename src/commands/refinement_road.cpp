@@ -114,8 +114,10 @@ int refined_key_count(const WorkSession& s) {
 
 // The refinement tab's boxes as they stand after a run: the session's wavelength and the
 // refined shift as the starting values.
-RefineInputs inputs_from_results(const WorkSession& s) {
+RefineInputs inputs_from_results(const WorkSession& s, const RefineInputs& weighting) {
   RefineInputs in;
+  in.weights = weighting.weights;
+  in.sigma_floor = weighting.sigma_floor;
   // The box showing the session's wavelength keeps it unrounded.
   in.lambda_text = format_fixed(s.wavelengths.lambda, 8, 5);
   in.shift_text = format_fixed(s.results.zero_shift, 0, 9);
@@ -230,6 +232,7 @@ RefinementRecord refine_cell(WorkSession& s, const RefineInputs& in, Messages& m
   RefinementRecord r;
   r.refined = s.refine_checked;
   r.peaks = s.measured_count();
+  r.weighting = in.weights;
   r.outcome = refine_pairs(s, in, m);
   switch (r.outcome.status) {
     case RefineStatus::NotStarted:
@@ -257,6 +260,10 @@ RefinementRecord refine_cell(WorkSession& s, const RefineInputs& in, Messages& m
   r.residual = run.problem.residual * kThetaRadToTwoThetaDeg;
   r.converged = run.converged;
   r.diverging = run.diverging;
+  if (run.problem.weighting == WeightMode::Fitted) {
+    r.sigma_floor = run.problem.sigma_floor;
+    r.goodness_of_fit = run.problem.goodness_of_fit;
+  }
   r.quality = refinement_quality(s, run.problem);
   if (run.diverging) r.message = m.reason("not converging");
   fill_pairs(s, r);
@@ -305,14 +312,14 @@ RefinementRecord run_refinement_road(WorkSession& s, CellTab& tab, const Session
   RefinementRecord r = refine_cell(s, st.inputs, m);
   if (r.status != RoadStatus::Refined && r.message.empty()) r.message = m.reason("refinement failed");
   if (r.status == RoadStatus::Refined && st.pair_again > 0)
-    r = pair_again(s, st.tolerance, st.pair_again, m);
+    r = pair_again(s, st.tolerance, st.pair_again, m, nullptr, st.inputs);
   if (after_last_pairing && after_pairing && !after_pairing(s) && r.status == RoadStatus::Refined)
     return failed(m, "stopped after pairing");
   return r;
 }
 
 RefinementRecord pair_again(WorkSession& s, const std::string& tolerance, int max_runs,
-                            Messages& messages, bool* settled) {
+                            Messages& messages, bool* settled, const RefineInputs& weighting) {
   FirstMessage m(messages);
   if (settled) *settled = false;
   if (!s.results.refined || s.selected.empty()) {
@@ -340,7 +347,7 @@ RefinementRecord pair_again(WorkSession& s, const std::string& tolerance, int ma
     const double reference = lowest->two_theta_obs - lowest->two_theta_calc;
     if (keep_trusted_low_angle_pairs(s, ShiftMode::ConstantZeroShift, 0, reference, limit, least)) {
       growing = true;
-      r = refine_cell(s, inputs_from_results(s), m);
+      r = refine_cell(s, inputs_from_results(s, weighting), m);
       if (r.status != RoadStatus::Refined) {
         if (r.message.empty()) r.message = m.reason("refinement failed");
         return r;
@@ -359,7 +366,7 @@ RefinementRecord pair_again(WorkSession& s, const std::string& tolerance, int ma
     if (growing && !keep_trusted_low_angle_pairs(s, mode, res.zero_shift, 0, limit, least))
       growing = false;
     const bool same = pair_keys(s) == before;
-    r = refine_cell(s, inputs_from_results(s), m);
+    r = refine_cell(s, inputs_from_results(s, weighting), m);
     r.paired_again = run;
     if (r.status != RoadStatus::Refined) {
       if (r.message.empty()) r.message = m.reason("refinement failed");
@@ -399,7 +406,9 @@ std::string record_json(const WorkSession& s, const RefinementRecord& r) {
   j += "\n  },\n  \"shift_model\": " +
        json_string(r.shift_model == ShiftMode::SampleEccentricity ? "eccentricity" : "constant") +
        ",\n  \"cycles\": " + std::to_string(r.cycles) + ",\n  \"residual\": " + json_number(r.residual) +
-       ",\n  \"converged\": " + (r.converged ? "true" : "false");
+       ",\n  \"converged\": " + (r.converged ? "true" : "false") +
+       ",\n  \"weighting\": " + json_string(weight_mode_name(r.weighting)) +
+       ",\n  \"goodness_of_fit\": " + (r.goodness_of_fit ? json_number(*r.goodness_of_fit) : "null");
   const auto& f = r.quality.figures;
   j += ",\n  \"figures_of_merit\": {\"m20\": " + json_number(f.valid ? f.m20 : NAN) +
        ", \"x20\": " + std::to_string(f.x20) + ", \"f_n\": " + json_number(f.valid ? f.f_n : NAN) +

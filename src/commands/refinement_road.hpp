@@ -89,6 +89,12 @@ struct RefinementRecord {
   double residual = 0;               // degrees 2θ
   bool converged = false;
   bool diverging = false;
+  WeightMode weighting = WeightMode::Unit;
+  double sigma_floor = 0;            // degrees 2θ, under fitted weighting
+  // sqrt(Σ w·Δ² / (N − npar)) of a run with fitted weights (about 1 when the fitted σ
+  // describe the scatter). None under unit weights: without σ there is no scale to
+  // compare with, and the residual above already says how large the scatter is.
+  std::optional<double> goodness_of_fit;
   RefinementQuality quality;         // figures of merit and per-pair diagnostics
   std::vector<PairRecord> pairs;
   int peaks = 0;                     // measured peaks in the session
@@ -130,11 +136,13 @@ RefinementRecord run_refinement_road(WorkSession& s, CellTab& tab, const Session
 // off pairs only the first lines; each run pairs more of them. Without a refinement to
 // start from it shows "Pair again needs a refined cell: refine first". The record is the
 // last run's, with paired_again set; `settled` tells whether the pairs stopped changing.
+// Each run weighs the pairs as `weighting` says (its weights and sigma_floor).
 RefinementRecord pair_again(WorkSession& s, const std::string& tolerance, int max_runs, Messages& m,
-                            bool* settled = nullptr);
+                            bool* settled = nullptr, const RefineInputs& weighting = {});
 
 // The record as one JSON object, every number at full precision (shortest text that
-// reads back the same double); NaN as null.
+// reads back the same double); NaN as null. "weighting" is "unit" or "fitted";
+// "goodness_of_fit" is null under unit weights.
 std::string record_json(const WorkSession& s, const RefinementRecord& r);
 
 }  // namespace vornax

@@ -56,6 +56,10 @@ TEST(FittedPeakLines, ShortLinesHaveNoSigmaAndBadErrorsAreRefused) {
       {"28.442 100 1\r\n", 0, 0},            // three: no σ
       {"28.442 100 1 0.004\r\n", 0.004, 0},  // four: σ, no width
       {"28.442 100 1 0.004 0.12 9 9\r\n", 0.004, 0.12},
+      // A 4th field that is no number (here beyond a double) is text after the numbers,
+      // as a comment would be: the line has no σ.
+      {"28.442 100 1 1e999\r\n", 0, 0},
+      {"28.442 100 1 sharp\r\n", 0, 0},
   };
   for (const Case& c : read) {
     const PeakFileData d = read_column_peaks(c.text, "c.prn");
@@ -66,7 +70,6 @@ TEST(FittedPeakLines, ShortLinesHaveNoSigmaAndBadErrorsAreRefused) {
   struct Bad { const char* text; const char* says; };
   const Bad refused[] = {
       {"28.442 100 1 0.004\r\n30 100 1 -0.002\r\n", "c.prn: line 2: the error (4th number) must be a finite number not below 0"},
-      {"28.442 100 1 1e999\r\n", "c.prn: line 1: the error (4th number) must be a finite number not below 0"},
       {"28.442 100 1 0.004 -0.1\r\n", "c.prn: line 1: the width (5th number) must be a finite number not below 0"},
   };
   for (const Bad& b : refused) {

@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <random>
 
+#include "core/text_file.hpp"
 #include "refine/figures_of_merit.hpp"
 #include "refine/refinement.hpp"
 #include "refine/refine_fixtures.hpp"
@@ -106,7 +108,8 @@ TEST(WeightedRefinement, FittedWeightsFromSigmaWithItsFloor) {
     ASSERT_EQ(apply_fitted_weights(p, std::vector<double>(kLineCount, c.sigma), c.floor), 0);
     EXPECT_EQ(p.weighting, WeightMode::Fitted);
     EXPECT_EQ(p.sigma_floor, c.floor);
-    for (const auto& o : p.obs) EXPECT_NEAR(o.weight, weight_of(c.expected_sigma), 1e-12 * o.weight) << c.sigma;
+    // The engine's degree constant departs from π/360 in the tenth digit.
+    for (const auto& o : p.obs) EXPECT_NEAR(o.weight, weight_of(c.expected_sigma), 1e-9 * o.weight) << c.sigma;
   }
   // A σ missing (0, negative, not a number, or no σ at all for the last observations)
   // leaves the problem unweighted and says how many are missing.
@@ -158,8 +161,8 @@ TEST(WeightedRefinement, ShiftAndEccentricityMatchAnIndependentWeightedSolution)
 
 TEST(WeightedRefinement, ErrorsAreConsistentOverManyNoisyDataSets) {
   // 200 data sets with the σ of each line as its noise: the weighted a lies within two
-  // of its standard errors of the truth about 95 % of the time, and nearer to it than
-  // the unweighted a. The unweighted error, pooled over sharp and broad lines, is no
+  // of its standard errors of the truth as often as Student's t says, and nearer to it
+  // than the unweighted a. The unweighted error, pooled over sharp and broad lines, is no
   // such measure.
   constexpr int kSets = 200;
   int weighted_within = 0, plain_within = 0;
@@ -177,9 +180,11 @@ TEST(WeightedRefinement, ErrorsAreConsistentOverManyNoisyDataSets) {
     plain_ss += dp * dp;
     gof_sum += weighted.problem.goodness_of_fit;
   }
-  EXPECT_GE(weighted_within, 0.91 * kSets);
-  EXPECT_LE(weighted_within, 0.99 * kSets);
-  EXPECT_TRUE(plain_within < 0.91 * kSets || plain_within > 0.99 * kSets) << plain_within;
+  // With ten degrees of freedom the errors come from the scatter itself: |t| <= 2
+  // holds for 92.7 % of the sets (Student's t), give or take 2 % over 200 of them.
+  EXPECT_GE(weighted_within, 0.87 * kSets);
+  EXPECT_LE(weighted_within, 0.97 * kSets);
+  EXPECT_LT(plain_within, 0.85 * kSets);
   EXPECT_LT(weighted_ss, 0.5 * plain_ss);
   EXPECT_NEAR(gof_sum / kSets, 1.0, 0.1);
 }
@@ -187,7 +192,9 @@ TEST(WeightedRefinement, ErrorsAreConsistentOverManyNoisyDataSets) {
 TEST(WeightedRefinement, TheReportGainsItsLineOnlyUnderFittedWeights) {
   for (bool fitted : {false, true}) {
     RefinementProblem p = silicon(false, 3, 1.0);
-    if (fitted) ASSERT_EQ(apply_fitted_weights(p, sigmas()), 0);
+    if (fitted) {
+      ASSERT_EQ(apply_fitted_weights(p, sigmas()), 0);
+    }
     ScratchFolder folder;
     RecordingMessages m;
     const RefinementRun r = run_refinement(std::move(p), folder.path, m);
