@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -156,9 +157,25 @@ void RefineTabWidget::build() {
   note_->setStyleSheet("color: #a00000;");
   note_->hide();
 
+  // How the pairs are weighed: alike, or by 1/σ² of their fitted peak positions.
+  weights_ = new QComboBox(this);
+  weights_->setObjectName("combo_weights");
+  weights_->addItem(QStringLiteral("unit"));
+  weights_->addItem(QStringLiteral("fitted"));
+  weights_->setToolTip("unit: every pair alike; fitted: each pair by 1/sigma^2 of its fitted "
+                       "peak position (sigma floor 0.001 degrees 2theta)");
+  auto* weights_row = new QHBoxLayout;
+  weights_row->addWidget(new QLabel(QStringLiteral("Weights:"), this));
+  weights_row->addWidget(weights_);
+  weights_row->addStretch(1);
+  weighting_ = new QLabel(this);
+  weighting_->setObjectName("label_weighting");
+
   auto* left = new QVBoxLayout;
   left->addWidget(params);
   left->addLayout(buttons);
+  left->addLayout(weights_row);
+  left->addWidget(weighting_);
   left->addWidget(note_);
   left->addStretch(1);
 
@@ -248,6 +265,7 @@ void RefineTabWidget::clear_result_boxes() {
     sigmas_[i]->clear();
   }
   figures_->clear();
+  weighting_->clear();
 }
 
 void RefineTabWidget::relabel_shift() {
@@ -321,6 +339,7 @@ void RefineTabWidget::go_affinement() {
   RefineInputs in{initial_[kRowLambda]->text().toStdString(),
                   initial_[kRowShift]->text().toStdString()};
   in.lambda_edited = initial_[kRowLambda]->isModified();
+  in.weights = weights_->currentIndex() == 1 ? WeightMode::Fitted : WeightMode::Unit;
   QApplication::setOverrideCursor(Qt::WaitCursor);
   RefineOutcome out;
   try {
@@ -340,6 +359,9 @@ void RefineTabWidget::go_affinement() {
     show_after_grid();
     show_result_boxes();
     figures_->setText(QString::fromStdString(s_.results.figures_of_merit));
+    weighting_->setText(QString::fromStdString(weighting_status_text(out.run.problem)));
+  } else {
+    weighting_->clear();
   }
   set_result_buttons_visible(true);
 }

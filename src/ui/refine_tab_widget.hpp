@@ -11,6 +11,7 @@
 #include "core/session.hpp"
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -67,6 +68,8 @@ class RefineTabWidget : public QWidget {
   QLineEdit* deviation_before_box() const { return deviation_before_; }
   QLineEdit* deviation_after_box() const { return deviation_after_; }
   QLabel* figures_label() const { return figures_; }
+  QComboBox* weights_combo() const { return weights_; }        // "unit", "fitted"
+  QLabel* weighting_label() const { return weighting_; }       // GoF of a fitted-weight run
   QPushButton* refine_button() const { return refine_; }
   QPushButton* use_refined_button() const { return use_; }
   QPushButton* restore_button() const { return restore_; }
@@ -119,6 +122,8 @@ class RefineTabWidget : public QWidget {
   QLineEdit* deviation_before_ = nullptr;
   QLineEdit* deviation_after_ = nullptr;
   QLabel* figures_ = nullptr;
+  QComboBox* weights_ = nullptr;
+  QLabel* weighting_ = nullptr;
   QPushButton* refine_ = nullptr;
   QPushButton* use_ = nullptr;
   QPushButton* restore_ = nullptr;

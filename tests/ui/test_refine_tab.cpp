@@ -2,6 +2,7 @@
 // peaks typed, an Fd-3m cell calculated, "Auto Sel.", refine; then the result grids
 // and boxes, the report, the export window, and using or restoring the parameters.
 #include <QClipboard>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -234,6 +235,47 @@ class TestRefineTab : public QObject {
     click(tab->excel_button());
     QCOMPARE(f.m.texts(), std::vector<std::string>{"No results"});
     QVERIFY(f.m.log[0].first == RecordingMessages::Kind::Warning);
+  }
+
+  // "Weights: fitted" needs a σ on every pair; with them the tab shows the goodness of
+  // fit, and back on "unit" the line goes.
+  void weights_choice_refuses_unfitted_pairs_then_shows_the_goodness_of_fit() {
+    Fixture f;
+    prepare(f, 0, false);
+    RefineTabWidget* tab = f.tab();
+    f.w->tabs()->setCurrentIndex(Tform1::kRefineTab);
+    QComboBox* weights = tab->weights_combo();
+    QCOMPARE(weights->currentText(), QString("unit"));
+    weights->setFocus();
+    QTest::keyClick(weights, Qt::Key_Down);
+    QCOMPARE(weights->currentText(), QString("fitted"));
+
+    click(tab->refine_button());
+    QCOMPARE(f.m.texts(), std::vector<std::string>{
+                              "9 pairs have no fitted error: fit the peaks (search --fit) or use --weights unit"});
+    QVERIFY(!f.s.results.refined);
+    QVERIFY(!QFile::exists(path("vornax.inp")));
+    QVERIFY(tab->weighting_label()->text().isEmpty());
+    f.m.log.clear();
+
+    // The typed angles carry 3 decimals: a σ of 0.001° as if a fit had found it.
+    for (MeasuredPeak& p : f.s.measured.peaks) p.sigma = 0.001;
+    auto_select(*f.w, "0.3");
+    f.w->tabs()->setCurrentIndex(Tform1::kRefineTab);
+    click(tab->refine_button());
+    QVERIFY2(f.m.empty(), f.first_message().c_str());
+    QVERIFY(f.s.results.refined);
+    const QString line = tab->weighting_label()->text();
+    QVERIFY2(line.startsWith(QString::fromUtf8("weighting: fitted (sigma floor 0.001°), goodness of fit ")),
+             qPrintable(line));
+    QVERIFY(line.section(' ', -1).toDouble() > 0);
+    QVERIFY(!tab->weighting_label()->isHidden());
+
+    weights->setFocus();
+    QTest::keyClick(weights, Qt::Key_Up);
+    click(tab->refine_button());
+    QVERIFY(f.s.results.refined);
+    QVERIFY(tab->weighting_label()->text().isEmpty());
   }
 
   void shift_refined_with_both_models() {
