@@ -146,10 +146,14 @@ RefineOutcome refine_pairs(WorkSession& s, const RefineInputs& in, Messages& m) 
   if (!input) return out;
   for (auto& p : s.selected) p.two_theta_obs_shifted = 0;
   try {
-    refinement_input_text(*input).save(in_working_folder(s, kRefineInputFile));
+    const TextFile echo = refinement_input_text(*input);
+    if (in.files) echo.save(in_working_folder(s, kRefineInputFile));
     out.before_grid = before_refinement_grid(s);
     out.before_deviation = deviation_before_text(s);
-    out.run = run_refinement(s.working_folder, m);
+    // In memory the problem is read from the same echo text, so the values are those
+    // of a run through the files.
+    out.run = in.files ? run_refinement(s.working_folder, m)
+                       : run_refinement(load_refinement_problem(echo.lines, kRefineInputFile), {}, m);
   } catch (const FileError& e) {
     m.error(e.what());
     out.status = RefineStatus::FileFailed;

@@ -25,6 +25,9 @@ struct RefineInputs {
   std::string lambda_text;  // Initial lambda box
   std::string shift_text;   // Initial shift box (degrees 2θ)
   bool lambda_edited = false;  // the lambda box was typed into since the program wrote it
+  // false: the run stays in memory (a batch of runs): the echo text is read back
+  // without vornax.inp, and neither vornax.out nor mouchard is written.
+  bool files = true;
 };
 
 // Collects the inputs of a run. Messages, and nothing changed or written, on:

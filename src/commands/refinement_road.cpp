@@ -114,8 +114,9 @@ int refined_key_count(const WorkSession& s) {
 
 // The refinement tab's boxes as they stand after a run: the session's wavelength and the
 // refined shift as the starting values.
-RefineInputs inputs_from_results(const WorkSession& s) {
+RefineInputs inputs_from_results(const WorkSession& s, bool files) {
   RefineInputs in;
+  in.files = files;
   // The box showing the session's wavelength keeps it unrounded.
   in.lambda_text = format_fixed(s.wavelengths.lambda, 8, 5);
   in.shift_text = format_fixed(s.results.zero_shift, 0, 9);
@@ -305,14 +306,14 @@ RefinementRecord run_refinement_road(WorkSession& s, CellTab& tab, const Session
   RefinementRecord r = refine_cell(s, st.inputs, m);
   if (r.status != RoadStatus::Refined && r.message.empty()) r.message = m.reason("refinement failed");
   if (r.status == RoadStatus::Refined && st.pair_again > 0)
-    r = pair_again(s, st.tolerance, st.pair_again, m);
+    r = pair_again(s, st.tolerance, st.pair_again, m, nullptr, st.inputs.files);
   if (after_last_pairing && after_pairing && !after_pairing(s) && r.status == RoadStatus::Refined)
     return failed(m, "stopped after pairing");
   return r;
 }
 
 RefinementRecord pair_again(WorkSession& s, const std::string& tolerance, int max_runs,
-                            Messages& messages, bool* settled) {
+                            Messages& messages, bool* settled, bool files) {
   FirstMessage m(messages);
   if (settled) *settled = false;
   if (!s.results.refined || s.selected.empty()) {
@@ -340,7 +341,7 @@ RefinementRecord pair_again(WorkSession& s, const std::string& tolerance, int ma
     const double reference = lowest->two_theta_obs - lowest->two_theta_calc;
     if (keep_trusted_low_angle_pairs(s, ShiftMode::ConstantZeroShift, 0, reference, limit, least)) {
       growing = true;
-      r = refine_cell(s, inputs_from_results(s), m);
+      r = refine_cell(s, inputs_from_results(s, files), m);
       if (r.status != RoadStatus::Refined) {
         if (r.message.empty()) r.message = m.reason("refinement failed");
         return r;
@@ -359,7 +360,7 @@ RefinementRecord pair_again(WorkSession& s, const std::string& tolerance, int ma
     if (growing && !keep_trusted_low_angle_pairs(s, mode, res.zero_shift, 0, limit, least))
       growing = false;
     const bool same = pair_keys(s) == before;
-    r = refine_cell(s, inputs_from_results(s), m);
+    r = refine_cell(s, inputs_from_results(s, files), m);
     r.paired_again = run;
     if (r.status != RoadStatus::Refined) {
       if (r.message.empty()) r.message = m.reason("refinement failed");

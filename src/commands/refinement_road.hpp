@@ -130,8 +130,9 @@ RefinementRecord run_refinement_road(WorkSession& s, CellTab& tab, const Session
 // off pairs only the first lines; each run pairs more of them. Without a refinement to
 // start from it shows "Pair again needs a refined cell: refine first". The record is the
 // last run's, with paired_again set; `settled` tells whether the pairs stopped changing.
+// `files` false keeps the runs in memory (see RefineInputs::files).
 RefinementRecord pair_again(WorkSession& s, const std::string& tolerance, int max_runs, Messages& m,
-                            bool* settled = nullptr);
+                            bool* settled = nullptr, bool files = true);
 
 // The record as one JSON object, every number at full precision (shortest text that
 // reads back the same double); NaN as null.
