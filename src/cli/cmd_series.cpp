@@ -1,6 +1,7 @@
 // vornax-cli series: the peak search, "Auto Sel." and the refinement on each profile
 // of a series, one CSV row per pattern, an optional SVG plot of the refined lengths
-// and the volume against the pattern's index, a progress line per pattern on stderr.
+// and the volume against the pattern's index, optional CIF files and, with --progress,
+// a line per pattern on stderr.
 #include <filesystem>
 #include <iostream>
 #include <optional>

@@ -1,6 +1,6 @@
 // A series of patterns (a temperature or time scan): on each profile in turn the peak
-// search, "Auto Sel." and the refinement, each run on its own session in its own
-// working folder, one result row per pattern; a pattern that fails gives a row that
+// search, "Auto Sel." and the refinement, each run on a fresh session (the refinement
+// in memory), one result row per pattern; a pattern that fails gives a row that
 // says why and the series goes on. Chained, each run starts from the cell the
 // previous one refined; otherwise the runs are independent and may go in parallel.
 #pragma once
@@ -40,7 +40,7 @@ struct SeriesGates {
 };
 
 struct SeriesSettings {
-  SessionStart session;                   // the cell tab as typed (each run's folder is its own)
+  SessionStart session;                   // the cell tab as typed (the folder is the run's own)
   CellParameters start;                   // the starting cell of the first run (or of every run)
   std::optional<double> lambda;           // answers a profile without wavelength
   SearchSettingsRequest search;          // each pattern's own derived settings unless given
