@@ -1,7 +1,7 @@
 // vornax-cli series: the peak search, "Auto Sel." and the refinement on each profile
 // of a series, one CSV row per pattern, an optional SVG plot of the refined lengths
-// and the volume against the pattern's index, optional CIF files and, with --progress,
-// a line per pattern on stderr.
+// and the volume against the pattern's index, optional CIF files, and on stderr a line
+// for each row that is not ok (for every row with --progress).
 #include <filesystem>
 #include <iostream>
 #include <optional>
@@ -58,7 +58,7 @@ std::string series_usage() {
                "  the refinement runs in memory; --files keeps vornax.inp, vornax.out and mouchard\n"
                "  of each pattern in a folder of its own under --work (or the current folder)\n"
                "  --cif FOLDER: a CIF per refined pattern, named after it\n"
-               "  --progress: a line per pattern on stderr\n"
+               "  stderr has a line for each row that is not ok; --progress: for every row\n"
                "  a refined row that misses a gate is \"suspect: <reason>\", never \"ok\":\n"
                "  paired fraction of the peaks in range (--min-paired, 0.5), pairs (--min-pairs, 6),\n"
                "  M(N) and F(N) (--min-m20, --min-fn, 10), |zero shift| in degrees (--max-shift,\n"
@@ -259,12 +259,12 @@ int run(SeriesArgs& a) {
     }
   }
 
-  SeriesProgress progress;
-  if (a.progress)
-    progress = [](const SeriesRow& row, int done, int total) {
+  // A row that is not ok is always said, with its reason; --progress says every row.
+  const bool every_row = a.progress;
+  const auto rows = run_series(files, st, [every_row](const SeriesRow& row, int done, int total) {
+    if (every_row || row.status != SeriesStatus::Ok)
       std::cerr << series_progress_line(row, done, total) << std::endl;
-    };
-  const auto rows = run_series(files, st, progress);
+  });
 
   TextFile csv;
   for (auto& line : series_csv_lines(rows)) csv.add(std::move(line));
