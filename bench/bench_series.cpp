@@ -1,6 +1,7 @@
 // A series of 200 patterns (8001 points each, a cubic cell growing with the index):
-// profile load, peak search, "Calc.", "Auto Sel." and refinement on each, chained in
-// order and, unchained, two at a time.
+// profile load, peak search, "Calc.", "Auto Sel." and refinement on each: chained in
+// order; unchained one and two at a time, in memory; and unchained through the
+// refinement's files (vornax.inp, vornax.out, mouchard per pattern, as --files).
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
@@ -62,8 +63,8 @@ const std::filesystem::path& patterns() {
   return folder.dir;
 }
 
-void run(benchmark::State& state, bool chain, int jobs) {
-  const auto files = series_files_in(patterns());
+void run(benchmark::State& state, bool chain, int jobs, bool files = false) {
+  const auto files_in = series_files_in(patterns());
   SeriesSettings st;
   // Chained, each run starts from the cell before; unchained, all start from the
   // middle of the series with a wider tolerance.
@@ -82,20 +83,35 @@ void run(benchmark::State& state, bool chain, int jobs) {
   st.keys = keys;
   st.chain = chain;
   st.jobs = jobs;
+  st.files = files;
+  std::string work;
+  if (files) {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "vornax_bench_runs_XXXXXX").string();
+    work = mkdtemp(tmpl.data());
+    st.work_root = work;
+  }
   int ok = 0;
   for (auto _ : state) {
-    const auto rows = run_series(files, st);
+    const auto rows = run_series(files_in, st);
     ok = 0;
     for (const auto& r : rows) ok += r.status == SeriesStatus::Ok;
   }
   state.counters["refined"] = ok;
+  if (!work.empty()) {
+    std::error_code ec;
+    std::filesystem::remove_all(work, ec);
+  }
 }
 
 void BM_SeriesChained(benchmark::State& s) { run(s, true, 1); }
+void BM_SeriesOneJob(benchmark::State& s) { run(s, false, 1); }
 void BM_SeriesTwoJobs(benchmark::State& s) { run(s, false, 2); }
+void BM_SeriesThroughFiles(benchmark::State& s) { run(s, false, 1, true); }
 // Wall-clock time: the parallel runs happen on other threads.
 BENCHMARK(BM_SeriesChained)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_SeriesOneJob)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 BENCHMARK(BM_SeriesTwoJobs)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_SeriesThroughFiles)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
 }  // namespace
 

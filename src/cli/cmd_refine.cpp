@@ -22,6 +22,7 @@
 #include "core/text_file.hpp"
 #include "commands/refine_tab.hpp"
 #include "commands/refinement_road.hpp"
+#include "commands/result_cif.hpp"
 
 namespace vornax::cli {
 
@@ -60,6 +61,7 @@ struct RefineArgs {
   std::optional<PeakFileType> peak_type;
   int repair = 0;         // --repair N: pair again with the refined cell, up to N times
   WeightMode weights = WeightMode::Unit;  // --weights unit|fitted
+  std::string cif;        // --cif: the results as a CIF data block
 };
 
 }  // namespace
@@ -68,6 +70,7 @@ std::string refine_usage() {
   return std::string() + "vornax-cli refine --peaks FILE " + kCellTabUsage + "\n" + "         [--tolerance T] [--refine a,b,c,alpha,beta,gamma,shift,lambda]\n"
                "         [--eccentricity] [--shift V] [--peak-type N] [--save-list FILE.lst] [--force]\n"
                "         [--repair N] [--weights unit|fitted] [--work DIR] [--json [--files]]\n"
+               "         [--cif FILE.cif]\n"
                "  FILE: any peak file (kind from the extension, or --peak-type 1..7);\n"
                "  plain text holds one 2theta (degrees) per line\n"
                "  without --refine, the parameters the crystal system leaves free are refined\n"
@@ -77,7 +80,8 @@ std::string refine_usage() {
                "  again, up to N times or until the pairs stop changing\n"
                "  --weights fitted: weigh each pair by 1/sigma^2 of its fitted peak position\n"
                "  (sigma from a peak file of 4 or more columns, floor 0.001 degrees); default unit\n"
-               "  stderr tells how many peaks were paired and which were not\n";
+               "  stderr tells how many peaks were paired and which were not\n"
+               "  --cif: the refined cell with its errors, the figures of merit and the pairs as CIF\n";
 }
 
 namespace {
@@ -132,6 +136,9 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Refi
       out.weights = *mode;
     } else if (a == "--eccentricity") {
       out.eccentricity = true;
+    } else if (a == "--cif") {
+      if (!has_value) return "--cif needs a file";
+      out.cif = args[++i];
     } else if (a == "--json") {
       out.json = true;
     } else if (a == "--files") {
@@ -159,6 +166,8 @@ int run(const RefineArgs& a) {
     if (to_upper(list).find(".LST") == std::string::npos) list += ".lst";
     if (!output_allowed(list, {a.peaks, a.tab.cell_file.native()}, a.force)) return kExitFailed;
   }
+  if (!a.cif.empty() && !output_allowed(a.cif, {a.peaks, a.tab.cell_file.native(), a.save_list}, a.force))
+    return kExitFailed;
   StderrMessages m;
   WorkSession s;
   CellTab tab;
@@ -181,6 +190,14 @@ int run(const RefineArgs& a) {
   const RefinementRecord r = run_refinement_road(s, tab, start, *road, m, save_list);
   report_pairing(s);
   if (r.status == RoadStatus::Failed) return kExitFailed;
+  if (!a.cif.empty() && r.status == RoadStatus::Refined) {
+    // Never over a file the run itself writes (vornax.out ...).
+    if (is_fixed_file(s, a.cif)) {
+      std::cerr << "refine: --cif " << a.cif << " names a file the run writes itself\n";
+      return kExitFailed;
+    }
+    save_result_cif(s, r, a.cif);
+  }
   if (a.json) {
     if (r.status == RoadStatus::Singular) return kExitFailed;
     const bool exported = export_excel(s, m).has_value();

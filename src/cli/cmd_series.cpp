@@ -1,6 +1,7 @@
 // vornax-cli series: the peak search, "Auto Sel." and the refinement on each profile
 // of a series, one CSV row per pattern, an optional SVG plot of the refined lengths
-// and the volume against the pattern's index, a progress line per pattern on stderr.
+// and the volume against the pattern's index, optional CIF files, and on stderr a line
+// for each row that is not ok (for every row with --progress).
 #include <filesystem>
 #include <iostream>
 #include <optional>
@@ -26,8 +27,10 @@ namespace {
 struct SeriesArgs {
   CellTabArgs tab;
   std::vector<std::filesystem::path> profiles;
-  std::string out, plot;
+  std::string out, plot, cif;
   bool force = false;
+  bool progress = false;
+  bool allow_suspect = false;
   SeriesSettings settings;
 };
 
@@ -39,10 +42,28 @@ std::string series_usage() {
                "         --lambda L --range MIN MAX [--theta]\n"
                "         [--threshold T] [--min-width W] [--max-width W] [--classic] [--tolerance T]\n"
                "         [--refine a,b,c,alpha,beta,gamma,shift,lambda] [--eccentricity]\n"
-               "         [--chain] [--jobs N] [--type N] [--work DIR] --out TABLE.csv [--plot CELLS.svg] [--force]\n"
-               "  --chain: each pattern starts from the cell refined on the one before (runs in order)\n"
+               "         [--keep CODES] [--chain] [--jobs N] [--shard I/N] [--type N] [--work DIR] [--files]\n"
+               "         --out TABLE.csv [--plot CELLS.svg] [--cif FOLDER] [--force] [--progress]\n"
+               "         [--min-paired F] [--min-pairs N] [--min-m20 M] [--min-fn F] [--max-shift S]\n"
+               "         [--max-rel-error E] [--allow-suspect]\n"
+               "  --chain: each pattern starts from the cell refined on the one before (runs in order);\n"
+               "  without it every pattern starts from --cell\n"
                "  --jobs N: N patterns at a time when not chained\n"
-               "  the search settings are measured on each pattern, as `search` does\n";
+               "  --shard I/N: only the patterns at positions k (0-based, in the order given; a\n"
+               "  folder's profiles in name order) with k mod N = I, I from 0 to N-1; their rows\n"
+               "  keep their index in the whole list\n"
+               "  the search settings are measured on each pattern, as `search` does\n"
+               "  --keep CODES: the line codes kept for the pairing (as `search --keep`); default\n"
+               "  1,2: K Alpha and K Alpha1, so that no K Alpha2 line is paired\n"
+               "  the refinement runs in memory; --files keeps vornax.inp, vornax.out and mouchard\n"
+               "  of each pattern in a folder of its own under --work (or the current folder)\n"
+               "  --cif FOLDER: a CIF per refined pattern, named after it\n"
+               "  stderr has a line for each row that is not ok; --progress: for every row\n"
+               "  a refined row that misses a gate is \"suspect: <reason>\", never \"ok\":\n"
+               "  paired fraction of the peaks in range (--min-paired, 0.5), pairs (--min-pairs, 6),\n"
+               "  M(N) and F(N) (--min-m20, --min-fn, 10), |zero shift| in degrees (--max-shift,\n"
+               "  0.5), sigma of each length over the length (--max-rel-error, 0.001), convergence\n"
+               "  exit status 1 when a row failed or is suspect, unless --allow-suspect\n";
 }
 
 namespace {
@@ -94,6 +115,51 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Seri
       out.force = true;
     } else if (a == "--chain") {
       st.chain = true;
+    } else if (a == "--keep") {
+      if (!has_value) return "--keep needs the codes";
+      PeakKillSettings keep;
+      std::string item;
+      const std::string& text = args[++i];
+      for (size_t c = 0; c <= text.size(); ++c) {
+        if (c < text.size() && text[c] != ',') {
+          item += text[c];
+          continue;
+        }
+        item = trim(item);
+        if (item.size() != 1 || item[0] < '1' || item[0] > '5') return "bad codes for --keep: " + text;
+        keep.keep[static_cast<size_t>(item[0] - '1')] = true;
+        item.clear();
+      }
+      st.keep = keep;
+    } else if (a == "--files") {
+      st.files = true;
+    } else if (a == "--progress") {
+      out.progress = true;
+    } else if (a == "--allow-suspect") {
+      out.allow_suspect = true;
+    } else if (a == "--min-paired" || a == "--min-m20" || a == "--min-fn" || a == "--max-shift" ||
+               a == "--max-rel-error") {
+      if (!has_value) return a + " needs a value";
+      const auto v = parse_real(args[++i]);
+      if (!v || !(*v >= 0) || (a == "--min-paired" && *v > 1)) return "bad value for " + a;
+      SeriesGates& g = st.gates;
+      (a == "--min-paired" ? g.min_paired : a == "--min-m20" ? g.min_m20 : a == "--min-fn" ? g.min_fn
+                           : a == "--max-shift" ? g.max_shift : g.max_rel_error) = *v;
+    } else if (a == "--min-pairs") {
+      if (!has_value) return a + " needs a value";
+      const auto n = parse_integer(args[++i]);
+      if (!n || *n < 0 || *n > 500) return "--min-pairs is 0 to 500";
+      st.gates.min_pairs = static_cast<int>(*n);
+    } else if (a == "--shard") {
+      if (!has_value) return "--shard needs I/N";
+      const std::string& v = args[++i];
+      const size_t slash = v.find('/');
+      const auto index = slash == std::string::npos ? std::nullopt : parse_integer(v.substr(0, slash));
+      const auto count = slash == std::string::npos ? std::nullopt : parse_integer(v.substr(slash + 1));
+      if (!index || !count || *count < 1 || *count > 100000 || *index < 0 || *index >= *count)
+        return "--shard is I/N with 0 <= I < N";
+      st.shard_index = static_cast<int>(*index);
+      st.shard_count = static_cast<int>(*count);
     } else if (a == "--jobs" || a == "--type") {
       if (!has_value) return a + " needs a value";
       const auto n = parse_integer(args[++i]);
@@ -104,11 +170,12 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Seri
         st.type = n ? profile_type_from_number(*n) : std::nullopt;
         if (!st.type) return profile_type_range_error();
       }
-    } else if (a == "--out" || a == "--plot" || a == "--work") {
+    } else if (a == "--out" || a == "--plot" || a == "--work" || a == "--cif") {
       if (!has_value) return a + " needs a file";
       const std::string& v = args[++i];
       if (a == "--out") out.out = v;
       else if (a == "--plot") out.plot = v;
+      else if (a == "--cif") out.cif = v;
       else st.work_root = v;
       if (a == "--work") {
         if (auto e = work_folder_error(v)) return e;
@@ -118,6 +185,12 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Seri
     }
   }
   if (out.profiles.empty()) return "--profiles is missing";
+  if (st.chain && st.shard_count > 1) return "--shard cannot go with --chain (a chain runs through every pattern)";
+  if (!out.cif.empty()) {
+    std::error_code ec;
+    if (!std::filesystem::is_directory(out.cif, ec)) return "--cif " + out.cif + " is not a folder";
+  }
+  st.cif = !out.cif.empty();
   if (out.out.empty()) return "--out is missing";
   if (!out.tab.cell_file.empty()) return "--cell-file is not taken by series; give --system, --group and --cell";
   if (st.search.min_width && st.search.max_width && *st.search.min_width > *st.search.max_width)
@@ -172,8 +245,25 @@ int run(SeriesArgs& a) {
   const auto lambda = parse_typed(a.tab.lambda);
   if (lambda && *lambda > 0) st.lambda = *lambda;
 
-  const auto rows = run_series(files, st, [](const SeriesRow& row, int done, int total) {
-    std::cerr << series_progress_line(row, done, total) << std::endl;
+  if (!a.cif.empty()) {
+    // A CIF may replace neither a profile nor the other results.
+    std::vector<std::filesystem::path> inputs = files;
+    inputs.emplace_back(a.out);
+    if (!a.plot.empty()) inputs.emplace_back(a.plot);
+    for (size_t k = 0; k < files.size(); ++k) {
+      if (k % static_cast<size_t>(st.shard_count) != static_cast<size_t>(st.shard_index)) continue;
+      SeriesRow named;
+      named.file = files[k];
+      if (!output_allowed(std::filesystem::path(a.cif) / series_cif_name(named), inputs, a.force))
+        return kExitFailed;
+    }
+  }
+
+  // A row that is not ok is always said, with its reason; --progress says every row.
+  const bool every_row = a.progress;
+  const auto rows = run_series(files, st, [every_row](const SeriesRow& row, int done, int total) {
+    if (every_row || row.status != SeriesStatus::Ok)
+      std::cerr << series_progress_line(row, done, total) << std::endl;
   });
 
   TextFile csv;
@@ -185,10 +275,17 @@ int run(SeriesArgs& a) {
     for (std::string line; std::getline(in, line);) svg.add(line);
     svg.save(a.plot);
   }
-  int failed = 0;
-  for (const auto& r : rows) failed += r.status != SeriesStatus::Ok;
+  int failed = 0, suspect = 0;
+  for (const auto& r : rows) {
+    failed += r.status == SeriesStatus::Failed;
+    suspect += r.status == SeriesStatus::Suspect;
+    if (!a.cif.empty() && !r.cif.empty())
+      write_file_atomically(std::filesystem::path(a.cif) / series_cif_name(r), r.cif);
+  }
   std::cerr << rows.size() - failed << " of " << rows.size() << " patterns refined\n";
-  return failed == static_cast<int>(rows.size()) ? kExitFailed : 0;
+  if (suspect > 0) std::cerr << suspect << " of them suspect\n";
+  if (failed == static_cast<int>(rows.size())) return kExitFailed;
+  return (failed > 0 || suspect > 0) && !a.allow_suspect ? kExitFailed : 0;
 }
 
 }  // namespace

@@ -175,12 +175,15 @@ RefineOutcome refine_pairs(WorkSession& s, const RefineInputs& in, Messages& m) 
   }
   for (auto& p : s.selected) p.two_theta_obs_shifted = 0;
   try {
-    refinement_input_text(*input).save(in_working_folder(s, kRefineInputFile));
+    const TextFile echo = refinement_input_text(*input);
+    if (in.files) echo.save(in_working_folder(s, kRefineInputFile));
     out.before_grid = before_refinement_grid(s);
     out.before_deviation = deviation_before_text(s);
-    RefinementProblem problem = load_refinement_problem(in_working_folder(s, kRefineInputFile));
+    RefinementProblem problem = in.files
+                                    ? load_refinement_problem(in_working_folder(s, kRefineInputFile))
+                                    : load_refinement_problem(echo.lines, kRefineInputFile);
     if (in.weights == WeightMode::Fitted) {
-      // vornax.inp lists the pairs in order: observation i is pair i.
+      // The echo lists the pairs in order: observation i is pair i.
       std::vector<double> sigma;
       for (size_t i = 0; i < problem.obs.size() && i < s.selected.size(); ++i)
         sigma.push_back(s.selected[i].sigma);
@@ -190,7 +193,9 @@ RefineOutcome refine_pairs(WorkSession& s, const RefineInputs& in, Messages& m) 
         return out;
       }
     }
-    out.run = run_refinement(std::move(problem), s.working_folder, m);
+    // In memory (no folder) neither the report nor the trace is written; the values are
+    // those of a run through the files.
+    out.run = run_refinement(std::move(problem), in.files ? s.working_folder : std::filesystem::path{}, m);
   } catch (const FileError& e) {
     m.error(e.what());
     out.status = RefineStatus::FileFailed;

@@ -29,6 +29,9 @@ struct RefineInputs {
   // degrees 2θ). Fitted weights need a σ on every pair.
   WeightMode weights = WeightMode::Unit;
   double sigma_floor = kDefaultSigmaFloor;
+  // false: the run stays in memory (a batch of runs): the echo text is read back
+  // without vornax.inp, and neither vornax.out nor mouchard is written.
+  bool files = true;
 };
 
 // "unit" / "fitted", and back (nothing for another word).

@@ -118,6 +118,7 @@ RefineInputs inputs_from_results(const WorkSession& s, const RefineInputs& weigh
   RefineInputs in;
   in.weights = weighting.weights;
   in.sigma_floor = weighting.sigma_floor;
+  in.files = weighting.files;
   // The box showing the session's wavelength keeps it unrounded.
   in.lambda_text = format_fixed(s.wavelengths.lambda, 8, 5);
   in.shift_text = format_fixed(s.results.zero_shift, 0, 9);

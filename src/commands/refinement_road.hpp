@@ -136,7 +136,8 @@ RefinementRecord run_refinement_road(WorkSession& s, CellTab& tab, const Session
 // off pairs only the first lines; each run pairs more of them. Without a refinement to
 // start from it shows "Pair again needs a refined cell: refine first". The record is the
 // last run's, with paired_again set; `settled` tells whether the pairs stopped changing.
-// Each run weighs the pairs as `weighting` says (its weights and sigma_floor).
+// Each run weighs the pairs as `weighting` says (its weights and sigma_floor), and keeps the runs in memory
+// when its `files` is false (see RefineInputs::files).
 RefinementRecord pair_again(WorkSession& s, const std::string& tolerance, int max_runs, Messages& m,
                             bool* settled = nullptr, const RefineInputs& weighting = {});
 

@@ -1,23 +1,36 @@
 #include "commands/series.hpp"
 
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <mutex>
 #include <thread>
 
 #include "commands/series_load.hpp"
 #include "commands/peak_search.hpp"
 #include "commands/refine_tab.hpp"
+#include "commands/result_cif.hpp"
 #include "core/cell.hpp"
 #include "core/format.hpp"
 #include "core/text_file.hpp"
+#include "refine/least_squares.hpp"
+#include "refine/refinement.hpp"
 
 namespace vornax {
 
 namespace {
+
+// The shortest text that reads back as the same double.
+std::string shortest(double v) {
+  char buf[32];
+  const auto res = std::to_chars(buf, buf + sizeof buf, v);
+  return std::string(buf, res.ptr);
+}
 
 // Keeps the first error of a run for its row; the rest is not shown (a batch run has
 // nobody to answer), and a question is answered No.
@@ -39,9 +52,18 @@ struct RowMessages : Messages {
   }
 };
 
-// A folder of its own for one run: the refinement writes its files at fixed names.
+// A folder of its own: the calculation writes its operator table at a fixed name, and
+// with --files the refinement its files too.
 std::filesystem::path make_run_folder(const std::filesystem::path& root) {
-  std::filesystem::path base = root.empty() ? std::filesystem::temp_directory_path() : root;
+  std::filesystem::path base = root;
+  if (base.empty()) {
+    // The operator table written by each "Calc." goes to memory where the system
+    // offers a memory file system: a disk would sync its metadata for every pattern.
+    std::error_code ec;
+    base = std::filesystem::is_directory("/dev/shm", ec) && ::access("/dev/shm", W_OK) == 0
+               ? std::filesystem::path("/dev/shm")
+               : std::filesystem::temp_directory_path();
+  }
   std::error_code ec;
   std::filesystem::create_directories(base, ec);
   std::string pattern = (base / "vornax_series_XXXXXX").string();
@@ -49,8 +71,77 @@ std::filesystem::path make_run_folder(const std::filesystem::path& root) {
   return pattern;
 }
 
+// A worker's folder, removed with its files when the worker ends.
+struct RunFolder {
+  std::filesystem::path path;
+  ~RunFolder() {
+    std::error_code ec;
+    if (!path.empty()) std::filesystem::remove_all(path, ec);
+  }
+};
+
+// The folder of a run that keeps its files: under the work root, named after the
+// pattern (its index first, so two patterns of one name in different folders differ).
+std::filesystem::path kept_run_folder(const SeriesSettings& st, const std::filesystem::path& file,
+                                      int index) {
+  const std::filesystem::path base = st.work_root.empty() ? std::filesystem::path(".") : st.work_root;
+  char number[16];
+  std::snprintf(number, sizeof number, "%04d_", index);
+  const std::filesystem::path folder = base / (number + file.stem().string());
+  std::filesystem::create_directories(folder);
+  return folder;
+}
+
+// Whether the refined values sit at the least-squares minimum: one more Gauss-Newton
+// step from them would move each by less than a tenth of its standard error. The
+// engine calls a run converged only when a step still lowered the residual a little,
+// so a run already at the minimum, whose every further step is undone, ends at the
+// cycle limit without that flag.
+bool at_least_squares_minimum(const RefinementProblem& solved) {
+  RefinementProblem p = solved;
+  const int n = p.npar, count = p.count();
+  if (n < 1 || count <= n) return false;
+  RowMessages quiet;
+  compute_calculated_angles(p, quiet);
+  compute_design_matrix(p);
+  NormalMatrix a{};
+  for (int j = 0; j < n; ++j)
+    for (int k = 0; k < n; ++k)
+      for (const auto& row : p.D) a[j][k] += row[j] * row[k];
+  if (invert_normal_matrix(a, n)) return false;
+  double ss = 0;
+  for (const auto& o : p.obs) ss += (o.theta_obs - o.theta_calc) * (o.theta_obs - o.theta_calc);
+  const double s2 = ss / (count - n);
+  for (int j = 0; j < n; ++j) {
+    double step = 0;
+    for (int k = 0; k < n; ++k) step += a[j][k] * p.r[k];
+    if (std::fabs(step) > 0.1 * std::sqrt(s2 * std::fabs(a[j][j]))) return false;
+  }
+  return true;
+}
+
+void fill_from_record(SeriesRow& row, const RefinementRecord& r) {
+  row.cell = {r.values[0], r.values[1], r.values[2], r.values[3], r.values[4], r.values[5]};
+  row.values = r.values;
+  row.errors = r.errors;
+  row.refined = r.refined;
+  row.volume = r.volume;
+  row.volume_error = r.volume_error;
+  row.residual = r.residual;
+  row.converged = r.converged || at_least_squares_minimum(r.outcome.run.problem);
+  row.cycles = r.cycles;
+  row.figures_valid = r.quality.figures.valid;
+  row.m20 = r.quality.figures.m20;
+  row.f_n = r.quality.figures.f_n;
+  row.peaks_in_range = r.pairing.peaks;
+}
+
+// One pattern on a fresh session, started from `start`. `shared_folder` is the
+// worker's working folder (with --files each pattern has its own); every run starts
+// from the same typed fields, so nothing of one pattern reaches the next but what the
+// caller passes in `start`.
 SeriesRow run_one(const std::filesystem::path& file, int index, const CellParameters& start,
-                  const SeriesSettings& st) {
+                  const SeriesSettings& st, const std::filesystem::path& shared_folder) {
   SeriesRow row;
   row.index = index;
   row.file = file;
@@ -61,18 +152,14 @@ SeriesRow run_one(const std::filesystem::path& file, int index, const CellParame
     return row;
   };
   try {
-    const std::filesystem::path folder = make_run_folder(st.work_root);
-    struct Cleanup {
-      std::filesystem::path f;
-      ~Cleanup() {
-        std::error_code ec;
-        std::filesystem::remove_all(f, ec);
-      }
-    } cleanup{folder};
+    const std::filesystem::path folder =
+        st.files ? kept_run_folder(st, file, index) : shared_folder;
 
     SessionStart session = st.session;
     const double values[] = {start.a, start.b, start.c, start.alpha, start.beta, start.gamma};
-    for (size_t k = 0; k < 6; ++k) session.cell[k] = format_fixed(values[k], 0, 6);
+    // Full precision: a start cell rounded to the sixth decimal would differ between a
+    // chained run and the same cell typed.
+    for (size_t k = 0; k < 6; ++k) session.cell[k] = shortest(values[k]);
     session.folder = folder;
     WorkSession s;
     CellTab tab;
@@ -84,6 +171,7 @@ SeriesRow run_one(const std::filesystem::path& file, int index, const CellParame
     PeakSearchState search;
     prepare_peak_search(s, m, search);
     search_peaks(s, m, search, requested_search_settings(search.estimate, st.search));
+    keep_peak_codes(s, search, st.keep);
     hand_over_peaks(s);
     row.peaks = s.measured_count();
     if (row.peaks == 0) return fail(m.reason("no peak found"));
@@ -93,18 +181,18 @@ SeriesRow run_one(const std::filesystem::path& file, int index, const CellParame
     road.keys = st.keys;
     road.eccentricity = st.eccentricity;
     road.inputs = {session.lambda, "0"};
+    road.inputs.files = st.files;
     const RefinementRecord r = run_refinement_road(s, tab, session, road, m);
     row.pairs = s.selected_count();
     if (r.status != RoadStatus::Refined) return fail(r.message);
-    row.cell = {r.values[0], r.values[1], r.values[2], r.values[3], r.values[4], r.values[5]};
-    row.values = r.values;
-    row.errors = r.errors;
-    row.volume = r.volume;
-    row.volume_error = r.volume_error;
-    row.residual = r.residual;
-    row.m20 = r.quality.figures.m20;
-    row.f_n = r.quality.figures.f_n;
+    fill_from_record(row, r);
     if (r.diverging) return fail(r.message);
+    if (st.cif) row.cif = result_cif(s, r, series_cif_name(row).stem().string());
+    if (auto why = series_gate_failure(row, st.gates)) {
+      row.status = SeriesStatus::Suspect;
+      row.message = *why;
+      return row;
+    }
     row.status = SeriesStatus::Ok;
     row.message = "ok";
     return row;
@@ -121,8 +209,14 @@ std::string number(double v) { return format_fixed(v, 0, 6); }
 std::vector<SeriesRow> run_series(const std::vector<std::filesystem::path>& files,
                                   const SeriesSettings& st,
                                   const SeriesProgress& progress) {
-  const int total = static_cast<int>(files.size());
-  std::vector<SeriesRow> rows(files.size());
+  // This shard's patterns, by their position in the whole list.
+  const size_t count = static_cast<size_t>(std::max(st.shard_count, 1));
+  std::vector<size_t> mine;
+  for (size_t k = 0; k < files.size(); ++k)
+    if (k % count == static_cast<size_t>(st.shard_index)) mine.push_back(k);
+
+  const int total = static_cast<int>(mine.size());
+  std::vector<SeriesRow> rows(mine.size());
   std::mutex lock;
   int done = 0;
   auto report = [&](size_t i, SeriesRow row) {
@@ -131,12 +225,38 @@ std::vector<SeriesRow> run_series(const std::vector<std::filesystem::path>& file
     ++done;
     if (progress) progress(rows[i], done, total);
   };
+  // One working folder per worker, made once: only the calculation's operator table is
+  // written there (and, with --files, nothing: each pattern has its own folder).
+  auto worker_folder = [&](RunFolder& folder) -> std::optional<std::string> {
+    if (st.files) return std::nullopt;
+    try {
+      folder.path = make_run_folder(st.work_root);
+    } catch (const std::exception& e) {
+      return std::string(e.what());
+    }
+    return std::nullopt;
+  };
+  auto failed_row = [&](size_t i, const std::string& why) {
+    SeriesRow row;
+    row.index = static_cast<int>(mine[i] + 1);
+    row.file = files[mine[i]];
+    row.message = why;
+    return row;
+  };
 
   if (st.chain || st.jobs <= 1) {
+    RunFolder folder;
+    const auto folder_error = worker_folder(folder);
     CellParameters start = st.start;
-    for (size_t i = 0; i < files.size(); ++i) {
-      SeriesRow row = run_one(files[i], static_cast<int>(i + 1), start, st);
-      // A failed pattern does not break the chain: the next starts from the last good cell.
+    for (size_t i = 0; i < mine.size(); ++i) {
+      const size_t k = mine[i];
+      if (folder_error) {
+        report(i, failed_row(i, *folder_error));
+        continue;
+      }
+      SeriesRow row = run_one(files[k], static_cast<int>(k + 1), start, st, folder.path);
+      // Only an ok row carries the chain on: after a failed or suspect pattern the next
+      // starts from the last good cell. Unchained, every run starts from st.start.
       if (st.chain && row.status == SeriesStatus::Ok) start = row.cell;
       report(i, std::move(row));
     }
@@ -145,14 +265,45 @@ std::vector<SeriesRow> run_series(const std::vector<std::filesystem::path>& file
 
   std::atomic<size_t> next{0};
   auto worker = [&] {
-    for (size_t i = next++; i < files.size(); i = next++)
-      report(i, run_one(files[i], static_cast<int>(i + 1), st.start, st));
+    RunFolder folder;
+    const auto folder_error = worker_folder(folder);
+    for (size_t i = next++; i < mine.size(); i = next++) {
+      if (folder_error) report(i, failed_row(i, *folder_error));
+      else report(i, run_one(files[mine[i]], static_cast<int>(mine[i] + 1), st.start, st, folder.path));
+    }
   };
   const int n = std::min(st.jobs, total);
   std::vector<std::thread> pool;
   for (int j = 0; j < n; ++j) pool.emplace_back(worker);
   for (auto& t : pool) t.join();
   return rows;
+}
+
+std::optional<std::string> series_gate_failure(const SeriesRow& r, const SeriesGates& g) {
+  auto percent = [](double f) { return format_fixed(100 * f, 0, 0) + " %"; };
+  int npar = 0;
+  for (bool k : r.refined) npar += k;
+  const int least_pairs = std::max(g.min_pairs, npar + 3);
+  if (r.pairs < least_pairs)
+    return "too few lines: " + std::to_string(r.pairs) + " pairs (at least " + std::to_string(least_pairs) +
+           " wanted)";
+  if (r.peaks_in_range > 0 && double(r.pairs) < g.min_paired * r.peaks_in_range)
+    return std::to_string(r.pairs) + " of " + std::to_string(r.peaks_in_range) +
+           " peaks paired (below " + percent(g.min_paired) + ")";
+  if (g.need_convergence && !r.converged) return "the refinement did not converge";
+  const size_t shift = index_of(RefinedQuantity::Shift);
+  if (std::fabs(r.values[shift]) > g.max_shift)
+    return "zero shift " + format_fixed(r.values[shift], 0, 4) + " deg beyond " + shortest(g.max_shift);
+  for (size_t k = 0; k < 3; ++k)
+    if (r.errors[k] > g.max_rel_error * std::fabs(r.values[k]))
+      return std::string("sigma(") + kQuantityNames[k] + ") " + format_fixed(r.errors[k], 0, 6) + " above " +
+             shortest(100 * g.max_rel_error) + " % of " + kQuantityNames[k];
+  if (!r.figures_valid) return "no figures of merit";
+  if (r.m20 < g.min_m20)
+    return "M(N) " + format_fixed(r.m20, 0, 1) + " below " + shortest(g.min_m20);
+  if (r.f_n < g.min_fn)
+    return "F(N) " + format_fixed(r.f_n, 0, 1) + " below " + shortest(g.min_fn);
+  return std::nullopt;
 }
 
 std::vector<std::filesystem::path> series_files_in(const std::filesystem::path& folder,
@@ -176,29 +327,40 @@ std::vector<std::filesystem::path> series_files_in(const std::filesystem::path& 
   return series_files_in(folder, ec);
 }
 
+std::string csv_field(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string q = "\"";
+  for (char c : text) {
+    if (c == '"') q += '"';
+    q += c;
+  }
+  return q + "\"";
+}
+
 std::vector<std::string> series_csv_lines(const std::vector<SeriesRow>& rows) {
   std::string header = "index,file";
   for (size_t k = 0; k < kRefinedQuantities; ++k)
     header += std::string(",") + kQuantityNames[k] + ",sigma_" + kQuantityNames[k];
   header += ",volume,sigma_volume,M20,F_N,peaks,pairs,residual,status";
+  // Added later, so at the end: scripts that count columns keep working.
+  header += ",peaks_in_range,converged,cycles";
   std::vector<std::string> out{header};
   for (const SeriesRow& r : rows) {
-    std::string line = std::to_string(r.index) + "," + r.file.filename().string();
+    std::string line = std::to_string(r.index) + "," + csv_field(r.file.filename().string());
     for (size_t k = 0; k < kRefinedQuantities; ++k)
       line += "," + number(r.values[k]) + "," + number(r.errors[k]);
     line += "," + number(r.volume) + "," + number(r.volume_error) + "," + format_fixed(r.m20, 0, 1) +
             "," + format_fixed(r.f_n, 0, 1) + "," + std::to_string(r.peaks) + "," +
-            std::to_string(r.pairs) + "," + number(r.residual) + ",";
-    // A message with a comma or a quote goes in quotes, quotes doubled.
-    std::string status = r.status_text();
-    if (status.find_first_of(",\"") != std::string::npos) {
-      std::string q = "\"";
-      for (char c : status) q += c == '"' ? std::string("\"\"") : std::string(1, c);
-      status = q + "\"";
-    }
-    out.push_back(line + status);
+            std::to_string(r.pairs) + "," + number(r.residual) + "," + csv_field(r.status_text());
+    line += "," + std::to_string(r.peaks_in_range) + "," + (r.converged ? "yes" : "no") + "," +
+            std::to_string(r.cycles);
+    out.push_back(line);
   }
   return out;
+}
+
+std::filesystem::path series_cif_name(const SeriesRow& row) {
+  return row.file.filename().replace_extension(".cif");
 }
 
 std::string series_svg(const std::vector<SeriesRow>& rows) {
@@ -272,7 +434,7 @@ std::string series_svg(const std::vector<SeriesRow>& rows) {
 std::string series_progress_line(const SeriesRow& row, int done, int total) {
   std::string line = "[" + std::to_string(done) + "/" + std::to_string(total) + "] " +
                      row.file.filename().string();
-  if (row.status == SeriesStatus::Ok) line += " a=" + format_fixed(row.values[0], 0, 5);
+  if (row.status != SeriesStatus::Failed) line += " a=" + format_fixed(row.values[0], 0, 5);
   return line + " " + row.status_text();
 }
 

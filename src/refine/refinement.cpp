@@ -109,7 +109,11 @@ void trace_matrix(Trace& t, const NormalMatrix& m, int n) {
 }  // namespace
 
 RefinementProblem load_refinement_problem(const std::filesystem::path& inp) {
-  const std::vector<std::string> lines = read_text_lines(inp);
+  return load_refinement_problem(read_text_lines(inp), inp);
+}
+
+RefinementProblem load_refinement_problem(const std::vector<std::string>& lines,
+                                          const std::filesystem::path& inp) {
   RefinementProblem p;
   if (lines.size() < 10) throw input_error(inp, static_cast<int>(lines.size()) + 1);
   p.title = lines[0];
@@ -516,7 +520,8 @@ RefinementRun run_refinement(RefinementProblem problem, const std::filesystem::p
   compute_calculated_angles(p, messages);
   report_observation_table(report, p);
 
-  const auto trace = folder / kRefineTraceFile;
+  const bool files = !folder.empty();
+  const auto trace = files ? folder / kRefineTraceFile : std::filesystem::path();
   const bool wavelength = p.K[kSlotHalfLambda] == kKeyRefined;
   double lambda_error = 0;
   CycleOutcome out;
@@ -525,7 +530,7 @@ RefinementRun run_refinement(RefinementProblem problem, const std::filesystem::p
     out = refine_wavelength_alone(p, trace, messages, lambda_error);
     if (out.singular) {
       run.failed = true;
-      report.save(folder / kRefineReportFile);
+      if (files) report.save(folder / kRefineReportFile);
       return run;
     }
   }
@@ -536,7 +541,7 @@ RefinementRun run_refinement(RefinementProblem problem, const std::filesystem::p
   run.diverging = out.diverging;
   if (out.singular) {
     run.failed = true;
-    report.save(folder / kRefineReportFile);
+    if (files) report.save(folder / kRefineReportFile);
     return run;
   }
   apply_system_ties(p);
@@ -549,7 +554,7 @@ RefinementRun run_refinement(RefinementProblem problem, const std::filesystem::p
   run.lambda_error = lambda_error != 0 ? lambda_error : p.E[kSlotHalfLambda];
   report_final_part(report, p, wavelength, run.lambda_error, run.volume_error);
   if (p.weighting == WeightMode::Fitted) report.add(weighting_report_line(p));
-  report.save(folder / kRefineReportFile);
+  if (files) report.save(folder / kRefineReportFile);
   return run;
 }
 

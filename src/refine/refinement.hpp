@@ -112,6 +112,9 @@ struct RefinementRun {
 // wavelength and converts every measured 2θ; stops at the first zero angle or at the
 // end. Throws FileError when the file cannot be read or a line does not hold its numbers.
 RefinementProblem load_refinement_problem(const std::filesystem::path& inp);
+// The same from the lines of the echo text already in memory; `inp` names it in errors.
+RefinementProblem load_refinement_problem(const std::vector<std::string>& lines,
+                                          const std::filesystem::path& inp);
 
 // Direct cell -> reciprocal cell (radians) and volume, and back, on the problem.
 void direct_to_reciprocal(RefinementProblem& p);
@@ -183,7 +186,8 @@ double compute_volume_error(const RefinementProblem& p);
 // trace stays that of the wavelength fit. Throws FileError on input/output failures.
 RefinementRun run_refinement(const std::filesystem::path& folder, Messages& messages);
 
-// The same on a problem already loaded (the files still go to `folder`).
+// The same on a problem already loaded (the files still go to `folder`; an empty
+// `folder` writes neither the report nor the trace).
 RefinementRun run_refinement(RefinementProblem problem, const std::filesystem::path& folder,
                              Messages& messages);
 

@@ -22,7 +22,9 @@
 #include "core/text_file.hpp"
 #include "commands/refine_tab.hpp"
 #include "commands/refinement_road.hpp"
+#include "commands/result_cif.hpp"
 #include "commands/session_commands.hpp"
+#include "ui/file_dialogs.hpp"
 #include "ui/grid_text_table.hpp"
 #include "ui/printing.hpp"
 
@@ -133,6 +135,7 @@ void RefineTabWidget::build() {
   report_ = make_button(this, "Report", "button_report", "Edit (and print) the refinement report");
   excel_ = make_button(this, "Excel", "button_excel", "export results to Excel");
   print_ = make_button(this, "Print screen", "button_print_screen", "Print screen");
+  cif_ = make_button(this, "Save CIF", "button_save_cif", "Save the refined cell and the pairs as a CIF file");
   set_result_buttons_visible(false);
   connect_command(refine_, &QPushButton::clicked, this, s_, m_, [this] { go_affinement(); });
   connect_command(use_, &QPushButton::clicked, this, s_, m_, [this] { change_param(); });
@@ -141,6 +144,7 @@ void RefineTabWidget::build() {
                   [this] { Impression_resultats(); });
   connect_command(excel_, &QPushButton::clicked, this, s_, m_, [this] { transfert_excel(); });
   connect_command(print_, &QPushButton::clicked, this, s_, m_, [this] { print_screen(); });
+  connect_command(cif_, &QPushButton::clicked, this, s_, m_, [this] { save_cif(); });
   auto* buttons = new QGridLayout;
   buttons->addWidget(refine_, 0, 0);
   buttons->addWidget(use_, 0, 1);
@@ -148,6 +152,7 @@ void RefineTabWidget::build() {
   buttons->addWidget(report_, 1, 0);
   buttons->addWidget(excel_, 1, 1);
   buttons->addWidget(print_, 1, 2);
+  buttons->addWidget(cif_, 2, 0);
 
   QStringList note;
   for (const char* line : kWavelengthNote) note << QString::fromLatin1(line);
@@ -223,7 +228,7 @@ void RefineTabWidget::build() {
 
 int RefineTabWidget::commands_bottom() const {
   int bottom = params_->geometry().bottom();
-  for (const QPushButton* b : {refine_, use_, restore_, report_, excel_, print_})
+  for (const QPushButton* b : {refine_, use_, restore_, report_, excel_, print_, cif_})
     if (b->isVisibleTo(this)) bottom = std::max(bottom, b->geometry().bottom());
   return bottom;
 }
@@ -333,6 +338,9 @@ void RefineTabWidget::set_result_buttons_visible(bool visible) {
   report_->setVisible(visible);
   excel_->setVisible(visible);
   print_->setVisible(visible);
+  // A CIF needs refined values: shown only after a successful run.
+  if (!visible) last_record_.reset();
+  cif_->setVisible(visible && last_record_ != nullptr);
 }
 
 void RefineTabWidget::go_affinement() {
@@ -342,8 +350,11 @@ void RefineTabWidget::go_affinement() {
   in.weights = weights_->currentIndex() == 1 ? WeightMode::Fitted : WeightMode::Unit;
   QApplication::setOverrideCursor(Qt::WaitCursor);
   RefineOutcome out;
+  last_record_.reset();
   try {
-    out = refine_cell(s_, in, m_).outcome;
+    auto record = std::make_shared<RefinementRecord>(refine_cell(s_, in, m_));
+    out = record->outcome;
+    if (record->status == RoadStatus::Refined) last_record_ = std::move(record);
   } catch (const FileError& e) {
     QApplication::restoreOverrideCursor();
     m_.error(e.what());
@@ -423,6 +434,34 @@ void RefineTabWidget::transfert_excel() {
 
 void RefineTabWidget::print_screen() {
   print_window_image(window(), this, QString::fromStdString(s_.working_folder.string()));
+}
+
+void RefineTabWidget::save_cif() {
+  if (!last_record_ || !s_.results.refined) {
+    show_message(m_, "No results");
+    return;
+  }
+  if (!dialogs_) return;
+  int index = 0;
+  const auto chosen = dialogs_().save("Save CIF", {"CIF files (*.cif)"}, index);
+  if (!chosen || chosen->empty()) return;
+  std::filesystem::path path = *chosen;
+  if (!path.has_extension()) path += ".cif";
+  // Never over the run's own files nor over the data the session was read from.
+  std::error_code ec;
+  const bool input = (!s_.measured.file_name.empty() &&
+                      std::filesystem::equivalent(path, s_.measured.file_name, ec)) ||
+                     (!s_.profile.file_name.empty() &&
+                      std::filesystem::equivalent(path, s_.profile.file_name, ec));
+  if (is_fixed_file(s_, path) || input) {
+    m_.error(path.filename().string() + " is a file the program reads or writes itself; choose another name");
+    return;
+  }
+  try {
+    save_result_cif(s_, *last_record_, path);
+  } catch (const FileError& e) {
+    m_.error(e.what());
+  }
 }
 
 void RefineTabWidget::select_peak(int row) {

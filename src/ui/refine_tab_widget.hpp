@@ -5,6 +5,8 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
+#include <memory>
 
 #include "commands/changed.hpp"
 #include "core/messages.hpp"
@@ -19,6 +21,8 @@ class QTableWidget;
 
 namespace vornax {
 
+struct FileDialogs;
+struct RefinementRecord;
 
 class RefineTabWidget : public QWidget {
   Q_OBJECT
@@ -51,6 +55,10 @@ class RefineTabWidget : public QWidget {
   void Impression_resultats();  // the report (also the menu's "Re&sults")
   void transfert_excel();       // the export window
   void print_screen();          // the main window on the printer
+  void save_cif();              // the last refinement's results as a CIF file
+
+  // The save dialog of "Save CIF" (the main window's, so that tests answer it).
+  void set_file_dialogs(std::function<FileDialogs&()> dialogs) { dialogs_ = std::move(dialogs); }
 
   // Widgets, for tests. Rows: a, b, c, alpha, beta, gamma, shift, lambda, volume.
   QLineEdit* initial_box(int row) const { return initial_[static_cast<size_t>(row)]; }
@@ -76,6 +84,7 @@ class RefineTabWidget : public QWidget {
   QPushButton* report_button() const { return report_; }
   QPushButton* excel_button() const { return excel_; }
   QPushButton* print_screen_button() const { return print_; }
+  QPushButton* save_cif_button() const { return cif_; }
 
  signals:
   // The cell changed (refined values adopted or initial cell restored): recalculate.
@@ -130,6 +139,10 @@ class RefineTabWidget : public QWidget {
   QPushButton* report_ = nullptr;
   QPushButton* excel_ = nullptr;
   QPushButton* print_ = nullptr;
+  QPushButton* cif_ = nullptr;
+  std::function<FileDialogs&()> dialogs_;
+  // The record of the last successful refinement, for "Save CIF"; dropped with the results.
+  std::shared_ptr<const RefinementRecord> last_record_;
 };
 
 }  // namespace vornax

@@ -529,6 +529,7 @@ void Tform1::connect_tabs() {
   // The profile window, opened by "Diagram" of the measured tab.
   form7_->set_refresh([this](Changed what) { refresh(what, form7_); });
   form7_->set_file_dialogs([this]() -> FileDialogs& { return file_dialogs(); });
+  refine_->set_file_dialogs([this]() -> FileDialogs& { return file_dialogs(); });
   form7_->set_help([this](int topic) { aide(topic); });
   form7_->set_recalculate([this] { cell_->recalculate(); });
   form7_->set_wavelength_dialog(lilambda_);

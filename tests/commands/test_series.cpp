@@ -103,7 +103,7 @@ class SeriesCli : public ::testing::Test {
 }  // namespace
 
 TEST_F(SeriesCli, ChainedCellsFollowTheLineWithinTheirErrors) {
-  const CliResult r = run_cli(std::string("--profiles scans ") + kChained + " --out table.csv --plot cells.svg");
+  const CliResult r = run_cli(std::string("--profiles scans ") + kChained + " --out table.csv --plot cells.svg --progress");
   ASSERT_EQ(r.code, 0) << r.err;
   const auto rows = read_csv("table.csv");
   ASSERT_EQ(rows.size(), 21u);  // the notes are not a profile
@@ -139,8 +139,11 @@ TEST_F(SeriesCli, ChainedCellsFollowTheLineWithinTheirErrors) {
 
 TEST_F(SeriesCli, AFailingPatternHasItsRowAndParallelRunsAgreeWithSerialOnes) {
   std::ofstream("scans/pattern_007.xy", std::ios::trunc) << "2theta counts\n10 abc\n";
-  ASSERT_EQ(run_cli(std::string("--profiles scans ") + kCell + " --out serial.csv").code, 0);
-  const CliResult r = run_cli(std::string("--profiles scans ") + kCell + " --jobs 4 --out parallel.csv");
+  // A failed row makes the exit status 1, unless the user allows it.
+  EXPECT_EQ(run_cli(std::string("--profiles scans ") + kCell + " --out serial.csv").code, 1);
+  ASSERT_EQ(run_cli(std::string("--profiles scans ") + kCell + " --out serial.csv --force --allow-suspect").code, 0);
+  const CliResult r =
+      run_cli(std::string("--profiles scans ") + kCell + " --jobs 4 --out parallel.csv --allow-suspect --progress");
   ASSERT_EQ(r.code, 0) << r.err;
   const auto serial = read_csv("serial.csv"), parallel = read_csv("parallel.csv");
   ASSERT_EQ(serial.size(), 21u);

@@ -234,3 +234,47 @@ TEST(DeletionDiagnostics, TooFewPairsOrSingularGiveNothing) {
   build_refined_vector(q);
   EXPECT_FALSE(deletion_diagnostics(q).available);
 }
+
+// The residual in σ of each pair against a real leave-one-out refit: the pair's
+// deleted residual (its θ_obs less the θ_calc of the fit without it) over its
+// standard error from that fit, σ₍ᵢ₎ √(1 + gᵀ(DᵀD)⁻¹g), g the pair's derivatives. Only
+// the refit's own design matrix enters: an independent route to the same number.
+TEST(DeletionDiagnostics, ResidualInSigmaIsThatOfALeaveOneOutRefit) {
+  struct Case {
+    int bad;
+    double offset;
+  };
+  for (const Case c : {Case{6, 0.05}, Case{1, 0.03}, Case{0, 0}}) {
+    const RefinementProblem p = silicon_problem(c.bad, c.offset);
+    const RefinementDiagnostics d = deletion_diagnostics(p);
+    ASSERT_TRUE(d.available);
+    for (size_t drop = 0; drop < p.obs.size(); ++drop) {
+      SCOPED_TRACE(::testing::Message() << "bad " << c.bad << " dropped " << drop + 1);
+      RefinementProblem q = p;
+      q.obs.erase(q.obs.begin() + static_cast<long>(drop));
+      RecordingMessages m;
+      refine_cycles(q, "", m);
+      compute_calculated_angles(q, m);
+      compute_design_matrix(q);
+      double ata[2][2] = {};
+      for (const auto& row : q.D)
+        for (int j = 0; j < 2; ++j)
+          for (int k = 0; k < 2; ++k) ata[j][k] += row[j] * row[k];
+      const double det = ata[0][0] * ata[1][1] - ata[0][1] * ata[1][0];
+      const double inv[2][2] = {{ata[1][1] / det, -ata[0][1] / det}, {-ata[1][0] / det, ata[0][0] / det}};
+      double ss = 0;
+      for (const auto& o : q.obs) ss += (o.theta_obs - o.theta_calc) * (o.theta_obs - o.theta_calc);
+      const double sigma = std::sqrt(ss / (q.count() - 2));
+
+      RefinementProblem one = q;
+      one.obs = {p.obs[drop]};
+      compute_calculated_angles(one, m);
+      compute_design_matrix(one);
+      const auto& g = one.D[0];
+      const double quad = g[0] * (inv[0][0] * g[0] + inv[0][1] * g[1]) + g[1] * (inv[1][0] * g[0] + inv[1][1] * g[1]);
+      const double deleted = one.obs[0].theta_obs - one.obs[0].theta_calc;
+      const double expected = deleted / (sigma * std::sqrt(1 + quad));
+      EXPECT_NEAR(d.pairs[drop].residual_in_sigma, expected, 0.02 * std::fabs(expected) + 1e-3);
+    }
+  }
+}

@@ -19,6 +19,10 @@
 #include "ui/tfexcel.hpp"
 #include "ui_driver.hpp"
 #include "support/recording_messages.hpp"
+#include "support/scripted_file_dialogs.hpp"
+
+#include <gemmi/cif.hpp>
+#include <gemmi/numb.hpp>
 
 using namespace vornax;
 using namespace vornax::driver;
@@ -276,6 +280,46 @@ class TestRefineTab : public QObject {
     click(tab->refine_button());
     QVERIFY(f.s.results.refined);
     QVERIFY(tab->weighting_label()->text().isEmpty());
+  }
+
+  // "Save CIF" through the main window's file dialog: hidden until a refinement
+  // succeeded, nothing written on Cancel, the refined cell read back by gemmi, a file
+  // of the run refused, and hidden again once the results were used.
+  void save_cif_writes_the_refined_cell() {
+    Fixture f;
+    ScriptedFileDialogs dialogs;
+    f.w->set_file_dialogs(&dialogs);
+    RefineTabWidget* tab = f.tab();
+    QVERIFY(tab->save_cif_button()->isHidden());
+    prepare(f, 0, false);
+    refine(*f.w, 0);
+    QVERIFY(f.s.results.refined);
+    QVERIFY(!tab->save_cif_button()->isHidden());
+
+    dialogs.answers = {std::nullopt, path("silicon").toStdString(), path("vornax.out").toStdString()};
+    click(tab->save_cif_button());
+    QVERIFY(!QFile::exists(path("silicon.cif")));
+    click(tab->save_cif_button());
+    QVERIFY2(f.m.empty(), f.first_message().c_str());
+    QCOMPARE(dialogs.titles.at(0), std::string("Save CIF"));
+    QCOMPARE(dialogs.shown_filters.at(0), std::vector<std::string>{"CIF files (*.cif)"});
+    gemmi::cif::Document doc = gemmi::cif::read_file(path("silicon.cif").toStdString());
+    gemmi::cif::Block& b = doc.blocks.at(0);
+    QCOMPARE(b.name, std::string("silicon"));
+    const double a = gemmi::cif::as_number(*b.find_value("_cell_length_a"));
+    QVERIFY2(std::fabs(a - f.s.results.cell.a) < 2e-5, b.find_value("_cell_length_a")->c_str());
+    QVERIFY(std::fabs(a - kSiliconA) < 2e-5);
+    QCOMPARE(*b.find_value("_space_group_crystal_system"), std::string("cubic"));
+    QCOMPARE(gemmi::cif::as_int(*b.find_value("_refine_ls_number_reflns")), 9);
+    QCOMPARE(int(b.find_loop("_refln_index_h").length()), 9);
+
+    // The run's own report is not replaced.
+    click(tab->save_cif_button());
+    QCOMPARE(f.m.texts().size(), size_t(1));
+    QVERIFY(file_lines(path("vornax.out")).join("\n").contains("Final values"));
+
+    click(tab->use_refined_button());
+    QVERIFY(tab->save_cif_button()->isHidden());
   }
 
   void shift_refined_with_both_models() {
