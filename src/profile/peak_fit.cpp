@@ -162,22 +162,52 @@ struct GroupModel {
   }
 };
 
-// The optimiser asks for the Jacobian at the point it has just evaluated: the model's
-// exponentials are worked out once for both, the Jacobian kept beside the residuals.
-template <int NX>
-struct LmFunctor : Eigen::DenseFunctor<double, NX, Eigen::Dynamic> {
-  using Jacobian = Eigen::Matrix<double, Eigen::Dynamic, NX>;
-  using QRSolver = Eigen::ColPivHouseholderQR<Jacobian>;
+// What the optimiser sees of the model. Levenberg–Marquardt needs the residuals r and
+// the Jacobian J only through ‖r‖ and the linear model ‖r + J·δ‖ at the point where J
+// is taken. With JᵀJ = RᵀR (Cholesky, on the equilibrated normal matrix) and
+// z = R⁻ᵀJᵀr, the n + 1 values [z, √(‖r‖² − ‖z‖²)] with the Jacobian [R; 0] give the
+// same norm and the same linear model, so the optimiser takes the same steps on n + 1
+// rows instead of hundreds of points. Each evaluation computes the model's Jacobian
+// anyway (the optimiser asks for it at the point it has just evaluated).
+struct LmFunctor : Eigen::DenseFunctor<double> {
+  using Jacobian = Eigen::MatrixXd;
   const GroupModel& g;
-  mutable Eigen::VectorXd at, r_at;
-  mutable Jacobian jac_at;
+  const int n;
+  mutable Eigen::VectorXd at, r_full, scale, z;
+  mutable Eigen::MatrixXd j_full, normal;
+  mutable Eigen::LLT<Eigen::MatrixXd> llt;
+  mutable Eigen::VectorXd r_at;  // the n + 1 values at `at`
+  mutable Jacobian jac_at;       // [R; 0] at `at`
   mutable bool cached = false;
-  LmFunctor(const GroupModel& model, int n)
-      : Eigen::DenseFunctor<double, NX, Eigen::Dynamic>(n, static_cast<int>(model.m)),
-        g(model), at(n), r_at(model.m), jac_at(model.m, n) {}
+  LmFunctor(const GroupModel& model, int parameters)
+      : Eigen::DenseFunctor<double>(parameters, parameters + 1), g(model), n(parameters),
+        at(parameters), r_full(model.m), scale(parameters), z(parameters),
+        j_full(model.m, parameters), normal(parameters, parameters), llt(parameters),
+        r_at(parameters + 1), jac_at(parameters + 1, parameters) {}
   int operator()(const Eigen::VectorXd& q, Eigen::VectorXd& r) const {
-    g.model(q, r.data(), &jac_at);
-    g.weigh(r.data(), &jac_at);
+    g.model(q, r_full.data(), &j_full);
+    g.weigh(r_full.data(), &j_full);
+    normal.noalias() = j_full.transpose() * j_full;
+    z.noalias() = j_full.transpose() * r_full;
+    for (int k = 0; k < n; ++k) {
+      const double d = normal(k, k);
+      scale[k] = d > 0 && std::isfinite(d) ? 1 / std::sqrt(d) : 1;
+    }
+    normal = scale.asDiagonal() * normal * scale.asDiagonal();
+    llt.compute(normal);
+    jac_at.setZero();
+    if (llt.info() != Eigen::Success) {
+      // A singular model (a line without data under it): no step can be trusted.
+      r.setConstant(std::numeric_limits<double>::quiet_NaN());
+    } else {
+      // R = Lᵀ S⁻¹, z = L⁻¹ S Jᵀr.
+      jac_at.topRows(n) = llt.matrixU();
+      jac_at.topRows(n) = jac_at.topRows(n) * scale.cwiseInverse().asDiagonal();
+      z = scale.cwiseProduct(z);
+      llt.matrixL().solveInPlace(z);
+      r.head(n) = z;
+      r[n] = std::sqrt(std::max(0.0, r_full.squaredNorm() - z.squaredNorm()));
+    }
     at = q;
     r_at = r;
     cached = true;
@@ -185,7 +215,7 @@ struct LmFunctor : Eigen::DenseFunctor<double, NX, Eigen::Dynamic> {
   }
   int df(const Eigen::VectorXd& q, Jacobian& jac) const {
     if (!cached || q != at) {
-      Eigen::VectorXd r(g.m);
+      Eigen::VectorXd r(n + 1);
       (*this)(q, r);
     }
     jac = jac_at;
@@ -204,15 +234,15 @@ struct FitOutcome {
 bool all_finite(const Eigen::VectorXd& v) { return v.allFinite(); }
 
 // One least-squares fit of the model from q; the errors from (JᵀWJ)⁻¹ × reduced χ².
-template <int NX>
-FitOutcome least_squares_sized(const GroupModel& g, Eigen::VectorXd q) {
+FitOutcome least_squares(const GroupModel& g, Eigen::VectorXd q) {
   FitOutcome out;
   const int n = g.parameter_count();
-  LmFunctor<NX> functor(g, n);
-  Eigen::LevenbergMarquardt<LmFunctor<NX>> lm(functor);
+  if (g.m < n + kMinSpareDegreesOfFreedom) return out;
+  LmFunctor functor(g, n);
+  Eigen::LevenbergMarquardt<LmFunctor> lm(functor);
   lm.setMaxfev(100 * (n + 1));
-  // Steps below a millionth of the parameters' scaled size move a position by a few
-  // thousandths of its error: enough, and each iteration saved counts.
+  // Steps below a millionth of the parameters' scaled size move a position by a tiny
+  // fraction of its error: enough, and each iteration saved counts.
   lm.setXtol(1e-6);
   lm.setFtol(1e-6);
   const auto status = lm.minimize(q);
@@ -224,13 +254,13 @@ FitOutcome least_squares_sized(const GroupModel& g, Eigen::VectorXd q) {
   if (!out.converged || !all_finite(q)) return out;
 
   if (!functor.cached || q != functor.at) {
-    Eigen::VectorXd r(g.m);
+    Eigen::VectorXd r(n + 1);
     functor(q, r);
   }
   const Eigen::VectorXd& r = functor.r_at;
-  const typename LmFunctor<NX>::Jacobian& jac = functor.jac_at;
+  const LmFunctor::Jacobian& jac = functor.jac_at;
   if (!r.allFinite() || !jac.allFinite()) return out;
-  using Square = Eigen::Matrix<double, NX, NX>;
+  using Square = Eigen::MatrixXd;
   const Square normal = jac.transpose() * jac;
   const Eigen::LDLT<Square> ldlt(normal);
   if (ldlt.info() != Eigen::Success || !ldlt.isPositive()) return out;
@@ -244,11 +274,6 @@ FitOutcome least_squares_sized(const GroupModel& g, Eigen::VectorXd q) {
   }
   out.ok = std::isfinite(out.reduced_chi2);
   return out;
-}
-
-FitOutcome least_squares(const GroupModel& g, const Eigen::VectorXd& q) {
-  if (g.m < g.parameter_count() + kMinSpareDegreesOfFreedom) return FitOutcome{};
-  return least_squares_sized<Eigen::Dynamic>(g, q);
 }
 
 double starting_fwhm(const Profile& p, const PeakFitOptions& options) {
