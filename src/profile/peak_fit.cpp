@@ -27,6 +27,7 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr int kMaxGroupLines = 12;
 // Points beyond the parameter count, so that χ² has degrees of freedom to speak of.
 constexpr long kMinSpareDegreesOfFreedom = 3;
+constexpr double kGaussianReach = 60;  // u² = (2·Δ/FWHM)² beyond which exp is 0
 // Used when nothing tells the width: a laboratory pattern's typical line.
 constexpr double kFallbackFwhm = 0.1;
 
@@ -135,7 +136,8 @@ struct GroupModel {
           const double u = 2 * d * inv_w;
           const double u2 = u * u;
           const double lor = 1 / (1 + u2);
-          const double gau = std::exp(-kLn2 * u2);
+          // Beyond about 4.5 half-widths the Gaussian is below 1e-18 of the height.
+          const double gau = u2 < kGaussianReach ? std::exp(-kLn2 * u2) : 0.0;
           const double pv = eta * lor + (1 - eta) * gau;
           f[i] += ah * pv;
           if (!jac) continue;
@@ -196,18 +198,19 @@ struct LmFunctor : Eigen::DenseFunctor<double> {
     normal = scale.asDiagonal() * normal * scale.asDiagonal();
     llt.compute(normal);
     jac_at.setZero();
-    if (llt.info() != Eigen::Success) {
-      // A singular model (a line without data under it): no step can be trusted.
-      r.setConstant(std::numeric_limits<double>::quiet_NaN());
-    } else {
-      // R = Lᵀ S⁻¹, z = L⁻¹ S Jᵀr.
-      jac_at.topRows(n) = llt.matrixU();
-      jac_at.topRows(n) = jac_at.topRows(n) * scale.cwiseInverse().asDiagonal();
-      z = scale.cwiseProduct(z);
-      llt.matrixL().solveInPlace(z);
-      r.head(n) = z;
-      r[n] = std::sqrt(std::max(0.0, r_full.squaredNorm() - z.squaredNorm()));
+    if (llt.info() != Eigen::Success || !std::isfinite(r_full.squaredNorm())) {
+      // A singular model (a line without data under it) or an overflow: no step can be
+      // trusted, and a negative answer stops the optimiser at once.
+      cached = false;
+      return -1;
     }
+    // R = Lᵀ S⁻¹, z = L⁻¹ S Jᵀr.
+    jac_at.topRows(n) = llt.matrixU();
+    jac_at.topRows(n) = jac_at.topRows(n) * scale.cwiseInverse().asDiagonal();
+    z = scale.cwiseProduct(z);
+    llt.matrixL().solveInPlace(z);
+    r.head(n) = z;
+    r[n] = std::sqrt(std::max(0.0, r_full.squaredNorm() - z.squaredNorm()));
     at = q;
     r_at = r;
     cached = true;
@@ -216,7 +219,7 @@ struct LmFunctor : Eigen::DenseFunctor<double> {
   int df(const Eigen::VectorXd& q, Jacobian& jac) const {
     if (!cached || q != at) {
       Eigen::VectorXd r(n + 1);
-      (*this)(q, r);
+      if ((*this)(q, r) < 0) return -1;
     }
     jac = jac_at;
     return 0;
@@ -255,7 +258,7 @@ FitOutcome least_squares(const GroupModel& g, Eigen::VectorXd q) {
 
   if (!functor.cached || q != functor.at) {
     Eigen::VectorXd r(n + 1);
-    functor(q, r);
+    if (functor(q, r) < 0) return out;
   }
   const Eigen::VectorXd& r = functor.r_at;
   const LmFunctor::Jacobian& jac = functor.jac_at;
@@ -337,10 +340,11 @@ PeakFitResult fit_peaks(const Profile& p, const std::vector<PeakToFit>& peaks,
   const double half_window =
       (options.window_fwhms > 0 && std::isfinite(options.window_fwhms) ? options.window_fwhms : 4) * fwhm;
 
-  // The lines of the model, a code 3 peak folded into its Kα1 partner when it has one.
+  // The lines of the model, a code 3 peak folded into its Kα1 partner when it has one
+  // (one Kα2 per Kα1; a second one stays a line of its own).
   std::vector<PlannedLine> planned;
-  std::vector<long> line_of_kalpha1(peaks.size(), -1);
-  std::vector<bool> attached(peaks.size(), false);
+  std::vector<long> alpha2_of(peaks.size(), -1);  // per Kα1 input: its Kα2 input
+  std::vector<bool> folded(peaks.size(), false);
   if (doublet.on) {
     for (size_t k = 0; k < peaks.size(); ++k) {
       if (peaks[k].line_code != kLineKAlpha2) continue;
@@ -350,26 +354,23 @@ PeakFitResult fit_peaks(const Profile& p, const std::vector<PeakToFit>& peaks,
         if (best < 0 || peaks[j].two_theta > peaks[static_cast<size_t>(best)].two_theta)
           best = static_cast<long>(j);
       }
-      if (best < 0) continue;
+      if (best < 0 || alpha2_of[static_cast<size_t>(best)] >= 0) continue;
       const double a2 = alpha2_angle(peaks[static_cast<size_t>(best)].two_theta, doublet.lambda_ratio);
       if (std::fabs(a2 - peaks[k].two_theta) <= kDoubletTolerance) {
-        attached[k] = true;
-        line_of_kalpha1[k] = best;  // for now: the partner's input index
+        alpha2_of[static_cast<size_t>(best)] = static_cast<long>(k);
+        folded[k] = true;
       }
     }
   }
-  std::vector<long> attached_to(peaks.size(), -1);
-  for (size_t k = 0; k < peaks.size(); ++k)
-    if (attached[k]) attached_to[static_cast<size_t>(line_of_kalpha1[k])] = static_cast<long>(k);
 
   for (size_t k = 0; k < peaks.size(); ++k) {
-    if (attached[k]) continue;
+    if (folded[k]) continue;
     const int code = peaks[k].line_code;
     const double pos = peaks[k].two_theta;
     if (!std::isfinite(pos)) continue;
     PlannedLine line;
     line.peak = k;
-    line.attached = attached_to[k];
+    line.attached = alpha2_of[k];
     line.doublet = doublet.on && (code == kLineUnclassified || code == kLineKAlpha || code == kLineKAlpha1);
     line.start = pos;
     double a2 = line.doublet ? alpha2_angle(pos, doublet.lambda_ratio) : kNaN;
