@@ -189,8 +189,12 @@ struct LmFunctor : Eigen::DenseFunctor<double> {
   int operator()(const Eigen::VectorXd& q, Eigen::VectorXd& r) const {
     g.model(q, r_full.data(), &j_full);
     g.weigh(r_full.data(), &j_full);
-    normal.noalias() = j_full.transpose() * j_full;
-    z.noalias() = j_full.transpose() * r_full;
+    // Column by column: a general matrix product packs its operands first, which costs
+    // more than the products themselves at this width.
+    for (int a = 0; a < n; ++a) {
+      for (int b = 0; b <= a; ++b) normal(a, b) = normal(b, a) = j_full.col(a).dot(j_full.col(b));
+      z[a] = j_full.col(a).dot(r_full);
+    }
     for (int k = 0; k < n; ++k) {
       const double d = normal(k, k);
       scale[k] = d > 0 && std::isfinite(d) ? 1 / std::sqrt(d) : 1;
