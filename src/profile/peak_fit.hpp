@@ -15,7 +15,8 @@ namespace vornax {
 // line code (see PeakLineCode). Codes 0, 1 and 2 are Kα lines, fitted as doublets; a
 // code 3 (Kα2) line is the Kα2 of the nearest code 2 line below it whose Kα2 angle lies
 // within 0.07°, and is not a line of its own in the model (alone, it is fitted as a
-// single line); codes 4 and 5 (Kβ, WLα) are single lines.
+// single line); codes 4 and 5 (Kβ, WLα) are single lines. Such an attached Kα2 peak
+// is given the Kα2 angle of its partner's fitted Kα1, with that error carried over.
 struct PeakToFit {
   double two_theta = 0;
   int line_code = 1;
@@ -33,6 +34,7 @@ struct FittedPeak {
   double two_theta = 0;  // fitted Kα1 position (the line's own for a single line)
   double sigma = 0;      // its standard error, degrees 2θ (covariance × reduced χ²)
   double fwhm = 0;       // degrees 2θ (the mean of both sides when split)
+  double fwhm_left = 0, fwhm_right = 0;  // below and above the maximum; equal unless split
   double height = 0;     // above the background, in the profile's intensity units
   double eta = 0;        // Lorentzian fraction
   int line_code = 1;     // the code of the peak it came from

@@ -78,6 +78,7 @@ struct CountedRecipe {
   double fwhm = 0.08;         // degrees 2θ at 2θ = 0
   double fwhm_tan = 0;        // added per tan θ, as lines broaden with the angle
   double eta = 0.5;           // Lorentzian share of the pseudo-Voigt
+  double asymmetry = 1;       // width above the maximum / width below it
   double lambda1 = 0, lambda2 = 0, ratio = 0.5;  // λ2 = 0: one line per reflection
   double background = 100;    // counts
   bool poisson = true;
@@ -99,8 +100,13 @@ inline double pseudo_voigt(double dx, double fwhm, double eta) {
   return eta / (1 + u * u) + (1 - eta) * std::exp(-std::log(2.0) * u * u);
 }
 
+// Split: fwhm below the maximum, asymmetry × fwhm above it.
+inline double split_pseudo_voigt(double dx, double fwhm, double eta, double asymmetry) {
+  return pseudo_voigt(dx, dx < 0 ? fwhm : fwhm * asymmetry, eta);
+}
+
 // The counts drawn from Poisson statistics, then scaled so that the highest point is
-// 100, as the profile readers leave them.
+// 100, as the profile readers leave them (intensity_max: the highest count).
 inline Profile make_counted_profile(const CountedRecipe& r) {
   std::vector<double> x(r.points), y(r.points);
   std::mt19937 rng(r.seed);
@@ -110,10 +116,12 @@ inline Profile make_counted_profile(const CountedRecipe& r) {
     double c = r.background;
     for (const DiffractionLine& l : r.lines) {
       const double w = line_fwhm(r, l.two_theta);
-      if (std::fabs(x[i] - l.two_theta) < 40 * w) c += l.counts * pseudo_voigt(x[i] - l.two_theta, w, r.eta);
+      const double a = r.asymmetry;
+      if (std::fabs(x[i] - l.two_theta) < 40 * w)
+        c += l.counts * split_pseudo_voigt(x[i] - l.two_theta, w, r.eta, a);
       if (r.lambda2 > 0) {
         const double a2 = alpha2_angle(l.two_theta, r.lambda1, r.lambda2);
-        if (std::fabs(x[i] - a2) < 40 * w) c += r.ratio * l.counts * pseudo_voigt(x[i] - a2, w, r.eta);
+        if (std::fabs(x[i] - a2) < 40 * w) c += r.ratio * l.counts * split_pseudo_voigt(x[i] - a2, w, r.eta, a);
       }
     }
     if (r.poisson) c = static_cast<double>(std::poisson_distribution<long>(c)(rng));
@@ -124,7 +132,8 @@ inline Profile make_counted_profile(const CountedRecipe& r) {
   Profile p = profile_from(x, y);
   p.start_angle = x.front();
   p.final_angle = x.back();
-  p.intensity_max = 100;
+  p.intensity_max = top;
+  p.counts = r.poisson;
   p.wavelengths.lambda1 = r.lambda1;
   p.wavelengths.lambda2 = r.lambda2;
   p.wavelengths.ratio = r.lambda2 > 0 ? r.ratio : 0;
