@@ -1,5 +1,6 @@
 // The search on any profile a reader can hand it: settings measured from the data,
-// doublet placement, echo removal and the classification. Points come as finite
+// doublet placement, echo removal, the classification, the profile fit of the found
+// peaks and the Kα2 stripping. Points come as finite
 // floats in any order, with any step and wavelengths; nothing may overflow, divide by
 // zero, read out of bounds or loop.
 #include <cmath>
@@ -7,6 +8,7 @@
 
 #include "fuzz_support.hpp"
 #include "profile/classification.hpp"
+#include "profile/peak_fit.hpp"
 #include "profile/peak_search.hpp"
 #include "profile/search_settings.hpp"
 
@@ -29,7 +31,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   w.lambda = finite(take<float>(p, n));
   w.anode = "Cu";
   // Either a stepped scan (start, step, then intensities) or free (angle, intensity) pairs.
-  const bool stepped = take<uint8_t>(p, n) & 1;
+  const uint8_t flags = take<uint8_t>(p, n);
+  const bool stepped = flags & 1;
+  profile.counts = flags & 2;
+  profile.intensity_max = finite(take<float>(p, n));
   const float start = finite(take<float>(p, n)), step = finite(take<float>(p, n));
   for (size_t i = 0; n >= sizeof(float) && profile.points.size() < 30000; ++i) {
     const float x = stepped ? start + step * static_cast<float>(i) : finite(take<float>(p, n));
@@ -45,5 +50,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const vornax::FoundPeak& f : found) peaks.push_back({f.two_theta, f.two_theta, f.intensity, 1});
   vornax::classify_lines(peaks, w, vornax::ContaminationTexts{});
   vornax::mark_resolved_kalpha1(peaks, found);
+  std::vector<vornax::PeakToFit> to_fit;
+  for (const vornax::MeasuredPeak& m : peaks) to_fit.push_back({m.two_theta, m.line_code});
+  vornax::PeakFitOptions options;
+  options.split = flags & 4;
+  options.fwhm = e.valid ? e.fwhm : 0;
+  (void)vornax::fit_peaks(profile, to_fit, w, options);
+  (void)vornax::strip_kalpha2(profile, w);
   return 0;
 }

@@ -24,12 +24,18 @@ namespace {
 std::string search_usage() {
   return std::string() + "vornax-cli search FILE [--threshold T] [--min-width W1] [--max-width W2]\n"
                "         [--classic] [--contamination L1 P1 L2 P2] [--keep CODES] [--out PEAKS]\n"
-               "         [--force] [--type N] [--lambda L]\n"
+               "         [--fit [--split]] [--strip-ka2] [--force] [--type N] [--lambda L]\n"
                "  T in percent of the largest second derivative, W1 W2 in degrees 2theta between\n"
                "  the inflection points; by default all three are measured on the pattern (its\n"
                "  step, the width of its strongest peaks, the noise of its second derivative)\n"
                "  and printed on stderr; --classic: 2.0, 0.10 and 1.0; a value given wins\n"
                "  --out: one 2theta per line, 6 decimals; CODES: line codes to keep, e.g. 1,2\n"
+               "  --fit: each peak's position fitted on the profile (a pseudo-Voigt K alpha1 +\n"
+               "  K alpha2 doublet per line, --split: its two sides with their own widths); every\n"
+               "  line is then at K alpha1 (keep 1,2 and refine with lambda1), and --out writes\n"
+               "  2THETA INTENSITY CODE SIGMA FWHM for `refine --weights fitted`\n"
+               "  --strip-ka2: search the pattern with K alpha2 stripped (Rachinger); the doublet\n"
+               "  fit measures positions better\n"
                "  (1 K Alpha, 2 K Alpha1, 3 K Alpha2, 4 L1 (K beta), 5 L2 (WL Alpha))\n";
 }
 
@@ -66,6 +72,7 @@ struct SearchArgs {
   std::optional<PeakKillSettings> keep;
   std::string out;
   bool force = false;
+  bool fit = false, split = false, strip = false;
 };
 
 std::optional<PeakKillSettings> parse_codes(const std::string& text) {
@@ -130,6 +137,12 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Sear
       ++i;
     } else if (opt == "--force") {
       a.force = true;
+    } else if (opt == "--fit") {
+      a.fit = true;
+    } else if (opt == "--split") {
+      a.split = true;
+    } else if (opt == "--strip-ka2") {
+      a.strip = true;
     } else if (opt == "--out") {
       const auto text = value(1);
       if (!text || text->empty()) return std::string("--out needs a file");
@@ -142,6 +155,7 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Sear
     }
   }
   if (a.file.empty()) return std::string("no file given");
+  if (a.split && !a.fit) return std::string("--split needs --fit");
   if (a.settings.min_width && a.settings.max_width && *a.settings.min_width > *a.settings.max_width)
     return std::string("--min-width is above --max-width");
   return std::nullopt;
@@ -166,17 +180,27 @@ int run(const SearchArgs& a) {
   PeakSearchState st;
   prepare_peak_search(s, m, st);
   if (a.contamination) st.contamination = *a.contamination;
+  st.search_stripped = a.strip;
+  st.split_profile = a.split;
   const int errors_before = m.errors;
   const PeakSearchSettings settings = requested_search_settings(st.estimate, a.settings);
   std::cerr << search_settings_line(settings, st.estimate) << '\n';
   const Changed searched = search_peaks(s, m, st, settings);
   if (searched == Changed::None) return kExitFailed;
   if (m.errors != errors_before) return kExitFailed;  // bad contamination data
+  if (a.fit && !s.measured.peaks.empty()) {
+    PeakFitSummary f;
+    fit_measured_peaks(s, m, st, &f);
+    std::cerr << "fit: " << peak_fit_summary_text(f) << '\n';
+  }
 
   std::string out;
-  for (const MeasuredPeak& p : s.measured.peaks)
+  for (const MeasuredPeak& p : s.measured.peaks) {
     out += format_fixed(p.two_theta, 0, 6) + ' ' + format_fixed(p.intensity, 0, 6) + ' ' +
-           std::to_string(p.line_code) + '\n';
+           std::to_string(p.line_code);
+    if (a.fit) out += ' ' + format_fixed(p.sigma, 0, 6) + ' ' + format_fixed(p.fwhm, 0, 5);
+    out += '\n';
+  }
   std::cout << out;
 
   if (a.keep) {
@@ -184,7 +208,7 @@ int run(const SearchArgs& a) {
     // here, it applies whatever the classification left (code 1 when none ran).
     keep_peak_codes(s, st, *a.keep);
   }
-  if (!a.out.empty()) write_found_peaks(s, a.out);
+  if (!a.out.empty()) write_found_peaks(s, a.out, a.fit);
   return 0;
 }
 

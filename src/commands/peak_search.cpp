@@ -20,6 +20,17 @@ constexpr double kSamePeakDistance = 0.001;  // degrees 2θ
 
 bool classification_wanted(const std::string& anode) { return !anode.empty() && anode != "?"; }
 
+bool has_kalpha2(const WavelengthSet& w) { return w.lambda2 > w.lambda1 && w.ratio > 0 && w.lambda1 > 0; }
+
+// The stripped pattern of the session's profile, computed once per profile.
+const std::vector<double>& stripped_intensities(const WorkSession& s, PeakSearchState& st) {
+  if (st.stripped.size() != s.profile.points.size() || st.stripped_generation != s.profile.generation) {
+    st.stripped = strip_kalpha2(s.profile, s.profile.wavelengths);
+    st.stripped_generation = s.profile.generation;
+  }
+  return st.stripped;
+}
+
 std::optional<double> read_angle_field(const WorkSession& s, std::string_view text) {
   auto v = parse_typed(text);
   if (!v || !std::isfinite(*v)) return std::nullopt;
@@ -57,7 +68,20 @@ Changed search_peaks(WorkSession& s, Messages& m, PeakSearchState& st,
 
   PeakSearchSettings used = settings;
   if (used.doublet_fwhm == 0 && st.estimate.valid) used.doublet_fwhm = st.estimate.fwhm;
-  const std::vector<FoundPeak> found = find_peaks(s.profile, st.derivative, used);
+  std::vector<FoundPeak> found;
+  const bool stripped = st.search_stripped && has_kalpha2(s.profile.wavelengths);
+  if (stripped) {
+    // Kα2 is gone from the searched pattern: no doublet is left to keep apart.
+    Profile kalpha1 = s.profile;
+    const std::vector<double>& values = stripped_intensities(s, st);
+    for (size_t i = 0; i < kalpha1.points.size(); ++i)
+      kalpha1.points[i].intensity = static_cast<float>(values[i]);
+    used.doublet_fwhm = 0;
+    found = find_peaks(kalpha1, compute_second_derivative(kalpha1), used);
+  } else {
+    found = find_peaks(s.profile, st.derivative, used);
+  }
+  st.fit = PeakFitResult{};
   std::vector<MeasuredPeak> peaks;
   peaks.reserve(found.size());
   for (const FoundPeak& f : found)
@@ -76,8 +100,70 @@ Changed search_peaks(WorkSession& s, Messages& m, PeakSearchState& st,
     if (s.profile.wavelengths.ratio != ratio_before) changed |= Changed::Profile;
     if (r.bad_data) m.error(kBadContamination);
   }
+  // Found on the stripped pattern, a Kα line is the Kα1 line of its reflection.
+  if (stripped)
+    for (MeasuredPeak& p : s.measured.peaks)
+      if (p.line_code == kLineKAlpha) p.line_code = kLineKAlpha1;
   m.beep();
   return changed;
+}
+
+Changed fit_measured_peaks(WorkSession& s, Messages& m, PeakSearchState& st,
+                           PeakFitSummary* summary) {
+  if (s.profile.points.empty() || s.measured.peaks.empty()) {
+    m.error(kNoPeakToFit);
+    return Changed::None;
+  }
+  std::vector<PeakToFit> wanted;
+  wanted.reserve(s.measured.peaks.size());
+  for (const MeasuredPeak& p : s.measured.peaks) {
+    // Peaks found on the stripped pattern sit at Kα1 already.
+    const int start_code = st.search_stripped && p.line_code == kLineKAlpha ? kLineKAlpha1 : p.line_code;
+    wanted.push_back({p.two_theta, start_code});
+  }
+  PeakFitOptions options;
+  options.split = st.split_profile;
+  if (st.estimate.valid) options.fwhm = st.estimate.fwhm;
+  st.fit = fit_peaks(s.profile, wanted, s.profile.wavelengths, options);
+  st.fit_generation = s.profile.generation;
+
+  PeakFitSummary f;
+  f.peaks = static_cast<int>(s.measured.peaks.size());
+  f.fitted = st.fit.fitted_count;
+  f.worst_reduced_chi2 = st.fit.worst_reduced_chi2;
+  for (size_t i = 0; i < s.measured.peaks.size() && i < st.fit.peaks.size(); ++i) {
+    const FittedPeak& r = st.fit.peaks[i];
+    MeasuredPeak& p = s.measured.peaks[i];
+    if (!r.fitted) {
+      p.sigma = p.fwhm = 0;
+      continue;
+    }
+    p.two_theta = r.two_theta;
+    p.two_theta_read = r.two_theta - s.measured.zero_offset;
+    p.sigma = r.sigma;
+    p.fwhm = r.fwhm;
+  }
+  std::stable_sort(s.measured.peaks.begin(), s.measured.peaks.end(),
+                   [](const MeasuredPeak& a, const MeasuredPeak& b) { return a.two_theta < b.two_theta; });
+  if (summary) *summary = f;
+  m.beep();
+  return Changed::MeasuredPeaks;
+}
+
+std::string peak_fit_summary_text(const PeakFitSummary& f) {
+  return std::to_string(f.fitted) + " of " + std::to_string(f.peaks) +
+         " peaks fitted, worst reduced chi2 " + format_fixed(f.worst_reduced_chi2, 0, 2);
+}
+
+const PeakFitResult* fit_to_draw(const WorkSession& s, const PeakSearchState& st) {
+  if (st.fit.curve.size() != s.profile.points.size() || st.fit_generation != s.profile.generation)
+    return nullptr;
+  return &st.fit;
+}
+
+const std::vector<double>* stripped_to_draw(const WorkSession& s, PeakSearchState& st) {
+  if (!st.draw_stripped || s.profile.points.empty()) return nullptr;
+  return &stripped_intensities(s, st);
 }
 
 void close_peak_search(PeakSearchState& st) { st.derivative_drawable = false; }
@@ -99,6 +185,7 @@ Changed apply_peak_kill(WorkSession& s, PeakSearchState& st) {
 
 Changed erase_measured_peaks(WorkSession& s, PeakSearchState& st) {
   s.measured.peaks.clear();
+  st.fit = PeakFitResult{};
   st.contamination_line_count = 0;
   return Changed::MeasuredPeaks;
 }
@@ -196,8 +283,8 @@ Changed keep_peak_codes(WorkSession& s, PeakSearchState& st, const PeakKillSetti
   return Changed::MeasuredPeaks;
 }
 
-void write_found_peaks(const WorkSession& s, const std::filesystem::path& path) {
-  column_peak_lines(s.measured.peaks).save(path);
+void write_found_peaks(const WorkSession& s, const std::filesystem::path& path, bool fitted) {
+  (fitted ? fitted_peak_lines(s.measured.peaks) : column_peak_lines(s.measured.peaks)).save(path);
 }
 
 }  // namespace vornax

@@ -13,6 +13,7 @@
 #include "core/messages.hpp"
 #include "core/session.hpp"
 #include "profile/classification.hpp"
+#include "profile/peak_fit.hpp"
 #include "profile/peak_kill.hpp"
 #include "profile/peak_search.hpp"
 #include "profile/search_settings.hpp"
@@ -28,6 +29,17 @@ struct PeakSearchState {
   ContaminationTexts contamination;
   int contamination_line_count = 0;  // Peak Kill is offered only when not 0
   PeakKillSettings kill;
+  // Search the pattern with Kα2 stripped (the found lines are then Kα1 lines).
+  bool search_stripped = false;
+  // The last fit and the profile it was made on (drawn while that profile is shown).
+  PeakFitResult fit;
+  uint64_t fit_generation = 0;
+  bool split_profile = false;  // "Fit" with a split pseudo-Voigt
+  // The Kα2-stripped pattern, drawn over the profile on request, and the profile it
+  // was computed from.
+  bool draw_stripped = false;
+  std::vector<double> stripped;
+  uint64_t stripped_generation = 0;
 };
 
 // Shown when a search is asked on a profile whose second derivative is zero
@@ -55,6 +67,31 @@ Changed search_peaks(WorkSession& s, Messages& m, PeakSearchState& st);
 // their own.
 Changed search_peaks(WorkSession& s, Messages& m, PeakSearchState& st,
                      const PeakSearchSettings& settings);
+
+// "Fit": each measured peak's position is fitted on the profile (a pseudo-Voigt Kα1 +
+// Kα2 doublet per line, see fit_peaks) and replaced by the fitted Kα1 position with its
+// standard error and width; a code 3 (Kα2) peak takes the Kα2 position of its partner's
+// doublet. Every peak keeps its line code. Peaks a fit could not place keep their
+// position without an error. Nothing without a profile or peaks ("No peak to fit").
+struct PeakFitSummary {
+  int peaks = 0;   // measured peaks given to the fit
+  int fitted = 0;  // of them, fitted
+  double worst_reduced_chi2 = 0;
+};
+inline constexpr std::string_view kNoPeakToFit = "No peak to fit: search the peaks first";
+Changed fit_measured_peaks(WorkSession& s, Messages& m, PeakSearchState& st,
+                           PeakFitSummary* summary = nullptr);
+
+// "12 of 12 peaks fitted, worst reduced chi2 1.34"
+std::string peak_fit_summary_text(const PeakFitSummary& f);
+
+// The fitted curve the profile window draws (NaN outside the fitted windows), or nullptr
+// when there is none for the session's profile.
+const PeakFitResult* fit_to_draw(const WorkSession& s, const PeakSearchState& st);
+
+// The Kα2-stripped pattern drawn over the profile, or nullptr when not asked for or
+// without a profile; computed once per profile.
+const std::vector<double>* stripped_to_draw(const WorkSession& s, PeakSearchState& st);
 
 // "Close" of the parameter panel: D is no longer drawn.
 void close_peak_search(PeakSearchState& st);
@@ -106,7 +143,9 @@ Changed hand_over_peaks(WorkSession& s);
 // (code 1 when none ran): the window offers it only after contamination lines were set.
 Changed keep_peak_codes(WorkSession& s, PeakSearchState& st, const PeakKillSettings& keep);
 
-// The found peaks as the column peak file the refinement reads (--out of the search).
-void write_found_peaks(const WorkSession& s, const std::filesystem::path& path);
+// The found peaks as the column peak file the refinement reads (--out of the search);
+// with `fitted`, each line also holds the intensity, the line code, the position's
+// standard error and the width (see fitted_peak_lines).
+void write_found_peaks(const WorkSession& s, const std::filesystem::path& path, bool fitted = false);
 
 }  // namespace vornax

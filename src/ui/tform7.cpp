@@ -60,6 +60,10 @@ const char* const kHelpLines[] = {
     "item of the menu and adjust the parameters.",
     "You can mix the both methods.",
     "",
+    "3/ \"Fit\": the positions of the peaks found are fitted on",
+    "the pattern (a K alpha1 + K alpha2 doublet per line); each",
+    "line is then at K alpha1: refine with lambda1.",
+    "",
     "To delete a measured reflection, bring the cursor on the ",
     "line and click with the right button; or bouble click on the ",
     "corresponding line of the list.",
@@ -160,9 +164,19 @@ void TForm7::build_menus(QVBoxLayout* layout) {
                        &TForm7::peak_search);
   search_action_->setCheckable(true);
   add(bar->addMenu("Peak &Kill"), "Peak &Kill", "action_peak_kill", &TForm7::kill_alpha2);
-  derivative_action_ = add(bar->addMenu("&Options"), "&Draw Sec. Deriv.", "action_derivative",
+  QMenu* fit = bar->addMenu("Peak &Fit");
+  add(fit, "&Fit", "action_peak_fit", &TForm7::fit_peaks);
+  split_action_ = fit->addAction("&Split pseudo-Voigt (asymmetric peaks)");
+  split_action_->setObjectName("action_split");
+  split_action_->setCheckable(true);
+  connect(split_action_, &QAction::toggled, this, [this](bool on) { st_.split_profile = on; });
+  QMenu* options = bar->addMenu("&Options");
+  derivative_action_ = add(options, "&Draw Sec. Deriv.", "action_derivative",
                            &TForm7::set_derivee_seconde);
   derivative_action_->setCheckable(true);
+  stripped_action_ = add(options, "Draw the K alpha&2-stripped pattern", "action_stripped",
+                         &TForm7::toggle_stripped);
+  stripped_action_->setCheckable(true);
   add(bar->addMenu("&Help"), "Help", "action_help", &TForm7::aide_en_ligne)
       ->setShortcut(QKeySequence::HelpContents);
   add(bar->addMenu("&Quit"), "&Quit", "action_quit", &TForm7::retour);
@@ -217,6 +231,11 @@ QGroupBox* TForm7::build_search_panel() {
     cl->addLayout(row);
   }
   grid->addWidget(contamination);
+  search_stripped_ = new QCheckBox("Search with K alpha2 stripped", panel);
+  search_stripped_->setObjectName("check_search_stripped");
+  search_stripped_->setToolTip("The doublet fit (Fit) measures positions better");
+  connect(search_stripped_, &QCheckBox::toggled, this, [this](bool on) { st_.search_stripped = on; });
+  grid->addWidget(search_stripped_);
   auto* buttons = new QHBoxLayout;
   auto* search = make_button(panel, "Search", "button_search", "");
   auto* close = make_button(panel, "Close", "button_search_close", "");
@@ -313,6 +332,9 @@ void TForm7::build() {
   count_ = new QLabel(this);
   count_->setObjectName("label_peak_count");
   middle->addWidget(count_);
+  fit_label_ = new QLabel(this);
+  fit_label_->setObjectName("label_fit_summary");
+  middle->addWidget(fit_label_);
   auto* info = new QGroupBox("Profile", this);
   auto* il = new QVBoxLayout(info);
   profile_info_ = new QLabel(info);
@@ -359,6 +381,8 @@ void TForm7::build() {
   connect(search, &QPushButton::clicked, this, &TForm7::peak_search);
   auto* kill = make_button(this, "Peak Kill", "button_peak_kill", "Select the peaks to be kept");
   connect(kill, &QPushButton::clicked, this, &TForm7::kill_alpha2);
+  auto* fit = make_button(this, "Fit", "button_peak_fit", "Fit the peak positions on the profile");
+  connect(fit, &QPushButton::clicked, this, &TForm7::fit_peaks);
   auto* del = make_button(this, "Delete", "button_delete_diagram", "Delete the observed diagram");
   connect(del, &QPushButton::clicked, this, &TForm7::efface_fichier);
   auto* erase = make_button(this, "Erase", "button_erase_peaks", "Erase the selected reflections");
@@ -382,7 +406,7 @@ void TForm7::build() {
   connect(copy, &QPushButton::clicked, this, &TForm7::copy_image);
   auto* help = make_button(this, "Help", "button_help", "Help");
   connect(help, &QPushButton::clicked, this, &TForm7::aide_en_ligne);
-  for (QWidget* w : std::initializer_list<QWidget*>{load, search, kill, del, erase, reset, move_,
+  for (QWidget* w : std::initializer_list<QWidget*>{load, search, kill, fit, del, erase, reset, move_,
                                                      scale_, copy, help})
     bar->addWidget(w);
   cursor_ = new QLineEdit(this);
@@ -484,6 +508,8 @@ void TForm7::fill_boxes() {
     name = name.substr(slash + 1);
   caption_->setText(q(p.sample + ":  " + name));
   derivative_action_->setChecked(st_.draw_derivative);
+  stripped_action_->setChecked(st_.draw_stripped);
+  if (!fit_to_draw(s_, st_)) fit_label_->clear();
   search_action_->setChecked(search_panel_->isVisible());
 }
 
@@ -501,8 +527,11 @@ void TForm7::redraw() {
   image_.fill(Qt::white);
   {
     QtCanvas canvas(image_);
-    const SecondDerivative* d = derivative_to_draw(s_, st_);
-    draw_profile_window(canvas, s_, view_, d ? &d->values : nullptr);
+    ProfileOverlays o;
+    if (const SecondDerivative* d = derivative_to_draw(s_, st_)) o.second_derivative = &d->values;
+    if (const PeakFitResult* f = fit_to_draw(s_, st_)) o.fitted_curve = &f->curve;
+    o.stripped = stripped_to_draw(s_, st_);
+    draw_profile_window(canvas, s_, view_, o);
   }
   show_image(image_);
 }
@@ -689,6 +718,24 @@ void TForm7::BitBtn7Click() {
 
 void TForm7::set_derivee_seconde() {
   st_.draw_derivative = !st_.draw_derivative;
+  redisplay();
+}
+
+void TForm7::fit_peaks() {
+  search_panel_->hide();
+  kill_panel_->hide();
+  PeakFitSummary f;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  run([&] {
+    f = PeakFitSummary{};
+    return fit_measured_peaks(s_, m_, st_, &f);
+  });
+  QApplication::restoreOverrideCursor();
+  if (f.peaks > 0) fit_label_->setText(q(peak_fit_summary_text(f)));
+}
+
+void TForm7::toggle_stripped() {
+  st_.draw_stripped = !st_.draw_stripped;
   redisplay();
 }
 

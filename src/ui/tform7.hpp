@@ -81,6 +81,10 @@ class TForm7 : public QWidget {
   void kill_alpha2();
   void BitBtn7Click();
   void set_derivee_seconde();
+  // "Fit": the peaks' positions fitted on the profile; the summary shown beside the grid.
+  void fit_peaks();
+  // Options › the Kα2-stripped pattern drawn over the profile, or not.
+  void toggle_stripped();
   void change_data_diag();
   void aide_en_ligne();
   // Ctrl+Z: the peak list as it was before its last change.
@@ -101,6 +105,7 @@ class TForm7 : public QWidget {
   QLineEdit* range_box(int i) const { return i == 0 ? range_min_ : range_max_; }
   QLineEdit* cursor_box() const { return cursor_; }
   QLabel* count_label() const { return count_; }
+  QLabel* fit_label() const { return fit_label_; }
   QPlainTextEdit* help_text() const { return help_text_; }
   QAction* action(const QString& object_name) const;
   PeakSearchState& search_state() { return st_; }
@@ -167,6 +172,10 @@ class TForm7 : public QWidget {
   QSpinBox* scale_ = nullptr;
   QAction* derivative_action_ = nullptr;
   QAction* search_action_ = nullptr;
+  QAction* split_action_ = nullptr;
+  QAction* stripped_action_ = nullptr;
+  QCheckBox* search_stripped_ = nullptr;
+  QLabel* fit_label_ = nullptr;
   std::array<QSlider*, 3> sliders_{};
   std::array<QLineEdit*, 3> slider_boxes_{};
   std::array<QLineEdit*, 4> contamination_{};

@@ -27,6 +27,8 @@ constexpr Color kSilver{192, 192, 192};
 constexpr Color kYellow{255, 255, 0};
 constexpr Color kFuchsia{255, 0, 255};
 constexpr Color kPurple{128, 0, 128};
+constexpr Color kOrange{255, 140, 0};
+constexpr Color kTeal{0, 128, 128};
 }  // namespace colors
 
 enum class PenStyle { Solid, Dot };

@@ -327,6 +327,37 @@ Color line_code_color(int code) {
 
 void draw_profile_window(Canvas& c, const WorkSession& s, ProfileView& view,
                          const std::vector<double>* second_derivative) {
+  ProfileOverlays o;
+  o.second_derivative = second_derivative;
+  draw_profile_window(c, s, view, o);
+}
+
+namespace {
+
+// The runs of finite values of a per-point overlay, each as its own polyline.
+template <typename Value>
+void draw_finite_runs(Canvas& c, const Mapping& map, const WorkSession& s, int dy,
+                      const std::vector<double>& v, Value value) {
+  const auto& pts = s.profile.points;
+  size_t k = 0;
+  while (k < pts.size()) {
+    while (k < pts.size() && !std::isfinite(v[k])) ++k;
+    if (k >= pts.size()) break;
+    const size_t first = k;
+    while (k < pts.size() && std::isfinite(v[k])) ++k;
+    const double lo = std::max(s.range_min, static_cast<double>(pts[first].two_theta));
+    const double hi = std::min(s.range_max, static_cast<double>(pts[k - 1].two_theta));
+    if (lo > hi) continue;
+    auto line = decimate(map, s.profile, s.angle_mode, lo, hi, dy, value);
+    if (!line.empty()) c.polyline(line);
+  }
+}
+
+}  // namespace
+
+void draw_profile_window(Canvas& c, const WorkSession& s, ProfileView& view,
+                         const ProfileOverlays& overlays) {
+  const std::vector<double>* second_derivative = overlays.second_derivative;
   view.mapping.reset();
   if (s.range_max == 0) return;
   frame(c);
@@ -355,11 +386,29 @@ void draw_profile_window(Canvas& c, const WorkSession& s, ProfileView& view,
     if (!pts.empty()) c.polyline(pts);
     c.set_pen(colors::kBlack);
   }
+  const size_t n_points = s.profile.points.size();
+  if (const auto* st = overlays.stripped; st && st->size() == n_points) {
+    c.set_pen(kStrippedColor);
+    draw_finite_runs(c, map, s, 0, *st, [st](size_t k) { return (*st)[k]; });
+  }
+  if (const auto* fit = overlays.fitted_curve; fit && fit->size() == n_points) {
+    c.set_pen(kFitColor);
+    draw_finite_runs(c, map, s, 0, *fit, [fit](size_t k) { return (*fit)[k]; });
+    // The difference sits on its own zero line, where no peak of the pattern hides it.
+    const int yz = map.axis_y() - kDifferenceLift;
+    c.set_pen(kDifferenceColor, PenStyle::Dot);
+    c.line(0, yz, map.width - 1, yz);
+    c.set_pen(kDifferenceColor);
+    draw_finite_runs(c, map, s, kDifferenceLift, *fit, [&s, fit](size_t k) {
+      return s.profile.points[k].intensity - (*fit)[k];
+    });
+  }
   TextStyle number_style;
   for (size_t n = 0; n < s.measured.peaks.size(); ++n) {
     const MeasuredPeak& p = s.measured.peaks[n];
     const int x = map.x_of(display_angle(mode, p.two_theta));
-    c.set_pen(line_code_color(p.line_code));
+    if (p.sigma > 0) c.set_pen(kFitColor, PenStyle::Dot);
+    else c.set_pen(line_code_color(p.line_code));
     c.line(x, 0, x, map.height - 1);
     c.text(x, 5, std::to_string(n + 1), number_style);
   }

@@ -117,6 +117,27 @@ Color line_code_color(int code);
 void draw_profile_window(Canvas& c, const WorkSession& s, ProfileView& view,
                          const std::vector<double>* second_derivative);
 
+// What may be drawn over the profile besides the peaks, each one value per profile
+// point (other sizes are not drawn).
+struct ProfileOverlays {
+  const std::vector<double>* second_derivative = nullptr;
+  // The fitted model (NaN outside the fitted windows), drawn over the profile, and the
+  // difference profile − model 60 pixels above the axis.
+  const std::vector<double>* fitted_curve = nullptr;
+  // The Kα2-stripped pattern, drawn over the profile.
+  const std::vector<double>* stripped = nullptr;
+};
+
+// Colours of the overlays; a fitted peak (one with a standard error) is drawn dotted in
+// the fit's colour instead of its line code's.
+constexpr Color kFitColor = colors::kOrange;
+constexpr Color kDifferenceColor = colors::kGrey;
+constexpr Color kStrippedColor = colors::kTeal;
+constexpr int kDifferenceLift = 60;  // pixels above the axis
+
+void draw_profile_window(Canvas& c, const WorkSession& s, ProfileView& view,
+                         const ProfileOverlays& overlays);
+
 // Zoom in the profile window: as the diagram's, with its 20-pixel band.
 bool zoom_profile_by_drag(WorkSession& s, ProfileView& view, Point press, Point release);
 

@@ -60,8 +60,8 @@ const Line kSilicon[] = {{8, 55},  {11, 30}, {16, 7},  {19, 11}, {24, 13},
 // A 2θ–intensity column file from 40 to 140° in steps of 0.005°: Gaussian doublets
 // (FWHM 0.05°, Kα2 at half the Kα1 height) on a falling background, with noise of
 // about the square root of the counts from a fixed-seed generator.
-void write_silicon_pattern(const char* name) {
-  const double sigma = 0.05 / 2.3548;
+void write_silicon_pattern(const char* name, double fwhm = 0.05) {
+  const double sigma = fwhm / 2.3548;
   uint64_t seed = 12345;
   auto uniform = [&seed] {
     seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
@@ -259,6 +259,7 @@ TEST(CliSearch, BadArgumentsAndFiles) {
       {"search a.xy --threshold x", 2, "bad value for --threshold"},
       {"search a.xy --min-width 0.5 --max-width 0.2", 2, "--min-width is above --max-width"},
       {"search a.xy --keep 1,7", 2, "bad codes for --keep"},
+      {"search a.xy --split", 2, "--split needs --fit"},
       {"search a.xy --contamination 1.39 1", 2, "--contamination needs"},
       {"search missing.xy --lambda 1.5418", 1, ""},
       {"search flat.xy", 1, "no wavelength in flat.xy: give --lambda L"},
@@ -281,4 +282,52 @@ TEST(CliSearch, BadContaminationData) {
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("bad contamination data"), std::string::npos) << r.err;
   EXPECT_FALSE(std::filesystem::exists("p.txt"));
+}
+
+// Broad lines (FWHM 0.25°): the doublets of the low angles are not resolved and the
+// search puts them between Kα1 and Kα2. With --fit every Kα line sits at its Kα1 angle
+// within its error, --out writes 2θ, intensity, code, σ and FWHM, and the fitted peaks
+// refined with their weights give the cell.
+TEST(CliSearch, FitPutsEveryLineAtKalpha1WithItsError) {
+  ScratchFolder folder;
+  write_silicon_pattern("si.xy", 0.25);
+  auto nearest_kalpha1 = [](double tt) {
+    double best = 1e9;
+    for (const Line& l : kSilicon) {
+      const double d = tt - bragg(kSiliconA, l.n, kKa1);
+      if (std::fabs(d) < std::fabs(best)) best = d;
+    }
+    return best;
+  };
+  const auto plain = run_cli("search si.xy --lambda 1.5418");
+  ASSERT_EQ(plain.code, 0) << plain.err;
+  int biased = 0;
+  for (const auto& p : number_lines(plain.out))
+    if (p[2] == 1) biased += nearest_kalpha1(p[0]) > 0.01;
+  EXPECT_GE(biased, 2) << "unresolved doublets searched, not fitted, sit above Kα1\n" << plain.out;
+
+  const auto fit = run_cli("search si.xy --lambda 1.5418 --fit --keep 1,2 --out p.txt");
+  ASSERT_EQ(fit.code, 0) << fit.err;
+  EXPECT_NE(fit.err.find("fit: "), std::string::npos) << fit.err;
+  EXPECT_NE(fit.err.find(" peaks fitted, worst reduced chi2 "), std::string::npos) << fit.err;
+  const auto kept = vornax::read_text_lines("p.txt");
+  ASSERT_GE(kept.size(), 8u);
+  for (const auto& line : kept) {
+    // 2θ 11:6, intensity 12:3, code 4, σ 11:6, FWHM 10:5.
+    ASSERT_EQ(line.size(), 48u) << line;
+    const auto v = number_lines(line);
+    ASSERT_EQ(v.size(), 1u);
+    ASSERT_EQ(v[0].size(), 5u) << line;
+    EXPECT_EQ(line.find('.'), 4u) << line;
+    const double sigma = v[0][3];
+    EXPECT_GT(sigma, 0) << line;
+    EXPECT_LT(std::fabs(nearest_kalpha1(v[0][0])), std::max(4 * sigma, 0.002)) << line;
+    EXPECT_NEAR(v[0][4], 0.25, 0.03) << line;
+  }
+
+  const auto r = run_cli(
+      "refine --peaks p.txt --system CUBI --group 'F d -3 m:2' --cell 5.431 5.431 5.431 90 90 90 "
+      "--lambda 1.540593 --range 40 140 --tolerance 0.1 --refine a,shift --weights fitted --json");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("\"weighting\":\"fitted\""), std::string::npos) << r.out;
 }

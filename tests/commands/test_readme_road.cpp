@@ -124,13 +124,15 @@ TEST(ReadmeRoad, TheReadmesTwoCommandsGiveTheCellOfALabPattern) {
   const auto refine = vornax::testing::run_vornax_cli(road[1]);
   ASSERT_EQ(refine.code, 0) << refine.err;
   const auto j = nlohmann::json::parse(refine.out);
-  // Within three of its standard errors of the cell that made the pattern (the search's
-  // positions of weak, noisy lines, not the refinement, limit how close it comes).
+  // Within three of its standard errors, and within 2e-4 Å, of the cell that made the
+  // pattern: the fitted positions carry no doublet bias.
   const double a = j["values"]["a"]["value"].get<double>();
   const double sigma = j["values"]["a"]["error"].get<double>();
   EXPECT_GT(sigma, 0) << refine.out;
-  EXPECT_LT(sigma, 5e-4) << refine.out;
+  EXPECT_LT(sigma, 2e-4) << refine.out;
   EXPECT_NEAR(a, kA, 3 * sigma) << refine.out;
+  EXPECT_NEAR(a, kA, 2e-4) << refine.out;
+  EXPECT_EQ(j["weighting"], "fitted") << refine.out;
   EXPECT_NEAR(j["values"]["shift"]["value"].get<double>(), kZeroShift, 0.02) << refine.out;
   // The tolerance pairs every line the search kept.
   EXPECT_TRUE(j["unpaired"].empty()) << refine.err;

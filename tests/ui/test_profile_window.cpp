@@ -234,6 +234,57 @@ class TestProfileWindow : public QObject {
     clipboard_untouched("after Peak Kill");
   }
 
+  // Fit, from its button after a search: every line moves to its fitted Kα1 position with
+  // an error and keeps its code, the Kα2 lines sit where their doublet puts them, the
+  // summary says how many were fitted, the model and the stripped pattern are drawn in
+  // their own colours, and Ctrl+Z gives the searched positions back.
+  void fitMovesThePeaksAndDrawsTheModel() {
+    load();
+    w->peak_search();
+    w->findChild<QPushButton*>("button_search")->click();
+    const std::vector<MeasuredPeak> searched = f->s.measured.peaks;
+    QCOMPARE(searched.size(), 2 * lines.size());
+    const QColor orange(255, 140, 0), teal(0, 128, 128);
+    QCOMPARE(colour_count(w->image(), orange), 0);
+
+    w->findChild<QPushButton*>("button_peak_fit")->click();
+    const auto& peaks = f->s.measured.peaks;
+    QCOMPARE(peaks.size(), searched.size());
+    for (size_t i = 0; i < lines.size(); ++i) {
+      const MeasuredPeak& k1 = peaks[2 * i];
+      const MeasuredPeak& k2 = peaks[2 * i + 1];
+      QCOMPARE(k1.line_code, 2);
+      QCOMPARE(k2.line_code, 3);
+      QVERIFY2(k1.sigma > 0 && k1.sigma < 0.001, qPrintable(QString::number(k1.sigma)));
+      QVERIFY2(std::fabs(k1.two_theta - lines[i]) < 0.0005, qPrintable(QString::number(k1.two_theta)));
+      const double pi = std::acos(-1.0);
+      const double k2_expected =
+          360 / pi * std::asin(std::sin(lines[i] * pi / 360) * 1.544414 / 1.540593);
+      QVERIFY2(std::fabs(k2.two_theta - k2_expected) < 0.001, qPrintable(QString::number(k2.two_theta)));
+      QVERIFY(std::fabs(k1.fwhm - 0.08) < 0.005);
+    }
+    QVERIFY2(w->fit_label()->text().startsWith(QString("%1 of %1 peaks fitted, worst reduced chi2 ")
+                                                   .arg(peaks.size())),
+             qPrintable(w->fit_label()->text()));
+    QVERIFY(colour_count(w->image(), orange) > 100);
+    // The main window holds the fitted positions.
+    QCOMPARE(f->w->measured_tab()->grid()->item(0, 0)->text().trimmed(),
+             QString::number(peaks[0].two_theta, 'f', 3));
+
+    QCOMPARE(colour_count(w->image(), teal), 0);
+    w->action("action_stripped")->trigger();
+    QVERIFY(w->action("action_stripped")->isChecked());
+    QVERIFY(colour_count(w->image(), teal) > 100);
+
+    w->action("action_undo_peaks")->trigger();
+    QCOMPARE(peaks.size(), searched.size());
+    for (size_t i = 0; i < peaks.size(); ++i) {
+      QCOMPARE(peaks[i].two_theta, searched[i].two_theta);
+      QCOMPARE(peaks[i].sigma, 0.0);
+    }
+    clipboard_untouched("after Fit");
+  }
+
   void secondDerivativeDrawnOnlyWhenAsked() {
     load();
     const QColor fuchsia(255, 0, 255);
