@@ -169,17 +169,19 @@ void RefineTabWidget::build() {
   weights_->addItem(QStringLiteral("fitted"));
   weights_->setToolTip("unit: every pair alike; fitted: each pair by 1/sigma^2 of its fitted "
                        "peak position (sigma floor 0.001 degrees 2theta)");
+  // Beside "Save CIF", in the row the button leaves free until a refinement succeeded:
+  // the tab keeps the height of the smallest screens.
   auto* weights_row = new QHBoxLayout;
   weights_row->addWidget(new QLabel(QStringLiteral("Weights:"), this));
-  weights_row->addWidget(weights_);
-  weights_row->addStretch(1);
+  weights_row->addWidget(weights_, 1);
+  buttons->addLayout(weights_row, 2, 1, 1, 2);
   weighting_ = new QLabel(this);
   weighting_->setObjectName("label_weighting");
+  weighting_->hide();  // shown with the goodness of fit of a run with fitted weights
 
   auto* left = new QVBoxLayout;
   left->addWidget(params);
   left->addLayout(buttons);
-  left->addLayout(weights_row);
   left->addWidget(weighting_);
   left->addWidget(note_);
   left->addStretch(1);
@@ -271,6 +273,7 @@ void RefineTabWidget::clear_result_boxes() {
   }
   figures_->clear();
   weighting_->clear();
+  weighting_->hide();
 }
 
 void RefineTabWidget::relabel_shift() {
@@ -374,6 +377,7 @@ void RefineTabWidget::go_affinement() {
   } else {
     weighting_->clear();
   }
+  weighting_->setVisible(!weighting_->text().isEmpty());
   set_result_buttons_visible(true);
 }
 
