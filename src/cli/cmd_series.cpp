@@ -42,7 +42,7 @@ std::string series_usage() {
                "         --lambda L --range MIN MAX [--theta]\n"
                "         [--threshold T] [--min-width W] [--max-width W] [--classic] [--tolerance T]\n"
                "         [--refine a,b,c,alpha,beta,gamma,shift,lambda] [--eccentricity]\n"
-               "         [--keep CODES] [--chain] [--jobs N] [--shard I/N] [--type N] [--work DIR] [--files]\n"
+               "         [--fit [--split]] [--keep CODES] [--chain] [--jobs N] [--shard I/N] [--type N] [--work DIR] [--files]\n"
                "         --out TABLE.csv [--plot CELLS.svg] [--cif FOLDER] [--force] [--progress]\n"
                "         [--min-paired F] [--min-pairs N] [--min-m20 M] [--min-fn F] [--max-shift S]\n"
                "         [--max-rel-error E] [--allow-suspect]\n"
@@ -53,6 +53,9 @@ std::string series_usage() {
                "  folder's profiles in name order) with k mod N = I, I from 0 to N-1; their rows\n"
                "  keep their index in the whole list\n"
                "  the search settings are measured on each pattern, as `search` does\n"
+               "  --fit: each pattern's peaks fitted on its profile (as `search --fit`) and refined\n"
+               "  with weights 1/sigma^2; the lines then stand at K alpha1: give lambda1 (a --lambda\n"
+               "  of the K alpha mean is taken as the anode's lambda1)\n"
                "  --keep CODES: the line codes kept for the pairing (as `search --keep`); default\n"
                "  1,2: K Alpha and K Alpha1, so that no K Alpha2 line is paired\n"
                "  the refinement runs in memory; --files keeps vornax.inp, vornax.out and mouchard\n"
@@ -115,6 +118,10 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Seri
       out.force = true;
     } else if (a == "--chain") {
       st.chain = true;
+    } else if (a == "--fit") {
+      st.fit = true;
+    } else if (a == "--split") {
+      st.split = true;
     } else if (a == "--keep") {
       if (!has_value) return "--keep needs the codes";
       PeakKillSettings keep;
@@ -185,6 +192,7 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Seri
     }
   }
   if (out.profiles.empty()) return "--profiles is missing";
+  if (st.split && !st.fit) return std::string("--split needs --fit");
   if (st.chain && st.shard_count > 1) return "--shard cannot go with --chain (a chain runs through every pattern)";
   if (!out.cif.empty()) {
     std::error_code ec;

@@ -171,6 +171,20 @@ SeriesRow run_one(const std::filesystem::path& file, int index, const CellParame
     PeakSearchState search;
     prepare_peak_search(s, m, search);
     search_peaks(s, m, search, requested_search_settings(search.estimate, st.search));
+    if (st.fit && !s.measured.peaks.empty()) {
+      search.split_profile = st.split;
+      fit_measured_peaks(s, m, search);
+      // A wavelength typed as the Kα mean becomes Kα1; one typed near Kα1 is kept, as a
+      // user's more precise Kα1 (1.540593 against the table's 1.54056).
+      const WavelengthSet& w = s.profile.wavelengths;
+      const auto typed = parse_typed(session.lambda);
+      const double mean = (w.lambda1 + w.ratio * w.lambda2) / (1 + w.ratio);
+      if (typed && w.lambda2 > w.lambda1 && w.ratio > 0 && w.lambda1 > 0 &&
+          std::fabs(*typed - w.lambda1) > std::fabs(*typed - mean)) {
+        session.lambda = shortest(w.lambda1);
+        tab.fields[6] = session.lambda;
+      }
+    }
     keep_peak_codes(s, search, st.keep);
     hand_over_peaks(s);
     row.peaks = s.measured_count();
@@ -182,6 +196,7 @@ SeriesRow run_one(const std::filesystem::path& file, int index, const CellParame
     road.eccentricity = st.eccentricity;
     road.inputs = {session.lambda, "0"};
     road.inputs.files = st.files;
+    if (st.fit) road.inputs.weights = WeightMode::Fitted;
     const RefinementRecord r = run_refinement_road(s, tab, session, road, m);
     row.pairs = s.selected_count();
     if (r.status != RoadStatus::Refined) return fail(r.message);

@@ -51,6 +51,10 @@ struct SeriesSettings {
   std::string tolerance = "0.1";          // of "Auto Sel."
   std::optional<PerQuantity<bool>> keys;  // refined quantities; none: the system's default
   bool eccentricity = false;
+  // Each pattern's peaks fitted on its profile (split: a split pseudo-Voigt) and refined
+  // with weights 1/σ²; the fitted lines stand at Kα1, so a pattern with a Kα2 line typed
+  // with the Kα mean wavelength is calculated and refined with its Kα1 wavelength.
+  bool fit = false, split = false;
   bool chain = false;
   int jobs = 1;                           // parallel runs (only without chain)
   std::optional<ProfileFileType> type;    // none: the kind from each file name

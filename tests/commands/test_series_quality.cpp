@@ -346,3 +346,28 @@ TEST(SeriesFiles, TheRunInMemoryGivesTheNumbersOfTheRunThroughFiles) {
       EXPECT_TRUE(std::filesystem::exists(run / name)) << run / name;
   }
 }
+
+// --fit: each pattern's lines fitted at Kα1 and weighed by their errors. Every row is ok,
+// within three of its errors of its generating cell, and its errors are smaller than
+// those of the searched positions.
+TEST(SeriesFit, FittedRowsComeWithinTheirErrorsOfTheTruth) {
+  ScratchFolder folder;
+  constexpr int kPatterns = 4;
+  write_series(kPatterns);
+  const std::string common = "--profiles scans " + kLab6 +
+                             "--cell 4.156 4.156 4.156 90 90 90 --tolerance 0.2 --force --allow-suspect";
+  const auto plain = series(common + " --out plain.csv");
+  const auto fitted = series(common + " --fit --out fitted.csv");
+  ASSERT_EQ(plain.code, 0) << plain.err;
+  ASSERT_EQ(fitted.code, 0) << fitted.err;
+  const auto p = read_csv("plain.csv"), f = read_csv("fitted.csv");
+  ASSERT_EQ(f.size(), size_t(kPatterns) + 1);
+  const size_t a = column(f[0], "a"), sa = column(f[0], "sigma_a"), st = column(f[0], "status");
+  for (size_t i = 1; i < f.size(); ++i) {
+    const double truth = known_cell(std::stoi(f[i][0]));
+    EXPECT_EQ(f[i][st], "ok") << f[i][1];
+    EXPECT_LE(std::fabs(std::stod(f[i][a]) - truth), 3 * std::stod(f[i][sa])) << f[i][1] << " a = " << f[i][a];
+    EXPECT_LT(std::stod(f[i][sa]), std::stod(p[i][sa])) << f[i][1];
+  }
+  EXPECT_EQ(series(common + " --split --out x.csv").code, 2);
+}
