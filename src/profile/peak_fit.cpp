@@ -247,7 +247,9 @@ FitOutcome least_squares(const GroupModel& g, Eigen::VectorXd q) {
   if (g.m < n + kMinSpareDegreesOfFreedom) return out;
   LmFunctor functor(g, n);
   Eigen::LevenbergMarquardt<LmFunctor> lm(functor);
-  lm.setMaxfev(100 * (n + 1));
+  // A fit that has not settled after this many evaluations will not: a usual group
+  // converges in a dozen steps, and a hopeless one must not hold the search up.
+  lm.setMaxfev(30 * (n + 1));
   // Steps below a millionth of the parameters' scaled size move a position by a tiny
   // fraction of its error: enough, and each iteration saved counts.
   lm.setXtol(1e-6);
