@@ -344,7 +344,7 @@ PeakFitResult fit_peaks(const Profile& p, const std::vector<PeakToFit>& peaks,
   const Doublet doublet = doublet_of(w);
   const double fwhm = starting_fwhm(p, options);
   const double half_window =
-      (options.window_fwhms > 0 && std::isfinite(options.window_fwhms) ? options.window_fwhms : 4) * fwhm;
+      (options.window_fwhms > 0 && std::isfinite(options.window_fwhms) ? options.window_fwhms : PeakFitOptions{}.window_fwhms) * fwhm;
 
   // The lines of the model, a code 3 peak folded into its Kα1 partner when it has one
   // (one Kα2 per Kα1; a second one stays a line of its own).

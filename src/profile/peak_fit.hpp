@@ -26,8 +26,9 @@ struct PeakFitOptions {
   bool split = false;    // split pseudo-Voigt: a width on each side of the maximum
   // Starting full width at half height, degrees 2θ; 0: measured on the profile.
   double fwhm = 0;
-  // Half-width of the fitted window around a line, in starting FWHMs.
-  double window_fwhms = 4;
+  // Half-width of the fitted window around a line, in starting FWHMs: three hold the
+  // line and enough background on each side to fix the straight line under it.
+  double window_fwhms = 3;
 };
 
 struct FittedPeak {
