@@ -250,10 +250,11 @@ FitOutcome least_squares(const GroupModel& g, Eigen::VectorXd q) {
   // A fit that has not settled after this many evaluations will not: a usual group
   // converges in a dozen steps, and a hopeless one must not hold the search up.
   lm.setMaxfev(30 * (n + 1));
-  // Steps below a millionth of the parameters' scaled size move a position by a tiny
-  // fraction of its error: enough, and each iteration saved counts.
-  lm.setXtol(1e-6);
-  lm.setFtol(1e-6);
+  // A relative change of χ² below 1e-5 (a few thousandths of a unit on a window of
+  // hundreds of points) moves a position by well under a tenth of its error: enough,
+  // and each iteration saved counts.
+  lm.setXtol(1e-5);
+  lm.setFtol(1e-5);
   const auto status = lm.minimize(q);
   using namespace Eigen::LevenbergMarquardtSpace;
   out.converged = status == RelativeReductionTooSmall || status == RelativeErrorTooSmall ||
