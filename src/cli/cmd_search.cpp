@@ -13,6 +13,7 @@
 #include "cli/option_checks.hpp"
 #include "cli/subcommands.hpp"
 #include "commands/peak_search.hpp"
+#include "commands/series_load.hpp"
 #include "core/format.hpp"
 
 namespace vornax::cli {
@@ -42,26 +43,6 @@ std::string search_usage() {
 namespace {
 
 int usage_error(const std::string& why) { return cli::usage_error("search", why); }
-
-// A wavelength that names an anode answers the wavelength window as choosing that
-// anode would (its Kα1 and Kα2, ratio 0.5), so that the doublets can be classified;
-// any other wavelength is taken alone, as `vornax-cli profile` takes it.
-struct AnodeLambdaDialog : TypedWavelength {
-  std::optional<WavelengthSet> choose(const WavelengthSet& proposed, bool profile) override {
-    auto w = TypedWavelength::choose(proposed, profile);
-    if (!w) return w;
-    const std::string anode = name_anode(w->lambda, kProfileAnodeTolerance);
-    for (size_t i = 0; i < AnodeTable.size(); ++i) {
-      if (AnodeTable[i].anode != anode) continue;
-      SourceChoice c;
-      choose_source(c, static_cast<int>(i));
-      c.lambda_text = format_fixed(w->lambda, 0, 6);
-      const SourceResult r = accept_source(c);
-      if (r.set) return r.set;
-    }
-    return w;
-  }
-};
 
 struct SearchArgs {
   std::string file;
@@ -165,7 +146,7 @@ int run(const SearchArgs& a) {
   if (!a.out.empty() && !output_allowed(a.out, {a.file}, a.force)) return kExitFailed;
   StderrMessages m;
   WorkSession s;
-  AnodeLambdaDialog dialog;
+  AnodeTypedWavelength dialog;
   dialog.lambda = a.lambda;
   ProfileLoadNote note;
   // Without --type, a name no kind knows is tried as RAW, as it always was.

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include "support/silicon_start.hpp"
 #include "commands/refinement_road.hpp"
 #include "refine/refine_fixtures.hpp"
 #include "support/cli_run.hpp"
@@ -26,18 +27,7 @@ double silicon_two_theta(const int* hkl) {
   return refine_test::two_theta(si, kLambda, hkl[0], hkl[1], hkl[2], kShift);
 }
 
-SessionStart silicon_start() {
-  SessionStart st;
-  st.system = "CUBI";
-  st.group = "F d -3 m:2";
-  st.cell = {"5.428", "5.428", "5.428", "90", "90", "90"};
-  st.lambda = "1.540593";
-  st.range_min = "20";
-  st.range_max = "140";
-  st.folder = std::filesystem::current_path();
-  st.data_folder = VORNAX_SOURCE_DATA_DIR;
-  return st;
-}
+using vornax::testing::silicon_start;
 
 }  // namespace
 

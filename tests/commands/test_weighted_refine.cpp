@@ -9,6 +9,7 @@
 #include <random>
 #include <string>
 
+#include "support/silicon_start.hpp"
 #include "commands/refinement_road.hpp"
 #include "core/text_file.hpp"
 #include "files/column_peaks.hpp"
@@ -46,18 +47,7 @@ std::vector<MeasuredPeak> silicon_peaks(size_t unfitted = 0) {
   return peaks;
 }
 
-SessionStart silicon_start() {
-  SessionStart st;
-  st.system = "CUBI";
-  st.group = "F d -3 m:2";
-  st.cell = {"5.428", "5.428", "5.428", "90", "90", "90"};
-  st.lambda = "1.540593";
-  st.range_min = "20";
-  st.range_max = "140";
-  st.folder = std::filesystem::current_path();
-  st.data_folder = VORNAX_SOURCE_DATA_DIR;
-  return st;
-}
+using vornax::testing::silicon_start;
 
 RefinementRecord road(WorkSession& s, RecordingMessages& m, const std::vector<MeasuredPeak>& peaks,
                       WeightMode weights, int pair_again = 0) {
