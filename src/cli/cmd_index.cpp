@@ -29,9 +29,9 @@ std::string index_usage() {
          "  finds the cells that index the first 30 lines, best first (M20); a profile (its\n"
          "  extension names no peak file) is searched first and its K Alpha lines kept\n"
          "  CODES: systems tried, e.g. CUBI,TETR (default CUBI,TETR,HEXA,RHOM,ORTH,MONO,TRIC)\n"
-         "  A: largest axis, 20 A; V: largest volume, 2000 A^3; N: lines a cell may leave\n"
-         "  unindexed, 2; Z: zero searched within +-Z degrees 2theta, 0.1; K: cells shown, 10;\n"
-         "  --jobs: threads, 1; S: time budget in seconds, 60\n";
+         "  A, V: largest axis (20 A) and volume (2000 A^3) of the reduced cell; N: lines a\n"
+         "  cell may leave unindexed, 2; Z: zero searched within +-Z degrees 2theta, 0.1;\n"
+         "  K: cells shown, 10; --jobs: threads, 1; S: time budget in seconds, 60\n";
 }
 
 namespace {
@@ -249,7 +249,7 @@ int run(IndexArgs& a) {
     } else {
       std::cerr << "no cell indexes the lines: no " << codes_of(s.systems) << " cell up to "
                 << format_fixed(s.max_axis, 0, 1) << " A and " << format_fixed(s.max_volume, 0, 0)
-                << " A^3 leaves at most " << s.impurities << " of the first " << r.lines_used
+                << " A^3 (reduced cell) leaves at most " << s.impurities << " of the first " << r.lines_used
                 << " lines unindexed\n"
                 << "hint: check --lambda, or allow more --impurities, a wider --zero-range, a "
                    "larger --max-axis or --max-volume, more --systems\n";

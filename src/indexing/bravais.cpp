@@ -189,12 +189,19 @@ std::vector<ConventionalCell> conventional_cells(const Mat3& reduced, double len
                                      std::abs(angle(i, k) - 90), std::abs(angle(j, k) - 90)}) /
                            angle_tol;
         offer_if_centred(m, {3, 4}, std::max(ang, len_score));
+        // The rhombohedral centring is obverse in one of (a, b, c) and (-a, -b, c).
+        offer_if_centred(IMat{neg(m[0]), neg(m[1]), m[2]}, {4}, std::max(ang, len_score));
       }
 
   std::vector<ConventionalCell> out;
   for (size_t t = 0; t + 1 < types.size(); ++t) {
     if (!best[t].found) continue;
-    const IMat& m = best[t].m;
+    IMat m = best[t].m;
+    if (types[t].symbol == "oP") {
+      // Primitive orthorhombic axes in the order a < b < c, kept right-handed.
+      std::sort(m.begin(), m.end(), [&](const IVec& x, const IVec& y) { return dot(x, x) < dot(y, y); });
+      if (det(m) < 0) m[2] = neg(m[2]);
+    }
     Mat3 cg{};
     for (int a = 0; a < 3; ++a)
       for (int b = 0; b < 3; ++b) cg[a][b] = dot(m[a], m[b]);

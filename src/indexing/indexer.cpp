@@ -5,8 +5,6 @@
 #include <chrono>
 #include <cmath>
 #include <thread>
-#include <cstdio>
-#include <cstdlib>
 
 #include "indexing/lattice_fit.hpp"
 
@@ -126,11 +124,17 @@ class Search {
       }
   }
 
+  // The limits hold for the lattice, whatever cell describes it: its reduced cell's axes
+  // and volume.
+  bool within_limits(const Mat3& g) const {
+    if (volume_of_metric(g) > s_.max_volume) return false;
+    const Mat3 r = niggli_metric(g);
+    return std::max({r[0][0], r[1][1], r[2][2]}) <= s_.max_axis * s_.max_axis;
+  }
+
   void try_cell(const QMetric& m, double zero, int need, std::vector<Found>& pool) {
     const auto g = direct_metric(m);
-    if (!g) return;
-    const double v = volume_of_metric(*g);
-    if (v > s_.max_volume) return;
+    if (!g || volume_of_metric(*g) > s_.max_volume) return;
     FitSettings fs;
     fs.tolerance = std::max(2.5 * s_.tolerance, 0.1);
     Fit quick = assign_indices(Centring::P, m, zero, lines_, fs.tolerance);
@@ -141,10 +145,12 @@ class Search {
     Fit fit = refine_lattice(MetricModel::Triclinic, Centring::P, m, zero, lines_, fs);
     if (!fit.ok || fit.indexed_count < need) return;
     const auto fg = direct_metric(fit.metric);
-    if (!fg || volume_of_metric(*fg) > s_.max_volume) return;
+    if (!fg || !within_limits(*fg)) return;
     Found f;
     f.reduced = niggli_metric(*fg);
-    f.m20 = figures_of_merit(fit, Centring::P, lines_, s_.tolerance).m20;
+    // The free fit splits the lines of a symmetric lattice a little: counted apart, they
+    // would push the lattice out of the best few before its symmetry is found.
+    f.m20 = figures_of_merit(fit, Centring::P, lines_, s_.tolerance, 0.2 * s_.tolerance).m20;
     f.fit = std::move(fit);
     keep(pool, std::move(f));
   }
@@ -158,6 +164,13 @@ class Search {
 // A constrained fit is taken when its mean error stays within this share of the tolerance.
 constexpr double kSymmetricFitError = 0.5;
 
+// Relative tolerance on the metrics of related candidates: each is refined on its own
+// lines, a sub-cell's metric a little away from the lattice it belongs to.
+constexpr double kRelatedTolerance = 0.01;
+
+// Step of the grid of zeros searched: the trial tolerance covers half of it.
+constexpr double kZeroStep = 0.05;
+
 // The best lattices of the search that are given their conventional cells.
 constexpr size_t kDescribed = 25;
 
@@ -166,13 +179,11 @@ bool system_allowed(const IndexSettings& s, CrystalSystemId id) {
 }
 
 // The most symmetric conventional cell of an allowed system whose constrained fit indexes
-// the lines as well as the free one does.
+// the lines about as well as the free one does.
 std::optional<IndexedCell> describe(const Found& f, const Lines& lines, const IndexSettings& s) {
   const int unindexed_free = static_cast<int>(lines.q.size()) - f.fit.indexed_count;
   for (const ConventionalCell& conv : conventional_cells(f.reduced, 0.01, 1.0)) {
     if (!system_allowed(s, conv.type.system)) continue;
-    const CellParams cp = cell_of_metric(conv.metric);
-    if (std::max({cp.a, cp.b, cp.c}) > s.max_axis + 1e-9) continue;
     const auto recip = inverse_positive(conv.metric);
     if (!recip) continue;
     FitSettings fs;
@@ -182,21 +193,21 @@ std::optional<IndexedCell> describe(const Found& f, const Lines& lines, const In
                                    f.fit.zero, lines, fs, 6);
     if (!fit.ok) continue;
     const int unindexed = static_cast<int>(lines.q.size()) - fit.indexed_count;
-    if (std::getenv("IDX_DEBUG")) std::fprintf(stderr, "  %s unind %d/%d err %.4f/%.4f zero %.4f\n", conv.type.symbol.data(), unindexed, unindexed_free, fit.mean_error, f.fit.mean_error, fit.zero);
-    if (unindexed > s.impurities || unindexed > unindexed_free) continue;
+    // The free fit may index one line more by a split reflection near it.
+    if (unindexed > s.impurities || unindexed > unindexed_free + 1) continue;
     const auto g = direct_metric(fit.metric);
     if (!g) continue;
     // The free fit splits the reflections a symmetry makes equal and a line then picks the
     // nearest of them, so its error is no yardstick: the constrained fit must index as
     // many lines, well within the tolerance.
-    if (fit.mean_error > kSymmetricFitError * s.tolerance) continue;
+    if (conv.type.model != MetricModel::Triclinic &&
+        fit.mean_error > kSymmetricFitError * s.tolerance)
+      continue;
     const Merit m = figures_of_merit(fit, conv.type.centring, lines, s.tolerance);
     IndexedCell c;
     c.type = conv.type;
     c.cell = cell_of_metric(*g);
     c.volume = volume_of_metric(*g);
-    if (c.volume > s.max_volume || std::max({c.cell.a, c.cell.b, c.cell.c}) > s.max_axis + 1e-9)
-      continue;
     c.m20 = m.m20;
     c.fn = m.fn;
     c.fn_lines = m.n;
@@ -239,7 +250,7 @@ IndexResult index_lines(const std::vector<double>& two_theta, const IndexSetting
   // The zero is searched on a grid (then refined with each cell).
   std::vector<double> zeros{0};
   if (s.zero_range > 0) {
-    const int steps = static_cast<int>(std::ceil(s.zero_range / 0.02 - 1e-9));
+    const int steps = static_cast<int>(std::ceil(s.zero_range / kZeroStep - 1e-9));
     zeros.clear();
     // From zero outwards, so that a short budget covers the likeliest zeros first.
     zeros.push_back(0);
@@ -293,8 +304,9 @@ IndexResult index_lines(const std::vector<double>& two_theta, const IndexSetting
   for (IndexedCell& c : cells) {
     bool related = false;
     for (IndexedCell& k : kept) {
-      if (!same_lattice(k.reduced, c.reduced, 0.003) && !is_supercell(k.reduced, c.reduced, 0.003) &&
-          !is_supercell(c.reduced, k.reduced, 0.003))
+      if (!same_lattice(k.reduced, c.reduced, kRelatedTolerance) &&
+          !is_supercell(k.reduced, c.reduced, kRelatedTolerance) &&
+          !is_supercell(c.reduced, k.reduced, kRelatedTolerance))
         continue;
       related = true;
       if (better(c, k)) k = std::move(c);

@@ -19,8 +19,10 @@ struct IndexSettings {
       CrystalSystemId::Cubic,        CrystalSystemId::Tetragonal, CrystalSystemId::Orthorhombic,
       CrystalSystemId::Hexagonal,    CrystalSystemId::Rhombohedral,
       CrystalSystemId::Monoclinic,   CrystalSystemId::Triclinic};
-  double max_axis = 20;      // Å, every axis of the cell offered
-  double max_volume = 2000;  // Å³, of the cell offered
+  // Limits of the lattice, on its reduced (primitive) cell: a centred cell offered may be
+  // larger.
+  double max_axis = 20;      // Å
+  double max_volume = 2000;  // Å³
   int impurities = 2;        // lines a cell may leave unindexed
   double zero_range = 0.1;   // degrees 2θ: the zero is searched and refined within ±this
   double tolerance = 0.05;   // degrees 2θ: a line this far from every reflection is unindexed

@@ -204,7 +204,8 @@ Fit refine_lattice(MetricModel model, Centring centring, const QMetric& start, d
   return f;
 }
 
-Merit figures_of_merit(const Fit& fit, Centring centring, const Lines& lines, double tolerance) {
+Merit figures_of_merit(const Fit& fit, Centring centring, const Lines& lines, double tolerance,
+                       double merge) {
   Merit m;
   const size_t n = lines.q.size();
   if (n == 0 || fit.indexed_count == 0) return m;
@@ -214,14 +215,13 @@ Merit figures_of_merit(const Fit& fit, Centring centring, const Lines& lines, do
   std::vector<double> qs;
   for (const Reflection& r : refl) qs.push_back(r.q);
   std::sort(qs.begin(), qs.end());
-  // Reflections closer than a fifth of the tolerance make one line: those a symmetry
-  // makes equal, and those a lower symmetry only just splits.
+  // Reflections of equal Q make one line, and with `merge` those closer than it.
   std::vector<double> distinct;
   for (double q : qs) {
     const double sin_theta = std::min(1.0, lines.lambda * std::sqrt(q) / 2);
     const double slope = 4 * sin_theta * std::sqrt(1 - sin_theta * sin_theta) /
                          (lines.lambda * lines.lambda) * kRad;
-    if (distinct.empty() || q - distinct.back() > std::max(1e-9 * q, 0.2 * tolerance * slope))
+    if (distinct.empty() || q - distinct.back() > std::max(1e-9 * q, merge * slope))
       distinct.push_back(q);
   }
   auto possible_up_to = [&](double q) {

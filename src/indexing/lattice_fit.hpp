@@ -53,12 +53,14 @@ Fit assign_indices(Centring centring, const QMetric& metric, double zero, const 
                    double tolerance);
 
 // Over the first 20 lines (M) and all lines (F); an unindexed line counts with the
-// tolerance as its error, and reflections closer than a fifth of it count as one line.
+// tolerance as its error. Reflections of equal Q make one calculated line, and so do
+// those closer than `merge` (degrees 2θ).
 struct Merit {
   double m20 = 0;
   double fn = 0;
   int n = 0;  // N of F(N)
 };
-Merit figures_of_merit(const Fit& fit, Centring centring, const Lines& lines, double tolerance);
+Merit figures_of_merit(const Fit& fit, Centring centring, const Lines& lines, double tolerance,
+                       double merge = 0);
 
 }  // namespace vornax::indexing
