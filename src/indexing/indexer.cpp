@@ -14,7 +14,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-
 // A primitive lattice found by the search, refined on its reduced reciprocal basis.
 struct Found {
   Mat3 reduced{};  // Niggli direct metric
@@ -22,6 +21,7 @@ struct Found {
   double m20 = 0;  // unindexed lines count with the tolerance as their error
 };
 
+// Reduced cells of the same axes and volume: one lattice, as far as the search is concerned.
 bool roughly_same(const Mat3& x, const Mat3& y, double tol) {
   for (int i = 0; i < 3; ++i)
     if (std::abs(x[i][i] - y[i][i]) > 2 * tol * std::max(x[i][i], y[i][i])) return false;
@@ -46,7 +46,7 @@ class Search {
   // All trials at one zero of the scale.
   void run(double zero, std::vector<Found>& pool, long& trials, std::atomic<bool>& stop) {
     std::vector<double> q(n_), tol(n_);
-    const double trial_tol = std::max(2.5 * s_.tolerance, 0.1);
+    const double trial_tol = trial_tolerance();
     for (int i = 0; i < n_; ++i) {
       q[i] = lines_.q[i] - zero * lines_.slope[i];
       tol[i] = trial_tol * lines_.slope[i];
@@ -124,6 +124,10 @@ class Search {
       }
   }
 
+  // A trial cell comes from a few lines, each with its error: it indexes the others
+  // loosely until it is refined.
+  double trial_tolerance() const { return std::max(2.5 * s_.tolerance, 0.1); }
+
   // The limits hold for the lattice, whatever cell describes it: its reduced cell's axes
   // and volume.
   bool within_limits(const Mat3& g) const {
@@ -135,12 +139,11 @@ class Search {
   void try_cell(const QMetric& m, double zero, int need, std::vector<Found>& pool) {
     const auto g = direct_metric(m);
     if (!g || volume_of_metric(*g) > s_.max_volume) return;
-    FitSettings fs;
-    fs.tolerance = std::max(2.5 * s_.tolerance, 0.1);
-    Fit quick = assign_indices(Centring::P, m, zero, lines_, fs.tolerance);
+    const Fit quick = assign_indices(Centring::P, m, zero, lines_, trial_tolerance());
     if (quick.indexed_count < need) return;
+    FitSettings fs;
     fs.tolerance = s_.tolerance;
-    fs.start_tolerance = std::max(2.5 * s_.tolerance, 0.1);
+    fs.start_tolerance = trial_tolerance();
     fs.zero_range = s_.zero_range;
     Fit fit = refine_lattice(MetricModel::Triclinic, Centring::P, m, zero, lines_, fs);
     if (!fit.ok || fit.indexed_count < need) return;

@@ -105,9 +105,13 @@ inline Sample generate(const CellParams& cell, Centring centring, int count, dou
 }
 
 // A random sample of a Bravais type: errors 0.01–0.03°, zero within ±0.1°, 0–3 impurities.
+// A cell whose lattice has an accidental higher symmetry (an oF cell with a = b√3 is
+// hexagonal) is drawn again.
 inline Sample random_sample(const BravaisType& type, int count, Random& r) {
   for (;;) {
     const CellParams cell = random_cell(type.system, r);
+    const Mat3 reduced = niggli_metric(primitive_metric(cell, type.centring));
+    if (conventional_cells(reduced, 0.01, 1.0).front().type.symbol != type.symbol) continue;
     const double error = r.between(0.01, 0.03);
     const double zero = r.between(-0.1, 0.1);
     const int impurities = static_cast<int>(r.uniform() * 4);
