@@ -236,7 +236,7 @@ int run(IndexArgs& a) {
   const indexing::IndexSettings& s = a.settings;
   const indexing::IndexResult r = indexing::index_lines(measured->first, s);
   if (r.out_of_time)
-    std::cerr << "index: the time budget of " << format_fixed(s.time_budget, 0, 1)
+    std::cerr << "index: the time budget of " << s.time_budget
               << " s ran out; the cells shown are those found by then\n";
   if (r.candidates.empty()) {
     if (r.lines_used < indexing::kMinIndexingLines) {
@@ -244,8 +244,8 @@ int run(IndexArgs& a) {
                 << indexing::kMinIndexingLines << " needed\n"
                 << "hint: give a peak file with more lines, or search the profile for more peaks\n";
     } else if (r.out_of_time) {
-      std::cerr << "no cell indexes the lines: none was found in " << format_fixed(s.time_budget, 0, 1)
-                << " s\nhint: give more --time, or fewer --systems\n";
+      std::cerr << "no cell indexes the lines: none was found in " << s.time_budget
+                << " s\nhint: give more --time\n";
     } else {
       std::cerr << "no cell indexes the lines: no " << codes_of(s.systems) << " cell up to "
                 << format_fixed(s.max_axis, 0, 1) << " A and " << format_fixed(s.max_volume, 0, 0)

@@ -14,6 +14,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// Lines a trial cell is first tested on.
+constexpr size_t kTrialLines = 15;
+
 // A primitive lattice found by the search, refined on its reduced reciprocal basis.
 struct Found {
   Mat3 reduced{};  // Niggli direct metric
@@ -41,7 +44,14 @@ void keep(std::vector<Found>& pool, Found f) {
 class Search {
  public:
   Search(const Lines& lines, const IndexSettings& s, Clock::time_point deadline)
-      : lines_(lines), s_(s), deadline_(deadline), n_(static_cast<int>(lines.q.size())) {}
+      : lines_(lines), s_(s), deadline_(deadline), n_(static_cast<int>(lines.q.size())) {
+    // The low-angle lines a trial cell is tested and first refined on.
+    const size_t low = std::min(lines.q.size(), kTrialLines);
+    low_.lambda = lines.lambda;
+    low_.two_theta.assign(lines.two_theta.begin(), lines.two_theta.begin() + low);
+    low_.q.assign(lines.q.begin(), lines.q.begin() + low);
+    low_.slope.assign(lines.slope.begin(), lines.slope.begin() + low);
+  }
 
   // All trials at one zero of the scale.
   void run(double zero, std::vector<Found>& pool, long& trials, std::atomic<bool>& stop) {
@@ -126,7 +136,7 @@ class Search {
 
   // A trial cell comes from a few lines, each with its error: it indexes the others
   // loosely until it is refined.
-  double trial_tolerance() const { return std::max(2.5 * s_.tolerance, 0.1); }
+  double trial_tolerance() const { return std::max(2 * s_.tolerance, 0.1); }
 
   // The limits hold for the lattice, whatever cell describes it: its reduced cell's axes
   // and volume.
@@ -139,13 +149,18 @@ class Search {
   void try_cell(const QMetric& m, double zero, int need, std::vector<Found>& pool) {
     const auto g = direct_metric(m);
     if (!g || volume_of_metric(*g) > s_.max_volume) return;
-    const Fit quick = assign_indices(Centring::P, m, zero, lines_, trial_tolerance());
-    if (quick.indexed_count < need) return;
+    // A trial cell from low-angle lines predicts the high-angle ones too roughly to index
+    // them: it is tested and refined on the low-angle lines first, then on all.
+    const int need_low = static_cast<int>(low_.q.size()) - s_.impurities;
+    const Fit quick = assign_indices(Centring::P, m, zero, low_, trial_tolerance());
+    if (quick.indexed_count < need_low) return;
     FitSettings fs;
     fs.tolerance = s_.tolerance;
     fs.start_tolerance = trial_tolerance();
     fs.zero_range = s_.zero_range;
-    Fit fit = refine_lattice(MetricModel::Triclinic, Centring::P, m, zero, lines_, fs);
+    const Fit first = refine_lattice(MetricModel::Triclinic, Centring::P, m, zero, low_, fs);
+    if (!first.ok || first.indexed_count < need_low) return;
+    Fit fit = refine_lattice(MetricModel::Triclinic, Centring::P, first.metric, first.zero, lines_, fs);
     if (!fit.ok || fit.indexed_count < need) return;
     const auto fg = direct_metric(fit.metric);
     if (!fg || !within_limits(*fg)) return;
@@ -159,6 +174,7 @@ class Search {
   }
 
   const Lines& lines_;
+  Lines low_;
   const IndexSettings& s_;
   Clock::time_point deadline_;
   int n_;

@@ -25,7 +25,7 @@ struct IndexSettings {
   double max_volume = 2000;  // Å³
   int impurities = 2;        // lines a cell may leave unindexed
   double zero_range = 0.1;   // degrees 2θ: the zero is searched and refined within ±this
-  double tolerance = 0.05;   // degrees 2θ: a line this far from every reflection is unindexed
+  double tolerance = 0.06;   // degrees 2θ: a line farther from every reflection is unindexed
   int max_lines = 30;        // the first lines used
   int top = 10;              // candidates returned
   int threads = 1;
