@@ -168,7 +168,7 @@ class Search {
     f.reduced = niggli_metric(*fg);
     // The free fit splits the lines of a symmetric lattice a little: counted apart, they
     // would push the lattice out of the best few before its symmetry is found.
-    f.m20 = figures_of_merit(fit, Centring::P, lines_, s_.tolerance, 0.2 * s_.tolerance).m20;
+    f.m20 = figures_of_merit(fit, Centring::P, lines_, s_.tolerance, 0.5 * s_.tolerance).m20;
     f.fit = std::move(fit);
     keep(pool, std::move(f));
   }
@@ -191,7 +191,7 @@ constexpr double kRelatedTolerance = 0.01;
 constexpr double kZeroStep = 0.05;
 
 // The best lattices of the search that are given their conventional cells.
-constexpr size_t kDescribed = 25;
+constexpr size_t kDescribed = 40;
 
 bool system_allowed(const IndexSettings& s, CrystalSystemId id) {
   return std::find(s.systems.begin(), s.systems.end(), id) != s.systems.end();
