@@ -200,7 +200,6 @@ bool system_allowed(const IndexSettings& s, CrystalSystemId id) {
 // The most symmetric conventional cell of an allowed system whose constrained fit indexes
 // the lines about as well as the free one does.
 std::optional<IndexedCell> describe(const Found& f, const Lines& lines, const IndexSettings& s) {
-  const int unindexed_free = static_cast<int>(lines.q.size()) - f.fit.indexed_count;
   for (const ConventionalCell& conv : conventional_cells(f.reduced, 0.01, 1.0)) {
     if (!system_allowed(s, conv.type.system)) continue;
     const auto recip = inverse_positive(conv.metric);
@@ -212,8 +211,9 @@ std::optional<IndexedCell> describe(const Found& f, const Lines& lines, const In
                                    f.fit.zero, lines, fs, 6);
     if (!fit.ok) continue;
     const int unindexed = static_cast<int>(lines.q.size()) - fit.indexed_count;
-    // The free fit may index one line more by a split reflection near it.
-    if (unindexed > s.impurities || unindexed > unindexed_free + 1) continue;
+    // Not compared with the free fit's count: that fit also catches impurity lines with
+    // the reflections it splits.
+    if (unindexed > s.impurities) continue;
     const auto g = direct_metric(fit.metric);
     if (!g) continue;
     // The free fit splits the reflections a symmetry makes equal and a line then picks the
