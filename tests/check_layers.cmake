@@ -1,24 +1,26 @@
 # Fails when a source includes a folder its layer may not use, or when code outside
 # the windows and the painter canvas includes a Qt header (the command line has none:
 # plot reaches Qt through the renderer module in draw/). Run as: cmake -DROOT=<src folder> -P check_layers.cmake
-#   ui, cli -> commands -> selection, refine, files, profile, viewer -> core
+#   ui, cli -> commands -> selection, refine, files, profile, indexing, viewer -> core
 #   ui, cli -> draw (the painter canvas) -> viewer -> core
+#   cli -> indexing (its search takes and returns plain records only)
 # The windows and the command line reach the domain only through the commands and the
 # plain records of core.
-set(_lower selection refine files profile viewer core)
+set(_lower selection refine files profile indexing viewer core)
 set(allowed_core core)
 set(allowed_selection selection core)
 set(allowed_refine refine core)
 set(allowed_files files core)
 set(allowed_profile profile core)
+set(allowed_indexing indexing core)
 set(allowed_viewer viewer core)
 set(allowed_draw draw viewer core)
 set(allowed_commands commands ${_lower})
-set(allowed_cli cli draw commands core)
+set(allowed_cli cli draw commands indexing core)
 set(allowed_ui ui draw commands core)
 set(allowed_app app ui draw commands core)
 set(qt_allowed ui app draw)
-set(_folders core selection refine files profile viewer draw commands cli ui app)
+set(_folders core selection refine files profile indexing viewer draw commands cli ui app)
 
 set(_errors "")
 foreach(folder ${_folders})

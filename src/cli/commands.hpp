@@ -16,6 +16,7 @@ int run_peaks_command(const std::vector<std::string>& args);
 int run_plot_command(const std::vector<std::string>& args);
 int run_search_command(const std::vector<std::string>& args);
 int run_series_command(const std::vector<std::string>& args);
+int run_index_command(const std::vector<std::string>& args);
 
 std::string calc_usage();
 std::string refine_usage();
@@ -25,5 +26,6 @@ std::string peaks_usage();
 std::string plot_usage();
 std::string search_usage();
 std::string series_usage();
+std::string index_usage();
 
 }  // namespace vornax::cli

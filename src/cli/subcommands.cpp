@@ -10,7 +10,7 @@ namespace vornax::cli {
 
 namespace {
 
-constexpr std::array<Subcommand, 8> kSubcommands{{
+constexpr std::array<Subcommand, 9> kSubcommands{{
     {"calc", calc_usage, run_calc_command},
     {"refine", refine_usage, run_refine_command},
     {"peaks", peaks_usage, run_peaks_command},
@@ -19,6 +19,7 @@ constexpr std::array<Subcommand, 8> kSubcommands{{
     {"search", search_usage, run_search_command},
     {"plot", plot_usage, run_plot_command},
     {"series", series_usage, run_series_command},
+    {"index", index_usage, run_index_command},
 }};
 
 }  // namespace

@@ -1,0 +1,341 @@
+#include "indexing/indexer.hpp"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+#include "indexing/lattice_fit.hpp"
+
+namespace vornax::indexing {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Lines a trial cell is first tested on.
+constexpr size_t kTrialLines = 15;
+
+// A primitive lattice found by the search, refined on its reduced reciprocal basis.
+struct Found {
+  Mat3 reduced{};  // Niggli direct metric
+  Fit fit;
+  double m20 = 0;  // unindexed lines count with the tolerance as their error
+};
+
+// Reduced cells of the same axes and volume: one lattice, as far as the search is concerned.
+bool roughly_same(const Mat3& x, const Mat3& y, double tol) {
+  for (int i = 0; i < 3; ++i)
+    if (std::abs(x[i][i] - y[i][i]) > 2 * tol * std::max(x[i][i], y[i][i])) return false;
+  const double vx = volume_of_metric(x), vy = volume_of_metric(y);
+  return std::abs(vx - vy) <= 3 * tol * std::max(vx, vy);
+}
+
+void keep(std::vector<Found>& pool, Found f) {
+  for (Found& p : pool)
+    if (roughly_same(p.reduced, f.reduced, 0.003)) {
+      if (f.m20 > p.m20) p = std::move(f);
+      return;
+    }
+  pool.push_back(std::move(f));
+}
+
+class Search {
+ public:
+  Search(const Lines& lines, const IndexSettings& s, Clock::time_point deadline)
+      : lines_(lines), s_(s), deadline_(deadline), n_(static_cast<int>(lines.q.size())) {
+    // The low-angle lines a trial cell is tested and first refined on.
+    const size_t low = std::min(lines.q.size(), kTrialLines);
+    low_.lambda = lines.lambda;
+    low_.two_theta.assign(lines.two_theta.begin(), lines.two_theta.begin() + low);
+    low_.q.assign(lines.q.begin(), lines.q.begin() + low);
+    low_.slope.assign(lines.slope.begin(), lines.slope.begin() + low);
+  }
+
+  // All trials at one zero of the scale.
+  void run(double zero, std::vector<Found>& pool, long& trials, std::atomic<bool>& stop) {
+    std::vector<double> q(n_), tol(n_);
+    const double trial_tol = trial_tolerance();
+    for (int i = 0; i < n_; ++i) {
+      q[i] = lines_.q[i] - zero * lines_.slope[i];
+      tol[i] = trial_tol * lines_.slope[i];
+    }
+    auto lines_between = [&](double lo, double hi) {
+      std::vector<int> out;
+      for (int j = 0; j < n_; ++j)
+        if (q[j] >= lo - tol[j] && q[j] <= hi + tol[j]) out.push_back(j);
+      return out;
+    };
+    const int need = n_ - s_.impurities;
+    const int first_lines = std::min(n_, s_.impurities + 1);
+    for (int ia = 0; ia < first_lines; ++ia) {
+      const double A = q[ia];
+      // b*: the shortest reciprocal vector off the line of a* (the same line when |b*| = |a*|).
+      std::vector<int> b_lines{ia};
+      for (int j = ia + 1; j < n_ && static_cast<int>(b_lines.size()) < s_.impurities + 3; ++j) {
+        bool collinear = false;
+        for (int m = 2; m <= 4; ++m) collinear |= std::abs(q[j] - m * m * A) <= tol[j];
+        if (!collinear) b_lines.push_back(j);
+      }
+      for (int ib : b_lines) {
+        const double B = q[ib];
+        // |2a*·b*| <= A, and the shorter of a*±b* is no shorter than b*.
+        for (int jf : lines_between(B, A + B)) {
+          const double F = std::clamp(A + B - q[jf], 0.0, A);
+          std::vector<bool> in_zone(n_, false);
+          zone_lines(A, B, F, q, tol, in_zone);
+          std::vector<int> c_lines;
+          int outside = 0;
+          for (int j = ib; j < n_ && outside <= s_.impurities && c_lines.size() < 12; ++j) {
+            c_lines.push_back(j);
+            if (!in_zone[j]) ++outside;
+          }
+          for (int ic : c_lines) {
+            const double C = q[ic];
+            if (C < B - tol[ic]) continue;
+            const auto e_lines = lines_between(C, A + C);
+            const auto d_lines = lines_between(C, B + C);
+            for (int je : e_lines) {
+              const double E = std::clamp(A + C - q[je], 0.0, A);
+              for (int jd : d_lines) {
+                const double D = std::clamp(B + C - q[jd], 0.0, B);
+                for (double sign : {1.0, -1.0}) {
+                  if (sign < 0 && D == 0) continue;
+                  if ((++trials & 255) == 0 && (stop.load() || Clock::now() > deadline_)) {
+                    stop = true;
+                    return;
+                  }
+                  try_cell({A, B, C, sign * D, E, F}, zero, need, pool);
+                }
+              }
+            }
+          }
+        }
+      }
+    }
+  }
+
+ private:
+  // Marks the lines indexed by the zone of a* and b*.
+  void zone_lines(double A, double B, double F, const std::vector<double>& q,
+                  const std::vector<double>& tol, std::vector<bool>& in_zone) const {
+    const double q_max = q.back() + tol.back();
+    const double det = A * B - F * F / 4;
+    if (det <= 0) return;
+    const int h_max = static_cast<int>(std::sqrt(q_max * B / det));
+    const int k_max = static_cast<int>(std::sqrt(q_max * A / det));
+    for (int h = 0; h <= h_max; ++h)
+      for (int k = (h == 0 ? 1 : -k_max); k <= k_max; ++k) {
+        const double v = A * h * h + B * k * k + F * h * k;
+        if (v > q_max) continue;
+        for (int j = 0; j < n_; ++j)
+          if (std::abs(q[j] - v) <= tol[j]) in_zone[j] = true;
+      }
+  }
+
+  // A trial cell comes from a few lines, each with its error: it indexes the others
+  // loosely until it is refined.
+  double trial_tolerance() const { return std::max(2 * s_.tolerance, 0.1); }
+
+  // The limits hold for the lattice, whatever cell describes it: its reduced cell's axes
+  // and volume.
+  bool within_limits(const Mat3& g) const {
+    if (volume_of_metric(g) > s_.max_volume) return false;
+    const Mat3 r = niggli_metric(g);
+    return std::max({r[0][0], r[1][1], r[2][2]}) <= s_.max_axis * s_.max_axis;
+  }
+
+  void try_cell(const QMetric& m, double zero, int need, std::vector<Found>& pool) {
+    const auto g = direct_metric(m);
+    if (!g || volume_of_metric(*g) > s_.max_volume) return;
+    // A trial cell from low-angle lines predicts the high-angle ones too roughly to index
+    // them: it is tested and refined on the low-angle lines first, then on all.
+    const int need_low = static_cast<int>(low_.q.size()) - s_.impurities;
+    const Fit quick = assign_indices(Centring::P, m, zero, low_, trial_tolerance());
+    if (quick.indexed_count < need_low) return;
+    FitSettings fs;
+    fs.tolerance = s_.tolerance;
+    fs.start_tolerance = trial_tolerance();
+    fs.zero_range = s_.zero_range;
+    const Fit first = refine_lattice(MetricModel::Triclinic, Centring::P, m, zero, low_, fs);
+    if (!first.ok || first.indexed_count < need_low) return;
+    Fit fit = refine_lattice(MetricModel::Triclinic, Centring::P, first.metric, first.zero, lines_, fs);
+    if (!fit.ok || fit.indexed_count < need) return;
+    const auto fg = direct_metric(fit.metric);
+    if (!fg || !within_limits(*fg)) return;
+    Found f;
+    f.reduced = niggli_metric(*fg);
+    // The free fit splits the lines of a symmetric lattice a little: counted apart, they
+    // would push the lattice out of the best few before its symmetry is found.
+    f.m20 = figures_of_merit(fit, Centring::P, lines_, s_.tolerance, 0.5 * s_.tolerance).m20;
+    f.fit = std::move(fit);
+    keep(pool, std::move(f));
+  }
+
+  const Lines& lines_;
+  Lines low_;
+  const IndexSettings& s_;
+  Clock::time_point deadline_;
+  int n_;
+};
+
+// A constrained fit is taken when its mean error stays within this share of the tolerance.
+constexpr double kSymmetricFitError = 0.5;
+
+// Relative tolerance on the metrics of related candidates: each is refined on its own
+// lines, a sub-cell's metric a little away from the lattice it belongs to.
+constexpr double kRelatedTolerance = 0.01;
+
+// Step of the grid of zeros searched: the trial tolerance covers half of it.
+constexpr double kZeroStep = 0.05;
+
+// The best lattices of the search that are given their conventional cells.
+constexpr size_t kDescribed = 40;
+
+bool system_allowed(const IndexSettings& s, CrystalSystemId id) {
+  return std::find(s.systems.begin(), s.systems.end(), id) != s.systems.end();
+}
+
+// The most symmetric conventional cell of an allowed system whose constrained fit indexes
+// the lines about as well as the free one does.
+std::optional<IndexedCell> describe(const Found& f, const Lines& lines, const IndexSettings& s) {
+  for (const ConventionalCell& conv : conventional_cells(f.reduced, 0.01, 1.0)) {
+    if (!system_allowed(s, conv.type.system)) continue;
+    const auto recip = inverse_positive(conv.metric);
+    if (!recip) continue;
+    FitSettings fs;
+    fs.tolerance = s.tolerance;
+    fs.zero_range = s.zero_range;
+    const Fit fit = refine_lattice(conv.type.model, conv.type.centring, q_metric(*recip),
+                                   f.fit.zero, lines, fs, 6);
+    if (!fit.ok) continue;
+    const int unindexed = static_cast<int>(lines.q.size()) - fit.indexed_count;
+    // Not compared with the free fit's count: that fit also catches impurity lines with
+    // the reflections it splits.
+    if (unindexed > s.impurities) continue;
+    const auto g = direct_metric(fit.metric);
+    if (!g) continue;
+    // The free fit splits the reflections a symmetry makes equal and a line then picks the
+    // nearest of them, so its error is no yardstick: the constrained fit must index as
+    // many lines, well within the tolerance.
+    if (conv.type.model != MetricModel::Triclinic &&
+        fit.mean_error > kSymmetricFitError * s.tolerance)
+      continue;
+    const Merit m = figures_of_merit(fit, conv.type.centring, lines, s.tolerance);
+    IndexedCell c;
+    c.type = conv.type;
+    c.cell = cell_of_metric(*g);
+    c.volume = volume_of_metric(*g);
+    c.m20 = m.m20;
+    c.fn = m.fn;
+    c.fn_lines = m.n;
+    for (size_t i = 0; i < lines.q.size(); ++i)
+      if (!fit.indexed[i]) c.unindexed.push_back(lines.two_theta[i]);
+    c.zero = fit.zero;
+    c.reduced = niggli_metric(primitive_metric(*g, conv.type.centring));
+    return c;
+  }
+  return std::nullopt;
+}
+
+// Of two related candidates (one lattice, or a sub- and a super-cell) the one leaving
+// fewer lines unindexed is better; then the more symmetric one, which already indexes the
+// lines within the tolerance (a lower symmetry splits its lines and then fits the noise
+// by picking among them); then the one of higher M(20).
+bool better(const IndexedCell& x, const IndexedCell& y) {
+  if (x.unindexed.size() != y.unindexed.size()) return x.unindexed.size() < y.unindexed.size();
+  const int px = parameter_count(x.type.model), py = parameter_count(y.type.model);
+  if (px != py) return px < py;
+  return x.m20 > y.m20;
+}
+
+}  // namespace
+
+IndexResult index_lines(const std::vector<double>& two_theta, const IndexSettings& s) {
+  IndexResult r;
+  std::vector<double> sorted = two_theta;
+  std::sort(sorted.begin(), sorted.end());
+  if (static_cast<int>(sorted.size()) > s.max_lines) sorted.resize(s.max_lines);
+  r.lines_used = static_cast<int>(sorted.size());
+  if (r.lines_used < kMinIndexingLines || s.lambda <= 0) return r;
+  const Lines lines = make_lines(sorted, s.lambda);
+
+  const auto start = Clock::now();
+  const auto deadline = s.time_budget > 0
+                            ? start + std::chrono::duration_cast<Clock::duration>(
+                                          std::chrono::duration<double>(s.time_budget))
+                            : Clock::time_point::max();
+  // The zero is searched on a grid (then refined with each cell).
+  std::vector<double> zeros{0};
+  if (s.zero_range > 0) {
+    const int steps = static_cast<int>(std::ceil(s.zero_range / kZeroStep - 1e-9));
+    zeros.clear();
+    // From zero outwards, so that a short budget covers the likeliest zeros first.
+    zeros.push_back(0);
+    for (int k = 1; k <= steps; ++k) {
+      zeros.push_back(s.zero_range * k / steps);
+      zeros.push_back(-s.zero_range * k / steps);
+    }
+  }
+  std::vector<std::vector<Found>> pools(zeros.size());
+  std::vector<long> trials(zeros.size(), 0);
+  std::atomic<size_t> next{0};
+  std::atomic<bool> stop{false};
+  Search search(lines, s, deadline);
+  auto worker = [&] {
+    for (size_t i; (i = next++) < zeros.size() && !stop.load();)
+      search.run(zeros[i], pools[i], trials[i], stop);
+  };
+  const int threads = std::max(1, std::min<int>(s.threads, static_cast<int>(zeros.size())));
+  std::vector<std::thread> pool_threads;
+  for (int t = 1; t < threads; ++t) pool_threads.emplace_back(worker);
+  worker();
+  for (auto& t : pool_threads) t.join();
+  r.out_of_time = stop.load();
+
+  // Merged in the order of the zeros, so that the result does not depend on the threads.
+  std::vector<Found> all;
+  for (size_t i = 0; i < zeros.size(); ++i) {
+    r.trials += trials[i];
+    for (Found& f : pools[i]) keep(all, std::move(f));
+  }
+  std::stable_sort(all.begin(), all.end(),
+                   [](const Found& a, const Found& b) { return a.m20 > b.m20; });
+  if (all.size() > kDescribed) all.resize(kDescribed);
+
+  std::vector<IndexedCell> cells;
+  for (const Found& f : all)
+    if (auto c = describe(f, lines, s)) cells.push_back(std::move(*c));
+  // Each free parameter lowers the error, and so raises M(20), on the same lines: the
+  // ranking discounts M(20) for them as a mean error is for degrees of freedom.
+  const double n20 = std::min(20, r.lines_used);
+  auto ranking = [&](const IndexedCell& c) {
+    const double p = parameter_count(c.type.model) + (s.zero_range > 0 ? 1 : 0);
+    return c.m20 * std::max(0.0, n20 - p) / n20;
+  };
+  std::stable_sort(cells.begin(), cells.end(), [&](const IndexedCell& a, const IndexedCell& b) {
+    return ranking(a) > ranking(b);
+  });
+  // One candidate per lattice and its sub- and super-cells: the better one, in the place
+  // of the first of them in the ranking.
+  std::vector<IndexedCell> kept;
+  for (IndexedCell& c : cells) {
+    bool related = false;
+    for (IndexedCell& k : kept) {
+      if (!same_lattice(k.reduced, c.reduced, kRelatedTolerance) &&
+          !is_supercell(k.reduced, c.reduced, kRelatedTolerance) &&
+          !is_supercell(c.reduced, k.reduced, kRelatedTolerance))
+        continue;
+      related = true;
+      if (better(c, k)) k = std::move(c);
+      break;
+    }
+    if (!related) kept.push_back(std::move(c));
+  }
+  if (static_cast<int>(kept.size()) > s.top) kept.resize(static_cast<size_t>(s.top));
+  r.candidates = std::move(kept);
+  return r;
+}
+
+}  // namespace vornax::indexing
