@@ -3,7 +3,6 @@
 # plot reaches Qt through the renderer module in draw/). Run as: cmake -DROOT=<src folder> -P check_layers.cmake
 #   ui, cli -> commands -> selection, refine, files, profile, indexing, viewer -> core
 #   ui, cli -> draw (the painter canvas) -> viewer -> core
-#   cli -> indexing (its search takes and returns plain records only)
 # The windows and the command line reach the domain only through the commands and the
 # plain records of core.
 set(_lower selection refine files profile indexing viewer core)
@@ -16,7 +15,7 @@ set(allowed_indexing indexing core)
 set(allowed_viewer viewer core)
 set(allowed_draw draw viewer core)
 set(allowed_commands commands ${_lower})
-set(allowed_cli cli draw commands indexing core)
+set(allowed_cli cli draw commands core)
 set(allowed_ui ui draw commands core)
 set(allowed_app app ui draw commands core)
 set(qt_allowed ui app draw)

@@ -14,11 +14,12 @@
 #include "cli/subcommands.hpp"
 #include "commands/load_peaks.hpp"
 #include "commands/load_profile.hpp"
+#include "commands/cell_indexing.hpp"
 #include "commands/peak_search.hpp"
+#include "commands/series_load.hpp"
 #include "core/crystal_system.hpp"
 #include "core/format.hpp"
 #include "core/profile_formats.hpp"
-#include "indexing/indexer.hpp"
 
 namespace vornax::cli {
 
@@ -121,25 +122,6 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Inde
   return std::nullopt;
 }
 
-// A wavelength that names an anode is taken as that anode's Kα1 and Kα2 (ratio 0.5),
-// so that the peak search can tell the Kα2 lines from the others.
-struct AnodeLambdaDialog : TypedWavelength {
-  std::optional<WavelengthSet> choose(const WavelengthSet& proposed, bool profile) override {
-    auto w = TypedWavelength::choose(proposed, profile);
-    if (!w) return w;
-    const std::string anode = name_anode(w->lambda, kProfileAnodeTolerance);
-    for (size_t i = 0; i < AnodeTable.size(); ++i) {
-      if (AnodeTable[i].anode != anode) continue;
-      SourceChoice c;
-      choose_source(c, static_cast<int>(i));
-      c.lambda_text = format_fixed(w->lambda, 0, 6);
-      const SourceResult r = accept_source(c);
-      if (r.set) return r.set;
-    }
-    return w;
-  }
-};
-
 bool is_profile_name(const std::string& file) {
   return !peak_type_from_extension(file) && !profile_types_named_by(file).empty();
 }
@@ -150,7 +132,7 @@ std::optional<std::pair<std::vector<double>, double>> measured_lines(const Index
   double lambda = 0;
   if (is_profile_name(a.file)) {
     StderrMessages m;
-    AnodeLambdaDialog dialog;
+    AnodeTypedWavelength dialog;
     dialog.lambda = a.lambda;
     const Changed loaded = load_profile_file(s, m, dialog, a.file, std::nullopt, 0, nullptr,
                                              ProfileFileType::Column);
