@@ -56,21 +56,6 @@ struct SearchArgs {
   bool fit = false, split = false, strip = false;
 };
 
-std::optional<PeakKillSettings> parse_codes(const std::string& text) {
-  PeakKillSettings k;
-  std::string item;
-  for (size_t i = 0; i <= text.size(); ++i) {
-    if (i < text.size() && text[i] != ',') {
-      item += text[i];
-      continue;
-    }
-    item = trim(item);
-    if (item.size() != 1 || item[0] < '1' || item[0] > '5') return std::nullopt;
-    k.keep[static_cast<size_t>(item[0] - '1')] = true;
-    item.clear();
-  }
-  return k;
-}
 
 // Returns the reason when the arguments are wrong.
 std::optional<std::string> parse_args(const std::vector<std::string>& args, SearchArgs& a) {
@@ -113,7 +98,7 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Sear
     } else if (opt == "--keep") {
       const auto text = value(1);
       if (!text) return std::string("--keep needs the codes");
-      a.keep = parse_codes(*text);
+      a.keep = parse_line_codes(*text);
       if (!a.keep) return "bad codes for --keep: " + *text;
       ++i;
     } else if (opt == "--force") {

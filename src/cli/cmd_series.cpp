@@ -124,20 +124,10 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Seri
       st.split = true;
     } else if (a == "--keep") {
       if (!has_value) return "--keep needs the codes";
-      PeakKillSettings keep;
-      std::string item;
       const std::string& text = args[++i];
-      for (size_t c = 0; c <= text.size(); ++c) {
-        if (c < text.size() && text[c] != ',') {
-          item += text[c];
-          continue;
-        }
-        item = trim(item);
-        if (item.size() != 1 || item[0] < '1' || item[0] > '5') return "bad codes for --keep: " + text;
-        keep.keep[static_cast<size_t>(item[0] - '1')] = true;
-        item.clear();
-      }
-      st.keep = keep;
+      const auto keep = parse_line_codes(text);
+      if (!keep) return "bad codes for --keep: " + text;
+      st.keep = *keep;
     } else if (a == "--files") {
       st.files = true;
     } else if (a == "--progress") {

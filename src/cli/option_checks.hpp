@@ -10,9 +10,27 @@
 #include <system_error>
 
 #include "cli/cell_tab_args.hpp"
+#include "commands/peak_search.hpp"
 #include "core/format.hpp"
 
 namespace vornax::cli {
+
+// --keep's line codes, "1,2": each from 1 to 5; nothing when one is not.
+inline std::optional<PeakKillSettings> parse_line_codes(const std::string& text) {
+  PeakKillSettings k;
+  std::string item;
+  for (size_t i = 0; i <= text.size(); ++i) {
+    if (i < text.size() && text[i] != ',') {
+      item += text[i];
+      continue;
+    }
+    item = trim(item);
+    if (item.size() != 1 || item[0] < '1' || item[0] > '5') return std::nullopt;
+    k.keep[static_cast<size_t>(item[0] - '1')] = true;
+    item.clear();
+  }
+  return k;
+}
 
 // No X-ray or neutron wavelength a powder pattern is measured with lies above this (Å).
 inline constexpr double kMaxWavelength = 10.0;
