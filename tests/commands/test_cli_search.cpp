@@ -335,3 +335,20 @@ TEST(CliSearch, FitPutsEveryLineAtKalpha1WithItsError) {
   EXPECT_NEAR(a, kSiliconA, std::max(3 * sigma, 2e-5)) << r.out;
   EXPECT_LT(sigma, 5e-5) << r.out;
 }
+
+// --strip-ka2: the search runs on the pattern with Kα2 stripped, so every reflection is
+// found once, as a Kα1 line at its Kα1 angle, and no line is left as a Kα2.
+TEST(CliSearch, StrippedPatternGivesKalpha1LinesOnly) {
+  ScratchFolder folder;
+  write_silicon_pattern("si.xy");
+  const auto r = run_cli("search si.xy --lambda 1.5418 --strip-ka2");
+  ASSERT_EQ(r.code, 0) << r.err;
+  const auto peaks = number_lines(r.out);
+  for (const auto& p : peaks) EXPECT_EQ(p[2], 2) << p[0];
+  for (const Line& l : kSilicon) {
+    const double k1 = bragg(kSiliconA, l.n, kKa1);
+    const bool found = std::any_of(peaks.begin(), peaks.end(),
+                                   [k1](const auto& p) { return std::fabs(p[0] - k1) < 0.005; });
+    EXPECT_TRUE(found) << "no line at " << k1;
+  }
+}
