@@ -143,7 +143,8 @@ class Search {
   bool within_limits(const Mat3& g) const {
     if (volume_of_metric(g) > s_.max_volume) return false;
     const Mat3 r = niggli_metric(g);
-    return std::max({r[0][0], r[1][1], r[2][2]}) <= s_.max_axis * s_.max_axis;
+    return std::max({r[0][0], r[1][1], r[2][2]}) <= s_.max_axis * s_.max_axis &&
+           std::min({r[0][0], r[1][1], r[2][2]}) >= s_.min_axis * s_.min_axis;
   }
 
   void try_cell(const QMetric& m, double zero, int need, std::vector<Found>& pool) {

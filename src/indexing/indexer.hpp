@@ -23,6 +23,9 @@ struct IndexSettings {
   // larger.
   double max_axis = 20;      // Å
   double max_volume = 2000;  // Å³
+  // No lattice has a translation shorter than the shortest bond between two atoms: a
+  // cell below it indexes a few lines by having few reflections, not by being right.
+  double min_axis = 2;       // Å
   int impurities = 2;        // lines a cell may leave unindexed
   double zero_range = 0.1;   // degrees 2θ: the zero is searched and refined within ±this
   double tolerance = 0.06;   // degrees 2θ: a line farther from every reflection is unindexed

@@ -79,6 +79,7 @@ TEST(Indexer, LimitsAreKept) {
       {"defaults", [](IndexSettings&) {}, true},
       {"axis below c", [](IndexSettings& x) { x.max_axis = 11; }, false},
       {"volume below the cell's", [](IndexSettings& x) { x.max_volume = 400; }, false},
+      {"shortest axis above a", [](IndexSettings& x) { x.min_axis = 5.5; }, false},
       {"cubic and tetragonal only", [](IndexSettings& x) {
          x.systems = {vornax::CrystalSystemId::Cubic, vornax::CrystalSystemId::Tetragonal};
        }, false},
@@ -96,6 +97,7 @@ TEST(Indexer, LimitsAreKept) {
     for (const IndexedCell& x : res.candidates) {
       const CellParams reduced = cell_of_metric(x.reduced);
       EXPECT_LE(std::max({reduced.a, reduced.b, reduced.c}), st.max_axis + 1e-9) << c.what;
+      EXPECT_GE(std::min({reduced.a, reduced.b, reduced.c}), st.min_axis - 1e-9) << c.what;
       EXPECT_LE(volume_of_metric(x.reduced), st.max_volume + 1e-9) << c.what;
       EXPECT_NE(std::find(st.systems.begin(), st.systems.end(), x.type.system), st.systems.end())
           << c.what;
