@@ -20,7 +20,6 @@ constexpr double kSamePeakDistance = 0.001;  // degrees 2θ
 
 bool classification_wanted(const std::string& anode) { return !anode.empty() && anode != "?"; }
 
-bool has_kalpha2(const WavelengthSet& w) { return w.lambda2 > w.lambda1 && w.ratio > 0 && w.lambda1 > 0; }
 
 // The stripped pattern of the session's profile, computed once per profile.
 const std::vector<double>& stripped_intensities(const WorkSession& s, PeakSearchState& st) {

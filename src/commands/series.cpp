@@ -179,7 +179,7 @@ SeriesRow run_one(const std::filesystem::path& file, int index, const CellParame
       const WavelengthSet& w = s.profile.wavelengths;
       const auto typed = parse_typed(session.lambda);
       const double mean = (w.lambda1 + w.ratio * w.lambda2) / (1 + w.ratio);
-      if (typed && w.lambda2 > w.lambda1 && w.ratio > 0 && w.lambda1 > 0 &&
+      if (typed && has_kalpha2(w) &&
           std::fabs(*typed - w.lambda1) > std::fabs(*typed - mean)) {
         session.lambda = shortest(w.lambda1);
         tab.fields[6] = session.lambda;

@@ -39,10 +39,18 @@ struct Doublet {
   double height_ratio = 0;
 };
 
+}  // namespace
+
+bool has_kalpha2(const WavelengthSet& w) {
+  return w.lambda1 > 0 && w.lambda2 > w.lambda1 && w.ratio > 0 && std::isfinite(w.lambda2) &&
+         std::isfinite(w.ratio);
+}
+
+namespace {
+
 Doublet doublet_of(const WavelengthSet& w) {
   Doublet d;
-  if (w.lambda1 > 0 && w.lambda2 > w.lambda1 && w.ratio > 0 && std::isfinite(w.lambda2) &&
-      std::isfinite(w.ratio)) {
+  if (has_kalpha2(w)) {
     d.on = true;
     d.lambda_ratio = w.lambda2 / w.lambda1;
     d.height_ratio = w.ratio;

@@ -60,6 +60,9 @@ struct PeakFitResult {
   int fitted_count = 0;
 };
 
+// The set has a Kα2 line to model or strip: λ2 above λ1 and a ratio above 0.
+bool has_kalpha2(const WavelengthSet& w);
+
 // Fits the peaks on the profile. Kα2 sits at 2 asin((λ2/λ1) sin θ1) with the set's
 // ratio times Kα1's height, sharing its width and mixing; λ2 ≤ λ1 or a ratio of 0 (a
 // monochromated beam) means single lines. Counts-based weights (variance = counts) when
