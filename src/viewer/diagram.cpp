@@ -325,13 +325,6 @@ Color line_code_color(int code) {
   }
 }
 
-void draw_profile_window(Canvas& c, const WorkSession& s, ProfileView& view,
-                         const std::vector<double>* second_derivative) {
-  ProfileOverlays o;
-  o.second_derivative = second_derivative;
-  draw_profile_window(c, s, view, o);
-}
-
 namespace {
 
 // The runs of finite values of a per-point overlay, each as its own polyline.

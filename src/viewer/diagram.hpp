@@ -111,12 +111,6 @@ struct ProfileView {
 // Pen colour of a measured peak in the profile window by its line code.
 Color line_code_color(int code);
 
-// The profile window's redraw: frame, axis (labels 1 decimal), profile, the second
-// derivative 180 pixels higher when given (one value per profile point, ±100 scale),
-// measured peaks over the whole height with their numbers. Sets view.mapping.
-void draw_profile_window(Canvas& c, const WorkSession& s, ProfileView& view,
-                         const std::vector<double>* second_derivative);
-
 // What may be drawn over the profile besides the peaks, each one value per profile
 // point (other sizes are not drawn).
 struct ProfileOverlays {
@@ -135,6 +129,9 @@ constexpr Color kDifferenceColor = colors::kGrey;
 constexpr Color kStrippedColor = colors::kTeal;
 constexpr int kDifferenceLift = 60;  // pixels above the axis
 
+// The profile window's redraw: frame, axis (labels 1 decimal), profile, the overlays
+// (the second derivative 180 pixels higher, ±100 scale), measured peaks over the whole
+// height with their numbers. Sets view.mapping.
 void draw_profile_window(Canvas& c, const WorkSession& s, ProfileView& view,
                          const ProfileOverlays& overlays);
 

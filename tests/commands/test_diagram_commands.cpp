@@ -234,7 +234,7 @@ struct ProfileCommandsTest : ::testing::Test {
   }
   void redraw() {
     RecordingCanvas c(202, 220);
-    draw_profile_window(c, s, view, nullptr);
+    draw_profile_window(c, s, view, ProfileOverlays{});
   }
   Changed release(MouseButton b, Point press, Point at) {
     profile_mouse_down(view, press);

@@ -315,7 +315,7 @@ TEST(ProfileWindow, PeaksInLineColoursAndTheSecondDerivative) {
   std::vector<double> d(s.profile.points.size(), 0.0);
   ProfileView v;
   RecordingCanvas c(202, 220);  // 2 px per degree, axis at y = 200
-  draw_profile_window(c, s, v, &d);
+  draw_profile_window(c, s, v, ProfileOverlays{&d});
   EXPECT_TRUE(has_line(c.lines_in(colors::kRed), 23, 0, 23, 219));
   EXPECT_TRUE(has_line(c.lines_in(colors::kBlack), 63, 0, 63, 219));
   EXPECT_TRUE(has_line(c.lines_in(colors::kFuchsia), 0, 20, 201, 20));  // 180 above the axis
