@@ -43,8 +43,10 @@ void keep(std::vector<Found>& pool, Found f) {
 
 class Search {
  public:
-  Search(const Lines& lines, const IndexSettings& s, Clock::time_point deadline)
-      : lines_(lines), s_(s), deadline_(deadline), n_(static_cast<int>(lines.q.size())) {
+  Search(const Lines& lines, const IndexSettings& s, Clock::time_point deadline,
+         IndexProgress* progress)
+      : lines_(lines), s_(s), deadline_(deadline), progress_(progress),
+        n_(static_cast<int>(lines.q.size())) {
     // The low-angle lines a trial cell is tested and first refined on.
     const size_t low = std::min(lines.q.size(), kTrialLines);
     low_.lambda = lines.lambda;
@@ -52,6 +54,9 @@ class Search {
     low_.q.assign(lines.q.begin(), lines.q.begin() + low);
     low_.slope.assign(lines.slope.begin(), lines.slope.begin() + low);
   }
+
+  // Trial sets run at each zero: one per line tried as a*.
+  int first_lines() const { return std::min(n_, s_.impurities + 1); }
 
   // All trials at one zero of the scale.
   void run(double zero, std::vector<Found>& pool, long& trials, std::atomic<bool>& stop) {
@@ -68,8 +73,8 @@ class Search {
       return out;
     };
     const int need = n_ - s_.impurities;
-    const int first_lines = std::min(n_, s_.impurities + 1);
-    for (int ia = 0; ia < first_lines; ++ia) {
+    for (int ia = 0; ia < first_lines(); ++ia) {
+      if (progress_ && ia > 0) ++progress_->done;
       const double A = q[ia];
       // b*: the shortest reciprocal vector off the line of a* (the same line when |b*| = |a*|).
       std::vector<int> b_lines{ia};
@@ -102,7 +107,9 @@ class Search {
                 const double D = std::clamp(B + C - q[jd], 0.0, B);
                 for (double sign : {1.0, -1.0}) {
                   if (sign < 0 && D == 0) continue;
-                  if ((++trials & 255) == 0 && (stop.load() || Clock::now() > deadline_)) {
+                  if ((++trials & 255) == 0 &&
+                      (stop.load() || Clock::now() > deadline_ ||
+                       (progress_ && progress_->cancel.load()))) {
                     stop = true;
                     return;
                   }
@@ -178,6 +185,7 @@ class Search {
   Lines low_;
   const IndexSettings& s_;
   Clock::time_point deadline_;
+  IndexProgress* progress_;
   int n_;
 };
 
@@ -253,7 +261,8 @@ bool better(const IndexedCell& x, const IndexedCell& y) {
 
 }  // namespace
 
-IndexResult index_lines(const std::vector<double>& two_theta, const IndexSettings& s) {
+IndexResult index_lines(const std::vector<double>& two_theta, const IndexSettings& s,
+                        IndexProgress* progress) {
   IndexResult r;
   std::vector<double> sorted = two_theta;
   std::sort(sorted.begin(), sorted.end());
@@ -283,17 +292,21 @@ IndexResult index_lines(const std::vector<double>& two_theta, const IndexSetting
   std::vector<long> trials(zeros.size(), 0);
   std::atomic<size_t> next{0};
   std::atomic<bool> stop{false};
-  Search search(lines, s, deadline);
+  Search search(lines, s, deadline, progress);
+  if (progress) progress->total = static_cast<long>(zeros.size()) * search.first_lines();
   auto worker = [&] {
-    for (size_t i; (i = next++) < zeros.size() && !stop.load();)
+    for (size_t i; (i = next++) < zeros.size() && !stop.load();) {
       search.run(zeros[i], pools[i], trials[i], stop);
+      if (progress && !stop.load()) ++progress->done;
+    }
   };
   const int threads = std::max(1, std::min<int>(s.threads, static_cast<int>(zeros.size())));
   std::vector<std::thread> pool_threads;
   for (int t = 1; t < threads; ++t) pool_threads.emplace_back(worker);
   worker();
   for (auto& t : pool_threads) t.join();
-  r.out_of_time = stop.load();
+  r.cancelled = progress && progress->cancel.load();
+  r.out_of_time = stop.load() && !r.cancelled;
 
   // Merged in the order of the zeros, so that the result does not depend on the threads.
   std::vector<Found> all;

@@ -2,6 +2,7 @@
 // de Wolff's M(20). The method is described in docs/indexing.md.
 #pragma once
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -51,11 +52,21 @@ struct IndexResult {
   int lines_used = 0;
   long trials = 0;
   bool out_of_time = false;  // the budget ran out: the candidates are those found by then
+  bool cancelled = false;    // stopped on request: the candidates are those found by then
+};
+
+// A search in progress as another thread sees it: the share of the trial sets done, and a
+// request to stop that the search answers within a few milliseconds.
+struct IndexProgress {
+  std::atomic<long> done{0};
+  std::atomic<long> total{0};
+  std::atomic<bool> cancel{false};
 };
 
 // Fewer than this many lines cannot fix a cell.
 inline constexpr int kMinIndexingLines = 6;
 
-IndexResult index_lines(const std::vector<double>& two_theta, const IndexSettings& settings);
+IndexResult index_lines(const std::vector<double>& two_theta, const IndexSettings& settings,
+                        IndexProgress* progress = nullptr);
 
 }  // namespace vornax::indexing

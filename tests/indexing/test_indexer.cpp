@@ -107,6 +107,17 @@ TEST(Indexer, LimitsAreKept) {
   IndexSettings hurried = settings_for_tests();
   hurried.time_budget = 1e-9;
   EXPECT_TRUE(index_lines(s.two_theta, hurried).out_of_time);
+  // A full run counts every trial set done; a cancelled one says it was cancelled, not
+  // out of time.
+  IndexProgress progress;
+  EXPECT_FALSE(index_lines(s.two_theta, settings_for_tests(), &progress).cancelled);
+  EXPECT_GT(progress.total.load(), 0);
+  EXPECT_EQ(progress.done.load(), progress.total.load());
+  IndexProgress cancelled;
+  cancelled.cancel = true;
+  const IndexResult stopped = index_lines(s.two_theta, settings_for_tests(), &cancelled);
+  EXPECT_TRUE(stopped.cancelled);
+  EXPECT_FALSE(stopped.out_of_time);
   // Too few lines, or no wavelength: nothing is searched.
   const std::vector<double> five(s.two_theta.begin(), s.two_theta.begin() + 5);
   EXPECT_TRUE(index_lines(five, settings_for_tests()).candidates.empty());
