@@ -1,0 +1,128 @@
+#include "commands/cell_indexing.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <sstream>
+
+#include "core/catalogue.hpp"
+#include "core/paths.hpp"
+#include "core/reflections.hpp"
+#include "core/symmetry.hpp"
+#include "core/text_file.hpp"
+
+namespace vornax {
+
+namespace {
+
+using indexing::Centring;
+
+double two_theta_of_q(double q, double lambda) {
+  const double s = std::min(1.0, lambda * std::sqrt(q) / 2);
+  return 2 * std::asin(s) * 180 / std::numbers::pi;
+}
+
+// A monoclinic cell is found with b unique: the list's other settings describe another
+// cell.
+bool b_unique(const std::string& symbol) {
+  std::istringstream in(symbol.substr(0, symbol.find(':')));
+  std::vector<std::string> parts;
+  for (std::string p; in >> p;) parts.push_back(p);
+  return parts.size() == 4 && parts[1] == "1" && parts[3] == "1";
+}
+
+// The reflections up to the last line, in lines of one Q each.
+std::vector<std::vector<indexing::Reflection>> lines_up_to(const indexing::QMetric& m, double q_max) {
+  std::vector<indexing::Reflection> all;
+  indexing::reflections_up_to(m, Centring::P, q_max, all);
+  std::sort(all.begin(), all.end(),
+            [](const indexing::Reflection& x, const indexing::Reflection& y) { return x.q < y.q; });
+  std::vector<std::vector<indexing::Reflection>> lines;
+  for (const indexing::Reflection& r : all) {
+    if (lines.empty() || r.q - lines.back().front().q > 1e-9 * r.q) lines.emplace_back();
+    lines.back().push_back(r);
+  }
+  return lines;
+}
+
+}  // namespace
+
+std::string cell_tab_system(const indexing::IndexedCell& c) {
+  return system_code(c.type.system == CrystalSystemId::Rhombohedral ? CrystalSystemId::Hexagonal
+                                                                      : c.type.system);
+}
+
+char cell_tab_lattice_letter(const indexing::IndexedCell& c) {
+  switch (c.type.centring) {
+    case Centring::P: return 'P';
+    case Centring::A: return 'A';
+    case Centring::B: return 'B';
+    case Centring::C: return 'C';
+    case Centring::I: return 'I';
+    case Centring::F: return 'F';
+    case Centring::R: return 'R';
+  }
+  return 'P';
+}
+
+std::vector<GroupProposal> propose_space_groups(const WorkSession& s,
+                                                const indexing::IndexedCell& cell,
+                                                const std::vector<double>& two_theta,
+                                                double lambda, double tolerance) {
+  std::vector<GroupProposal> out;
+  const auto metric = indexing::q_metric_of_cell(cell.cell);
+  if (!metric || !(lambda > 0)) return out;
+
+  // The lines the cell indexes, on its zero.
+  std::vector<double> indexed;
+  for (double t : two_theta)
+    if (std::find(cell.unindexed.begin(), cell.unindexed.end(), t) == cell.unindexed.end())
+      indexed.push_back(t - cell.zero);
+  if (indexed.empty()) return out;
+  const double last = std::min(179.0, *std::max_element(indexed.begin(), indexed.end()) + tolerance);
+  const double sin_last = std::sin(last / 2 * std::numbers::pi / 180);
+  const auto lines = lines_up_to(*metric, 4 * sin_last * sin_last / (lambda * lambda));
+
+  WorkSession g;
+  g.system = cell_tab_system(cell);
+  g.working_folder = s.working_folder;
+  g.current_folder = s.current_folder;
+  g.data_folder = s.data_folder;
+  CellTab tab;
+  fill_hm_list(g, tab);
+  const std::filesystem::path file = find_data_file(g, operator_file_name(g.system));
+  const auto file_lines = read_text_lines_kept(file);
+  const char letter = cell_tab_lattice_letter(cell);
+
+  for (const std::string& symbol : tab.hm_list) {
+    if (is_no_extinction(symbol) || symbol_lattice_letter(symbol, g.system) != letter) continue;
+    if (cell.type.system == CrystalSystemId::Monoclinic && !b_unique(symbol)) continue;
+    g.symbol = symbol;
+    g.lattice_letter = letter;
+    g.operators = operators_from_lines(*file_lines, symbol, g.system, file);
+    GroupProposal p{symbol, 0, 0};
+    std::vector<double> allowed_lines;
+    for (const auto& line : lines) {
+      bool lattice = false, group = false;
+      for (const indexing::Reflection& r : line) {
+        lattice |= indexing::centring_allows(cell.type.centring, r.hkl.h, r.hkl.k, r.hkl.l);
+        int h = r.hkl.h, k = r.hkl.k, l = r.hkl.l;
+        group |= !is_extinct(g, h, k, l);
+      }
+      if (lattice) ++p.lines;
+      if (lattice && !group) ++p.removed;
+      if (group) allowed_lines.push_back(two_theta_of_q(line.front().q, lambda));
+    }
+    const bool keeps_every_line = std::all_of(indexed.begin(), indexed.end(), [&](double t) {
+      return std::any_of(allowed_lines.begin(), allowed_lines.end(),
+                         [&](double c) { return std::abs(c - t) <= tolerance; });
+    });
+    if (keeps_every_line) out.push_back(std::move(p));
+  }
+  std::stable_sort(out.begin(), out.end(), [](const GroupProposal& x, const GroupProposal& y) {
+    return x.removed > y.removed;
+  });
+  return out;
+}
+
+}  // namespace vornax

@@ -1,0 +1,163 @@
+// The space groups offered for a found cell, checked against gemmi's reflection
+// conditions: the lines of a known structure are generated with gemmi, and every group
+// of the cell's system and lattice is offered exactly when gemmi lets an allowed
+// reflection fall on each line; the lines a group removes are counted by gemmi too.
+#include <gtest/gtest.h>
+
+#include <gemmi/symmetry.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "commands/cell_indexing.hpp"
+#include "core/catalogue.hpp"
+#include "core/session.hpp"
+
+using namespace vornax;
+namespace ix = vornax::indexing;
+
+namespace {
+
+constexpr double kLambda = 1.540593;
+constexpr double kTolerance = 0.06;
+
+double two_theta(double q) { return 2 * std::asin(kLambda * std::sqrt(q) / 2) * 180 / std::numbers::pi; }
+
+struct Line {
+  double q;
+  std::vector<ix::Hkl> hkl;
+};
+
+// The distinct lines of the cell up to q_max, each with all its reflections.
+std::vector<Line> lines_of(const ix::QMetric& m, double q_max) {
+  std::vector<ix::Reflection> all;
+  ix::reflections_up_to(m, ix::Centring::P, q_max, all);
+  std::sort(all.begin(), all.end(), [](auto& x, auto& y) { return x.q < y.q; });
+  std::vector<Line> out;
+  for (const auto& r : all) {
+    if (out.empty() || r.q - out.back().q > 1e-9 * r.q) out.push_back({r.q, {}});
+    out.back().hkl.push_back(r.hkl);
+  }
+  return out;
+}
+
+bool present(const gemmi::GroupOps& ops, const Line& line) {
+  return std::any_of(line.hkl.begin(), line.hkl.end(), [&](const ix::Hkl& r) {
+    return !ops.is_systematically_absent({r.h, r.k, r.l});
+  });
+}
+
+// A two-fold axis along b or a mirror normal to it.
+bool b_unique(const gemmi::GroupOps& ops) {
+  for (const gemmi::Op& op : ops.sym_ops) {
+    const auto& r = op.rot;
+    const int d = gemmi::Op::DEN;
+    if (r[0][1] == 0 && r[1][0] == 0 && r[1][2] == 0 && r[2][1] == 0 && r[0][2] == 0 &&
+        r[2][0] == 0 && std::abs(r[1][1]) == d && r[0][0] == -r[1][1] && r[2][2] == -r[1][1])
+      return true;
+  }
+  return false;
+}
+
+const ix::BravaisType& type_named(std::string_view symbol) {
+  for (const auto& t : ix::bravais_types())
+    if (t.symbol == symbol) return t;
+  throw std::runtime_error("no Bravais type " + std::string(symbol));
+}
+
+}  // namespace
+
+TEST(GroupProposals, AreTheGroupsWhoseConditionsKeepEveryLine) {
+  const struct {
+    const char* structure;
+    const char* bravais;
+    ix::CellParams cell;
+    const char* group;  // the structure's group, gemmi's name and the list's
+  } cases[] = {
+      {"silicon", "cF", {5.43119, 5.43119, 5.43119, 90, 90, 90}, "F d -3 m:2"},
+      {"rutile", "tP", {4.5937, 4.5937, 2.9587, 90, 90, 90}, "P 42/m n m"},
+      {"zincite", "hP", {3.2498, 3.2498, 5.2066, 90, 90, 120}, "P 63 m c"},
+      {"corundum", "hR", {4.7588, 4.7588, 12.9910, 90, 90, 120}, "R -3 c:H"},
+      {"an orthorhombic P", "oP", {5.5, 7.5, 9.5, 90, 90, 90}, "P n m a"},
+      {"a monoclinic P", "mP", {6.1, 7.3, 8.9, 90, 103.5, 90}, "P 1 21/c 1"},
+      {"a monoclinic C", "mC", {9.7, 5.6, 7.1, 90, 111.2, 90}, "C 1 2/c 1"},
+  };
+  WorkSession s;
+  s.data_folder = VORNAX_SOURCE_DATA_DIR;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.structure);
+    const auto metric = ix::q_metric_of_cell(c.cell);
+    ASSERT_TRUE(metric);
+    const gemmi::SpaceGroup* truth_group = gemmi::find_spacegroup_by_name(c.group);
+    ASSERT_TRUE(truth_group);
+    const gemmi::GroupOps truth = truth_group->operations();
+    // The structure's first 20 lines, a little off their places and on a zero of 0.02°.
+    ix::IndexedCell cell;
+    cell.type = type_named(c.bravais);
+    cell.cell = c.cell;
+    cell.zero = 0.02;
+    std::vector<double> observed;
+    for (const Line& l : lines_of(*metric, 1.0))
+      if (present(truth, l) && observed.size() < 20)
+        observed.push_back(two_theta(l.q) + cell.zero + (observed.size() % 2 ? 0.01 : -0.01));
+    // An impurity line the cell leaves unindexed constrains no group.
+    observed.push_back(observed[3] + 0.41);
+    cell.unindexed = {observed.back()};
+
+    const auto proposals = propose_space_groups(s, cell, observed, kLambda, kTolerance);
+    ASSERT_FALSE(proposals.empty());
+    EXPECT_TRUE(std::is_sorted(proposals.begin(), proposals.end(),
+                               [](auto& x, auto& y) { return x.removed > y.removed; }));
+
+    // The oracle: every group of the list of the cell's lattice that gemmi reads.
+    WorkSession g;
+    g.system = cell_tab_system(cell);
+    g.data_folder = s.data_folder;
+    CellTab tab;
+    fill_hm_list(g, tab);
+    const double q_last = [&] {
+      const double t = (observed[observed.size() - 2] - cell.zero + kTolerance) / 2 * std::numbers::pi / 180;
+      return 4 * std::sin(t) * std::sin(t) / (kLambda * kLambda);
+    }();
+    const auto lines = lines_of(*metric, q_last);
+    int compared = 0;
+    bool truth_offered = false;
+    for (const std::string& symbol : tab.hm_list) {
+      if (symbol.empty() || symbol[0] != cell_tab_lattice_letter(cell)) continue;
+      const gemmi::SpaceGroup* sg = gemmi::find_spacegroup_by_name(symbol);
+      const auto offered = std::find_if(proposals.begin(), proposals.end(),
+                                        [&](auto& p) { return p.symbol == symbol; });
+      if (!sg) continue;
+      const gemmi::GroupOps ops = sg->operations();
+      if (cell.type.system == CrystalSystemId::Monoclinic && !b_unique(ops)) {
+        EXPECT_EQ(offered, proposals.end()) << symbol << " is not b-unique";
+        continue;
+      }
+      ++compared;
+      std::vector<double> allowed;
+      int lattice_lines = 0, removed = 0;
+      for (const Line& l : lines) {
+        const bool lattice = std::any_of(l.hkl.begin(), l.hkl.end(), [&](const ix::Hkl& r) {
+          return ix::centring_allows(cell.type.centring, r.h, r.k, r.l);
+        });
+        lattice_lines += lattice;
+        if (present(ops, l)) allowed.push_back(two_theta(l.q));
+        else removed += lattice;
+      }
+      bool keeps = true;
+      for (size_t i = 0; i + 1 < observed.size(); ++i)
+        keeps &= std::any_of(allowed.begin(), allowed.end(), [&](double t) {
+          return std::abs(t - (observed[i] - cell.zero)) <= kTolerance;
+        });
+      EXPECT_EQ(offered != proposals.end(), keeps) << symbol;
+      if (offered != proposals.end()) {
+        EXPECT_EQ(offered->removed, removed) << symbol;
+        EXPECT_EQ(offered->lines, lattice_lines) << symbol;
+      }
+      truth_offered |= offered != proposals.end() && sg == truth_group;
+    }
+    EXPECT_TRUE(truth_offered);
+    EXPECT_GE(compared, 1);
+  }
+}
