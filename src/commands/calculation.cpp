@@ -120,11 +120,6 @@ bool save_lines(const std::filesystem::path& path, std::vector<std::string> line
 
 // Pairs made by hand cannot be made again by a click: the user is asked, and on Yes they
 // go to obs.txt, where "Restore" finds them. False when the command must not go on.
-bool may_drop_hand_pairs(WorkSession& s, Messages& m) {
-  if (!holds_pairs_made_by_hand(s)) return true;
-  return m.ask(kHandPairsQuestion) == Answer::Yes && delete_selection_with_backup(s, m);
-}
-
 CalcOutcome select_group(WorkSession& s, CellTab& tab, Messages& m) {
   CalcOutcome out;
   try {
@@ -142,6 +137,11 @@ CalcOutcome select_group(WorkSession& s, CellTab& tab, Messages& m) {
 }
 
 }  // namespace
+
+bool may_drop_hand_pairs(WorkSession& s, Messages& m) {
+  if (!holds_pairs_made_by_hand(s)) return true;
+  return m.ask(kHandPairsQuestion) == Answer::Yes && delete_selection_with_backup(s, m);
+}
 
 CalcOutcome run_calculation(WorkSession& s, CellTab& tab, Messages& m) {
   CalcOutcome out;

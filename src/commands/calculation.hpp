@@ -41,6 +41,10 @@ inline constexpr const char* kHandPairsQuestion =
     "The reflections selected by hand will be lost (\"Restore\" brings them back).\n"
     "Do you want to continue?";
 
+// Pairs made by hand are lost by a new calculation: asks first, and on Yes deletes them
+// with their backup ("Restore" brings them back). False on No.
+bool may_drop_hand_pairs(WorkSession& s, Messages& m);
+
 // "Calc.": empties the selection (asking first when pairs made by hand would be lost),
 // reads the cell entry (echoing lambda and the range into tab.fields), copies the cell to the initial cell and runs run_calculation.
 CalcOutcome calculate_reflections(WorkSession& s, CellTab& tab, Messages& m);

@@ -6,6 +6,9 @@
 #include <sstream>
 
 #include "core/catalogue.hpp"
+#include "core/cell.hpp"
+#include "core/cell_entry.hpp"
+#include "core/format.hpp"
 #include "core/paths.hpp"
 #include "core/reflections.hpp"
 #include "core/symmetry.hpp"
@@ -123,6 +126,46 @@ std::vector<GroupProposal> propose_space_groups(const WorkSession& s,
     return x.removed > y.removed;
   });
   return out;
+}
+
+std::array<std::string, 6> found_cell_fields(const indexing::IndexedCell& c) {
+  CellParameters p;
+  p.a = c.cell.a;
+  p.b = c.cell.b;
+  p.c = c.cell.c;
+  p.alpha = c.cell.alpha;
+  p.beta = c.cell.beta;
+  p.gamma = c.cell.gamma;
+  return show_cell(p);
+}
+
+CalcOutcome use_found_cell(WorkSession& s, CellTab& tab, const indexing::IndexedCell& c,
+                           const std::string& group, double lambda, Messages& m) {
+  // Asked before the system changes, so that No leaves the tab as it was.
+  if (!may_drop_hand_pairs(s, m)) return {.failed = true};
+  const WorkSession before_session = s;
+  const CellTab before_tab = tab;
+  if (auto error = choose_system_and_group(s, tab, cell_tab_system(c),
+                                           group.empty() ? std::string("No ext.") : group,
+                                           GroupList::HM)) {
+    s = before_session;
+    tab = before_tab;
+    m.error(*error);
+    return {.failed = true};
+  }
+  const auto layout = apply_system_layout(s.system, found_cell_fields(c));
+  for (size_t i = 0; i < 6; ++i) tab.fields[i] = layout.texts[i];
+  tab.tied = layout.tied;
+  auto blank = [&](size_t i) { return trim(tab.fields[i]).empty(); };
+  if (blank(6) && lambda > 0) tab.fields[6] = format_fixed(lambda, 8, 5);
+  if ((blank(7) || blank(8)) && !s.measured.peaks.empty()) {
+    const auto [lo, hi] = std::minmax_element(
+        s.measured.peaks.begin(), s.measured.peaks.end(),
+        [](const MeasuredPeak& x, const MeasuredPeak& y) { return x.two_theta < y.two_theta; });
+    tab.fields[7] = format_fixed(angle_for_display(s, std::max(0.0, lo->two_theta - 2)), 7, 2);
+    tab.fields[8] = format_fixed(angle_for_display(s, std::min(179.0, hi->two_theta + 2)), 7, 2);
+  }
+  return calculate_reflections(s, tab, m);
 }
 
 }  // namespace vornax

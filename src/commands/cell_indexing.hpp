@@ -4,9 +4,12 @@
 // lines allow.
 #pragma once
 
+#include <array>
 #include <string>
 #include <vector>
 
+#include "commands/calculation.hpp"
+#include "core/messages.hpp"
 #include "core/session.hpp"
 #include "indexing/indexer.hpp"
 
@@ -35,5 +38,17 @@ std::vector<GroupProposal> propose_space_groups(const WorkSession& s,
                                                 const indexing::IndexedCell& cell,
                                                 const std::vector<double>& two_theta,
                                                 double lambda, double tolerance);
+
+// The six cell texts of the cell tab for a found cell (lengths 8:4, angles 8:3).
+std::array<std::string, 6> found_cell_fields(const indexing::IndexedCell& cell);
+
+// "Use" of a found cell: its system, `group` (an H-M list entry; "No ext." when empty)
+// and the cell go into the cell tab, then "Calc." runs with the wavelength and range the
+// tab holds; an empty wavelength field takes `lambda` (the one the cell was found with),
+// an empty range the measured peaks' range widened by 2 degrees. Pairs made by hand are
+// asked about first: on No nothing changes. A group the system's list lacks is an error
+// and changes nothing.
+CalcOutcome use_found_cell(WorkSession& s, CellTab& tab, const indexing::IndexedCell& cell,
+                           const std::string& group, double lambda, Messages& m);
 
 }  // namespace vornax

@@ -1,5 +1,7 @@
 #include "ui/cell_tab_widget.hpp"
 
+#include "commands/cell_indexing.hpp"
+
 #include <QApplication>
 #include <QEvent>
 #include <QFocusEvent>
@@ -15,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include "commands/calculation.hpp"
+#include "commands/cell_indexing.hpp"
 #include "core/catalogue.hpp"
 #include "core/cell.hpp"
 #include "core/format.hpp"
@@ -290,6 +293,11 @@ void CellTabWidget::on_getspec_clicked(int row) {
 
 void CellTabWidget::on_calc() {
   run_command([&] { return calculate_reflections(s_, tab_, m_); });
+}
+
+void CellTabWidget::use_found_cell(const indexing::IndexedCell& cell, const std::string& group,
+                                   double lambda) {
+  run_command([&] { return vornax::use_found_cell(s_, tab_, cell, group, lambda, m_); });
 }
 
 void CellTabWidget::recalculate() {

@@ -11,6 +11,7 @@
 #include "commands/changed.hpp"
 #include "core/messages.hpp"
 #include "core/session.hpp"
+#include "commands/cell_indexing.hpp"
 
 class QListWidget;
 class QLineEdit;
@@ -36,6 +37,9 @@ class CellTabWidget : public QWidget {
   // The six cell fields from the session's cell, once a command other than "Calc." set it
   // ("Pair again" starts from the refined cell): a later "Calc." reads them back.
   void show_cell_fields();
+  // "Use" of the indexing window: the found cell's system, the group and the cell, then
+  // "Calc.".
+  void use_found_cell(const indexing::IndexedCell& cell, const std::string& group, double lambda);
   // Runs the calculation sequence again on the session's cell (after the refined
   // parameters were adopted or the initial cell restored).
   void recalculate();

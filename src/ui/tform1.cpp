@@ -45,6 +45,7 @@
 #include "ui/cell_tab_widget.hpp"
 #include "ui/grid_text_table.hpp"
 #include "ui/help_window.hpp"
+#include "ui/index_window.hpp"
 #include "ui/main_window_texts.hpp"
 #include "ui/measured_tab_widget.hpp"
 #include "ui/refine_tab_widget.hpp"
@@ -390,6 +391,10 @@ void Tform1::build_menus() {
   add_command(erase, "&Profile", "action_erase_profile", &Tform1::erase_profil);
   add_command(erase, "&All", "action_erase_all", &Tform1::raze_tout);
 
+  QMenu* tools = bar->addMenu(QStringLiteral("&Tools"));
+  tools->setObjectName("menu_tools");
+  add_command(tools, "&Index...", "action_index", &Tform1::indexation);
+
   QAction* about = bar->addAction(QStringLiteral("&About"));
   about->setObjectName("action_about");
   connect(about, &QAction::triggered, this, &Tform1::Apropos1Click);
@@ -513,6 +518,14 @@ void Tform1::create_windows() {
   viewer_ = new ReportViewer(m_, this);
   viewer_->set_print_folder(QString::fromStdString(s_.working_folder.string()));
   help_ = new HelpWindow(m_, this);
+  index_ = new IndexWindow(s_, m_, this);
+  index_->set_use([this](const indexing::IndexedCell& cell, const std::string& group,
+                          double lambda) {
+    run_guarded(s_, m_, [&] {
+      tabs_->setCurrentIndex(kCellTab);
+      cell_->use_found_cell(cell, group, lambda);
+    });
+  });
 }
 
 void Tform1::connect_tabs() {
@@ -874,6 +887,8 @@ void Tform1::pointe_raies_diag() { form7_->open_window(); }
 
 void Tform1::aide(int topic) { help_->open_help(locate_help_file(s_), topic); }
 
+void Tform1::indexation() { index_->open_on_session(); }
+
 void Tform1::Apropos1Click() {
   about_->show();
   about_->raise();
@@ -949,7 +964,7 @@ void Tform1::closeEvent(QCloseEvent* event) {
   }
   // Closing the main window ends the program: nothing of it stays on screen.
   for (QWidget* w : std::initializer_list<QWidget*>{form6_, about_, form7_, lilambda_, excel_,
-                                                    liste_monoc_, edit_grid3_, viewer_, help_})
+                                                    liste_monoc_, edit_grid3_, viewer_, help_, index_})
     if (w) w->hide();
   event->accept();
 }

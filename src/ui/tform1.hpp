@@ -47,6 +47,7 @@ class Tfliste_monoc;
 class Tfedit_grid3;
 class ReportViewer;
 class HelpWindow;
+class IndexWindow;
 class ShiftModePanel;
 
 // Result files of an earlier run, removed from the current folder at start-up.
@@ -111,6 +112,7 @@ class Tform1 : public QMainWindow {
   Tfedit_grid3* selection_editor() const { return edit_grid3_; }
   ReportViewer* report_viewer() const { return viewer_; }
   HelpWindow* help_window() const { return help_; }
+  IndexWindow* index_window() const { return index_; }
   // The mouse-selection state shared by the selection tab and the diagram window.
   ManualSelection& manual_selection() { return manual_; }
 
@@ -190,6 +192,8 @@ class Tform1 : public QMainWindow {
   void Impression_resultats();
 
   void aide(int topic = 1);  // help, at a topic
+  // "Tools > Index": the indexing window on the measured peaks.
+  void indexation();
   // "Diagram" of the measured tab: the profile window, to measure the peaks on a profile.
   void pointe_raies_diag();
   void Apropos1Click();      // About
@@ -276,6 +280,7 @@ class Tform1 : public QMainWindow {
   QPlainTextEdit* help_text_ = nullptr;
   QPlainTextEdit* help_text2_ = nullptr;
   ShiftModePanel* shift_panel_ = nullptr;
+  IndexWindow* index_ = nullptr;
   QMenu* popup_peaks_file_ = nullptr;
   QMenu* popup_cell_file_ = nullptr;
   QMenu* popup_peaks_save_ = nullptr;

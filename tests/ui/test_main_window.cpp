@@ -169,7 +169,8 @@ class TestMainWindow : public QObject {
     QMenuBar* bar = f.w->menuBar();
     QStringList top;
     for (QAction* a : bar->actions()) top << a->text();
-    QCOMPARE(top, (QStringList{"&File", "E&rase", "&About", "&Exit", "&Help"}));
+    QCOMPARE(top, (QStringList{"&File", "E&rase", "&Tools", "&About", "&Exit", "&Help"}));
+    QCOMPARE(menu_layout(bar->actions()[2]->menu()), (QStringList{"&Index..."}));
 
     QMenu* file = bar->actions()[0]->menu();
     QCOMPARE(menu_layout(file), (QStringList{">&Open", "-", ">&Save", "-", "&Print results", "-",
