@@ -133,8 +133,7 @@ class TestIndexWindow : public QObject {
     QVERIFY(!win->isVisible());
     QCOMPARE(f.m.texts().back(), std::string(kNoPeaksToIndex));
 
-    // As many as the keyboard grid takes.
-    const std::vector<double> angles = triclinic_lines(19);
+    const std::vector<double> angles = triclinic_lines(25);
     type_peaks(*f.w, "1.540593", angles);
     const auto peaks_before = f.s.measured.peaks.size();
 

@@ -152,7 +152,12 @@ inline void type_peaks(Tform1& w, const QString& lambda, const std::vector<doubl
   grid->setCurrentCell(0, 0);
   for (double a : angles) {
     keys(QString::number(a, 'f', 3));
-    for (int i = 0; i < 4; ++i) key(Qt::Key_Tab);  // across d, area and number
+    // Across d, area and number; the grid reads a row and grows between a user's keys,
+    // so the event loop runs between them here too.
+    for (int i = 0; i < 4; ++i) {
+      key(Qt::Key_Tab);
+      settle();
+    }
   }
   settle();
 }
