@@ -42,7 +42,7 @@ constexpr std::array<const char*, 7> kSystemNames = {
     "Cubic", "Tetragonal", "Orthorhombic", "Hexagonal", "Rhombohedral", "Monoclinic", "Triclinic"};
 
 constexpr std::array<const char*, 13> kColumns = {
-    "System", "Lattice", "a", "b", "c", "alpha", "beta", "gamma", "Volume", "M20", "F(N)",
+    "System", "Lattice", "a", "b", "c", "α", "β", "γ", "Volume", "M20", "F(N)",
     "Unindexed", "Zero"};
 
 }  // namespace
@@ -96,6 +96,7 @@ void IndexWindow::build() {
   index_ = new QPushButton("Index", limits);
   index_->setObjectName("button_index_start");
   grid->addWidget(index_, 1, col);
+  grid->setColumnStretch(col + 1, 1);
 
   progress_bar_ = new QProgressBar(this);
   progress_bar_->setObjectName("progress_index");
@@ -108,7 +109,7 @@ void IndexWindow::build() {
   table_ = new QTableWidget(0, static_cast<int>(kColumns.size()), this);
   table_->setObjectName("grid_index_candidates");
   QStringList headers;
-  for (const char* h : kColumns) headers << h;
+  for (const char* h : kColumns) headers << QString::fromUtf8(h);
   table_->setHorizontalHeaderLabels(headers);
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -116,10 +117,13 @@ void IndexWindow::build() {
   table_->verticalHeader()->setVisible(false);
   table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
 
-  auto* groups_box = new QGroupBox("Space groups the lines allow (most lines removed first)", this);
+  auto* groups_box = new QGroupBox("Space groups the lines allow", this);
+  groups_box->setToolTip("The groups of the chosen cell's lattice whose reflection conditions "
+                         "leave every indexed line allowed; most calculated lines removed first");
   groups_box->setObjectName("group_index_groups");
   groups_ = new QListWidget(groups_box);
   groups_->setObjectName("list_index_groups");
+  groups_box->setMaximumWidth(300);
   auto* groups_layout = new QVBoxLayout(groups_box);
   groups_layout->addWidget(groups_);
 
@@ -133,8 +137,8 @@ void IndexWindow::build() {
   close_->setObjectName("button_index_close");
 
   auto* results = new QHBoxLayout;
-  results->addWidget(table_, 3);
-  results->addWidget(groups_box, 1);
+  results->addWidget(table_, 1);
+  results->addWidget(groups_box);
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(progress_bar_, 1);
   buttons->addWidget(cancel_);
@@ -145,7 +149,7 @@ void IndexWindow::build() {
   layout->addWidget(status_);
   layout->addLayout(results, 1);
   layout->addLayout(buttons);
-  resize(1100, 520);
+  resize(1260, 520);
 
   ticker_ = new QTimer(this);
   ticker_->setInterval(100);
