@@ -524,6 +524,9 @@ void Tform1::create_windows() {
     run_guarded(s_, m_, [&] {
       tabs_->setCurrentIndex(kCellTab);
       cell_->use_found_cell(cell, group, lambda);
+      // The cell tab is where the work goes on: in front of the indexing window.
+      raise();
+      activateWindow();
     });
   });
 }

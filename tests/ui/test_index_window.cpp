@@ -86,6 +86,7 @@ class TestIndexWindow : public QObject {
 
     IndexWindow* win = index_from_menu(*f.w);
     QVERIFY(win->isVisible());
+    QCOMPARE(QApplication::activeWindow(), static_cast<QWidget*>(win));
     QCOMPARE(win->progress_bar()->value(), 100);
     QTableWidget* t = win->candidates_table();
     QVERIFY2(t->rowCount() >= 1, qPrintable(win->status_label()->text()));
@@ -112,6 +113,7 @@ class TestIndexWindow : public QObject {
     // The cell tab has the cell, its group and a calculated pattern over the peaks' range;
     // every typed peak pairs with it.
     QCOMPARE(f.w->tabs()->currentIndex(), int(Tform1::kCellTab));
+    QCOMPARE(QApplication::activeWindow(), static_cast<QWidget*>(f.w.get()));
     CellTabWidget* cell = f.w->cell_tab();
     QCOMPARE(f.s.system, std::string("CUBI"));
     QCOMPARE(QString::fromStdString(f.s.symbol).toUpper(), QString("F M -3 M"));
