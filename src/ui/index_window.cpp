@@ -70,6 +70,7 @@ void IndexWindow::build() {
   max_axis_ = box("edit_index_max_axis", QString::number(defaults.max_axis));
   max_volume_ = box("edit_index_max_volume", QString::number(defaults.max_volume));
   zero_ = box("edit_index_zero", QString::number(defaults.zero_range));
+  time_ = box("edit_index_time", QString::number(defaults.time_budget));
   impurities_ = new QSpinBox(limits);
   impurities_->setObjectName("spin_index_impurities");
   impurities_->setRange(0, 10);
@@ -78,7 +79,7 @@ void IndexWindow::build() {
   const std::pair<const char*, QWidget*> fields[] = {
       {"Lambda (A)", lambda_},      {"Largest axis (A)", max_axis_},
       {"Largest volume (A^3)", max_volume_}, {"Zero within +- (deg. 2Theta)", zero_},
-      {"Unindexed lines allowed", impurities_}};
+      {"Unindexed lines allowed", impurities_}, {"Time budget (s)", time_}};
   int col = 0;
   for (const auto& [label, w] : fields) {
     grid->addWidget(new QLabel(label, limits), 0, col);
@@ -181,12 +182,13 @@ void IndexWindow::open_on_session() {
 void IndexWindow::start() {
   stop_and_wait();
   const auto lambda = number_in(lambda_), axis = number_in(max_axis_),
-             volume = number_in(max_volume_), zero = number_in(zero_);
+             volume = number_in(max_volume_), zero = number_in(zero_), time = number_in(time_);
   const char* bad = !lambda || *lambda <= 0 ? "Lambda error!"
                     : !axis || *axis <= 0   ? "The largest axis must be a positive number"
                     : !volume || *volume <= 0 ? "The largest volume must be a positive number"
                     : !zero || *zero < 0 || *zero > 1 ? "The zero range is 0 to 1 degree 2Theta"
-                                                      : nullptr;
+                    : !time || *time <= 0 ? "The time budget must be a positive number of seconds"
+                                          : nullptr;
   if (bad) {
     m_.error(bad);
     return;
@@ -197,6 +199,7 @@ void IndexWindow::start() {
   st.max_volume = *volume;
   st.zero_range = *zero;
   st.impurities = impurities_->value();
+  st.time_budget = *time;
   st.systems.clear();
   for (size_t i = 0; i < systems_.size(); ++i)
     if (systems_[i]->isChecked()) st.systems.push_back(static_cast<CrystalSystemId>(i));

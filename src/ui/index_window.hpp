@@ -57,6 +57,7 @@ class IndexWindow : public QWidget {
   QLineEdit* max_axis_box() const { return max_axis_; }
   QLineEdit* max_volume_box() const { return max_volume_; }
   QLineEdit* zero_box() const { return zero_; }
+  QLineEdit* time_box() const { return time_; }
   QSpinBox* impurities_box() const { return impurities_; }
   QCheckBox* system_check(CrystalSystemId id) const { return systems_[static_cast<size_t>(id)]; }
   QPushButton* index_button() const { return index_; }
@@ -100,6 +101,7 @@ class IndexWindow : public QWidget {
   QLineEdit* max_axis_ = nullptr;
   QLineEdit* max_volume_ = nullptr;
   QLineEdit* zero_ = nullptr;
+  QLineEdit* time_ = nullptr;
   QSpinBox* impurities_ = nullptr;
   std::array<QCheckBox*, 7> systems_{};
   QPushButton* index_ = nullptr;

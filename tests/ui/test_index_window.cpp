@@ -169,6 +169,17 @@ class TestIndexWindow : public QObject {
     QCOMPARE(f.m.texts().back(), std::string("Choose at least one crystal system"));
     win->system_check(CrystalSystemId::Triclinic)->setChecked(true);
 
+    // A budget that runs out says so and shows what it found.
+    {
+      QSignalSpy done(win, &IndexWindow::searchFinished);
+      type_into(win->time_box(), "0.000001");
+      click(win->index_button());
+      QVERIFY(done.count() == 1 || done.wait(30000));
+      QVERIFY(win->result().out_of_time);
+      QVERIFY(win->status_label()->text().contains("ran out") || win->status_label()->text().contains("none was found in"));
+      type_into(win->time_box(), "60");
+    }
+
     // A search run to its end finds the triclinic cell.
     {
       QSignalSpy done(win, &IndexWindow::searchFinished);
