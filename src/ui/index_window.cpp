@@ -169,8 +169,6 @@ void IndexWindow::open_on_session() {
     return;
   }
   stop_and_wait();
-  lines_.clear();
-  for (const MeasuredPeak& p : s_.measured.peaks) lines_.push_back(p.two_theta);
   lambda_->setText(s_.wavelengths.lambda > 0 ? text(format_fixed(s_.wavelengths.lambda, 0, 5))
                                              : QString());
   show();
@@ -181,6 +179,11 @@ void IndexWindow::open_on_session() {
 
 void IndexWindow::start() {
   stop_and_wait();
+  // The peaks as they are now: they may have changed since the window opened.
+  if (s_.measured.peaks.empty()) {
+    m_.error(kNoPeaksToIndex);
+    return;
+  }
   const auto lambda = number_in(lambda_), axis = number_in(max_axis_),
              volume = number_in(max_volume_), zero = number_in(zero_), time = number_in(time_);
   const char* bad = !lambda || *lambda <= 0 ? "Lambda error!"
@@ -208,6 +211,8 @@ void IndexWindow::start() {
     return;
   }
   st.threads = std::max(1, QThread::idealThreadCount());
+  lines_.clear();
+  for (const MeasuredPeak& p : s_.measured.peaks) lines_.push_back(p.two_theta);
   settings_ = st;
   lambda_used_ = st.lambda;
 

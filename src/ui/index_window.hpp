@@ -40,7 +40,8 @@ class IndexWindow : public QWidget {
   // "Tools > Index": the session's measured peaks and wavelength, the search started.
   // Without peaks it says so and stays closed.
   void open_on_session();
-  // "Index": a new search with the limits of the boxes (a running one is cancelled).
+  // "Index": a new search on the session's peaks with the limits of the boxes (a running
+  // one is cancelled).
   void start();
   // "Cancel": the running search stops and shows what it found by then.
   void cancel();

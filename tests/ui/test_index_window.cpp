@@ -196,6 +196,14 @@ class TestIndexWindow : public QObject {
     win->close();
     QVERIFY(!win->running());
     QCOMPARE(f.s.measured.peaks.size(), peaks_before);
+
+    // "Index" searches the peaks as they are now: erased, there is nothing to index.
+    f.w->action("action_erase_peak")->trigger();
+    settle();
+    QVERIFY(f.s.measured.peaks.empty());
+    click(win->index_button());
+    QVERIFY(!win->running());
+    QCOMPARE(f.m.texts().back(), std::string(kNoPeaksToIndex));
   }
 };
 
