@@ -58,27 +58,43 @@ class Search {
   // Trial sets run at each zero: one per line tried as a*.
   int first_lines() const { return std::min(n_, s_.impurities + 1); }
 
-  // All trials at one zero of the scale.
-  void run(double zero, std::vector<Found>& pool, long& trials, std::atomic<bool>& stop) {
+  // All trials at one zero of the scale. The `fallback` pass, for lists where the
+  // first lines give no lattice, also takes the cross terms from the longer of a* ± b*
+  // (and a* ± c*, b* ± c*): a space group's absences can remove the shorter one (the 200
+  // line of the diamond structure is the shorter diagonal of two 111 vectors).
+  void run(double zero, bool fallback, std::vector<Found>& pool, long& trials,
+           std::atomic<bool>& stop) {
     std::vector<double> q(n_), tol(n_);
     const double trial_tol = trial_tolerance();
     for (int i = 0; i < n_; ++i) {
       q[i] = lines_.q[i] - zero * lines_.slope[i];
       tol[i] = trial_tol * lines_.slope[i];
     }
+    const int a_lines = first_lines();
+    const int n = static_cast<int>(q.size());
     auto lines_between = [&](double lo, double hi) {
       std::vector<int> out;
-      for (int j = 0; j < n_; ++j)
+      for (int j = 0; j < n; ++j)
         if (q[j] >= lo - tol[j] && q[j] <= hi + tol[j]) out.push_back(j);
       return out;
     };
+    // The cross term of two basis vectors of Q = X and Y (|term| <= cap) from the lines
+    // of their diagonals: the shorter, Q = X + Y - term, and maybe the longer, X + Y + term.
+    auto cross_terms = [&](double X, double Y, double cap) {
+      std::vector<double> out;
+      for (int j : lines_between(Y, X + Y)) out.push_back(std::clamp(X + Y - q[j], 0.0, cap));
+      if (fallback)
+        for (int j : lines_between(X + Y, X + Y + cap))
+          out.push_back(std::clamp(q[j] - X - Y, 0.0, cap));
+      return out;
+    };
     const int need = n_ - s_.impurities;
-    for (int ia = 0; ia < first_lines(); ++ia) {
-      if (progress_ && ia > 0) ++progress_->done;
+    for (int ia = 0; ia < a_lines; ++ia) {
+      if (progress_ && ia > 0 && !fallback) ++progress_->done;
       const double A = q[ia];
       // b*: the shortest reciprocal vector off the line of a* (the same line when |b*| = |a*|).
       std::vector<int> b_lines{ia};
-      for (int j = ia + 1; j < n_ && static_cast<int>(b_lines.size()) < s_.impurities + 3; ++j) {
+      for (int j = ia + 1; j < n && static_cast<int>(b_lines.size()) < s_.impurities + 3; ++j) {
         bool collinear = false;
         for (int m = 2; m <= 4; ++m) collinear |= std::abs(q[j] - m * m * A) <= tol[j];
         if (!collinear) b_lines.push_back(j);
@@ -86,25 +102,22 @@ class Search {
       for (int ib : b_lines) {
         const double B = q[ib];
         // |2a*·b*| <= A, and the shorter of a*±b* is no shorter than b*.
-        for (int jf : lines_between(B, A + B)) {
-          const double F = std::clamp(A + B - q[jf], 0.0, A);
-          std::vector<bool> in_zone(n_, false);
+        for (double F : cross_terms(A, B, A)) {
+          std::vector<bool> in_zone(n, false);
           zone_lines(A, B, F, q, tol, in_zone);
           std::vector<int> c_lines;
           int outside = 0;
-          for (int j = ib; j < n_ && outside <= s_.impurities && c_lines.size() < 12; ++j) {
+          for (int j = ib; j < n && outside <= s_.impurities && c_lines.size() < 12; ++j) {
             c_lines.push_back(j);
             if (!in_zone[j]) ++outside;
           }
           for (int ic : c_lines) {
             const double C = q[ic];
             if (C < B - tol[ic]) continue;
-            const auto e_lines = lines_between(C, A + C);
-            const auto d_lines = lines_between(C, B + C);
-            for (int je : e_lines) {
-              const double E = std::clamp(A + C - q[je], 0.0, A);
-              for (int jd : d_lines) {
-                const double D = std::clamp(B + C - q[jd], 0.0, B);
+            const auto e_terms = cross_terms(A, C, A);
+            const auto d_terms = cross_terms(B, C, B);
+            for (double E : e_terms) {
+              for (double D : d_terms) {
                 for (double sign : {1.0, -1.0}) {
                   if (sign < 0 && D == 0) continue;
                   if ((++trials & 255) == 0 &&
@@ -136,7 +149,7 @@ class Search {
       for (int k = (h == 0 ? 1 : -k_max); k <= k_max; ++k) {
         const double v = A * h * h + B * k * k + F * h * k;
         if (v > q_max) continue;
-        for (int j = 0; j < n_; ++j)
+        for (size_t j = 0; j < q.size(); ++j)
           if (std::abs(q[j] - v) <= tol[j]) in_zone[j] = true;
       }
   }
@@ -288,32 +301,43 @@ IndexResult index_lines(const std::vector<double>& two_theta, const IndexSetting
       zeros.push_back(-s.zero_range * k / steps);
     }
   }
-  std::vector<std::vector<Found>> pools(zeros.size());
-  std::vector<long> trials(zeros.size(), 0);
-  std::atomic<size_t> next{0};
   std::atomic<bool> stop{false};
   Search search(lines, s, deadline, progress);
-  if (progress) progress->total = static_cast<long>(zeros.size()) * search.first_lines();
-  auto worker = [&] {
-    for (size_t i; (i = next++) < zeros.size() && !stop.load();) {
-      search.run(zeros[i], pools[i], trials[i], stop);
-      if (progress && !stop.load()) ++progress->done;
+  const long sets = static_cast<long>(zeros.size()) * search.first_lines();
+  if (progress) progress->total = sets;
+  // One pass over the grid of zeros; its lattices merged in the order of the zeros, so
+  // that the result does not depend on the threads.
+  auto pass = [&](bool fallback) {
+    std::vector<std::vector<Found>> pools(zeros.size());
+    std::vector<long> trials(zeros.size(), 0);
+    std::atomic<size_t> next{0};
+    auto worker = [&] {
+      for (size_t i; (i = next++) < zeros.size() && !stop.load();) {
+        search.run(zeros[i], fallback, pools[i], trials[i], stop);
+        if (progress && !stop.load()) ++progress->done;
+      }
+    };
+    const int threads = std::max(1, std::min<int>(s.threads, static_cast<int>(zeros.size())));
+    std::vector<std::thread> pool_threads;
+    for (int t = 1; t < threads; ++t) pool_threads.emplace_back(worker);
+    worker();
+    for (auto& t : pool_threads) t.join();
+    std::vector<Found> found;
+    for (size_t i = 0; i < zeros.size(); ++i) {
+      r.trials += trials[i];
+      for (Found& f : pools[i]) keep(found, std::move(f));
     }
+    return found;
   };
-  const int threads = std::max(1, std::min<int>(s.threads, static_cast<int>(zeros.size())));
-  std::vector<std::thread> pool_threads;
-  for (int t = 1; t < threads; ++t) pool_threads.emplace_back(worker);
-  worker();
-  for (auto& t : pool_threads) t.join();
+  std::vector<Found> all = pass(false);
+  // The fallback multiplies the trials: it is run when the first lines gave no lattice.
+  if (all.empty() && !stop.load()) {
+    if (progress) progress->total += static_cast<long>(zeros.size());
+    all = pass(true);
+  }
   r.cancelled = progress && progress->cancel.load();
   r.out_of_time = stop.load() && !r.cancelled;
 
-  // Merged in the order of the zeros, so that the result does not depend on the threads.
-  std::vector<Found> all;
-  for (size_t i = 0; i < zeros.size(); ++i) {
-    r.trials += trials[i];
-    for (Found& f : pools[i]) keep(all, std::move(f));
-  }
   std::stable_sort(all.begin(), all.end(),
                    [](const Found& a, const Found& b) { return a.m20 > b.m20; });
   if (all.size() > kDescribed) all.resize(kDescribed);
@@ -337,8 +361,15 @@ IndexResult index_lines(const std::vector<double>& two_theta, const IndexSetting
   for (IndexedCell& c : cells) {
     bool related = false;
     for (IndexedCell& k : kept) {
-      if (!same_lattice(k.reduced, c.reduced, kRelatedTolerance) &&
-          !is_supercell(k.reduced, c.reduced, kRelatedTolerance) &&
+      // Two descriptions of one lattice (within the tolerance): the ranking has weighed
+      // their errors, unindexed lines and parameters, and the first stays. A lower
+      // symmetry that leaves a line fewer does so by bending the lattice onto an impurity
+      // line.
+      if (same_lattice(k.reduced, c.reduced, kRelatedTolerance)) {
+        related = true;
+        break;
+      }
+      if (!is_supercell(k.reduced, c.reduced, kRelatedTolerance) &&
           !is_supercell(c.reduced, k.reduced, kRelatedTolerance))
         continue;
       related = true;
