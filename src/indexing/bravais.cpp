@@ -174,9 +174,11 @@ std::vector<ConventionalCell> conventional_cells(const Mat3& reduced, double len
   // perpendicular to two others: monoclinic (b unique). Vectors are taken up to their
   // sign; the sign of one axis then makes the cell right-handed.
   std::vector<std::vector<size_t>> perp(n);
+  // Within angle_tol of 90° is |cos| <= sin(angle_tol), without an arc cosine per pair.
+  const double max_cos = std::sin(angle_tol / kDeg);
   for (size_t i = 0; i < n; ++i)
     for (size_t j = 0; j < n; ++j)
-      if (i != j && std::abs(angle(i, j) - 90) <= angle_tol) perp[i].push_back(j);
+      if (i != j && std::abs(gram[i][j]) <= max_cos * len[i] * len[j]) perp[i].push_back(j);
   for (size_t i = 0; i < n; ++i)
     for (size_t j : perp[i]) {
       for (size_t k : perp[i]) {
