@@ -17,6 +17,9 @@ using Clock = std::chrono::steady_clock;
 // Lines a trial cell is first tested on.
 constexpr size_t kTrialLines = 15;
 
+// The search's passes: the first, and those for lists whose first lines give no lattice.
+enum class Pass { First, LongDiagonals, Doubled };
+
 // A primitive lattice found by the search, refined on its reduced reciprocal basis.
 struct Found {
   Mat3 reduced{};  // Niggli direct metric
@@ -41,6 +44,27 @@ void keep(std::vector<Found>& pool, Found f) {
   pool.push_back(std::move(f));
 }
 
+// Bases (rows, in the old reciprocal basis) of the reciprocal lattices that add half of
+// a*, b*, c*, a* + b*, a* + c*, b* + c* or a* + b* + c* to the old one: it is their
+// sublattice of index 2, and their direct cells double the old cell along a row.
+constexpr Mat3 kHalvings[] = {
+    {{{0.5, 0, 0}, {0, 1, 0}, {0, 0, 1}}},     {{{1, 0, 0}, {0, 0.5, 0}, {0, 0, 1}}},
+    {{{1, 0, 0}, {0, 1, 0}, {0, 0, 0.5}}},     {{{0.5, 0.5, 0}, {0, 1, 0}, {0, 0, 1}}},
+    {{{0.5, 0, 0.5}, {0, 1, 0}, {0, 0, 1}}},   {{{1, 0, 0}, {0, 0.5, 0.5}, {0, 0, 1}}},
+    {{{0.5, 0.5, 0.5}, {0, 1, 0}, {0, 0, 1}}},
+};
+
+// The metric of the basis whose vectors are the rows of t in the basis of m.
+QMetric transformed(const QMetric& m, const Mat3& t) {
+  const Mat3 g = metric_matrix(m);
+  Mat3 out{};
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j)
+      for (int k = 0; k < 3; ++k)
+        for (int l = 0; l < 3; ++l) out[i][j] += t[i][k] * g[k][l] * t[j][l];
+  return q_metric(out);
+}
+
 class Search {
  public:
   Search(const Lines& lines, const IndexSettings& s, Clock::time_point deadline,
@@ -58,11 +82,15 @@ class Search {
   // Trial sets run at each zero: one per line tried as a*.
   int first_lines() const { return std::min(n_, s_.impurities + 1); }
 
-  // All trials at one zero of the scale. The `fallback` pass, for lists where the
-  // first lines give no lattice, also takes the cross terms from the longer of a* ± b*
-  // (and a* ± c*, b* ± c*): a space group's absences can remove the shorter one (the 200
-  // line of the diamond structure is the shorter diagonal of two 111 vectors).
-  void run(double zero, bool fallback, std::vector<Found>& pool, long& trials,
+  // All trials at one zero of the scale. The passes after the first, for lists whose
+  // first lines give no lattice, reach basis vectors whose own lines are missing:
+  // - `Pass::LongDiagonals` also takes the cross terms from the longer of a* ± b* (and
+  //   a* ± c*, b* ± c*), as a space group's absences can remove the shorter one (the 200
+  //   line of the diamond structure is the shorter diagonal of two 111 vectors);
+  // - `Pass::Doubled` also tries each trial cell doubled along the rows of its basis,
+  //   as a screw axis or glide plane can remove the first order of a basis vector, which
+  //   is then taken from its second (rutile has no 100 or 001 line, but 200 and 002).
+  void run(double zero, Pass pass, std::vector<Found>& pool, long& trials,
            std::atomic<bool>& stop) {
     std::vector<double> q(n_), tol(n_);
     const double trial_tol = trial_tolerance();
@@ -83,14 +111,14 @@ class Search {
     auto cross_terms = [&](double X, double Y, double cap) {
       std::vector<double> out;
       for (int j : lines_between(Y, X + Y)) out.push_back(std::clamp(X + Y - q[j], 0.0, cap));
-      if (fallback)
+      if (pass != Pass::First)
         for (int j : lines_between(X + Y, X + Y + cap))
           out.push_back(std::clamp(q[j] - X - Y, 0.0, cap));
       return out;
     };
     const int need = n_ - s_.impurities;
     for (int ia = 0; ia < a_lines; ++ia) {
-      if (progress_ && ia > 0 && !fallback) ++progress_->done;
+      if (progress_ && ia > 0 && pass == Pass::First) ++progress_->done;
       const double A = q[ia];
       // b*: the shortest reciprocal vector off the line of a* (the same line when |b*| = |a*|).
       std::vector<int> b_lines{ia};
@@ -126,7 +154,7 @@ class Search {
                     stop = true;
                     return;
                   }
-                  try_cell({A, B, C, sign * D, E, F}, zero, need, pool);
+                  try_cell({A, B, C, sign * D, E, F}, zero, need, pool, pass == Pass::Doubled);
                 }
               }
             }
@@ -167,14 +195,23 @@ class Search {
            std::min({r[0][0], r[1][1], r[2][2]}) >= s_.min_axis * s_.min_axis;
   }
 
-  void try_cell(const QMetric& m, double zero, int need, std::vector<Found>& pool) {
+  void try_cell(const QMetric& m, double zero, int need, std::vector<Found>& pool,
+                bool may_double) {
     const auto g = direct_metric(m);
     if (!g || volume_of_metric(*g) > s_.max_volume) return;
     // A trial cell from low-angle lines predicts the high-angle ones too roughly to index
     // them: it is tested and refined on the low-angle lines first, then on all.
     const int need_low = static_cast<int>(low_.q.size()) - s_.impurities;
     const Fit quick = assign_indices(Centring::P, m, zero, low_, trial_tolerance());
-    if (quick.indexed_count < need_low) return;
+    if (quick.indexed_count < need_low) {
+      // A basis vector taken from its second order (its first extinguished) gives a cell
+      // that indexes the lines of even index along it and misses the others: the cells
+      // doubled along each row of the basis (half of a*, b*, c* and their sums added to
+      // the reciprocal lattice) are tried.
+      if (may_double && 2 * quick.indexed_count >= static_cast<int>(low_.q.size()))
+        for (const Mat3& t : kHalvings) try_cell(transformed(m, t), zero, need, pool, false);
+      return;
+    }
     FitSettings fs;
     fs.tolerance = s_.tolerance;
     fs.start_tolerance = trial_tolerance();
@@ -307,13 +344,13 @@ IndexResult index_lines(const std::vector<double>& two_theta, const IndexSetting
   if (progress) progress->total = sets;
   // One pass over the grid of zeros; its lattices merged in the order of the zeros, so
   // that the result does not depend on the threads.
-  auto pass = [&](bool fallback) {
+  auto run_pass = [&](Pass pass) {
     std::vector<std::vector<Found>> pools(zeros.size());
     std::vector<long> trials(zeros.size(), 0);
     std::atomic<size_t> next{0};
     auto worker = [&] {
       for (size_t i; (i = next++) < zeros.size() && !stop.load();) {
-        search.run(zeros[i], fallback, pools[i], trials[i], stop);
+        search.run(zeros[i], pass, pools[i], trials[i], stop);
         if (progress && !stop.load()) ++progress->done;
       }
     };
@@ -329,11 +366,13 @@ IndexResult index_lines(const std::vector<double>& two_theta, const IndexSetting
     }
     return found;
   };
-  std::vector<Found> all = pass(false);
-  // The fallback multiplies the trials: it is run when the first lines gave no lattice.
-  if (all.empty() && !stop.load()) {
+  std::vector<Found> all = run_pass(Pass::First);
+  // Each later pass multiplies the trials: it is run when the earlier ones gave no
+  // lattice at all.
+  for (Pass later : {Pass::LongDiagonals, Pass::Doubled}) {
+    if (!all.empty() || stop.load()) break;
     if (progress) progress->total += static_cast<long>(zeros.size());
-    all = pass(true);
+    all = run_pass(later);
   }
   r.cancelled = progress && progress->cancel.load();
   r.out_of_time = stop.load() && !r.cancelled;

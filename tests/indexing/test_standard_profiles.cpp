@@ -1,8 +1,10 @@
-// Counted profiles of cubic standards (Cu Kα1 + Kα2 doublets of pseudo-Voigt lines on a
+// Counted profiles of standards (Cu Kα1 + Kα2 doublets of pseudo-Voigt lines on a
 // background, Poisson noise, the space group's absences) go through vornax-cli index as
 // a user's measurement would: the default peak search, the default impurities, and the
-// standard's own lattice must come first in its own Bravais type. Silicon's diamond
-// absences remove the 200 line, the shorter diagonal of two 111 vectors.
+// standard's own lattice must come first in its own Bravais type. The absences take
+// lines the search leans on: silicon's diamond structure the 200 line, the shorter
+// diagonal of two 111 vectors; rutile's 4₂ axis and n glide the 100 and 001 lines, the
+// first orders of its reduced basis vectors.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -29,6 +31,10 @@ bool no_extra(int, int, int) { return false; }
 // Fd-3m: hkl all even need h + k + l = 4n.
 bool diamond(int h, int k, int l) {
   return h % 2 == 0 && k % 2 == 0 && l % 2 == 0 && (h + k + l) % 4 != 0;
+}
+// P4₂/mnm: 0kl with k + l odd (so h00 and 00l with h, l odd), and its tetragonal mate h0l.
+bool rutile(int h, int k, int l) {
+  return (h == 0 && (k + l) % 2 != 0) || (k == 0 && (h + l) % 2 != 0);
 }
 struct Standard {
   const char* name;
@@ -99,6 +105,7 @@ TEST(StandardProfiles, AreSearchedAndIndexedByTheirOwnLatticeFirst) {
   const Standard standards[] = {
       {"silicon", {5.43119, 5.43119, 5.43119, 90, 90, 90}, Centring::F, "cF", diamond, 20, 140},
       {"LaB6", {4.15689, 4.15689, 4.15689, 90, 90, 90}, Centring::P, "cP", no_extra, 15, 140},
+      {"rutile TiO2", {4.5937, 4.5937, 2.9587, 90, 90, 90}, Centring::P, "tP", rutile, 20, 140},
   };
   for (const Standard& st : standards) {
     SCOPED_TRACE(st.name);
