@@ -108,9 +108,36 @@ std::vector<ConventionalCell> conventional_cells(const Mat3& reduced, double len
       for (int j = 0; j < 3; ++j) s += x[i] * g[i][j] * y[j];
     return s;
   };
-  for (size_t i = 0; i < n; ++i) len[i] = std::sqrt(dot(vecs[i], vecs[i]));
+  std::vector<std::vector<double>> gram(n, std::vector<double>(n));
+  for (size_t i = 0; i < n; ++i)
+    for (size_t j = i; j < n; ++j) gram[i][j] = gram[j][i] = dot(vecs[i], vecs[j]);
+  for (size_t i = 0; i < n; ++i) len[i] = std::sqrt(gram[i][i]);
   auto angle = [&](size_t i, size_t j) {
-    return std::acos(std::clamp(dot(vecs[i], vecs[j]) / (len[i] * len[j]), -1.0, 1.0)) * kDeg;
+    return std::acos(std::clamp(gram[i][j] / (len[i] * len[j]), -1.0, 1.0)) * kDeg;
+  };
+  // The angle of vector b to the shortest vectors of the plane net spanned by u and v
+  // (Lagrange–Gauss reduction, on the coefficients of u and v), degrees off 90 at most.
+  auto net_misfit = [&](size_t b, size_t u, size_t v) {
+    const double g[2][2] = {{gram[u][u], gram[u][v]}, {gram[u][v], gram[v][v]}};
+    const double gb[2] = {gram[b][u], gram[b][v]};
+    auto ip = [&](const std::array<double, 2>& x, const std::array<double, 2>& y) {
+      return x[0] * (g[0][0] * y[0] + g[0][1] * y[1]) + x[1] * (g[1][0] * y[0] + g[1][1] * y[1]);
+    };
+    std::array<double, 2> r1{1, 0}, r2{0, 1};
+    for (int step = 0; step < 64; ++step) {
+      if (ip(r1, r1) > ip(r2, r2)) std::swap(r1, r2);
+      const double ratio = ip(r1, r2) / ip(r1, r1);
+      // Reduced when r2 is off r1 by at most half of r1 (a tie would flip back and forth).
+      if (!(std::abs(ratio) > 0.5 + 1e-9)) break;
+      const double m = std::round(ratio);
+      r2 = {r2[0] - m * r1[0], r2[1] - m * r1[1]};
+    }
+    double worst = 0;
+    for (const auto& r : {r1, r2}) {
+      const double c = (gb[0] * r[0] + gb[1] * r[1]) / (len[b] * std::sqrt(ip(r, r)));
+      worst = std::max(worst, std::abs(std::acos(std::clamp(c, -1.0, 1.0)) * kDeg - 90));
+    }
+    return worst;
   };
   auto rel = [](double x, double y) { return std::abs(x - y) / std::max(x, y); };
 
@@ -147,9 +174,11 @@ std::vector<ConventionalCell> conventional_cells(const Mat3& reduced, double len
   // perpendicular to two others: monoclinic (b unique). Vectors are taken up to their
   // sign; the sign of one axis then makes the cell right-handed.
   std::vector<std::vector<size_t>> perp(n);
+  // Within angle_tol of 90° is |cos| <= sin(angle_tol), without an arc cosine per pair.
+  const double max_cos = std::sin(angle_tol / kDeg);
   for (size_t i = 0; i < n; ++i)
     for (size_t j = 0; j < n; ++j)
-      if (i != j && std::abs(angle(i, j) - 90) <= angle_tol) perp[i].push_back(j);
+      if (i != j && std::abs(gram[i][j]) <= max_cos * len[i] * len[j]) perp[i].push_back(j);
   for (size_t i = 0; i < n; ++i)
     for (size_t j : perp[i]) {
       for (size_t k : perp[i]) {
@@ -158,9 +187,12 @@ std::vector<ConventionalCell> conventional_cells(const Mat3& reduced, double len
         IVec a = vecs[j], b = vecs[i], c = vecs[k];
         if (angle(j, k) < 90) a = neg(a);
         if (det(IMat{a, b, c}) < 0) b = neg(b);
-        const double mono_score =
-            std::max(std::abs(angle(i, j) - 90), std::abs(angle(i, k) - 90)) / angle_tol;
-        offer_if_centred(IMat{a, b, c}, {11, 12}, mono_score);
+        if (det(IMat{a, b, c}) == 0) continue;  // j and k on one line: no cell
+        // The two-fold axis is measured against the shortest vectors of the net it is
+        // normal to: among long vectors some are within a degree of any direction by
+        // chance, and a lattice far from monoclinic would pass as one.
+        const double mono_score = net_misfit(i, j, k) / angle_tol;
+        if (mono_score <= 1) offer_if_centred(IMat{a, b, c}, {11, 12}, mono_score);
         if (std::abs(angle(j, k) - 90) > angle_tol) continue;
         IMat m{vecs[i], vecs[j], vecs[k]};
         if (det(m) < 0) m[2] = neg(m[2]);

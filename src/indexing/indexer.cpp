@@ -17,6 +17,9 @@ using Clock = std::chrono::steady_clock;
 // Lines a trial cell is first tested on.
 constexpr size_t kTrialLines = 15;
 
+// The search's passes: the first, and those for lists whose first lines give no lattice.
+enum class Pass { First, LongDiagonals, Doubled };
+
 // A primitive lattice found by the search, refined on its reduced reciprocal basis.
 struct Found {
   Mat3 reduced{};  // Niggli direct metric
@@ -41,6 +44,27 @@ void keep(std::vector<Found>& pool, Found f) {
   pool.push_back(std::move(f));
 }
 
+// Bases (rows, in the old reciprocal basis) of the reciprocal lattices that add half of
+// a*, b*, c*, a* + b*, a* + c*, b* + c* or a* + b* + c* to the old one: it is their
+// sublattice of index 2, and their direct cells double the old cell along a row.
+constexpr Mat3 kHalvings[] = {
+    {{{0.5, 0, 0}, {0, 1, 0}, {0, 0, 1}}},     {{{1, 0, 0}, {0, 0.5, 0}, {0, 0, 1}}},
+    {{{1, 0, 0}, {0, 1, 0}, {0, 0, 0.5}}},     {{{0.5, 0.5, 0}, {0, 1, 0}, {0, 0, 1}}},
+    {{{0.5, 0, 0.5}, {0, 1, 0}, {0, 0, 1}}},   {{{1, 0, 0}, {0, 0.5, 0.5}, {0, 0, 1}}},
+    {{{0.5, 0.5, 0.5}, {0, 1, 0}, {0, 0, 1}}},
+};
+
+// The metric of the basis whose vectors are the rows of t in the basis of m.
+QMetric transformed(const QMetric& m, const Mat3& t) {
+  const Mat3 g = metric_matrix(m);
+  Mat3 out{};
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j)
+      for (int k = 0; k < 3; ++k)
+        for (int l = 0; l < 3; ++l) out[i][j] += t[i][k] * g[k][l] * t[j][l];
+  return q_metric(out);
+}
+
 class Search {
  public:
   Search(const Lines& lines, const IndexSettings& s, Clock::time_point deadline,
@@ -58,27 +82,47 @@ class Search {
   // Trial sets run at each zero: one per line tried as a*.
   int first_lines() const { return std::min(n_, s_.impurities + 1); }
 
-  // All trials at one zero of the scale.
-  void run(double zero, std::vector<Found>& pool, long& trials, std::atomic<bool>& stop) {
+  // All trials at one zero of the scale. The passes after the first, for lists whose
+  // first lines give no lattice, reach basis vectors whose own lines are missing:
+  // - `Pass::LongDiagonals` also takes the cross terms from the longer of a* ± b* (and
+  //   a* ± c*, b* ± c*), as a space group's absences can remove the shorter one (the 200
+  //   line of the diamond structure is the shorter diagonal of two 111 vectors);
+  // - `Pass::Doubled` also tries each trial cell doubled along the rows of its basis,
+  //   as a screw axis or glide plane can remove the first order of a basis vector, which
+  //   is then taken from its second (rutile has no 100 or 001 line, but 200 and 002).
+  void run(double zero, Pass pass, std::vector<Found>& pool, long& trials,
+           std::atomic<bool>& stop) {
     std::vector<double> q(n_), tol(n_);
     const double trial_tol = trial_tolerance();
     for (int i = 0; i < n_; ++i) {
       q[i] = lines_.q[i] - zero * lines_.slope[i];
       tol[i] = trial_tol * lines_.slope[i];
     }
+    const int a_lines = first_lines();
+    const int n = static_cast<int>(q.size());
     auto lines_between = [&](double lo, double hi) {
       std::vector<int> out;
-      for (int j = 0; j < n_; ++j)
+      for (int j = 0; j < n; ++j)
         if (q[j] >= lo - tol[j] && q[j] <= hi + tol[j]) out.push_back(j);
       return out;
     };
+    // The cross term of two basis vectors of Q = X and Y (|term| <= cap) from the lines
+    // of their diagonals: the shorter, Q = X + Y - term, and maybe the longer, X + Y + term.
+    auto cross_terms = [&](double X, double Y, double cap) {
+      std::vector<double> out;
+      for (int j : lines_between(Y, X + Y)) out.push_back(std::clamp(X + Y - q[j], 0.0, cap));
+      if (pass != Pass::First)
+        for (int j : lines_between(X + Y, X + Y + cap))
+          out.push_back(std::clamp(q[j] - X - Y, 0.0, cap));
+      return out;
+    };
     const int need = n_ - s_.impurities;
-    for (int ia = 0; ia < first_lines(); ++ia) {
-      if (progress_ && ia > 0) ++progress_->done;
+    for (int ia = 0; ia < a_lines; ++ia) {
+      if (progress_ && ia > 0 && pass == Pass::First) ++progress_->done;
       const double A = q[ia];
       // b*: the shortest reciprocal vector off the line of a* (the same line when |b*| = |a*|).
       std::vector<int> b_lines{ia};
-      for (int j = ia + 1; j < n_ && static_cast<int>(b_lines.size()) < s_.impurities + 3; ++j) {
+      for (int j = ia + 1; j < n && static_cast<int>(b_lines.size()) < s_.impurities + 3; ++j) {
         bool collinear = false;
         for (int m = 2; m <= 4; ++m) collinear |= std::abs(q[j] - m * m * A) <= tol[j];
         if (!collinear) b_lines.push_back(j);
@@ -86,25 +130,22 @@ class Search {
       for (int ib : b_lines) {
         const double B = q[ib];
         // |2a*·b*| <= A, and the shorter of a*±b* is no shorter than b*.
-        for (int jf : lines_between(B, A + B)) {
-          const double F = std::clamp(A + B - q[jf], 0.0, A);
-          std::vector<bool> in_zone(n_, false);
+        for (double F : cross_terms(A, B, A)) {
+          std::vector<bool> in_zone(n, false);
           zone_lines(A, B, F, q, tol, in_zone);
           std::vector<int> c_lines;
           int outside = 0;
-          for (int j = ib; j < n_ && outside <= s_.impurities && c_lines.size() < 12; ++j) {
+          for (int j = ib; j < n && outside <= s_.impurities && c_lines.size() < 12; ++j) {
             c_lines.push_back(j);
             if (!in_zone[j]) ++outside;
           }
           for (int ic : c_lines) {
             const double C = q[ic];
             if (C < B - tol[ic]) continue;
-            const auto e_lines = lines_between(C, A + C);
-            const auto d_lines = lines_between(C, B + C);
-            for (int je : e_lines) {
-              const double E = std::clamp(A + C - q[je], 0.0, A);
-              for (int jd : d_lines) {
-                const double D = std::clamp(B + C - q[jd], 0.0, B);
+            const auto e_terms = cross_terms(A, C, A);
+            const auto d_terms = cross_terms(B, C, B);
+            for (double E : e_terms) {
+              for (double D : d_terms) {
                 for (double sign : {1.0, -1.0}) {
                   if (sign < 0 && D == 0) continue;
                   if ((++trials & 255) == 0 &&
@@ -113,7 +154,7 @@ class Search {
                     stop = true;
                     return;
                   }
-                  try_cell({A, B, C, sign * D, E, F}, zero, need, pool);
+                  try_cell({A, B, C, sign * D, E, F}, zero, need, pool, pass == Pass::Doubled);
                 }
               }
             }
@@ -136,7 +177,7 @@ class Search {
       for (int k = (h == 0 ? 1 : -k_max); k <= k_max; ++k) {
         const double v = A * h * h + B * k * k + F * h * k;
         if (v > q_max) continue;
-        for (int j = 0; j < n_; ++j)
+        for (size_t j = 0; j < q.size(); ++j)
           if (std::abs(q[j] - v) <= tol[j]) in_zone[j] = true;
       }
   }
@@ -154,14 +195,23 @@ class Search {
            std::min({r[0][0], r[1][1], r[2][2]}) >= s_.min_axis * s_.min_axis;
   }
 
-  void try_cell(const QMetric& m, double zero, int need, std::vector<Found>& pool) {
+  void try_cell(const QMetric& m, double zero, int need, std::vector<Found>& pool,
+                bool may_double) {
     const auto g = direct_metric(m);
     if (!g || volume_of_metric(*g) > s_.max_volume) return;
     // A trial cell from low-angle lines predicts the high-angle ones too roughly to index
     // them: it is tested and refined on the low-angle lines first, then on all.
     const int need_low = static_cast<int>(low_.q.size()) - s_.impurities;
     const Fit quick = assign_indices(Centring::P, m, zero, low_, trial_tolerance());
-    if (quick.indexed_count < need_low) return;
+    if (quick.indexed_count < need_low) {
+      // A basis vector taken from its second order (its first extinguished) gives a cell
+      // that indexes the lines of even index along it and misses the others: the cells
+      // doubled along each row of the basis (half of a*, b*, c* and their sums added to
+      // the reciprocal lattice) are tried.
+      if (may_double && 2 * quick.indexed_count >= static_cast<int>(low_.q.size()))
+        for (const Mat3& t : kHalvings) try_cell(transformed(m, t), zero, need, pool, false);
+      return;
+    }
     FitSettings fs;
     fs.tolerance = s_.tolerance;
     fs.start_tolerance = trial_tolerance();
@@ -288,32 +338,45 @@ IndexResult index_lines(const std::vector<double>& two_theta, const IndexSetting
       zeros.push_back(-s.zero_range * k / steps);
     }
   }
-  std::vector<std::vector<Found>> pools(zeros.size());
-  std::vector<long> trials(zeros.size(), 0);
-  std::atomic<size_t> next{0};
   std::atomic<bool> stop{false};
   Search search(lines, s, deadline, progress);
-  if (progress) progress->total = static_cast<long>(zeros.size()) * search.first_lines();
-  auto worker = [&] {
-    for (size_t i; (i = next++) < zeros.size() && !stop.load();) {
-      search.run(zeros[i], pools[i], trials[i], stop);
-      if (progress && !stop.load()) ++progress->done;
+  const long sets = static_cast<long>(zeros.size()) * search.first_lines();
+  if (progress) progress->total = sets;
+  // One pass over the grid of zeros; its lattices merged in the order of the zeros, so
+  // that the result does not depend on the threads.
+  auto run_pass = [&](Pass pass) {
+    std::vector<std::vector<Found>> pools(zeros.size());
+    std::vector<long> trials(zeros.size(), 0);
+    std::atomic<size_t> next{0};
+    auto worker = [&] {
+      for (size_t i; (i = next++) < zeros.size() && !stop.load();) {
+        search.run(zeros[i], pass, pools[i], trials[i], stop);
+        if (progress && !stop.load()) ++progress->done;
+      }
+    };
+    const int threads = std::max(1, std::min<int>(s.threads, static_cast<int>(zeros.size())));
+    std::vector<std::thread> pool_threads;
+    for (int t = 1; t < threads; ++t) pool_threads.emplace_back(worker);
+    worker();
+    for (auto& t : pool_threads) t.join();
+    std::vector<Found> found;
+    for (size_t i = 0; i < zeros.size(); ++i) {
+      r.trials += trials[i];
+      for (Found& f : pools[i]) keep(found, std::move(f));
     }
+    return found;
   };
-  const int threads = std::max(1, std::min<int>(s.threads, static_cast<int>(zeros.size())));
-  std::vector<std::thread> pool_threads;
-  for (int t = 1; t < threads; ++t) pool_threads.emplace_back(worker);
-  worker();
-  for (auto& t : pool_threads) t.join();
+  std::vector<Found> all = run_pass(Pass::First);
+  // Each later pass multiplies the trials: it is run when the earlier ones gave no
+  // lattice at all.
+  for (Pass later : {Pass::LongDiagonals, Pass::Doubled}) {
+    if (!all.empty() || stop.load()) break;
+    if (progress) progress->total += static_cast<long>(zeros.size());
+    all = run_pass(later);
+  }
   r.cancelled = progress && progress->cancel.load();
   r.out_of_time = stop.load() && !r.cancelled;
 
-  // Merged in the order of the zeros, so that the result does not depend on the threads.
-  std::vector<Found> all;
-  for (size_t i = 0; i < zeros.size(); ++i) {
-    r.trials += trials[i];
-    for (Found& f : pools[i]) keep(all, std::move(f));
-  }
   std::stable_sort(all.begin(), all.end(),
                    [](const Found& a, const Found& b) { return a.m20 > b.m20; });
   if (all.size() > kDescribed) all.resize(kDescribed);
@@ -337,8 +400,15 @@ IndexResult index_lines(const std::vector<double>& two_theta, const IndexSetting
   for (IndexedCell& c : cells) {
     bool related = false;
     for (IndexedCell& k : kept) {
-      if (!same_lattice(k.reduced, c.reduced, kRelatedTolerance) &&
-          !is_supercell(k.reduced, c.reduced, kRelatedTolerance) &&
+      // Two descriptions of one lattice (within the tolerance): the ranking has weighed
+      // their errors, unindexed lines and parameters, and the first stays. A lower
+      // symmetry that leaves a line fewer does so by bending the lattice onto an impurity
+      // line.
+      if (same_lattice(k.reduced, c.reduced, kRelatedTolerance)) {
+        related = true;
+        break;
+      }
+      if (!is_supercell(k.reduced, c.reduced, kRelatedTolerance) &&
           !is_supercell(c.reduced, k.reduced, kRelatedTolerance))
         continue;
       related = true;

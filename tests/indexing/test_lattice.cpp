@@ -132,3 +132,43 @@ TEST(IndexingLattice, FiguresOfMeritFollowTheirDefinitionsOnAHandCalculation) {
   EXPECT_EQ(m.n, 7);
   EXPECT_NEAR(m.fn, 7 / ((6 * 0.01 + 0.05) / 7 * 7), 1e-3 * m.fn);
 }
+
+TEST(IndexingLattice, AMonoclinicAxisMustBeNormalToTheShortVectorsOfItsNet) {
+  // A net of r1 (5 Å) and r2 (6 Å) at 100°, and b (7 Å) off normal to them by the
+  // given angles. With r1 off by -2.5 times as much as r2 in b·r, b is within a degree
+  // of the long vectors r1 + 3 r2 and r1 + 2 r2 (which span the same net) for r2 off 3°:
+  // a lattice far from monoclinic that long axes would pass as one.
+  const struct {
+    const char* what;
+    double r2_off;    // degrees off 90 between b and r2
+    double r1_times;  // b·r1 as a multiple of b·r2
+    bool monoclinic;
+  } cases[] = {
+      {"b normal to the net", 0, 0, true},
+      {"b 0.5° off r2: within the tolerance", 0.5, 0, true},
+      {"b 3° off r2 and 9° off r1, under 1° off r1 + 3 r2 and r1 + 2 r2", 3, -2.5, false},
+  };
+  const double deg = kPi / 180;
+  for (const auto& c : cases) {
+    const std::array<double, 3> r1{5, 0, 0}, r2{6 * std::cos(100 * deg), 0, 6 * std::sin(100 * deg)};
+    const double e2 = 7 * 6 * std::sin(c.r2_off * deg), e1 = c.r1_times * e2;
+    std::array<double, 3> b{e1 / 5, 0, 0};
+    b[2] = (e2 - r2[0] * b[0]) / r2[2];
+    b[1] = std::sqrt(49 - b[0] * b[0] - b[2] * b[2]);
+    const std::array<std::array<double, 3>, 3> v{r1, b, r2};
+    Mat3 g{};
+    for (int i = 0; i < 3; ++i)
+      for (int j = 0; j < 3; ++j) g[i][j] = v[i][0] * v[j][0] + v[i][1] * v[j][1] + v[i][2] * v[j][2];
+    const auto cells = conventional_cells(niggli_metric(g), 0.01, 1.0);
+    const auto mono = std::find_if(cells.begin(), cells.end(), [](const ConventionalCell& x) {
+      return x.type.system == CrystalSystemId::Monoclinic;
+    });
+    EXPECT_EQ(mono != cells.end(), c.monoclinic) << c.what;
+    if (mono != cells.end()) {
+      // In its own setting: the two shortest vectors of the net, β up to 120°.
+      const CellParams m = cell_of_metric(mono->metric);
+      EXPECT_LE(m.beta, 120 + 1e-6) << c.what;
+      EXPECT_NEAR(std::min(m.a, m.c), 5, 0.05) << c.what;
+    }
+  }
+}
