@@ -4,7 +4,8 @@
 // standard's own lattice must come first in its own Bravais type. The absences take
 // lines the search leans on: silicon's diamond structure the 200 line, the shorter
 // diagonal of two 111 vectors; rutile's 4₂ axis and n glide the 100 and 001 lines, the
-// first orders of its reduced basis vectors.
+// first orders of its reduced basis vectors; zincite's 6₃ axis the 001 line, corundum's
+// c glide and R centring its 003 and 101 lines.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -35,6 +36,16 @@ bool diamond(int h, int k, int l) {
 // P4₂/mnm: 0kl with k + l odd (so h00 and 00l with h, l odd), and its tetragonal mate h0l.
 bool rutile(int h, int k, int l) {
   return (h == 0 && (k + l) % 2 != 0) || (k == 0 && (h + l) % 2 != 0);
+}
+// P6₃mc: 00l and hh(-2h)l with l odd (the three settings of the hh row).
+bool zincite(int h, int k, int l) {
+  const bool odd = l % 2 != 0;
+  return odd && ((h == 0 && k == 0) || h == k || k == -2 * h || h == -2 * k);
+}
+// R-3c on hexagonal axes, beyond the R centring: h-h0l with l odd (the three settings
+// of the h-h row).
+bool corundum(int h, int k, int l) {
+  return l % 2 != 0 && (h == 0 || k == 0 || h == -k);
 }
 struct Standard {
   const char* name;
@@ -106,6 +117,8 @@ TEST(StandardProfiles, AreSearchedAndIndexedByTheirOwnLatticeFirst) {
       {"silicon", {5.43119, 5.43119, 5.43119, 90, 90, 90}, Centring::F, "cF", diamond, 20, 140},
       {"LaB6", {4.15689, 4.15689, 4.15689, 90, 90, 90}, Centring::P, "cP", no_extra, 15, 140},
       {"rutile TiO2", {4.5937, 4.5937, 2.9587, 90, 90, 90}, Centring::P, "tP", rutile, 20, 140},
+      {"zincite ZnO", {3.2498, 3.2498, 5.2066, 90, 90, 120}, Centring::P, "hP", zincite, 20, 140},
+      {"corundum", {4.7588, 4.7588, 12.9910, 90, 90, 120}, Centring::R, "hR", corundum, 20, 140},
   };
   for (const Standard& st : standards) {
     SCOPED_TRACE(st.name);
@@ -122,7 +135,15 @@ TEST(StandardProfiles, AreSearchedAndIndexedByTheirOwnLatticeFirst) {
     EXPECT_TRUE(same_lattice(primitive_metric(found, centring_of(lattice)),
                              primitive_metric(st.cell, st.centring), 0.003))
         << best.dump();
-    // The lines of a standard are all its own.
-    EXPECT_TRUE(best["unindexed"].empty()) << best.dump();
+    // The lines of a standard are all its own: a line left unindexed can only be the Kα2
+    // line of a doublet the search took for a line of its own.
+    for (double u : best["unindexed"]) {
+      bool kalpha2 = false;
+      for (const auto& l : lines_of(st)) {
+        const double s2 = std::sin(l.two_theta / 2 * kPi / 180) * kCuKa2 / kCuKa1;
+        kalpha2 |= s2 < 1 && std::abs(2 * std::asin(s2) * 180 / kPi - u) < 0.05;
+      }
+      EXPECT_TRUE(kalpha2) << u << ' ' << best.dump();
+    }
   }
 }
