@@ -2,6 +2,7 @@
 // conditions: the lines of a known structure are generated with gemmi, and every group
 // of the cell's system and lattice is offered exactly when gemmi lets an allowed
 // reflection fall on each line; the lines a group removes are counted by gemmi too.
+// "Use" of a found cell: the cell tab calculates it, or changes nothing when refused.
 #include <gtest/gtest.h>
 
 #include <gemmi/symmetry.hpp>
@@ -13,6 +14,8 @@
 #include "commands/cell_indexing.hpp"
 #include "core/catalogue.hpp"
 #include "core/session.hpp"
+#include "refine/refine_fixtures.hpp"
+#include "support/recording_messages.hpp"
 
 using namespace vornax;
 namespace ix = vornax::indexing;
@@ -159,5 +162,70 @@ TEST(GroupProposals, AreTheGroupsWhoseConditionsKeepEveryLine) {
     }
     EXPECT_TRUE(truth_offered);
     EXPECT_GE(compared, 1);
+  }
+}
+
+TEST(UseFoundCell, CalculatesTheCellOrChangesNothing) {
+  refine_test::ScratchFolder folder;
+  // Corundum's lines (R -3 c on hexagonal axes) as gemmi allows them, from 20 to 90°.
+  const ix::CellParams corundum{4.7588, 4.7588, 12.9910, 90, 90, 120};
+  const gemmi::GroupOps ops = gemmi::find_spacegroup_by_name("R -3 c:H")->operations();
+  WorkSession s;
+  reset_session(s, folder.path);
+  s.data_folder = VORNAX_SOURCE_DATA_DIR;
+  std::vector<double> lines;
+  for (const Line& l : lines_of(*ix::q_metric_of_cell(corundum), 1.5))
+    if (present(ops, l) && two_theta(l.q) > 20 && two_theta(l.q) < 90) {
+      lines.push_back(two_theta(l.q));
+      MeasuredPeak p;
+      p.two_theta = lines.back();
+      s.measured.peaks.push_back(p);
+    }
+  ASSERT_GE(lines.size(), 10u);
+  ix::IndexedCell cell;
+  cell.type = type_named("hR");
+  cell.cell = corundum;
+
+  // The wavelength and range fields are empty: the cell's wavelength and the peaks' range
+  // widened by 2° are taken, and every peak finds a calculated line of the program.
+  {
+    WorkSession w = s;
+    CellTab tab;
+    RecordingMessages m;
+    const CalcOutcome out = use_found_cell(w, tab, cell, "R -3 c:H", kLambda, m);
+    ASSERT_FALSE(out.failed) << (m.log.empty() ? "" : m.log.back().second);
+    EXPECT_EQ(w.system, "HEXA");
+    EXPECT_EQ(w.symbol, "R -3 C:H");
+    EXPECT_NEAR(std::stod(tab.fields[0]), 4.7588, 1e-4);
+    EXPECT_NEAR(std::stod(tab.fields[2]), 12.991, 1e-4);
+    EXPECT_TRUE(tab.tied[1]);
+    EXPECT_NEAR(w.wavelengths.lambda, kLambda, 1e-5);
+    EXPECT_NEAR(std::stod(tab.fields[7]), lines.front() - 2, 0.01);
+    EXPECT_NEAR(std::stod(tab.fields[8]), lines.back() + 2, 0.01);
+    for (double t : lines)
+      EXPECT_TRUE(std::any_of(w.allowed.begin(), w.allowed.end(), [&](const CalculatedReflection& r) {
+        return std::abs(r.two_theta - t) < 0.01;
+      })) << t;
+  }
+
+  // Refused: pairs made by hand kept (No), a group the list lacks. Nothing changes.
+  const struct {
+    const char* what;
+    const char* group;
+    bool hand_pairs;
+  } refusals[] = {{"hand pairs kept", "R -3 c:H", true}, {"unknown group", "R 9 9", false}};
+  for (const auto& r : refusals) {
+    WorkSession w = s;
+    w.system = "CUBI";
+    if (r.hand_pairs) w.selected.push_back(SelectedPair{1, 0, 2, 25.6f, 25.6f, 0, 0, 0});
+    CellTab tab;
+    tab.fields[0] = "5.43";
+    RecordingMessages m;
+    m.answers.push_back(Answer::No);
+    EXPECT_TRUE(use_found_cell(w, tab, cell, r.group, kLambda, m).failed) << r.what;
+    EXPECT_EQ(w.system, "CUBI") << r.what;
+    EXPECT_EQ(tab.fields[0], "5.43") << r.what;
+    EXPECT_EQ(w.selected.size(), r.hand_pairs ? 1u : 0u) << r.what;
+    EXPECT_TRUE(w.allowed.empty()) << r.what;
   }
 }
