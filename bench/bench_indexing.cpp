@@ -19,6 +19,12 @@ const uint64_t kSeed = [] {
   return env ? std::strtoull(env, nullptr, 10) : 1000;
 }();
 
+// VORNAX_INDEX_LINES: lines per list (25 by default; the published comparisons use 20).
+const int kLines = [] {
+  const char* env = std::getenv("VORNAX_INDEX_LINES");
+  return env ? std::atoi(env) : 25;
+}();
+
 void BM_IndexBravaisType(benchmark::State& state) {
   const BravaisType type = bravais_types()[static_cast<size_t>(state.range(0))];
   const int samples = static_cast<int>(state.range(1));
@@ -31,7 +37,7 @@ void BM_IndexBravaisType(benchmark::State& state) {
     Random r{kSeed + static_cast<uint64_t>(state.range(0))};
     first = found = total = timeouts = 0;
     for (int i = 0; i < samples; ++i) {
-      const Sample s = random_sample(type, 25, r);
+      const Sample s = random_sample(type, kLines, r);
       const IndexResult res = index_lines(s.two_theta, settings);
       const Mat3 truth = primitive_metric(s.cell, s.centring);
       ++total;
