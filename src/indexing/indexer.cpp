@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <numbers>
 #include <thread>
 
 #include "indexing/lattice_fit.hpp"
@@ -148,7 +149,7 @@ class Search {
               for (double D : d_terms) {
                 for (double sign : {1.0, -1.0}) {
                   if (sign < 0 && D == 0) continue;
-                  if ((++trials & 255) == 0 &&
+                  if ((++trials & 63) == 0 &&
                       (stop.load() || Clock::now() > deadline_ ||
                        (progress_ && progress_->cancel.load()))) {
                     stop = true;
@@ -311,14 +312,32 @@ bool better(const IndexedCell& x, const IndexedCell& y) {
 
 }  // namespace
 
-IndexResult index_lines(const std::vector<double>& two_theta, const IndexSettings& s,
+IndexResult index_lines(const std::vector<double>& two_theta, const IndexSettings& settings,
                         IndexProgress* progress) {
   IndexResult r;
-  std::vector<double> sorted = two_theta;
+  IndexSettings s = settings;
+  // Only angles a diffractometer can measure: a NaN would break the sort, a line at 0°
+  // or 180° has no d.
+  std::vector<double> sorted;
+  for (double t : two_theta)
+    if (std::isfinite(t) && t > 0 && t < 180) sorted.push_back(t);
   std::sort(sorted.begin(), sorted.end());
   if (static_cast<int>(sorted.size()) > s.max_lines) sorted.resize(s.max_lines);
   r.lines_used = static_cast<int>(sorted.size());
-  if (r.lines_used < kMinIndexingLines || s.lambda <= 0) return r;
+  if (r.lines_used < kMinIndexingLines || !(s.lambda > 0) || !std::isfinite(s.lambda)) return r;
+  // A lattice's plane spacings are no longer than its longest reduced axis: a line of a
+  // larger d is no line of any cell within the limits. It is left unindexed from the start
+  // (one of the lines allowed), and kept out of the search, whose reflections up to it
+  // would be beyond counting.
+  std::vector<double> too_long;
+  const double d_max = s.max_axis * (1 + 1e-3);
+  while (!sorted.empty() &&
+         s.lambda / (2 * std::sin(sorted.front() * std::numbers::pi / 360)) > d_max) {
+    too_long.push_back(sorted.front());
+    sorted.erase(sorted.begin());
+  }
+  s.impurities -= static_cast<int>(too_long.size());
+  if (s.impurities < 0 || static_cast<int>(sorted.size()) < kMinIndexingLines) return r;
   const Lines lines = make_lines(sorted, s.lambda);
 
   const auto start = Clock::now();
@@ -418,6 +437,7 @@ IndexResult index_lines(const std::vector<double>& two_theta, const IndexSetting
     if (!related) kept.push_back(std::move(c));
   }
   if (static_cast<int>(kept.size()) > s.top) kept.resize(static_cast<size_t>(s.top));
+  for (IndexedCell& c : kept) c.unindexed.insert(c.unindexed.begin(), too_long.begin(), too_long.end());
   r.candidates = std::move(kept);
   return r;
 }

@@ -120,7 +120,8 @@ std::optional<QMetric> q_metric_of_cell(const CellParams& c) {
   return q_metric(*inv);
 }
 
-void reflections_up_to(const QMetric& m, Centring c, double q_max, std::vector<Reflection>& out) {
+void reflections_up_to(const QMetric& m, Centring c, double q_max, std::vector<Reflection>& out,
+                       size_t limit) {
   out.clear();
   const auto g = direct_metric(m);
   if (!g) return;
@@ -142,6 +143,10 @@ void reflections_up_to(const QMetric& m, Centring c, double q_max, std::vector<R
         if (!centring_allows(c, h, k, l)) continue;
         const double q = m.q(h, k, l);
         if (q > 0 && q <= q_max) out.push_back({q, {h, k, l}});
+      }
+      if (out.size() > limit) {
+        out.clear();
+        return;
       }
     }
   }

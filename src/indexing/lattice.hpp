@@ -5,6 +5,7 @@
 
 #include <array>
 #include <optional>
+#include <cstdint>
 #include <vector>
 
 namespace vornax::indexing {
@@ -53,8 +54,9 @@ struct Reflection {
   Hkl hkl;
 };
 // One of each Friedel pair with 0 < Q <= q_max, allowed by the centring, unsorted.
-// Nothing when the metric is not positive definite.
-void reflections_up_to(const QMetric& m, Centring c, double q_max, std::vector<Reflection>& out);
+// Nothing when the metric is not positive definite, or when there are more than `limit`.
+void reflections_up_to(const QMetric& m, Centring c, double q_max, std::vector<Reflection>& out,
+                       size_t limit = SIZE_MAX);
 
 // The direct metric of a primitive cell of the lattice of a centred cell.
 Mat3 primitive_metric(const Mat3& conventional, Centring c);

@@ -9,6 +9,8 @@ namespace vornax::indexing {
 namespace {
 
 constexpr double kRad = 3.14159265358979323846 / 180.0;
+
+constexpr size_t kMaxReflections = 200000;
 constexpr int kMaxParameters = 7;  // six metric coefficients and the zero
 
 // The row of the design matrix: dQ / dp for each model coefficient.
@@ -149,8 +151,11 @@ Fit assign_indices(Centring centring, const QMetric& metric, double zero, const 
   f.indexed.assign(n, false);
   if (n == 0) return f;
   const double q_max = (lines.q.back() - zero * lines.slope.back()) + 4 * tolerance * lines.slope.back();
+  // A trial with hundreds of thousands of reflections below the last line is no cell for
+  // a list of a few dozen lines, and sorting them would stall the search: it indexes
+  // nothing.
   std::vector<Reflection> refl;
-  reflections_up_to(metric, centring, q_max, refl);
+  reflections_up_to(metric, centring, q_max, refl, kMaxReflections);
   if (refl.empty()) return f;
   std::sort(refl.begin(), refl.end(), [](const Reflection& a, const Reflection& b) { return a.q < b.q; });
   double sum = 0;

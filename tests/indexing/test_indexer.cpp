@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "indexing/generated_lines.hpp"
 #include "indexing/indexer.hpp"
@@ -118,6 +119,18 @@ TEST(Indexer, LimitsAreKept) {
   const IndexResult stopped = index_lines(s.two_theta, settings_for_tests(), &cancelled);
   EXPECT_TRUE(stopped.cancelled);
   EXPECT_FALSE(stopped.out_of_time);
+  // Angles no diffractometer measures are left aside; a wavelength that is not a number
+  // searches nothing.
+  std::vector<double> spoiled = s.two_theta;
+  const double inf = std::numeric_limits<double>::infinity();
+  for (double bad : {std::nan(""), inf, -inf, 0.0, 180.0, -12.5, 200.0}) spoiled.push_back(bad);
+  const IndexResult clean = index_lines(spoiled, settings_for_tests());
+  ASSERT_FALSE(clean.candidates.empty());
+  EXPECT_TRUE(same_lattice(clean.candidates[0].reduced, metric_of_cell(cell), 0.003));
+  EXPECT_EQ(clean.lines_used, static_cast<int>(s.two_theta.size()));
+  IndexSettings no_lambda = settings_for_tests();
+  no_lambda.lambda = std::nan("");
+  EXPECT_TRUE(index_lines(s.two_theta, no_lambda).candidates.empty());
   // Too few lines, or no wavelength: nothing is searched.
   const std::vector<double> five(s.two_theta.begin(), s.two_theta.begin() + 5);
   EXPECT_TRUE(index_lines(five, settings_for_tests()).candidates.empty());
