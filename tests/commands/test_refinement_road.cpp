@@ -15,21 +15,7 @@
 
 using namespace vornax;
 using refine_test::ScratchFolder;
-
-namespace {
-
-constexpr double kSiA = 5.431194, kLambda = 1.540593, kShift = 0.040;
-const int kSiHkl[][3] = {{1, 1, 1}, {2, 2, 0}, {3, 1, 1}, {4, 0, 0}, {3, 3, 1}, {4, 2, 2},
-                         {5, 1, 1}, {4, 4, 0}, {5, 3, 1}, {6, 2, 0}, {5, 3, 3}};
-
-double silicon_two_theta(const int* hkl) {
-  const CellParameters si{kSiA, kSiA, kSiA, 90, 90, 90};
-  return refine_test::two_theta(si, kLambda, hkl[0], hkl[1], hkl[2], kShift);
-}
-
-using vornax::testing::silicon_start;
-
-}  // namespace
+using namespace vornax::testing;
 
 // Exact peaks of silicon with a zero shift: the road gives back the cell and the shift,
 // every pair, and a JSON that carries the record's numbers unchanged.

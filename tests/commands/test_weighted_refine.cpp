@@ -19,17 +19,13 @@
 
 using namespace vornax;
 using refine_test::ScratchFolder;
+using namespace vornax::testing;
 
 namespace {
-
-constexpr double kSiA = 5.431194, kLambda = 1.540593, kShift = 0.040;
-const int kSiHkl[][3] = {{1, 1, 1}, {2, 2, 0}, {3, 1, 1}, {4, 0, 0}, {3, 3, 1}, {4, 2, 2},
-                         {5, 1, 1}, {4, 4, 0}, {5, 3, 1}, {6, 2, 0}, {5, 3, 3}};
 
 // Silicon peaks with a zero shift, each with a σ growing with the angle and noise of
 // that σ (fixed seed); `unfitted` peaks (from the first) have no σ.
 std::vector<MeasuredPeak> silicon_peaks(size_t unfitted = 0) {
-  const CellParameters si{kSiA, kSiA, kSiA, 90, 90, 90};
   std::mt19937 gen(42);
   std::normal_distribution<double> normal(0.0, 1.0);
   std::vector<MeasuredPeak> peaks;
@@ -37,8 +33,7 @@ std::vector<MeasuredPeak> silicon_peaks(size_t unfitted = 0) {
     const int* m = kSiHkl[i];
     MeasuredPeak p;
     p.sigma = i < unfitted ? 0.0 : 0.002 + 0.001 * static_cast<double>(i);
-    p.two_theta = p.two_theta_read =
-        refine_test::two_theta(si, kLambda, m[0], m[1], m[2], kShift) + p.sigma * normal(gen);
+    p.two_theta = p.two_theta_read = silicon_two_theta(m) + p.sigma * normal(gen);
     p.intensity = 100;
     p.line_code = 1;
     p.fwhm = 0.1;
