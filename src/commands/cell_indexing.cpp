@@ -20,11 +20,6 @@ namespace {
 
 using indexing::Centring;
 
-double two_theta_of_q(double q, double lambda) {
-  const double s = std::min(1.0, lambda * std::sqrt(q) / 2);
-  return 2 * std::asin(s) * 180 / std::numbers::pi;
-}
-
 // A monoclinic cell is found with b unique: the list's other settings describe another
 // cell.
 bool b_unique(const std::string& symbol) {
@@ -56,16 +51,8 @@ std::string cell_tab_system(const indexing::IndexedCell& c) {
 }
 
 char cell_tab_lattice_letter(const indexing::IndexedCell& c) {
-  switch (c.type.centring) {
-    case Centring::P: return 'P';
-    case Centring::A: return 'A';
-    case Centring::B: return 'B';
-    case Centring::C: return 'C';
-    case Centring::I: return 'I';
-    case Centring::F: return 'F';
-    case Centring::R: return 'R';
-  }
-  return 'P';
+  // The Bravais symbol's second letter: cP, oC, hR ...
+  return c.type.symbol.size() > 1 ? c.type.symbol[1] : 'P';
 }
 
 std::vector<GroupProposal> propose_space_groups(const WorkSession& s,
@@ -114,7 +101,7 @@ std::vector<GroupProposal> propose_space_groups(const WorkSession& s,
       }
       if (lattice) ++p.lines;
       if (lattice && !group) ++p.removed;
-      if (group) allowed_lines.push_back(two_theta_of_q(line.front().q, lambda));
+      if (group) allowed_lines.push_back(two_theta_from_d(1 / std::sqrt(line.front().q), lambda));
     }
     const bool keeps_every_line = std::all_of(indexed.begin(), indexed.end(), [&](double t) {
       return std::any_of(allowed_lines.begin(), allowed_lines.end(),

@@ -24,12 +24,11 @@
 #include "commands/cell_indexing.hpp"
 #include "core/errors.hpp"
 #include "core/format.hpp"
+#include "ui/grid_text_table.hpp"
 
 namespace vornax {
 
 namespace {
-
-QString text(const std::string& s) { return QString::fromStdString(s); }
 
 std::optional<double> number_in(const QLineEdit* box) {
   bool ok = false;
@@ -169,7 +168,7 @@ void IndexWindow::open_on_session() {
     return;
   }
   stop_and_wait();
-  lambda_->setText(s_.wavelengths.lambda > 0 ? text(format_fixed(s_.wavelengths.lambda, 0, 5))
+  lambda_->setText(s_.wavelengths.lambda > 0 ? qstr(format_fixed(s_.wavelengths.lambda, 0, 5))
                                              : QString());
   show();
   raise();
@@ -315,12 +314,12 @@ void IndexWindow::show_candidates() {
         std::to_string(c.unindexed.size()),
         format_fixed(c.zero, 0, 4)};
     for (int col = 0; col < static_cast<int>(std::size(cells)); ++col) {
-      auto* item = new QTableWidgetItem(text(cells[col]));
+      auto* item = new QTableWidgetItem(qstr(cells[col]));
       item->setTextAlignment(col < 2 ? Qt::AlignLeft | Qt::AlignVCenter
                                      : Qt::AlignRight | Qt::AlignVCenter);
       if (col == 11 && !c.unindexed.empty()) {
         QStringList lines;
-        for (double t : c.unindexed) lines << text(format_fixed(t, 0, 3));
+        for (double t : c.unindexed) lines << qstr(format_fixed(t, 0, 3));
         item->setToolTip("Unindexed lines (2Theta): " + lines.join(", "));
       }
       table_->setItem(row, col, item);
@@ -343,9 +342,9 @@ void IndexWindow::show_groups(int row) {
   }
   for (const GroupProposal& p : proposals) {
     auto* item = new QListWidgetItem(
-        QString("%1   removes %2 of %3 lines").arg(text(p.symbol)).arg(p.removed).arg(p.lines),
+        QString("%1   removes %2 of %3 lines").arg(qstr(p.symbol)).arg(p.removed).arg(p.lines),
         groups_);
-    item->setData(Qt::UserRole, text(p.symbol));
+    item->setData(Qt::UserRole, qstr(p.symbol));
   }
   if (groups_->count() > 0) groups_->setCurrentRow(0);
 }
