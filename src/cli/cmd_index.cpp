@@ -25,14 +25,17 @@ namespace vornax::cli {
 
 std::string index_usage() {
   return "vornax-cli index PEAKS|PROFILE [--lambda L] [--systems CODES] [--max-axis A]\n"
-         "         [--max-volume V] [--impurities N] [--zero-range Z] [--top K] [--jobs N]\n"
-         "         [--time S] [--json]\n"
-         "  finds the cells that index the first 30 lines, best first (M20); a profile (its\n"
-         "  extension names no peak file) is searched first and its K Alpha lines kept\n"
+         "         [--min-axis A] [--max-volume V] [--min-volume V] [--impurities N]\n"
+         "         [--zero-range Z] [--tolerance T] [--no-fit] [--top K] [--jobs N] [--time S]\n"
+         "         [--json]\n"
+         "  finds the cells that index the first 30 lines of the primary wavelength, best\n"
+         "  first by de Wolff's M(N); K alpha2, K beta and W L alpha rows are left out. A\n"
+         "  profile is searched and its peaks fitted first (--no-fit: the searched positions)\n"
          "  CODES: systems tried, e.g. CUBI,TETR (default CUBI,TETR,HEXA,RHOM,ORTH,MONO,TRIC)\n"
-         "  A, V: largest axis (20 A) and volume (2000 A^3) of the reduced cell; N: lines a\n"
-         "  cell may leave unindexed, 2; Z: zero searched within +-Z degrees 2theta, 0.1;\n"
-         "  K: cells shown, 10; --jobs: threads, 1; S: time budget in seconds, 60\n";
+         "  A, V: axes (2 to 20 A) and volume (0 to 3000 A^3) of the reduced cell; N: lines a\n"
+         "  cell may leave unindexed, 2; Z: zero searched within +-Z degrees 2theta and T: a\n"
+         "  line's tolerance, degrees 2theta (0.15 and 0.06 at Cu K alpha1, in proportion to\n"
+         "  lambda); K: cells shown, 10; --jobs: threads, 1; S: time budget in seconds, 60\n";
 }
 
 namespace {
@@ -43,6 +46,7 @@ struct IndexArgs {
   std::string file;
   std::optional<double> lambda;
   bool json = false;
+  bool fit = true;
   indexing::IndexSettings settings;
 };
 
@@ -99,6 +103,17 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Inde
       if (auto err = positive(s.max_axis)) return err;
     } else if (opt == "--max-volume") {
       if (auto err = positive(s.max_volume)) return err;
+    } else if (opt == "--min-volume") {
+      if (auto err = number(s.min_volume)) return err;
+      if (s.min_volume < 0) return std::string("--min-volume must be 0 or above");
+    } else if (opt == "--min-axis") {
+      if (auto err = number(s.min_axis)) return err;
+      if (s.min_axis < 0) return std::string("--min-axis must be 0 or above");
+    } else if (opt == "--tolerance") {
+      if (auto err = positive(s.tolerance)) return err;
+      if (s.tolerance > 1) return std::string("--tolerance is above 0 and at most 1 degree");
+    } else if (opt == "--no-fit") {
+      a.fit = false;
     } else if (opt == "--impurities") {
       if (auto err = whole(s.impurities, 0)) return err;
     } else if (opt == "--zero-range") {
@@ -119,18 +134,18 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, Inde
     }
   }
   if (a.file.empty()) return std::string("no file given");
+  if (a.settings.min_volume >= a.settings.max_volume)
+    return std::string("--min-volume must be below --max-volume");
+  if (a.settings.min_axis >= a.settings.max_axis)
+    return std::string("--min-axis must be below --max-axis");
   return std::nullopt;
 }
 
-bool is_profile_name(const std::string& file) {
-  return !peak_type_from_extension(file) && !profile_types_named_by(file).empty();
-}
-
 // The lines and the wavelength to index them with; nothing when the file gave none.
-std::optional<std::pair<std::vector<double>, double>> measured_lines(const IndexArgs& a) {
+std::optional<PhaseLines> measured_lines(const IndexArgs& a) {
   WorkSession s;
-  double lambda = 0;
-  if (is_profile_name(a.file)) {
+  WavelengthSet w;
+  if (names_a_profile(a.file)) {
     StderrMessages m;
     AnodeTypedWavelength dialog;
     dialog.lambda = a.lambda;
@@ -144,24 +159,25 @@ std::optional<std::pair<std::vector<double>, double>> measured_lines(const Index
     prepare_peak_search(s, m, st);
     const PeakSearchSettings settings = requested_search_settings(st.estimate, {});
     if (search_peaks(s, m, st, settings) == Changed::None) return std::nullopt;
-    PeakKillSettings keep;
-    keep.keep[0] = keep.keep[1] = true;  // K Alpha and K Alpha1
-    keep_peak_codes(s, st, keep);
-    // The resolved lines, which fix the cell best, are Kα1 lines.
-    const WavelengthSet& w = s.profile.wavelengths;
-    lambda = w.lambda1 > 0 ? w.lambda1 : w.lambda;
+    // Fitted, every line sits at its Kα1 position, which fixes the cell best.
+    if (a.fit && !s.measured.peaks.empty()) {
+      PeakFitSummary f;
+      fit_measured_peaks(s, m, st, &f);
+      std::cerr << "fit: " << peak_fit_summary_text(f) << '\n';
+    }
+    w = s.profile.wavelengths;
   } else if (!load_peaks_to_pair(s, a.file, std::nullopt, a.lambda)) {
     return std::nullopt;
   } else {
-    lambda = a.lambda ? *a.lambda : s.measured.wavelengths.lambda;
+    w = s.measured.wavelengths;
+    if (a.lambda) w.lambda = *a.lambda;
   }
-  if (!(lambda > 0)) {
+  PhaseLines lines = phase_lines(s.measured.peaks, w);
+  if (!(lines.lambda > 0)) {
     std::cerr << "no wavelength in " << a.file << ": give --lambda L\n";
     return std::nullopt;
   }
-  std::vector<double> lines;
-  for (const MeasuredPeak& p : s.measured.peaks) lines.push_back(p.two_theta);
-  return std::make_pair(lines, lambda);
+  return lines;
 }
 
 std::string codes_of(const std::vector<CrystalSystemId>& systems) {
@@ -173,21 +189,32 @@ std::string codes_of(const std::vector<CrystalSystemId>& systems) {
 void print_text(const indexing::IndexResult& r) {
   std::string out =
       "system lattice        a          b          c        alpha    beta     gamma     volume"
-      "      M20     F(N)  unindexed   zero\n";
+      "    figure      M(N)        F(N) (|D2T|, Nposs)    unindexed   zero\n";
   for (const auto& c : r.candidates) {
     out += system_code(c.type.system) + "   " + std::string(c.type.symbol) + "    " +
            format_fixed(c.cell.a, 10, 5) + ' ' + format_fixed(c.cell.b, 10, 5) + ' ' +
            format_fixed(c.cell.c, 10, 5) + ' ' + format_fixed(c.cell.alpha, 8, 3) + ' ' +
            format_fixed(c.cell.beta, 8, 3) + ' ' + format_fixed(c.cell.gamma, 8, 3) + ' ' +
-           format_fixed(c.volume, 10, 2) + ' ' + format_fixed(c.m20, 8, 1) + ' ' +
-           format_fixed(c.fn, 8, 1) + '(' + std::to_string(c.fn_lines) + ')' +
-           format_int(static_cast<long long>(c.unindexed.size()), 6) + "    " +
-           format_fixed(c.zero, 7, 4) + '\n';
+           format_fixed(c.volume, 10, 2) + ' ' + format_fixed(c.figure, 9, 1) + ' ' +
+           format_fixed(c.m20, 9, 1) + '(' +
+           std::to_string(c.m_lines) + ")  " + format_fixed(c.fn, 8, 1) + '(' +
+           std::to_string(c.fn_lines) + ") (" + format_fixed(c.fn_error, 0, 4) + ", " +
+           std::to_string(c.fn_possible) + ')' + format_int(static_cast<long long>(c.unindexed.size()), 6) +
+           "    " + format_fixed(c.zero, 7, 4) + '\n';
   }
   std::cout << out;
 }
 
-void print_json(const indexing::IndexResult& r) {
+const char* stop_text(indexing::IndexStop stop) {
+  switch (stop) {
+    case indexing::IndexStop::Budget: return "budget";
+    case indexing::IndexStop::Cancel: return "cancel";
+    case indexing::IndexStop::Done: break;
+  }
+  return "done";
+}
+
+void print_json(const indexing::IndexResult& r, const PhaseLines& lines) {
   nlohmann::ordered_json list = nlohmann::ordered_json::array();
   for (const auto& c : r.candidates) {
     nlohmann::ordered_json j;
@@ -200,13 +227,26 @@ void print_json(const indexing::IndexResult& r) {
     j["beta"] = c.cell.beta;
     j["gamma"] = c.cell.gamma;
     j["volume"] = c.volume;
+    j["figure"] = c.figure;
     j["m20"] = c.m20;
+    j["m_lines"] = c.m_lines;
     j["fn"] = c.fn;
+    j["fn_lines"] = c.fn_lines;
+    j["fn_mean_error"] = c.fn_error;
+    j["fn_possible"] = c.fn_possible;
     j["unindexed"] = c.unindexed;
     j["zero"] = c.zero;
     list.push_back(std::move(j));
   }
   nlohmann::ordered_json doc;
+  doc["lambda"] = lines.lambda;
+  doc["lines_used"] = r.lines_used;
+  doc["lines_left_out"] = lines.left_out;
+  doc["tolerance"] = r.tolerance;
+  doc["zero_range"] = r.zero_range;
+  doc["stopped"] = stop_text(r.stop);
+  doc["zone_covered"] = r.zone_covered;
+  doc["dichotomy_covered"] = r.dichotomy_covered;
   doc["candidates"] = std::move(list);
   std::cout << doc.dump(2) << '\n';
 }
@@ -214,9 +254,17 @@ void print_json(const indexing::IndexResult& r) {
 int run(IndexArgs& a) {
   const auto measured = measured_lines(a);
   if (!measured) return kExitFailed;
-  a.settings.lambda = measured->second;
+  a.settings.lambda = measured->lambda;
   const indexing::IndexSettings& s = a.settings;
-  const indexing::IndexResult r = indexing::index_lines(measured->first, s);
+  std::cerr << "index: " << measured->two_theta.size() << " lines at lambda "
+            << format_fixed(measured->lambda, 0, 5) << " A";
+  if (measured->left_out > 0)
+    std::cerr << "; " << measured->left_out << " K alpha2, K beta or W L alpha lines left out";
+  std::cerr << '\n';
+  const indexing::IndexResult r = indexing::index_lines(measured->two_theta, s);
+  std::cerr << "search: " << stop_text(r.stop) << "; zone passes "
+            << format_fixed(100 * r.zone_covered, 0, 0) << " %, dichotomy "
+            << format_fixed(100 * r.dichotomy_covered, 0, 0) << " % of their trials\n";
   if (r.out_of_time)
     std::cerr << "index: the time budget of " << s.time_budget
               << " s ran out; the cells shown are those found by then\n";
@@ -238,7 +286,7 @@ int run(IndexArgs& a) {
     }
     return kExitFailed;
   }
-  if (a.json) print_json(r);
+  if (a.json) print_json(r, *measured);
   else print_text(r);
   return 0;
 }

@@ -6,6 +6,10 @@
 #include <sstream>
 
 #include "core/catalogue.hpp"
+#include "core/profile_formats.hpp"
+#include "core/wavelength.hpp"
+#include "files/peak_files.hpp"
+#include "profile/classification.hpp"
 #include "core/cell.hpp"
 #include "core/cell_entry.hpp"
 #include "core/format.hpp"
@@ -44,6 +48,61 @@ std::vector<std::vector<indexing::Reflection>> lines_up_to(const indexing::QMetr
 }
 
 }  // namespace
+
+double kalpha1_of(const WavelengthSet& w) {
+  if (w.lambda1 > 0) return w.lambda1;
+  for (const AnodeEntry& a : AnodeTable)
+    if (std::abs(w.lambda - a.lambda) <= kPeakAnodeTolerance)
+      for (const AnodeLines& l : AnodeLineTable)
+        if (l.anode == a.anode) return l.lambda1;
+  return w.lambda;
+}
+
+PhaseLines phase_lines(const std::vector<MeasuredPeak>& peaks, const WavelengthSet& w) {
+  PhaseLines out;
+  const double lambda1 = kalpha1_of(w);
+  auto at_kalpha1 = [](const MeasuredPeak& p) {
+    return p.sigma > 0 || p.line_code == kLineKAlpha1;
+  };
+  std::vector<const MeasuredPeak*> kept;
+  for (const MeasuredPeak& p : peaks) {
+    if (p.line_code == kLineKAlpha2 || p.line_code == kLineKBeta || p.line_code == kLineWLAlpha)
+      ++out.left_out;
+    else
+      kept.push_back(&p);
+  }
+  const bool any_kalpha1 =
+      std::any_of(kept.begin(), kept.end(), [&](const MeasuredPeak* p) { return at_kalpha1(*p); });
+  out.lambda = any_kalpha1 ? lambda1 : w.lambda;
+  if (!(out.lambda > 0)) return out;
+  for (const MeasuredPeak* p : kept) {
+    const double own = at_kalpha1(*p) ? lambda1 : w.lambda;
+    if (own == out.lambda || !(own > 0)) {
+      out.two_theta.push_back(p->two_theta);
+      continue;
+    }
+    // The same plane spacing seen at the primary wavelength.
+    const double s = std::sin(p->two_theta / 2 * std::numbers::pi / 180) * out.lambda / own;
+    if (s > 0 && s < 1) out.two_theta.push_back(2 * std::asin(s) * 180 / std::numbers::pi);
+  }
+  return out;
+}
+
+bool names_a_profile(const std::filesystem::path& file) {
+  const auto peak_type = peak_type_from_extension(file);
+  if (profile_types_named_by(file).empty()) return false;
+  if (!peak_type) return true;
+  // A .txt is the usual name of a typed list, read as one 2θ per line.
+  if (*peak_type == PeakFileType::Xfit) return false;
+  try {
+    read_peak_file(*peak_type, file);
+    return false;
+  } catch (const FormatError&) {
+    return true;
+  } catch (const FileError&) {
+    return false;  // the peak reader says what is wrong with the file
+  }
+}
 
 std::string cell_tab_system(const indexing::IndexedCell& c) {
   return system_code(c.type.system == CrystalSystemId::Rhombohedral ? CrystalSystemId::Hexagonal

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,26 @@
 #include "indexing/indexer.hpp"
 
 namespace vornax {
+
+// The lines a search indexes: those of the primary wavelength only, each at the angle it
+// would have at that wavelength. A fitted peak, and a Kα1 peak, sits at Kα1; an unfitted
+// Kα (or unclassified) peak at the mean λ of the set. Kα2, Kβ and tungsten Lα rows are
+// left out: they are the phase's lines again, at other wavelengths, and would be indexed
+// as lines of a cell of their own.
+struct PhaseLines {
+  std::vector<double> two_theta;  // degrees, at `lambda`
+  double lambda = 0;              // Å; 0 when the set gives none
+  int left_out = 0;               // Kα2, Kβ and WLα rows
+};
+PhaseLines phase_lines(const std::vector<MeasuredPeak>& peaks, const WavelengthSet& w);
+
+// Kα1 of the set: its own, or that of the anode whose Kα mean it holds; else its λ.
+double kalpha1_of(const WavelengthSet& w);
+
+// Whether the file is to be read as a profile rather than a peak file: its extension
+// names only profile kinds, or it names both (".dat") and the content is no peak file of
+// the extension's kind. A ".txt" is a peak list.
+bool names_a_profile(const std::filesystem::path& file);
 
 // The system code under which the cell tab takes a found cell: a rhombohedral lattice is
 // given on hexagonal axes, so it goes to the hexagonal system with its R groups.

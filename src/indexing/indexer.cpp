@@ -66,6 +66,16 @@ QMetric transformed(const QMetric& m, const Mat3& t) {
   return q_metric(out);
 }
 
+// The limits hold for the lattice, whatever cell describes it: its reduced cell's axes
+// and volume.
+bool within_lattice_limits(const Mat3& g, const IndexSettings& s) {
+  const double v = volume_of_metric(g);
+  if (v > s.max_volume || v < s.min_volume) return false;
+  const Mat3 r = niggli_metric(g);
+  return std::max({r[0][0], r[1][1], r[2][2]}) <= s.max_axis * s.max_axis &&
+         std::min({r[0][0], r[1][1], r[2][2]}) >= s.min_axis * s.min_axis;
+}
+
 class Search {
  public:
   Search(const Lines& lines, const IndexSettings& s, Clock::time_point deadline,
@@ -185,16 +195,7 @@ class Search {
 
   // A trial cell comes from a few lines, each with its error: it indexes the others
   // loosely until it is refined.
-  double trial_tolerance() const { return std::max(2 * s_.tolerance, 0.1); }
-
-  // The limits hold for the lattice, whatever cell describes it: its reduced cell's axes
-  // and volume.
-  bool within_limits(const Mat3& g) const {
-    if (volume_of_metric(g) > s_.max_volume) return false;
-    const Mat3 r = niggli_metric(g);
-    return std::max({r[0][0], r[1][1], r[2][2]}) <= s_.max_axis * s_.max_axis &&
-           std::min({r[0][0], r[1][1], r[2][2]}) >= s_.min_axis * s_.min_axis;
-  }
+  double trial_tolerance() const { return 2 * s_.tolerance; }
 
   void try_cell(const QMetric& m, double zero, int need, std::vector<Found>& pool,
                 bool may_double) {
@@ -222,7 +223,7 @@ class Search {
     Fit fit = refine_lattice(MetricModel::Triclinic, Centring::P, first.metric, first.zero, lines_, fs);
     if (!fit.ok || fit.indexed_count < need) return;
     const auto fg = direct_metric(fit.metric);
-    if (!fg || !within_limits(*fg)) return;
+    if (!fg || !within_lattice_limits(*fg, s_)) return;
     Found f;
     f.reduced = niggli_metric(*fg);
     // The free fit splits the lines of a symmetric lattice a little: counted apart, they
@@ -247,11 +248,18 @@ constexpr double kSymmetricFitError = 0.5;
 // lines, a sub-cell's metric a little away from the lattice it belongs to.
 constexpr double kRelatedTolerance = 0.01;
 
-// Step of the grid of zeros searched: the trial tolerance covers half of it.
-constexpr double kZeroStep = 0.05;
+// Step of the grid of zeros searched, in tolerances: the trial tolerance (two of them)
+// covers half of it with the lines' own errors.
+constexpr double kZeroStep = 1.25;
+
+// A best lattice of a lower M(20) is no answer yet: the later passes and the dichotomy
+// go on looking.
+constexpr double kConvincingM20 = 20;
 
 // The best lattices of the search that are given their conventional cells.
 constexpr size_t kDescribed = 40;
+// The best lattices whose doubled lattices are described too.
+constexpr size_t kDoubledCandidates = 20;
 
 bool system_allowed(const IndexSettings& s, CrystalSystemId id) {
   return std::find(s.systems.begin(), s.systems.end(), id) != s.systems.end();
@@ -288,8 +296,16 @@ std::optional<IndexedCell> describe(const Found& f, const Lines& lines, const In
     c.cell = cell_of_metric(*g);
     c.volume = volume_of_metric(*g);
     c.m20 = m.m20;
+    c.m_lines = m.m_lines;
+    // Each free parameter lowers the error, and so raises M(N), on the same lines: the
+    // ranking discounts M(N) for them as a mean error is for its degrees of freedom
+    // (the metric's coefficients and the zero).
+    const double p = parameter_count(conv.type.model) + (s.zero_range > 0 ? 1 : 0);
+    c.figure = m.m20 * std::max(0.0, m.m_lines - p) / std::max(1, m.m_lines);
     c.fn = m.fn;
     c.fn_lines = m.n;
+    c.fn_error = m.fn_error;
+    c.fn_possible = m.fn_possible;
     for (size_t i = 0; i < lines.q.size(); ++i)
       if (!fit.indexed[i]) c.unindexed.push_back(lines.two_theta[i]);
     c.zero = fit.zero;
@@ -299,23 +315,48 @@ std::optional<IndexedCell> describe(const Found& f, const Lines& lines, const In
   return std::nullopt;
 }
 
-// Of two related candidates (one lattice, or a sub- and a super-cell) the one leaving
-// fewer lines unindexed is better; then the more symmetric one, which already indexes the
-// lines within the tolerance (a lower symmetry splits its lines and then fits the noise
-// by picking among them); then the one of higher M(20).
-bool better(const IndexedCell& x, const IndexedCell& y) {
-  if (x.unindexed.size() != y.unindexed.size()) return x.unindexed.size() < y.unindexed.size();
+// Of two related candidates (one lattice, or a sub- and a super-cell), both within the
+// unindexed lines allowed, the more symmetric one is better: a lower symmetry splits its
+// lines and fits the noise, or an impurity line, by picking among them. Then the one
+// leaving fewer lines unindexed, then the one of the higher ranking figure.
+constexpr double kDerivativeLines = 1.05;
+bool better(const IndexedCell& x, const IndexedCell& y, bool same_lattice) {
   const int px = parameter_count(x.type.model), py = parameter_count(y.type.model);
-  if (px != py) return px < py;
-  return x.m20 > y.m20;
+  if (px != py) {
+    if (same_lattice) return px < py;
+    // A derivative lattice of a higher symmetry wins when it calculates no more lines
+    // than the other: the two then give the same pattern (a hexagonal cell and the
+    // orthorhombic one of half its volume, a/2 × a√3/2 × c, have the same d-spacings).
+    // A metric that only happens to fit a larger symmetric cell gives it about twice the
+    // lines, and it must then index them better.
+    const IndexedCell& high = px < py ? x : y;
+    const IndexedCell& low = px < py ? y : x;
+    const bool high_wins = high.fn_possible <= kDerivativeLines * low.fn_possible ||
+                           high.figure >= low.figure;
+    return (px < py) == high_wins;
+  }
+  if (x.unindexed.size() != y.unindexed.size()) return x.unindexed.size() < y.unindexed.size();
+  return x.figure > y.figure;
 }
 
 }  // namespace
+
+double index_tolerance(const IndexSettings& s) {
+  if (s.tolerance >= 0) return s.tolerance;
+  return kCuTolerance * (s.lambda > 0 ? s.lambda / kCuKalpha1 : 1);
+}
+
+double index_zero_range(const IndexSettings& s) {
+  if (s.zero_range >= 0) return s.zero_range;
+  return kCuZeroRange * (s.lambda > 0 ? s.lambda / kCuKalpha1 : 1);
+}
 
 IndexResult index_lines(const std::vector<double>& two_theta, const IndexSettings& settings,
                         IndexProgress* progress) {
   IndexResult r;
   IndexSettings s = settings;
+  s.tolerance = r.tolerance = index_tolerance(settings);
+  s.zero_range = r.zero_range = index_zero_range(settings);
   // Only angles a diffractometer can measure: a NaN would break the sort, a line at 0°
   // or 180° has no d.
   std::vector<double> sorted;
@@ -348,7 +389,7 @@ IndexResult index_lines(const std::vector<double>& two_theta, const IndexSetting
   // The zero is searched on a grid (then refined with each cell).
   std::vector<double> zeros{0};
   if (s.zero_range > 0) {
-    const int steps = static_cast<int>(std::ceil(s.zero_range / kZeroStep - 1e-9));
+    const int steps = static_cast<int>(std::ceil(s.zero_range / (kZeroStep * s.tolerance) - 1e-9));
     zeros.clear();
     // From zero outwards, so that a short budget covers the likeliest zeros first.
     zeros.push_back(0);
@@ -358,6 +399,7 @@ IndexResult index_lines(const std::vector<double>& two_theta, const IndexSetting
     }
   }
   std::atomic<bool> stop{false};
+  std::atomic<long> completed{0};  // zeros whose trial sets ran to the end
   Search search(lines, s, deadline, progress);
   const long sets = static_cast<long>(zeros.size()) * search.first_lines();
   if (progress) progress->total = sets;
@@ -370,7 +412,9 @@ IndexResult index_lines(const std::vector<double>& two_theta, const IndexSetting
     auto worker = [&] {
       for (size_t i; (i = next++) < zeros.size() && !stop.load();) {
         search.run(zeros[i], pass, pools[i], trials[i], stop);
-        if (progress && !stop.load()) ++progress->done;
+        if (stop.load()) break;
+        ++completed;
+        if (progress) ++progress->done;
       }
     };
     const int threads = std::max(1, std::min<int>(s.threads, static_cast<int>(zeros.size())));
@@ -386,15 +430,24 @@ IndexResult index_lines(const std::vector<double>& two_theta, const IndexSetting
     return found;
   };
   std::vector<Found> all = run_pass(Pass::First);
-  // Each later pass multiplies the trials: it is run when the earlier ones gave no
-  // lattice at all.
+  int passes = 1;
+  // Each later pass multiplies the trials: it is run while the earlier ones gave no
+  // lattice of a convincing figure. On real lists the first pass always finds some
+  // triclinic cell of a poor figure, which must not stop the search.
+  auto convincing = [&] {
+    return std::any_of(all.begin(), all.end(),
+                       [](const Found& f) { return f.m20 >= kConvincingM20; });
+  };
   for (Pass later : {Pass::LongDiagonals, Pass::Doubled}) {
-    if (!all.empty() || stop.load()) break;
+    if (convincing() || stop.load()) break;
     if (progress) progress->total += static_cast<long>(zeros.size());
-    all = run_pass(later);
+    ++passes;
+    for (Found& f : run_pass(later)) keep(all, std::move(f));
   }
+  r.zone_covered = static_cast<double>(completed.load()) / (static_cast<double>(zeros.size()) * passes);
   r.cancelled = progress && progress->cancel.load();
   r.out_of_time = stop.load() && !r.cancelled;
+  r.stop = r.cancelled ? IndexStop::Cancel : r.out_of_time ? IndexStop::Budget : IndexStop::Done;
 
   std::stable_sort(all.begin(), all.end(),
                    [](const Found& a, const Found& b) { return a.m20 > b.m20; });
@@ -403,39 +456,57 @@ IndexResult index_lines(const std::vector<double>& two_theta, const IndexSetting
   std::vector<IndexedCell> cells;
   for (const Found& f : all)
     if (auto c = describe(f, lines, s)) cells.push_back(std::move(*c));
-  // Each free parameter lowers the error, and so raises M(20), on the same lines: the
-  // ranking discounts M(20) for them as a mean error is for degrees of freedom.
-  const double n20 = std::min(20, r.lines_used);
-  auto ranking = [&](const IndexedCell& c) {
-    const double p = parameter_count(c.type.model) + (s.zero_range > 0 ? 1 : 0);
-    return c.m20 * std::max(0.0, n20 - p) / n20;
-  };
-  std::stable_sort(cells.begin(), cells.end(), [&](const IndexedCell& a, const IndexedCell& b) {
-    return ranking(a) > ranking(b);
-  });
-  // One candidate per lattice and its sub- and super-cells: the better one, in the place
-  // of the first of them in the ranking.
+  // A lattice found through a derivative of it: a cell of a half or a quarter of its
+  // volume whose lines include all of its own (fluorapatite's hexagonal lattice seen as
+  // an orthorhombic one of half the volume, a face-centred cubic pyrochlore as a
+  // monoclinic one of a quarter). The best described lattices, whose metrics their
+  // symmetry has sharpened, are doubled along the rows of their bases and described
+  // again, twice.
+  std::vector<IndexedCell> last_round = cells;
+  for (int round = 0; round < 2; ++round) {
+    std::stable_sort(last_round.begin(), last_round.end(),
+                     [](const IndexedCell& a, const IndexedCell& b) { return a.m20 > b.m20; });
+    if (last_round.size() > kDoubledCandidates) last_round.resize(kDoubledCandidates);
+    std::vector<IndexedCell> added;
+    for (const IndexedCell& c : last_round) {
+      const auto recip = inverse_positive(c.reduced);
+      if (!recip) continue;
+      for (const Mat3& t : kHalvings) {
+        const auto g = direct_metric(transformed(q_metric(*recip), t));
+        if (!g || !within_lattice_limits(*g, s)) continue;
+        Found d;
+        d.reduced = niggli_metric(*g);
+        d.fit.zero = c.zero;
+        // Only a gain of symmetry makes the doubled lattice worth offering: of the same
+        // symmetry, twice the lines index impurity lines by chance.
+        auto described = describe(d, lines, s);
+        if (described && parameter_count(described->type.model) < parameter_count(c.type.model))
+          added.push_back(std::move(*described));
+      }
+    }
+    cells.insert(cells.end(), added.begin(), added.end());
+    last_round = std::move(added);
+  }
+  // One candidate per lattice and its sub- and super-cells (Mighell & Santoro 1975: a
+  // derivative lattice indexes the same lines): the more symmetric one, then the one
+  // leaving fewer lines unindexed, then the higher M(20).
   std::vector<IndexedCell> kept;
   for (IndexedCell& c : cells) {
     bool related = false;
     for (IndexedCell& k : kept) {
-      // Two descriptions of one lattice (within the tolerance): the ranking has weighed
-      // their errors, unindexed lines and parameters, and the first stays. A lower
-      // symmetry that leaves a line fewer does so by bending the lattice onto an impurity
-      // line.
-      if (same_lattice(k.reduced, c.reduced, kRelatedTolerance)) {
-        related = true;
-        break;
-      }
-      if (!is_supercell(k.reduced, c.reduced, kRelatedTolerance) &&
+      const bool same = same_lattice(k.reduced, c.reduced, kRelatedTolerance);
+      if (!same && !is_supercell(k.reduced, c.reduced, kRelatedTolerance) &&
           !is_supercell(c.reduced, k.reduced, kRelatedTolerance))
         continue;
       related = true;
-      if (better(c, k)) k = std::move(c);
+      if (better(c, k, same)) k = std::move(c);
       break;
     }
     if (!related) kept.push_back(std::move(c));
   }
+  // The list is in the order of the ranking figure it shows.
+  std::stable_sort(kept.begin(), kept.end(),
+                   [](const IndexedCell& a, const IndexedCell& b) { return a.figure > b.figure; });
   if (static_cast<int>(kept.size()) > s.top) kept.resize(static_cast<size_t>(s.top));
   for (IndexedCell& c : kept) c.unindexed.insert(c.unindexed.begin(), too_long.begin(), too_long.end());
   r.candidates = std::move(kept);

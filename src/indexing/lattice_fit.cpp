@@ -245,8 +245,11 @@ Merit figures_of_merit(const Fit& fit, Centring centring, const Lines& lines, do
   // F(N) = N / (mean |Δ2θ| · possible lines up to the Nth).
   double sum_t = 0;
   for (size_t i = 0; i < n; ++i) sum_t += error_2theta(i);
+  m.m_lines = static_cast<int>(n20);
   m.n = static_cast<int>(n);
-  m.fn = n / (std::max(sum_t / n, 1e-9) * possible_up_to(corrected(n - 1)));
+  m.fn_error = sum_t / n;
+  m.fn_possible = static_cast<int>(possible_up_to(corrected(n - 1)));
+  m.fn = n / (std::max(m.fn_error, 1e-9) * m.fn_possible);
   return m;
 }
 

@@ -56,9 +56,12 @@ Fit assign_indices(Centring centring, const QMetric& metric, double zero, const 
 // tolerance as its error. Reflections of equal Q make one calculated line, and so do
 // those closer than `merge` (degrees 2θ).
 struct Merit {
-  double m20 = 0;
+  double m20 = 0;       // M(N) with N the first 20 lines, or all when fewer
+  int m_lines = 0;      // its N
   double fn = 0;
-  int n = 0;  // N of F(N)
+  int n = 0;            // N of F(N)
+  double fn_error = 0;  // mean |Δ2θ| of F(N), degrees
+  int fn_possible = 0;  // calculated lines up to the Nth
 };
 Merit figures_of_merit(const Fit& fit, Centring centring, const Lines& lines, double tolerance,
                        double merge = 0);

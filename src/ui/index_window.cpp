@@ -40,9 +40,10 @@ std::optional<double> number_in(const QLineEdit* box) {
 constexpr std::array<const char*, 7> kSystemNames = {
     "Cubic", "Tetragonal", "Orthorhombic", "Hexagonal", "Rhombohedral", "Monoclinic", "Triclinic"};
 
-constexpr std::array<const char*, 13> kColumns = {
-    "System", "Lattice", "a", "b", "c", "α", "β", "γ", "Volume", "M20", "F(N)",
-    "Unindexed", "Zero"};
+constexpr std::array<const char*, 14> kColumns = {
+    "System", "Lattice", "a", "b", "c", "α", "β", "γ", "Volume", "Figure", "M(N)",
+    "F(N) (|Δ2θ|, Nposs)", "Unindexed", "Zero"};
+constexpr int kUnindexedColumn = 12;
 
 }  // namespace
 
@@ -68,7 +69,7 @@ void IndexWindow::build() {
   lambda_ = box("edit_index_lambda", "");
   max_axis_ = box("edit_index_max_axis", QString::number(defaults.max_axis));
   max_volume_ = box("edit_index_max_volume", QString::number(defaults.max_volume));
-  zero_ = box("edit_index_zero", QString::number(defaults.zero_range));
+  zero_ = box("edit_index_zero", QString::number(indexing::kCuZeroRange));
   time_ = box("edit_index_time", QString::number(defaults.time_budget));
   impurities_ = new QSpinBox(limits);
   impurities_->setObjectName("spin_index_impurities");
@@ -170,6 +171,10 @@ void IndexWindow::open_on_session() {
   stop_and_wait();
   lambda_->setText(s_.wavelengths.lambda > 0 ? qstr(format_fixed(s_.wavelengths.lambda, 0, 5))
                                              : QString());
+  // The zero range stands for the same error in 1/d at any wavelength.
+  indexing::IndexSettings at_lambda;
+  at_lambda.lambda = s_.wavelengths.lambda;
+  zero_->setText(qstr(format_fixed(indexing::index_zero_range(at_lambda), 0, 3)));
   show();
   raise();
   activateWindow();
@@ -210,8 +215,17 @@ void IndexWindow::start() {
     return;
   }
   st.threads = std::max(1, QThread::idealThreadCount());
-  lines_.clear();
-  for (const MeasuredPeak& p : s_.measured.peaks) lines_.push_back(p.two_theta);
+  // The lines of the primary wavelength: the λ typed is that of the Kα (or unfitted)
+  // peaks, and fitted or Kα1 peaks are indexed at its Kα1.
+  WavelengthSet w = s_.measured.wavelengths;
+  if (std::abs(w.lambda - *lambda) > 1e-6) {
+    w = WavelengthSet{};
+    w.lambda = *lambda;
+  }
+  const PhaseLines phase = phase_lines(s_.measured.peaks, w);
+  lines_ = phase.two_theta;
+  left_out_ = phase.left_out;
+  st.lambda = phase.lambda;
   settings_ = st;
   lambda_used_ = st.lambda;
 
@@ -287,13 +301,19 @@ void IndexWindow::show_candidates() {
                    .arg(settings_.max_axis).arg(settings_.max_volume).arg(settings_.impurities)
                    .arg(r.lines_used);
   } else {
-    status = QString("%1 cells index the first %2 lines, best first (M20).")
-                 .arg(r.candidates.size()).arg(r.lines_used);
+    status = QString("%1 cells index the first %2 lines at lambda %3 A, best first by the "
+                     "figure M(N)(N-p)/N.")
+                 .arg(r.candidates.size()).arg(r.lines_used).arg(qstr(format_fixed(lambda_used_, 0, 5)));
     if (r.cancelled) status += " Cancelled: these are the cells found by then.";
     if (r.out_of_time)
       status += QString(" The time budget of %1 s ran out: these are the cells found by then.")
                     .arg(settings_.time_budget);
   }
+  if (left_out_ > 0)
+    status += QString(" %1 K alpha2, K beta or W L alpha lines left out.").arg(left_out_);
+  status += QString(" Searched: zone passes %1 %, dichotomy %2 %.")
+                .arg(qstr(format_fixed(100 * r.zone_covered, 0, 0)))
+                .arg(qstr(format_fixed(100 * r.dichotomy_covered, 0, 0)));
   status_->setText(status);
 
   table_->setRowCount(static_cast<int>(r.candidates.size()));
@@ -309,15 +329,17 @@ void IndexWindow::show_candidates() {
         format_fixed(c.cell.beta, 0, 3),
         format_fixed(c.cell.gamma, 0, 3),
         format_fixed(c.volume, 0, 2),
-        format_fixed(c.m20, 0, 1),
-        format_fixed(c.fn, 0, 1) + " (" + std::to_string(c.fn_lines) + ")",
+        format_fixed(c.figure, 0, 1),
+        format_fixed(c.m20, 0, 1) + " (" + std::to_string(c.m_lines) + ")",
+        format_fixed(c.fn, 0, 1) + " (" + std::to_string(c.fn_lines) + ") (" +
+            format_fixed(c.fn_error, 0, 4) + ", " + std::to_string(c.fn_possible) + ")",
         std::to_string(c.unindexed.size()),
         format_fixed(c.zero, 0, 4)};
     for (int col = 0; col < static_cast<int>(std::size(cells)); ++col) {
       auto* item = new QTableWidgetItem(qstr(cells[col]));
       item->setTextAlignment(col < 2 ? Qt::AlignLeft | Qt::AlignVCenter
                                      : Qt::AlignRight | Qt::AlignVCenter);
-      if (col == 11 && !c.unindexed.empty()) {
+      if (col == kUnindexedColumn && !c.unindexed.empty()) {
         QStringList lines;
         for (double t : c.unindexed) lines << qstr(format_fixed(t, 0, 3));
         item->setToolTip("Unindexed lines (2Theta): " + lines.join(", "));
@@ -335,7 +357,7 @@ void IndexWindow::show_groups(int row) {
   std::vector<GroupProposal> proposals;
   try {
     proposals = propose_space_groups(s_, result_.candidates[static_cast<size_t>(row)], lines_,
-                                     lambda_used_, settings_.tolerance);
+                                     lambda_used_, result_.tolerance);
   } catch (const FileError& e) {
     m_.error(e.what());
     return;

@@ -94,6 +94,7 @@ class IndexWindow : public QWidget {
   double lambda_used_ = 0;
   indexing::IndexSettings settings_;
   indexing::IndexResult result_;
+  int left_out_ = 0;  // Kα2, Kβ and WLα rows not indexed
   std::unique_ptr<indexing::IndexProgress> progress_;
   QThread* worker_ = nullptr;
   QTimer* ticker_ = nullptr;

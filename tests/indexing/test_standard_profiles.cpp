@@ -136,12 +136,13 @@ TEST(StandardProfiles, AreSearchedAndIndexedByTheirOwnLatticeFirst) {
                              primitive_metric(st.cell, st.centring), 0.003))
         << best.dump();
     // The lines of a standard are all its own: a line left unindexed can only be the Kα2
-    // line of a doublet the search took for a line of its own.
+    // line of a doublet the search took for a line of its own (the fit, taking it for a
+    // doublet's Kα1, moves it by up to a tenth of a degree).
     for (double u : best["unindexed"]) {
       bool kalpha2 = false;
       for (const auto& l : lines_of(st)) {
         const double s2 = std::sin(l.two_theta / 2 * kPi / 180) * kCuKa2 / kCuKa1;
-        kalpha2 |= s2 < 1 && std::abs(2 * std::asin(s2) * 180 / kPi - u) < 0.05;
+        kalpha2 |= s2 < 1 && std::abs(2 * std::asin(s2) * 180 / kPi - u) < 0.1;
       }
       EXPECT_TRUE(kalpha2) << u << ' ' << best.dump();
     }

@@ -93,7 +93,7 @@ class TestIndexWindow : public QObject {
     QCOMPARE(cell_text(t, 0, 0), QString("Cubic"));
     QCOMPARE(cell_text(t, 0, 1), QString("cF"));
     QVERIFY(std::abs(cell_text(t, 0, 2).toDouble() - kAluminiumA) < 0.002);
-    QCOMPARE(cell_text(t, 0, 11), QString("0"));
+    QCOMPARE(cell_text(t, 0, 12), QString("0"));
 
     // Every group offered is face-centred; those with glides or screws remove lines
     // aluminium has, and are not offered.
