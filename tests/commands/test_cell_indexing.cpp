@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <numbers>
 
 #include "commands/cell_indexing.hpp"
@@ -228,4 +229,75 @@ TEST(UseFoundCell, CalculatesTheCellOrChangesNothing) {
     EXPECT_EQ(w.selected.size(), r.hand_pairs ? 1u : 0u) << r.what;
     EXPECT_TRUE(w.allowed.empty()) << r.what;
   }
+}
+
+TEST(PhaseLines, AreThePrimaryWavelengthsLinesAtItsAngles) {
+  // Each peak's plane spacing is that of its own wavelength: the lines handed to the
+  // search must give the same d at the wavelength they are indexed with.
+  const double mean = 1.5418, k1 = 1.54056, k2 = 1.54439;
+  auto peak = [](double t, int code, double sigma) {
+    MeasuredPeak p;
+    p.two_theta = p.two_theta_read = t;
+    p.line_code = code;
+    p.sigma = sigma;
+    return p;
+  };
+  auto d_of = [](double t, double lambda) {
+    return lambda / (2 * std::sin(t / 2 * std::numbers::pi / 180));
+  };
+  struct Case {
+    const char* what;
+    WavelengthSet w;
+    std::vector<MeasuredPeak> peaks;
+    double lambda;  // the search's
+    int left_out;
+    std::vector<double> d;  // of the lines kept, in order
+  } cases[] = {
+      {"unfitted Kα lines stay at the mean λ",
+       {mean, k1, k2, 0.5, "Cu"}, {peak(30, 1, 0), peak(40, 1, 0)}, mean, 0,
+       {d_of(30, mean), d_of(40, mean)}},
+      {"fitted lines sit at Kα1; Kα2, Kβ and WLα rows are left out",
+       {mean, k1, k2, 0.5, "Cu"},
+       {peak(30, 1, 0.001), peak(30.08, 3, 0.001), peak(27, 4, 0), peak(25, 5, 0), peak(50, 2, 0.002)},
+       k1, 3, {d_of(30, k1), d_of(50, k1)}},
+      {"an unfitted Kα line beside Kα1 lines keeps its own spacing",
+       {mean, k1, k2, 0.5, "Cu"}, {peak(20, 1, 0), peak(60, 2, 0)}, k1, 0,
+       {d_of(20, mean), d_of(60, k1)}},
+      {"a Kα mean of a known anode stands for its Kα1",
+       {mean, 0, 0, 0, ""}, {peak(35, 2, 0), peak(45, 1, 0.003)}, k1, 0,
+       {d_of(35, k1), d_of(45, k1)}},
+      {"a wavelength of no anode is its own Kα1",
+       {0.41326, 0, 0, 0, ""}, {peak(5, 1, 0.0001), peak(9, 2, 0)}, 0.41326, 0,
+       {d_of(5, 0.41326), d_of(9, 0.41326)}},
+  };
+  for (const Case& c : cases) {
+    const PhaseLines got = phase_lines(c.peaks, c.w);
+    EXPECT_DOUBLE_EQ(got.lambda, c.lambda) << c.what;
+    EXPECT_EQ(got.left_out, c.left_out) << c.what;
+    ASSERT_EQ(got.two_theta.size(), c.d.size()) << c.what;
+    for (size_t i = 0; i < c.d.size(); ++i)
+      EXPECT_NEAR(d_of(got.two_theta[i], got.lambda), c.d[i], 1e-9) << c.what << " line " << i;
+  }
+  // Without any wavelength nothing can be indexed.
+  EXPECT_EQ(phase_lines({peak(30, 1, 0)}, WavelengthSet{}).lambda, 0);
+}
+
+TEST(PhaseLines, AFileNamedForBothKindsIsReadByItsContent) {
+  refine_test::ScratchFolder folder;
+  auto write = [](const char* name, const std::string& text) {
+    std::ofstream(name, std::ios::binary) << text;
+  };
+  std::string profile = "SiC on Zn, 2theta counts\r\n";
+  for (int i = 0; i < 400; ++i) profile += std::to_string(20 + 0.02 * i) + " " + std::to_string(100 + i % 7) + "\r\n";
+  write("profile.dat", profile);
+  write("peaks.dat", "Sample\tPosition\tHeight\tFWHM\tArea\tInt\r\nqz1\t26.64 3.343 0.1 7 400\r\n");
+  write("peaks.dif", "");
+  write("list.txt", "20.1\n30.2\n");
+  write("scan.xy", profile);
+  const struct {
+    const char* file;
+    bool profile;
+  } cases[] = {{"profile.dat", true}, {"peaks.dat", false}, {"peaks.dif", false},
+               {"list.txt", false},   {"scan.xy", true}};
+  for (const auto& c : cases) EXPECT_EQ(names_a_profile(c.file), c.profile) << c.file;
 }

@@ -47,6 +47,11 @@ TEST(Indexer, EveryBravaisTypeIsIndexedByItsOwnCellFirst) {
       EXPECT_NE(std::find(s.two_theta.begin(), s.two_theta.end(), t), s.two_theta.end());
     EXPECT_GT(best.m20, 10) << type.symbol;
     EXPECT_FALSE(res.out_of_time);
+    EXPECT_EQ(res.stop, IndexStop::Done);
+    // The list is in the order of the figure it shows.
+    EXPECT_TRUE(std::is_sorted(res.candidates.begin(), res.candidates.end(),
+                               [](const IndexedCell& a, const IndexedCell& b) { return a.figure > b.figure; }))
+        << type.symbol;
   }
 }
 
@@ -81,6 +86,8 @@ TEST(Indexer, LimitsAreKept) {
       {"axis below c", [](IndexSettings& x) { x.max_axis = 11; }, false},
       {"volume below the cell's", [](IndexSettings& x) { x.max_volume = 400; }, false},
       {"shortest axis above a", [](IndexSettings& x) { x.min_axis = 5.5; }, false},
+      {"smallest volume above the cell's", [](IndexSettings& x) { x.min_volume = 460; }, false},
+      {"smallest volume below the cell's", [](IndexSettings& x) { x.min_volume = 440; }, true},
       {"cubic and tetragonal only", [](IndexSettings& x) {
          x.systems = {vornax::CrystalSystemId::Cubic, vornax::CrystalSystemId::Tetragonal};
        }, false},
@@ -100,6 +107,7 @@ TEST(Indexer, LimitsAreKept) {
       EXPECT_LE(std::max({reduced.a, reduced.b, reduced.c}), st.max_axis + 1e-9) << c.what;
       EXPECT_GE(std::min({reduced.a, reduced.b, reduced.c}), st.min_axis - 1e-9) << c.what;
       EXPECT_LE(volume_of_metric(x.reduced), st.max_volume + 1e-9) << c.what;
+      EXPECT_GE(volume_of_metric(x.reduced), st.min_volume - 1e-9) << c.what;
       EXPECT_NE(std::find(st.systems.begin(), st.systems.end(), x.type.system), st.systems.end())
           << c.what;
     }
@@ -134,4 +142,40 @@ TEST(Indexer, LimitsAreKept) {
   // Too few lines, or no wavelength: nothing is searched.
   const std::vector<double> five(s.two_theta.begin(), s.two_theta.begin() + 5);
   EXPECT_TRUE(index_lines(five, settings_for_tests()).candidates.empty());
+}
+
+TEST(Indexer, ToleranceAndZeroRangeFollowTheWavelength) {
+  // The same plane spacings measured at Cu Kα1 and at a synchrotron's 0.5 Å: the
+  // tolerances stand for the same error in 1/d, so both give the same cell first.
+  Random r{8};  // three impurity lines and a zero of -0.084°
+  const BravaisType mp = bravais_types()[11];
+  ASSERT_EQ(mp.symbol, "mP");
+  const Sample s = random_sample(mp, 25, r);
+  for (const double lambda : {kCuKa1, 1.148, 0.5}) {
+    std::vector<double> lines;
+    for (double t : s.two_theta)
+      lines.push_back(2 * std::asin(std::sin(t / 2 * kPi / 180) * lambda / kCuKa1) * 180 / kPi);
+    IndexSettings st = settings_for_tests();
+    st.lambda = lambda;
+    const IndexResult res = index_lines(lines, st);
+    EXPECT_NEAR(res.tolerance, 0.06 * lambda / kCuKa1, 1e-9);
+    EXPECT_NEAR(res.zero_range, 0.15 * lambda / kCuKa1, 1e-9);
+    ASSERT_FALSE(res.candidates.empty()) << lambda;
+    EXPECT_TRUE(same_lattice(res.candidates[0].reduced, primitive_metric(s.cell, s.centring), 0.003))
+        << lambda << ": found " << res.candidates[0].type.symbol << ' ' << res.candidates[0].cell.a;
+  }
+}
+
+TEST(Indexer, AHexagonalCellComesBeforeTheOrthorhombicCellOfTheSameLines) {
+  // A hexagonal lattice and the orthorhombic one of half its volume (a/2, a√3/2, c) give
+  // the same d-spacings: the symmetric cell is the answer. (A face-centred cubic lattice
+  // found through lattices of a quarter and a half of its volume is the real pyrochlore
+  // of the real-pattern tests.)
+  const CellParams cell{6.12, 6.12, 9.47, 90, 90, 120};
+  Random r{3};
+  const Sample s = generate(cell, Centring::P, 25, 0.01, -0.08, 0, r);
+  const IndexResult res = index_lines(s.two_theta, settings_for_tests());
+  ASSERT_FALSE(res.candidates.empty());
+  EXPECT_EQ(res.candidates[0].type.symbol, "hP");
+  EXPECT_TRUE(same_lattice(res.candidates[0].reduced, primitive_metric(cell, Centring::P), 0.003));
 }
