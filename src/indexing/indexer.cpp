@@ -318,7 +318,7 @@ std::optional<IndexedCell> describe(const Found& f, const Lines& lines, const In
 // Of two related candidates (one lattice, or a sub- and a super-cell), both within the
 // unindexed lines allowed, the more symmetric one is better: a lower symmetry splits its
 // lines and fits the noise, or an impurity line, by picking among them. Then the one
-// leaving fewer lines unindexed, then the one of the higher ranking figure.
+// of the higher ranking figure.
 constexpr double kDerivativeLines = 1.05;
 bool better(const IndexedCell& x, const IndexedCell& y, bool same_lattice) {
   const int px = parameter_count(x.type.model), py = parameter_count(y.type.model);
@@ -335,7 +335,8 @@ bool better(const IndexedCell& x, const IndexedCell& y, bool same_lattice) {
                            high.figure >= low.figure;
     return (px < py) == high_wins;
   }
-  if (x.unindexed.size() != y.unindexed.size()) return x.unindexed.size() < y.unindexed.size();
+  // Of one symmetry, the figure weighs the lines left unindexed against the lines a
+  // larger cell adds: a supercell always indexes more, impurity lines included.
   return x.figure > y.figure;
 }
 
