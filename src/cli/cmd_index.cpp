@@ -32,7 +32,7 @@ std::string index_usage() {
          "  first by de Wolff's M(N); K alpha2, K beta and W L alpha rows are left out. A\n"
          "  profile is searched and its peaks fitted first (--no-fit: the searched positions)\n"
          "  CODES: systems tried, e.g. CUBI,TETR (default CUBI,TETR,HEXA,RHOM,ORTH,MONO,TRIC)\n"
-         "  A, V: axes (2 to 20 A) and volume (0 to 3000 A^3) of the reduced cell; N: lines a\n"
+         "  A, V: axes (2 to 25 A) and volume (0 to 3000 A^3) of the reduced cell; N: lines a\n"
          "  cell may leave unindexed, 2; Z: zero searched within +-Z degrees 2theta and T: a\n"
          "  line's tolerance, degrees 2theta (0.15 and 0.06 at Cu K alpha1, in proportion to\n"
          "  lambda); K: cells shown, 10; --jobs: threads, 1; S: time budget in seconds, 60\n";

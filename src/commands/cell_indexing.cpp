@@ -51,10 +51,11 @@ std::vector<std::vector<indexing::Reflection>> lines_up_to(const indexing::QMetr
 
 double kalpha1_of(const WavelengthSet& w) {
   if (w.lambda1 > 0) return w.lambda1;
+  // Nearer the anode's Kα mean than halfway to its Kα1: a λ1 given as such stays.
   for (const AnodeEntry& a : AnodeTable)
-    if (std::abs(w.lambda - a.lambda) <= kPeakAnodeTolerance)
-      for (const AnodeLines& l : AnodeLineTable)
-        if (l.anode == a.anode) return l.lambda1;
+    for (const AnodeLines& l : AnodeLineTable)
+      if (l.anode == a.anode && std::abs(w.lambda - a.lambda) < std::abs(a.lambda - l.lambda1) / 2)
+        return l.lambda1;
   return w.lambda;
 }
 

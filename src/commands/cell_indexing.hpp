@@ -28,7 +28,8 @@ struct PhaseLines {
 };
 PhaseLines phase_lines(const std::vector<MeasuredPeak>& peaks, const WavelengthSet& w);
 
-// Kα1 of the set: its own, or that of the anode whose Kα mean it holds; else its λ.
+// Kα1 of the set: its own, or that of the anode whose Kα mean it holds (nearer the mean
+// than halfway to Kα1); else its λ.
 double kalpha1_of(const WavelengthSet& w);
 
 // Whether the file is to be read as a profile rather than a peak file: its extension

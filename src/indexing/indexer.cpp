@@ -454,22 +454,24 @@ IndexResult index_lines(const std::vector<double>& two_theta, const IndexSetting
                    [](const Found& a, const Found& b) { return a.m20 > b.m20; });
   if (all.size() > kDescribed) all.resize(kDescribed);
 
-  std::vector<IndexedCell> cells;
-  for (const Found& f : all)
-    if (auto c = describe(f, lines, s)) cells.push_back(std::move(*c));
   // A lattice found through a derivative of it: a cell of a half or a quarter of its
   // volume whose lines include all of its own (fluorapatite's hexagonal lattice seen as
-  // an orthorhombic one of half the volume, a face-centred cubic pyrochlore as a
-  // monoclinic one of a quarter). The best described lattices, whose metrics their
-  // symmetry has sharpened, are doubled along the rows of their bases and described
-  // again, twice.
-  std::vector<IndexedCell> last_round = cells;
+  // an orthorhombic one of half the volume, a face-centred cubic pyrochlore, whose
+  // d-glide removes lines, as a monoclinic one of a quarter). The best lattices, in the
+  // descriptions of any system (their symmetry has sharpened their metrics), are doubled
+  // along the rows of their bases, twice; a doubled lattice of a higher symmetry that
+  // still indexes the lines is a candidate too, in the systems asked.
+  IndexSettings any_system = s;
+  any_system.systems = IndexSettings{}.systems;
+  std::vector<IndexedCell> seeds;
+  for (const Found& f : all)
+    if (auto c = describe(f, lines, any_system)) seeds.push_back(std::move(*c));
   for (int round = 0; round < 2; ++round) {
-    std::stable_sort(last_round.begin(), last_round.end(),
-                     [](const IndexedCell& a, const IndexedCell& b) { return a.m20 > b.m20; });
-    if (last_round.size() > kDoubledCandidates) last_round.resize(kDoubledCandidates);
-    std::vector<IndexedCell> added;
-    for (const IndexedCell& c : last_round) {
+    std::stable_sort(seeds.begin(), seeds.end(),
+                     [](const IndexedCell& a, const IndexedCell& b) { return a.figure > b.figure; });
+    if (seeds.size() > kDoubledCandidates) seeds.resize(kDoubledCandidates);
+    std::vector<IndexedCell> gained;
+    for (const IndexedCell& c : seeds) {
       const auto recip = inverse_positive(c.reduced);
       if (!recip) continue;
       for (const Mat3& t : kHalvings) {
@@ -480,14 +482,18 @@ IndexResult index_lines(const std::vector<double>& two_theta, const IndexSetting
         d.fit.zero = c.zero;
         // Only a gain of symmetry makes the doubled lattice worth offering: of the same
         // symmetry, twice the lines index impurity lines by chance.
-        auto described = describe(d, lines, s);
-        if (described && parameter_count(described->type.model) < parameter_count(c.type.model))
-          added.push_back(std::move(*described));
+        auto described = describe(d, lines, any_system);
+        if (!described || parameter_count(described->type.model) >= parameter_count(c.type.model))
+          continue;
+        gained.push_back(std::move(*described));
+        all.push_back(std::move(d));
       }
     }
-    cells.insert(cells.end(), added.begin(), added.end());
-    last_round = std::move(added);
+    seeds = std::move(gained);
   }
+  std::vector<IndexedCell> cells;
+  for (const Found& f : all)
+    if (auto c = describe(f, lines, s)) cells.push_back(std::move(*c));
   // One candidate per lattice and its sub- and super-cells (Mighell & Santoro 1975: a
   // derivative lattice indexes the same lines): the more symmetric one, then the one
   // leaving fewer lines unindexed, then the higher M(20).

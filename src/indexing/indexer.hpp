@@ -22,7 +22,7 @@ struct IndexSettings {
       CrystalSystemId::Monoclinic,   CrystalSystemId::Triclinic};
   // Limits of the lattice, on its reduced (primitive) cell: a centred cell offered may be
   // larger.
-  double max_axis = 20;      // Å
+  double max_axis = 25;      // Å: organic cells reach 20–25 Å (lactose b = 21.5 Å)
   double max_volume = 3000;  // Å³
   double min_volume = 0;     // Å³
   // No lattice has a translation shorter than the shortest bond between two atoms: a

@@ -156,7 +156,7 @@ TEST(CliIndex, ListsThatFixNoCellStopWithAHint) {
   } cases[] = {
       {"index few.txt --lambda 1.540593", "3 lines, 6 needed"},
       {"index ortho.txt --lambda 1.540593 --systems CUBI --impurities 0",
-       "no CUBI cell up to 20.0 A and 3000 A^3 (reduced cell) leaves at most 0 of the first"},
+       "no CUBI cell up to 25.0 A and 3000 A^3 (reduced cell) leaves at most 0 of the first"},
   };
   for (const auto& c : cases) {
     const auto r = run_cli(c.args);
