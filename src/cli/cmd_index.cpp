@@ -242,6 +242,7 @@ void print_json(const indexing::IndexResult& r, const PhaseLines& lines) {
   doc["lambda"] = lines.lambda;
   doc["lines_used"] = r.lines_used;
   doc["lines_left_out"] = lines.left_out;
+  doc["lines_beyond_largest_axis"] = r.beyond_largest_axis;
   doc["tolerance"] = r.tolerance;
   doc["zero_range"] = r.zero_range;
   doc["stopped"] = stop_text(r.stop);
@@ -262,6 +263,9 @@ int run(IndexArgs& a) {
     std::cerr << "; " << measured->left_out << " K alpha2, K beta or W L alpha lines left out";
   std::cerr << '\n';
   const indexing::IndexResult r = indexing::index_lines(measured->two_theta, s);
+  if (r.beyond_largest_axis > 0)
+    std::cerr << "index: " << r.beyond_largest_axis << " lines of a d above the largest axis ("
+              << format_fixed(s.max_axis, 0, 1) << " A) left aside\n";
   std::cerr << "search: " << stop_text(r.stop) << "; zone passes "
             << format_fixed(100 * r.zone_covered, 0, 0) << " %, dichotomy "
             << format_fixed(100 * r.dichotomy_covered, 0, 0) << " % of their trials\n";

@@ -364,13 +364,15 @@ IndexResult index_lines(const std::vector<double>& two_theta, const IndexSetting
   for (double t : two_theta)
     if (std::isfinite(t) && t > 0 && t < 180) sorted.push_back(t);
   std::sort(sorted.begin(), sorted.end());
-  if (static_cast<int>(sorted.size()) > s.max_lines) sorted.resize(s.max_lines);
-  r.lines_used = static_cast<int>(sorted.size());
-  if (r.lines_used < kMinIndexingLines || !(s.lambda > 0) || !std::isfinite(s.lambda)) return r;
+  if (!(s.lambda > 0) || !std::isfinite(s.lambda)) {
+    r.lines_used = static_cast<int>(std::min<size_t>(sorted.size(), s.max_lines));
+    return r;
+  }
   // A lattice's plane spacings are no longer than its longest reduced axis: a line of a
-  // larger d is no line of any cell within the limits. It is left unindexed from the start
-  // (one of the lines allowed), and kept out of the search, whose reflections up to it
-  // would be beyond counting.
+  // larger d is no line of any cell within the limits (at a synchrotron, the beam stop's
+  // edge and small-angle scatter below 1°). It is kept out of the search, whose
+  // reflections up to it would be beyond counting, and reported unindexed by every cell,
+  // but not among the lines a cell may leave: those are the lines of the searched range.
   std::vector<double> too_long;
   const double d_max = s.max_axis * (1 + 1e-3);
   while (!sorted.empty() &&
@@ -378,8 +380,10 @@ IndexResult index_lines(const std::vector<double>& two_theta, const IndexSetting
     too_long.push_back(sorted.front());
     sorted.erase(sorted.begin());
   }
-  s.impurities -= static_cast<int>(too_long.size());
-  if (s.impurities < 0 || static_cast<int>(sorted.size()) < kMinIndexingLines) return r;
+  r.beyond_largest_axis = static_cast<int>(too_long.size());
+  if (static_cast<int>(sorted.size()) > s.max_lines) sorted.resize(s.max_lines);
+  r.lines_used = static_cast<int>(sorted.size());
+  if (r.lines_used < kMinIndexingLines) return r;
   const Lines lines = make_lines(sorted, s.lambda);
 
   const auto start = Clock::now();

@@ -69,6 +69,7 @@ enum class IndexStop { Done, Budget, Cancel };
 struct IndexResult {
   std::vector<IndexedCell> candidates;  // best first
   int lines_used = 0;
+  int beyond_largest_axis = 0;  // lines of a d above the largest axis: left aside
   long trials = 0;
   bool out_of_time = false;  // the budget ran out: the candidates are those found by then
   bool cancelled = false;    // stopped on request: the candidates are those found by then

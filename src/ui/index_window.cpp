@@ -311,6 +311,8 @@ void IndexWindow::show_candidates() {
   }
   if (left_out_ > 0)
     status += QString(" %1 K alpha2, K beta or W L alpha lines left out.").arg(left_out_);
+  if (r.beyond_largest_axis > 0)
+    status += QString(" %1 lines of a d above the largest axis left aside.").arg(r.beyond_largest_axis);
   status += QString(" Searched: zone passes %1 %, dichotomy %2 %.")
                 .arg(qstr(format_fixed(100 * r.zone_covered, 0, 0)))
                 .arg(qstr(format_fixed(100 * r.dichotomy_covered, 0, 0)));
