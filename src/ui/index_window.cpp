@@ -69,6 +69,8 @@ void IndexWindow::build() {
   lambda_ = box("edit_index_lambda", "");
   max_axis_ = box("edit_index_max_axis", QString::number(defaults.max_axis));
   max_volume_ = box("edit_index_max_volume", QString::number(defaults.max_volume));
+  min_axis_ = box("edit_index_min_axis", QString::number(defaults.min_axis));
+  min_volume_ = box("edit_index_min_volume", QString::number(defaults.min_volume));
   zero_ = box("edit_index_zero", QString::number(indexing::kCuZeroRange));
   time_ = box("edit_index_time", QString::number(defaults.time_budget));
   impurities_ = new QSpinBox(limits);
@@ -77,7 +79,8 @@ void IndexWindow::build() {
   impurities_->setValue(defaults.impurities);
   auto* grid = new QGridLayout(limits);
   const std::pair<const char*, QWidget*> fields[] = {
-      {"Lambda (A)", lambda_},      {"Largest axis (A)", max_axis_},
+      {"Lambda (A)", lambda_},      {"Shortest axis (A)", min_axis_},
+      {"Largest axis (A)", max_axis_}, {"Smallest volume (A^3)", min_volume_},
       {"Largest volume (A^3)", max_volume_}, {"Zero within +- (deg. 2Theta)", zero_},
       {"Unindexed lines allowed", impurities_}, {"Time budget (s)", time_}};
   int col = 0;
@@ -189,10 +192,15 @@ void IndexWindow::start() {
     return;
   }
   const auto lambda = number_in(lambda_), axis = number_in(max_axis_),
-             volume = number_in(max_volume_), zero = number_in(zero_), time = number_in(time_);
+             volume = number_in(max_volume_), zero = number_in(zero_), time = number_in(time_),
+             min_axis = number_in(min_axis_), min_volume = number_in(min_volume_);
   const char* bad = !lambda || *lambda <= 0 ? "Lambda error!"
                     : !axis || *axis <= 0   ? "The largest axis must be a positive number"
                     : !volume || *volume <= 0 ? "The largest volume must be a positive number"
+                    : !min_axis || *min_axis < 0 || *min_axis >= *axis
+                        ? "The shortest axis must be 0 or above and below the largest"
+                    : !min_volume || *min_volume < 0 || *min_volume >= *volume
+                        ? "The smallest volume must be 0 or above and below the largest"
                     : !zero || *zero < 0 || *zero > 1 ? "The zero range is 0 to 1 degree 2Theta"
                     : !time || *time <= 0 ? "The time budget must be a positive number of seconds"
                                           : nullptr;
@@ -204,6 +212,8 @@ void IndexWindow::start() {
   st.lambda = *lambda;
   st.max_axis = *axis;
   st.max_volume = *volume;
+  st.min_axis = *min_axis;
+  st.min_volume = *min_volume;
   st.zero_range = *zero;
   st.impurities = impurities_->value();
   st.time_budget = *time;

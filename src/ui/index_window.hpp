@@ -57,6 +57,7 @@ class IndexWindow : public QWidget {
   QLineEdit* lambda_box() const { return lambda_; }
   QLineEdit* max_axis_box() const { return max_axis_; }
   QLineEdit* max_volume_box() const { return max_volume_; }
+  QLineEdit* min_volume_box() const { return min_volume_; }
   QLineEdit* zero_box() const { return zero_; }
   QLineEdit* time_box() const { return time_; }
   QSpinBox* impurities_box() const { return impurities_; }
@@ -102,6 +103,8 @@ class IndexWindow : public QWidget {
   QLineEdit* lambda_ = nullptr;
   QLineEdit* max_axis_ = nullptr;
   QLineEdit* max_volume_ = nullptr;
+  QLineEdit* min_axis_ = nullptr;
+  QLineEdit* min_volume_ = nullptr;
   QLineEdit* zero_ = nullptr;
   QLineEdit* time_ = nullptr;
   QSpinBox* impurities_ = nullptr;

@@ -160,6 +160,11 @@ class TestIndexWindow : public QObject {
     QVERIFY(!win->running());
     QCOMPARE(f.m.texts().back(), std::string("The largest axis must be a positive number"));
     type_into(win->max_axis_box(), "20");
+    type_into(win->min_volume_box(), "5000");
+    click(win->index_button());
+    QVERIFY(!win->running());
+    QCOMPARE(f.m.texts().back(), std::string("The smallest volume must be 0 or above and below the largest"));
+    type_into(win->min_volume_box(), "0");
     for (auto id : {CrystalSystemId::Cubic, CrystalSystemId::Tetragonal, CrystalSystemId::Orthorhombic,
                     CrystalSystemId::Hexagonal, CrystalSystemId::Rhombohedral, CrystalSystemId::Monoclinic,
                     CrystalSystemId::Triclinic})
