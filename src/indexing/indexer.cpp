@@ -4,9 +4,11 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <limits>
 #include <numbers>
 #include <thread>
 
+#include "indexing/dichotomy.hpp"
 #include "indexing/lattice_fit.hpp"
 
 namespace vornax::indexing {
@@ -256,8 +258,16 @@ constexpr double kZeroStep = 1.25;
 // go on looking.
 constexpr double kConvincingM20 = 20;
 
+// Lines a list needs for the dichotomy.
+constexpr int kDichotomyLines = 15;
+
+// The dichotomy's windows of volume: the first, then each twice the last.
+constexpr double kFirstWindow = 400;
+// Beyond this many times a convincing lattice's volume the dichotomy stops.
+constexpr double kDerivativeVolume = 2;
+
 // The best lattices of the search that are given their conventional cells.
-constexpr size_t kDescribed = 40;
+constexpr size_t kDescribed = 100;
 // The best lattices whose doubled lattices are described too.
 constexpr size_t kDoubledCandidates = 20;
 
@@ -436,13 +446,97 @@ IndexResult index_lines(const std::vector<double>& two_theta, const IndexSetting
   };
   std::vector<Found> all = run_pass(Pass::First);
   int passes = 1;
-  // Each later pass multiplies the trials: it is run while the earlier ones gave no
-  // lattice of a convincing figure. On real lists the first pass always finds some
-  // triclinic cell of a poor figure, which must not stop the search.
+  // A search that stops at the first lattice it finds stops at a triclinic cell of a poor
+  // figure on real lists, found by chance: the search goes on while none is convincing.
   auto convincing = [&] {
     return std::any_of(all.begin(), all.end(),
                        [](const Found& f) { return f.m20 >= kConvincingM20; });
   };
+  // The successive dichotomy, for the systems asked that it scans: exhaustive within the
+  // limits, and blind to which lines the absences of screw axes and glides remove.
+  auto run_dichotomy = [&](std::vector<CrystalSystemId> systems, double min_volume,
+                           double max_volume) {
+    // A few lines with a few of them allowed unindexed leave whole volumes of boxes
+    // standing: the zone passes are the road for short lists.
+    if (stop.load() || systems.empty() || r.lines_used < kDichotomyLines) return;
+    DichotomySettings d;
+    d.systems = std::move(systems);
+    d.min_volume = min_volume;
+    d.max_volume = max_volume;
+    d.min_axis = s.min_axis;
+    d.max_axis = s.max_axis;
+    d.impurities = s.impurities;
+    d.zero_range = s.zero_range;
+    d.tolerance = s.tolerance;
+    d.threads = s.threads;
+    d.deadline = deadline;
+    d.cancel = progress ? &progress->cancel : nullptr;
+    if (progress) ++progress->total;
+    const DichotomyResult found = dichotomy_search(lines, {}, d);
+    if (found.stopped) stop = true;
+    if (progress && !found.stopped) ++progress->done;
+    for (const DichotomyCell& c : found.cells) {
+      const auto g = direct_metric(c.fit.metric);
+      if (!g) continue;
+      // The dichotomy finds a centred lattice as the P cell of its axes. When a centring
+      // leaves every line it indexes indexed, the lattice is the centred one (corundum's
+      // R lattice, of a third of the hexagonal P cell), and that lattice is offered too.
+      for (Centring centring :
+           {Centring::P, Centring::A, Centring::B, Centring::C, Centring::I, Centring::F, Centring::R}) {
+        if (centring != Centring::P &&
+            assign_indices(centring, c.fit.metric, c.fit.zero, lines, s.tolerance).indexed_count <
+                c.fit.indexed_count)
+          continue;
+        const Mat3 primitive = primitive_metric(*g, centring);
+        if (!within_lattice_limits(primitive, s)) continue;
+        Found f;
+        f.reduced = niggli_metric(primitive);
+        f.fit = c.fit;
+        f.m20 = c.m20;
+        keep(all, std::move(f));
+      }
+    }
+  };
+  auto asked = [&](std::initializer_list<CrystalSystemId> ids) {
+    std::vector<CrystalSystemId> out;
+    for (CrystalSystemId id : ids) {
+      const bool wanted =
+          system_allowed(s, id) ||
+          (id == CrystalSystemId::Hexagonal && system_allowed(s, CrystalSystemId::Rhombohedral));
+      if (wanted) out.push_back(id);
+    }
+    return out;
+  };
+  // In windows of volume from the smallest, as the time a system's search takes grows
+  // with the volume: the cell of a list is found in its window before the larger windows
+  // of every system are scanned. Beyond twice the volume of a convincing lattice a
+  // larger lattice that indexes the lines is a derivative of it, which the doubling
+  // below finds; the monoclinic search, the slow one, runs only while nothing is
+  // convincing.
+  const auto high = asked({CrystalSystemId::Cubic, CrystalSystemId::Tetragonal,
+                           CrystalSystemId::Hexagonal, CrystalSystemId::Orthorhombic});
+  const auto monoclinic = asked({CrystalSystemId::Monoclinic});
+  auto convincing_volume = [&] {
+    double v = std::numeric_limits<double>::infinity();
+    for (const Found& f : all)
+      if (f.m20 >= kConvincingM20) v = std::min(v, volume_of_metric(f.reduced));
+    return v;
+  };
+  int windows = 0, windows_needed = 0;
+  for (double lo = s.min_volume; lo < s.max_volume && !stop.load();) {
+    const double hi = std::min(s.max_volume, std::max(2 * lo, lo + kFirstWindow));
+    ++windows_needed;
+    const double cap = kDerivativeVolume * convincing_volume();
+    if (lo < cap) {
+      run_dichotomy(high, lo, std::min(hi, cap));
+      if (!convincing()) run_dichotomy(monoclinic, lo, hi);
+    }
+    if (!stop.load()) ++windows;
+    lo = hi;
+  }
+  r.dichotomy_covered = windows_needed ? static_cast<double>(windows) / windows_needed : 1;
+  // Each later zone pass multiplies the trials: it is run while the earlier ones gave no
+  // lattice of a convincing figure.
   for (Pass later : {Pass::LongDiagonals, Pass::Doubled}) {
     if (convincing() || stop.load()) break;
     if (progress) progress->total += static_cast<long>(zeros.size());

@@ -234,8 +234,14 @@ Merit figures_of_merit(const Fit& fit, Centring centring, const Lines& lines, do
                                                               q * (1 + 1e-9)) - distinct.begin()));
   };
   // An unindexed line counts with the tolerance as its error, so that leaving lines
-  // aside does not raise the figures.
-  auto error_2theta = [&](size_t i) { return fit.indexed[i] ? std::abs(fit.error[i]) : tolerance; };
+  // aside does not raise the figures. No position is known to better than a fiftieth of
+  // the tolerance (0.0012° at Cu): below it the errors are chance, and exact lines would
+  // rank the derivative lattices that index them (all index them exactly) by that chance
+  // instead of by their calculated lines.
+  const double floor = tolerance / 50;
+  auto error_2theta = [&](size_t i) {
+    return fit.indexed[i] ? std::max(std::abs(fit.error[i]), floor) : tolerance;
+  };
   // M(20): Q of the 20th line / (2 · mean |ΔQ| · calculated lines up to it).
   const size_t n20 = std::min<size_t>(20, n);
   double sum_q = 0;
