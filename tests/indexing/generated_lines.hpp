@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "indexing/bravais.hpp"
@@ -77,15 +78,21 @@ struct Sample {
 // The first `count` distinct lines of the cell at Cu Kα1 (reflections closer than 0.02°
 // make one line), each moved by up to ±error, all by the zero, with `impurities` lines
 // added between the first and the last. Empty when the cell has too few lines below 150°.
+// `absent`, when given, extinguishes a space group's reflections besides the centring's;
+// lines stop at `max_two_theta`.
 inline Sample generate(const CellParams& cell, Centring centring, int count, double error,
-                       double zero, int impurities, Random& r) {
+                       double zero, int impurities, Random& r,
+                       const std::function<bool(int h, int k, int l)>& absent = {},
+                       double max_two_theta = 150) {
   Sample s{cell, centring, {}, zero, impurities};
   const auto m = q_metric_of_cell(cell);
-  const double q_max = 4 * std::pow(std::sin(75 * kPi / 180), 2) / (kCuKa1 * kCuKa1);
+  const double q_max = 4 * std::pow(std::sin(max_two_theta / 2 * kPi / 180), 2) / (kCuKa1 * kCuKa1);
   std::vector<Reflection> refl;
   reflections_up_to(*m, centring, q_max, refl);
   std::vector<double> tt;
-  for (const Reflection& x : refl) tt.push_back(2 * std::asin(kCuKa1 * std::sqrt(x.q) / 2) * 180 / kPi);
+  for (const Reflection& x : refl)
+    if (!absent || !absent(x.hkl.h, x.hkl.k, x.hkl.l))
+      tt.push_back(2 * std::asin(kCuKa1 * std::sqrt(x.q) / 2) * 180 / kPi);
   std::sort(tt.begin(), tt.end());
   std::vector<double> lines;
   for (double t : tt)

@@ -22,33 +22,10 @@ using Absent = std::function<bool(int h, int k, int l)>;
 bool odd(int n) { return n % 2 != 0; }
 
 // The first `count` lines of a cell whose space group extinguishes `absent` as well as
-// the centring's reflections, each moved by up to ±error, all by the zero, with the
-// impurity lines added (the same recipe as generate(), with the group's absences).
+// the centring's reflections, up to 120° 2θ.
 Sample lines_of_group(const CellParams& cell, Centring centring, const Absent& absent, int count,
                       double error, double zero, int impurities, Random& r) {
-  Sample s{cell, centring, {}, zero, impurities};
-  const double q_max = 4 * std::pow(std::sin(60 * kPi / 180), 2) / (kCuKa1 * kCuKa1);
-  std::vector<Reflection> refl;
-  reflections_up_to(*q_metric_of_cell(cell), centring, q_max, refl);
-  std::vector<double> tt;
-  for (const Reflection& x : refl)
-    if (!absent(x.hkl.h, x.hkl.k, x.hkl.l))
-      tt.push_back(2 * std::asin(kCuKa1 * std::sqrt(x.q) / 2) * 180 / kPi);
-  std::sort(tt.begin(), tt.end());
-  std::vector<double> lines;
-  for (double t : tt)
-    if (lines.empty() || t - lines.back() > 0.02) lines.push_back(t);
-  lines.resize(count);
-  for (double t : lines) s.two_theta.push_back(t + r.between(-error, error) + zero);
-  for (int i = 0; i < impurities; ++i) {
-    double t;
-    do {
-      t = r.between(lines.front(), lines.back());
-    } while (std::any_of(lines.begin(), lines.end(), [&](double x) { return std::abs(x - t) < 0.15; }));
-    s.two_theta.push_back(t + zero);
-  }
-  std::sort(s.two_theta.begin(), s.two_theta.end());
-  return s;
+  return generate(cell, centring, count, error, zero, impurities, r, absent, 120);
 }
 
 // The P cell of the system searched with the axes of the conventional cell.
