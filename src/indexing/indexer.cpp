@@ -522,8 +522,18 @@ IndexResult index_lines(const std::vector<double>& two_theta, const IndexSetting
       if (f.m20 >= kConvincingM20) v = std::min(v, volume_of_metric(f.reduced));
     return v;
   };
+  // Each later zone pass multiplies the trials: it is run while the earlier ones gave no
+  // lattice of a convincing figure. They find most cells whose basis lines are missing
+  // (a screw axis leaves the second order) in a few seconds, before the dichotomy, whose
+  // windows of large volumes can take the whole budget when nothing is found.
+  for (Pass later : {Pass::LongDiagonals, Pass::Doubled}) {
+    if (convincing() || stop.load()) break;
+    if (progress) progress->total += static_cast<long>(zeros.size());
+    ++passes;
+    for (Found& f : run_pass(later)) keep(all, std::move(f));
+  }
   int windows = 0, windows_needed = 0;
-  for (double lo = s.min_volume; lo < s.max_volume && !stop.load();) {
+  for (double lo = s.min_volume; lo < s.max_volume;) {
     const double hi = std::min(s.max_volume, std::max(2 * lo, lo + kFirstWindow));
     ++windows_needed;
     const double cap = kDerivativeVolume * convincing_volume();
@@ -535,14 +545,6 @@ IndexResult index_lines(const std::vector<double>& two_theta, const IndexSetting
     lo = hi;
   }
   r.dichotomy_covered = windows_needed ? static_cast<double>(windows) / windows_needed : 1;
-  // Each later zone pass multiplies the trials: it is run while the earlier ones gave no
-  // lattice of a convincing figure.
-  for (Pass later : {Pass::LongDiagonals, Pass::Doubled}) {
-    if (convincing() || stop.load()) break;
-    if (progress) progress->total += static_cast<long>(zeros.size());
-    ++passes;
-    for (Found& f : run_pass(later)) keep(all, std::move(f));
-  }
   r.zone_covered = static_cast<double>(completed.load()) / (static_cast<double>(zeros.size()) * passes);
   r.cancelled = progress && progress->cancel.load();
   r.out_of_time = stop.load() && !r.cancelled;
