@@ -268,6 +268,8 @@ constexpr double kDerivativeVolume = 2;
 
 // The best lattices of the search that are given their conventional cells.
 constexpr size_t kDescribed = 100;
+// The best lattices described even when the budget has run out.
+constexpr size_t kAlwaysDescribed = 40;
 // The best lattices whose doubled lattices are described too.
 constexpr size_t kDoubledCandidates = 20;
 
@@ -546,9 +548,6 @@ IndexResult index_lines(const std::vector<double>& two_theta, const IndexSetting
   }
   r.dichotomy_covered = windows_needed ? static_cast<double>(windows) / windows_needed : 1;
   r.zone_covered = static_cast<double>(completed.load()) / (static_cast<double>(zeros.size()) * passes);
-  r.cancelled = progress && progress->cancel.load();
-  r.out_of_time = stop.load() && !r.cancelled;
-  r.stop = r.cancelled ? IndexStop::Cancel : r.out_of_time ? IndexStop::Budget : IndexStop::Done;
 
   std::stable_sort(all.begin(), all.end(),
                    [](const Found& a, const Found& b) { return a.m20 > b.m20; });
@@ -563,15 +562,25 @@ IndexResult index_lines(const std::vector<double>& two_theta, const IndexSetting
   // still indexes the lines is a candidate too, in the systems asked.
   IndexSettings any_system = s;
   any_system.systems = IndexSettings{}.systems;
+  // Describing and doubling take their share of the budget too: a list of a few odd lines
+  // can give lattices whose descriptions take seconds. The lattices are taken best first,
+  // and at the deadline the candidates are those described by then.
+  auto over = [&] {
+    if (Clock::now() > deadline || (progress && progress->cancel.load())) stop = true;
+    return stop.load();
+  };
   std::vector<IndexedCell> seeds;
-  for (const Found& f : all)
-    if (auto c = describe(f, lines, any_system)) seeds.push_back(std::move(*c));
+  for (size_t i = 0; i < all.size(); ++i) {
+    if (i >= kDoubledCandidates && over()) break;
+    if (auto c = describe(all[i], lines, any_system)) seeds.push_back(std::move(*c));
+  }
   for (int round = 0; round < 2; ++round) {
     std::stable_sort(seeds.begin(), seeds.end(),
                      [](const IndexedCell& a, const IndexedCell& b) { return a.figure > b.figure; });
     if (seeds.size() > kDoubledCandidates) seeds.resize(kDoubledCandidates);
     std::vector<IndexedCell> gained;
     for (const IndexedCell& c : seeds) {
+      if (over()) break;
       const auto recip = inverse_positive(c.reduced);
       if (!recip) continue;
       for (const Mat3& t : kHalvings) {
@@ -591,9 +600,15 @@ IndexResult index_lines(const std::vector<double>& two_theta, const IndexSetting
     }
     seeds = std::move(gained);
   }
+  // The candidates at least for the best lattices, whatever the clock says.
   std::vector<IndexedCell> cells;
-  for (const Found& f : all)
-    if (auto c = describe(f, lines, s)) cells.push_back(std::move(*c));
+  for (size_t i = 0; i < all.size(); ++i) {
+    if (i >= kAlwaysDescribed && over()) break;
+    if (auto c = describe(all[i], lines, s)) cells.push_back(std::move(*c));
+  }
+  r.cancelled = progress && progress->cancel.load();
+  r.out_of_time = stop.load() && !r.cancelled;
+  r.stop = r.cancelled ? IndexStop::Cancel : r.out_of_time ? IndexStop::Budget : IndexStop::Done;
   // One candidate per lattice and its sub- and super-cells (Mighell & Santoro 1975: a
   // derivative lattice indexes the same lines): the more symmetric one, then the one
   // leaving fewer lines unindexed, then the higher M(20).
