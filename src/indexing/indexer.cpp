@@ -161,7 +161,7 @@ class Search {
               for (double D : d_terms) {
                 for (double sign : {1.0, -1.0}) {
                   if (sign < 0 && D == 0) continue;
-                  if ((++trials & 63) == 0 &&
+                  if ((++trials & 15) == 0 &&
                       (stop.load() || Clock::now() > deadline_ ||
                        (progress_ && progress_->cancel.load()))) {
                     stop = true;

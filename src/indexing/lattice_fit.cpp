@@ -10,7 +10,9 @@ namespace {
 
 constexpr double kRad = 3.14159265358979323846 / 180.0;
 
-constexpr size_t kMaxReflections = 200000;
+// The lines a list of at most a few dozen can need: far below this for any cell within the
+// limits (a triclinic cell of 3000 Å³ has a few hundred up to its 30th line).
+constexpr size_t kMaxReflections = 20000;
 constexpr int kMaxParameters = 7;  // six metric coefficients and the zero
 
 // The row of the design matrix: dQ / dp for each model coefficient.
@@ -215,8 +217,11 @@ Merit figures_of_merit(const Fit& fit, Centring centring, const Lines& lines, do
   const size_t n = lines.q.size();
   if (n == 0 || fit.indexed_count == 0) return m;
   auto corrected = [&](size_t i) { return lines.q[i] - fit.zero * lines.slope[i]; };
+  // As in the index assignment: a cell with more reflections than that below the last
+  // line is no cell for the list, and counting them would hold the search for seconds.
   std::vector<Reflection> refl;
-  reflections_up_to(fit.metric, centring, corrected(n - 1) * 1.0001, refl);
+  reflections_up_to(fit.metric, centring, corrected(n - 1) * 1.0001, refl, kMaxReflections);
+  if (refl.empty()) return m;
   std::vector<double> qs;
   for (const Reflection& r : refl) qs.push_back(r.q);
   std::sort(qs.begin(), qs.end());
