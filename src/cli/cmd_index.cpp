@@ -29,7 +29,7 @@ std::string index_usage() {
          "         [--zero-range Z] [--tolerance T] [--no-fit] [--top K] [--jobs N] [--time S]\n"
          "         [--json]\n"
          "  finds the cells that index the first 30 lines of the primary wavelength, best\n"
-         "  first by de Wolff's M(N); K alpha2, K beta and W L alpha rows are left out. A\n"
+         "  first by de Wolff's M(N) x (N-p)/N; K alpha2, K beta and W L alpha rows are left out. A\n"
          "  profile is searched and its peaks fitted first (--no-fit: the searched positions)\n"
          "  CODES: systems tried, e.g. CUBI,TETR (default CUBI,TETR,HEXA,RHOM,ORTH,MONO,TRIC)\n"
          "  A, V: axes (2 to 25 A) and volume (0 to 3000 A^3) of the reduced cell; N: lines a\n"

@@ -83,8 +83,8 @@ PhaseLines phase_lines(const std::vector<MeasuredPeak>& peaks, const WavelengthS
       continue;
     }
     // The same plane spacing seen at the primary wavelength.
-    const double s = std::sin(p->two_theta / 2 * std::numbers::pi / 180) * out.lambda / own;
-    if (s > 0 && s < 1) out.two_theta.push_back(2 * std::asin(s) * 180 / std::numbers::pi);
+    double t = 0;
+    if (same_reflection_angle(p->two_theta, own, out.lambda, t)) out.two_theta.push_back(t);
   }
   return out;
 }
